@@ -1,0 +1,32 @@
+# Turns the export list into a linker version script and a C table of names.
+
+file(STRINGS ${VUTIL_EXPORT_LIST} _vutil_lines)
+set(VUTIL_EXPORT_NAMES "")
+set(_vutil_table "")
+set(_vutil_header "")
+foreach(_line IN LISTS _vutil_lines)
+  if(_line MATCHES "^# ([a-z]+)\\.h$")
+    set(_vutil_header "${CMAKE_MATCH_1}")
+  elseif(_line MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
+    list(APPEND VUTIL_EXPORT_NAMES ${_line})
+    string(APPEND _vutil_table "    {\"${_vutil_header}\", \"${_line}\"},\n")
+  endif()
+endforeach()
+
+list(JOIN VUTIL_EXPORT_NAMES ";\n    " _vutil_globals)
+set(VUTIL_VERSION_SCRIPT ${PROJECT_BINARY_DIR}/vutil.map)
+file(CONFIGURE OUTPUT ${VUTIL_VERSION_SCRIPT} CONTENT
+"/* Generated from cmake/vutil.exports: the library exports these names and nothing else. */
+{
+  global:
+    ${_vutil_globals};
+  local:
+    *;
+};
+")
+
+set(VUTIL_EXPORT_TABLE ${PROJECT_BINARY_DIR}/generated/vutil_export_table.inc)
+file(CONFIGURE OUTPUT ${VUTIL_EXPORT_TABLE} CONTENT
+"// Generated from cmake/vutil.exports: {header, name} of every export.
+${_vutil_table}")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VUTIL_EXPORT_LIST})

@@ -1,0 +1,27 @@
+// Subcommands of the vutil tool.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vutil::tool {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+    const char *name;
+    const char *usage;    ///< arguments after the name
+    const char *summary;  ///< one line for the help text
+    int (*run)(const Args &args);
+};
+
+/// Every subcommand, in the order the help text lists them.
+const std::vector<Command> &commands();
+
+int runInfo(const Args &args);
+int runDemo(const Args &args);
+
+/// Prints a usage error for a command and returns the exit code 2.
+int usageError(const Command &command, const std::string &message);
+
+}  // namespace vutil::tool

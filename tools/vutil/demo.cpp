@@ -1,0 +1,43 @@
+// vutil demo: a short tour of the library on built-in data.
+#include "demo.h"
+
+#include <filesystem>
+
+#include "commands.h"
+
+namespace vutil::tool {
+
+int runDemo(const Args &args) {
+    demo::Context context{stdout, "vutil-demo"};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--out" && i + 1 < args.size()) {
+            context.outputDirectory = args[++i];
+        } else {
+            return usageError(commands()[1], "unknown argument '" + args[i] + "'");
+        }
+    }
+    std::error_code error;
+    std::filesystem::create_directories(context.outputDirectory, error);
+    if (error) {
+        std::fprintf(stderr, "vutil demo: cannot create %s: %s\n", context.outputDirectory.c_str(),
+                     error.message().c_str());
+        return 1;
+    }
+
+    struct Section {
+        const char *title;
+        void (*run)(demo::Context &);
+    };
+    static const Section sections[] = {
+        {"Runtime services", demo::runtimeSection},
+    };
+    for (const Section &section : sections) {
+        std::fprintf(context.out, "== %s ==\n", section.title);
+        section.run(context);
+        std::fprintf(context.out, "\n");
+    }
+    std::fprintf(context.out, "Files written to %s\n", context.outputDirectory.c_str());
+    return 0;
+}
+
+}  // namespace vutil::tool

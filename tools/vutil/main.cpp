@@ -1,0 +1,49 @@
+// vutil: command-line access to the library, and its demo.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace vutil::tool {
+
+const std::vector<Command> &commands() {
+    static const std::vector<Command> table = {
+        {"info", "", "library version, export table and host settings", runInfo},
+        {"demo", "[--out DIR]", "a tour of the library on built-in data", runDemo},
+    };
+    return table;
+}
+
+int usageError(const Command &command, const std::string &message) {
+    std::fprintf(stderr, "vutil %s: %s\nusage: vutil %s %s\n", command.name, message.c_str(), command.name,
+                 command.usage);
+    return 2;
+}
+
+namespace {
+
+void printHelp(std::FILE *out) {
+    std::fprintf(out, "usage: vutil COMMAND [ARGS]\n\ncommands:\n");
+    for (const Command &command : commands()) {
+        std::fprintf(out, "  %-10s %-40s %s\n", command.name, command.usage, command.summary);
+    }
+}
+
+}  // namespace
+}  // namespace vutil::tool
+
+int main(int argc, char **argv) {
+    using namespace vutil::tool;
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
+        printHelp(argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    for (const Command &command : commands()) {
+        if (std::strcmp(argv[1], command.name) == 0) {
+            return command.run(Args(argv + 2, argv + argc));
+        }
+    }
+    std::fprintf(stderr, "vutil: unknown command '%s'\n", argv[1]);
+    printHelp(stderr);
+    return 2;
+}
