@@ -1,0 +1,152 @@
+// Tests of the segment clippers KorClipLine and KorClipVLine.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "vutil/geometry.h"
+
+namespace {
+
+struct LineCase {
+    ipoint a, b;
+    int32_t result;
+    ipoint out1, out2;
+};
+
+TEST(ClipLine, WindowZeroToTen) {
+    const LineCase cases[] = {
+        {{0, 0}, {10, 10}, 1, {0, 0}, {10, 10}},     // edges belong to the window
+        {{-5, 5}, {15, 5}, 1, {0, 5}, {10, 5}},
+        {{5, 5}, {15, 5}, 1, {5, 5}, {10, 5}},
+        {{15, 5}, {5, 5}, 1, {10, 5}, {5, 5}},       // input order kept after an exchange
+        {{-5, 8}, {8, 21}, 0, {}, {}},               // moved to (0, 13), then both above
+        {{-3, -1}, {4, 20}, 1, {0, 6}, {1, 10}},     // (-2, 0) by truncation, then (0, 6)
+        {{20, 20}, {0, 5}, 1, {6, 10}, {0, 5}},      // three passes through (10, 13)
+        {{20, 20}, {5, 10}, 1, {10, 9}, {5, 10}},    // degenerate branch: ymax - 1
+        {{-20, 20}, {5, 10}, 1, {0, 10}, {5, 10}},   // degenerate branch on the left: ymax
+        {{20, -20}, {5, 0}, 1, {10, 0}, {5, 0}},     // degenerate branch below: ymin
+        {{3, 3}, {3, 3}, 1, {3, 3}, {3, 3}},
+        {{30, 3}, {30, 3}, 0, {}, {}},
+        {{-1, -1}, {-1, 20}, 0, {}, {}},
+        {{11, 5}, {20, 5}, 0, {}, {}},
+    };
+    for (const LineCase &c : cases) {
+        ipoint out1{-77, -77}, out2{-77, -77};
+        const int32_t r = KorClipLine(c.a.x, c.a.y, c.b.x, c.b.y, &out1, &out2, 0, 0, 10, 10);
+        EXPECT_EQ(r, c.result) << c.a.x << "," << c.a.y << " " << c.b.x << "," << c.b.y;
+        if (c.result == 1) {
+            EXPECT_EQ(out1.x, c.out1.x);
+            EXPECT_EQ(out1.y, c.out1.y);
+            EXPECT_EQ(out2.x, c.out2.x);
+            EXPECT_EQ(out2.y, c.out2.y);
+        } else {
+            EXPECT_EQ(out1.x, -77);  // not written
+            EXPECT_EQ(out2.y, -77);
+        }
+    }
+}
+
+TEST(ClipLine, EmptyWindowContainsNothing) {
+    ipoint o1, o2;
+    EXPECT_EQ(KorClipLine(5, 5, 6, 6, &o1, &o2, 10, 0, 0, 10), 0);
+    EXPECT_EQ(KorClipLine(5, 5, 6, 6, &o1, &o2, 0, 10, 10, 0), 0);
+}
+
+TEST(ClipLine, ExtremeCoordinatesDoNotOverflow) {
+    // Differences of these values exceed 32 bits; they are formed exactly.
+    ipoint o1, o2;
+    ASSERT_EQ(KorClipLine(INT32_MIN, 0, INT32_MAX, 0, &o1, &o2, -10, -10, 10, 10), 1);
+    EXPECT_EQ(o1.x, -10);
+    EXPECT_EQ(o2.x, 10);
+    EXPECT_EQ(o1.y, 0);
+    ASSERT_EQ(KorClipLine(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, &o1, &o2, -10, -10, 10, 10), 1);
+    EXPECT_EQ(o1.x, o1.y);
+    EXPECT_EQ(o2.x, o2.y);
+    EXPECT_EQ(KorClipLine(0, 0, 1, 1, &o1, &o2, INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN), 0);
+    ASSERT_EQ(KorClipLine(5, INT32_MAX, 5, INT32_MIN, &o1, &o2, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX), 1);
+    EXPECT_EQ(o1.y, INT32_MAX);
+}
+
+TEST(ClipLine, RandomSegmentsStayInsideAndAgreeWithDoubles) {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int32_t> coord(-1000, 1000);
+    int accepted = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const int32_t x1 = coord(rng), y1 = coord(rng), x2 = coord(rng), y2 = coord(rng);
+        int32_t xmin = coord(rng), xmax = coord(rng), ymin = coord(rng), ymax = coord(rng);
+        if (xmin > xmax) std::swap(xmin, xmax);
+        if (ymin > ymax) std::swap(ymin, ymax);
+        ipoint o1, o2;
+        if (KorClipLine(x1, y1, x2, y2, &o1, &o2, xmin, ymin, xmax, ymax) == 1) {
+            ++accepted;
+            for (const ipoint &p : {o1, o2}) {
+                ASSERT_GE(p.x, xmin);
+                ASSERT_LE(p.x, xmax);
+                ASSERT_GE(p.y, ymin);
+                ASSERT_LE(p.y, ymax);
+            }
+            // Endpoints inside are kept as they are.
+            if (x1 >= xmin && x1 <= xmax && y1 >= ymin && y1 <= ymax) {
+                EXPECT_TRUE(o1.x == x1 && o1.y == y1);
+            }
+        } else {
+            // A rejected segment has no endpoint inside.
+            EXPECT_FALSE(x1 >= xmin && x1 <= xmax && y1 >= ymin && y1 <= ymax);
+            EXPECT_FALSE(x2 >= xmin && x2 <= xmax && y2 >= ymin && y2 <= ymax);
+        }
+    }
+    EXPECT_GT(accepted, 1000);
+}
+
+TEST(ClipVLine, ZTravelsWithItsEndpoint) {
+    vpoint o1, o2;
+    ASSERT_EQ(KorClipVLine({-5, 5, 7}, {15, 5, 9}, &o1, &o2, {0, 0, 123}, {10, 10, 456}), 1);
+    EXPECT_EQ(o1.x, 0);
+    EXPECT_EQ(o1.y, 5);
+    EXPECT_EQ(o1.z, 7);
+    EXPECT_EQ(o2.x, 10);
+    EXPECT_EQ(o2.z, 9);
+    ASSERT_EQ(KorClipVLine({15, 5, 9}, {-5, 5, 7}, &o1, &o2, {0, 0, 0}, {10, 10, 0}), 1);
+    EXPECT_EQ(o1.x, 10);
+    EXPECT_EQ(o1.z, 9);
+    EXPECT_EQ(o2.z, 7);
+}
+
+TEST(ClipVLine, UnroundedAndDegenerateBranch) {
+    vpoint o1, o2;
+    ASSERT_EQ(KorClipVLine({-3, -1, 0}, {4, 20, 0}, &o1, &o2, {0, 0, 0}, {10, 10, 0}), 1);
+    EXPECT_EQ(o1.x, 0);
+    EXPECT_DOUBLE_EQ(o1.y, -1 + 21.0 * 3 / 7);
+    ASSERT_EQ(KorClipVLine({20, 20, 0}, {5, 10, 0}, &o1, &o2, {0, 0, 0}, {10, 10, 0}), 1);
+    EXPECT_EQ(o1.x, 10);
+    EXPECT_EQ(o1.y, 9);  // ymax - 1.0
+}
+
+TEST(ClipVLine, NotANumberAndInfinityGiveADefinedResult) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const vpoint lo{0, 0, 0}, hi{10, 10, 0};
+    const vpoint points[] = {{nan, 5, 0}, {5, nan, 0}, {nan, nan, 0}, {inf, 5, 0},  {-inf, 5, 0},
+                             {5, inf, 0}, {inf, inf, 0}, {-inf, inf, 0}, {5, 5, nan}, {3, 7, 0}};
+    for (const vpoint &a : points) {
+        for (const vpoint &b : points) {
+            vpoint o1{-1, -1, -1}, o2{-1, -1, -1};
+            if (KorClipVLine(a, b, &o1, &o2, lo, hi) == 1) {
+                for (const vpoint &p : {o1, o2}) {
+                    EXPECT_TRUE(p.x >= 0 && p.x <= 10 && p.y >= 0 && p.y <= 10)
+                        << a.x << "," << a.y << " " << b.x << "," << b.y;
+                }
+            }
+        }
+    }
+    vpoint o1, o2;
+    EXPECT_EQ(KorClipVLine({nan, 5, 0}, {5, 5, 0}, &o1, &o2, lo, hi), 0);
+    EXPECT_EQ(KorClipVLine({1, 5, 0}, {5, 5, 0}, &o1, &o2, {nan, 0, 0}, hi), 0);
+    EXPECT_EQ(KorClipVLine({1, 5, 0}, {5, 5, 0}, &o1, &o2, lo, {10, nan, 0}), 0);
+    // A point with z not a number is still a point.
+    EXPECT_EQ(KorClipVLine({1, 5, nan}, {5, 5, 0}, &o1, &o2, lo, hi), 1);
+}
+
+}  // namespace

@@ -1,0 +1,279 @@
+// Tests of the point-list clippers KorClipPoly and KorClipVPoly, and of the thinning KorCullPolyline.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "vutil/geometry.h"
+
+namespace {
+
+using Points = std::vector<ipoint>;
+
+/// Clips in an array of exactly 2n + 4 points followed by guard points that must stay untouched.
+struct GuardedClip {
+    static constexpr int kGuard = 16;
+    Points storage;
+    int32_t count = 0;
+    bool guardsIntact = true;
+
+    GuardedClip(const Points &in, int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax) {
+        const auto n = static_cast<int32_t>(in.size());
+        storage.assign(2 * in.size() + 4 + kGuard, ipoint{-12345, -54321});
+        std::copy(in.begin(), in.end(), storage.begin());
+        count = KorClipPoly(storage.data(), n, xmin, ymin, xmax, ymax);
+        for (std::size_t i = 2 * in.size() + 4; i < storage.size(); ++i) {
+            guardsIntact = guardsIntact && storage[i].x == -12345 && storage[i].y == -54321;
+        }
+    }
+    Points result() const { return Points(storage.begin(), storage.begin() + std::max(count, 0)); }
+};
+
+bool same(const Points &a, const Points &b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
+    }
+    return true;
+}
+
+std::string describe(const Points &p) {
+    std::string s;
+    for (const ipoint &q : p) s += "(" + std::to_string(q.x) + "," + std::to_string(q.y) + ")";
+    return s;
+}
+
+struct PolyCase {
+    const char *name;
+    Points in;
+    Points out;
+};
+
+TEST(ClipPoly, WindowZeroToTen) {
+    const PolyCase cases[] = {
+        {"square around the window",
+         {{-5, -5}, {15, -5}, {15, 15}, {-5, 15}, {-5, -5}},
+         {{10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}}},
+        {"triangle", {{5, 5}, {20, 5}, {5, 20}, {5, 5}}, {{5, 5}, {10, 5}, {10, 10}, {5, 10}, {5, 5}}},
+        {"open path with an excursion above",
+         {{-5, 5}, {5, 5}, {5, 15}, {8, 15}, {8, 5}, {15, 5}},
+         {{0, 5}, {5, 5}, {5, 10}, {8, 10}, {8, 5}, {10, 5}}},
+        {"outside", {{20, 20}, {30, 20}, {30, 30}, {20, 20}}, {}},
+        {"inside", {{1, 1}, {9, 1}, {5, 9}, {1, 1}}, {{1, 1}, {9, 1}, {5, 9}, {1, 1}}},
+        {"open inside", {{1, 1}, {9, 1}, {5, 9}}, {{1, 1}, {9, 1}, {5, 9}}},
+        // Touching the edge: each segment's piece has two equal ends; only the first end of the second
+        // piece is recognised as a repeat.
+        {"pieces of zero length", {{-5, 5}, {0, 5}, {-5, 6}}, {{0, 5}, {0, 5}, {0, 5}}},
+    };
+    for (const PolyCase &c : cases) {
+        GuardedClip clip(c.in, 0, 0, 10, 10);
+        EXPECT_TRUE(same(clip.result(), c.out)) << c.name << ": " << describe(clip.result());
+        EXPECT_TRUE(clip.guardsIntact) << c.name;
+    }
+}
+
+TEST(ClipPoly, FewerThanTwoPointsAreReturnedUnchanged) {
+    ipoint one[6] = {{50, 50}};
+    EXPECT_EQ(KorClipPoly(one, 1, 0, 0, 10, 10), 1);
+    EXPECT_EQ(one[0].x, 50);
+    EXPECT_EQ(KorClipPoly(one, 0, 0, 0, 10, 10), 0);
+    EXPECT_EQ(KorClipPoly(one, -3, 0, 0, 10, 10), -3);
+    EXPECT_EQ(one[0].x, 50);
+}
+
+TEST(ClipPoly, CrossingsAreTruncated) {
+    // (-3, 0) to (4, 7) meets x = 0 at y = 3 exactly; (-3, 0) to (4, 8) at 3.428... -> 3.
+    GuardedClip clip({{-3, 0}, {4, 8}}, 0, 0, 10, 10);
+    EXPECT_TRUE(same(clip.result(), {{0, 3}, {4, 8}}));
+    GuardedClip mirrored({{3, 0}, {-4, -8}}, -10, -10, 0, 0);
+    EXPECT_TRUE(same(mirrored.result(), {{0, -3}, {-4, -8}}));
+}
+
+TEST(ClipPoly, ResultsBeyondTheCallersRoomAreRefused) {
+    // A pentagram whose edges all pass through the window, traced twice: the clipped outline would
+    // need 27 points, more than the 2n + 4 = 26 the caller provides. It is refused with 0 and nothing
+    // is written beyond the caller's points.
+    const Points once = {{799, 524}, {244, 656}, {615, 223}, {570, 792}, {272, 305}, {799, 524}};
+    GuardedClip single(once, 400, 400, 600, 600);
+    EXPECT_EQ(single.count, 14);
+    Points twice = once;
+    twice.insert(twice.end(), once.begin() + 1, once.end());
+    GuardedClip doubled(twice, 400, 400, 600, 600);
+    EXPECT_EQ(doubled.count, 0);
+    EXPECT_TRUE(doubled.guardsIntact);
+    // Long lists use a heap work area with the same bound.
+    Points many = once;
+    for (int i = 0; i < 8; ++i) many.insert(many.end(), once.begin() + 1, once.end());
+    GuardedClip longer(many, 400, 400, 600, 600);
+    EXPECT_EQ(longer.count, 0);
+    EXPECT_TRUE(longer.guardsIntact);
+}
+
+TEST(ClipPoly, RandomListsStayInsideAndInBounds) {
+    std::mt19937 rng(77);
+    for (int trial = 0; trial < 4000; ++trial) {
+        const int n = 2 + static_cast<int>(rng() % 60);
+        const int32_t spread = (trial % 2 == 0) ? 30 : 2000;
+        std::uniform_int_distribution<int32_t> coord(-spread, spread);
+        Points in;
+        for (int i = 0; i < n; ++i) in.push_back({coord(rng), coord(rng)});
+        if (rng() % 2 == 0) in.push_back(in.front());
+        int32_t xmin = coord(rng) / 2, xmax = coord(rng) / 2, ymin = coord(rng) / 2, ymax = coord(rng) / 2;
+        if (xmin > xmax) std::swap(xmin, xmax);
+        if (ymin > ymax) std::swap(ymin, ymax);
+        GuardedClip clip(in, xmin, ymin, xmax, ymax);
+        ASSERT_TRUE(clip.guardsIntact) << trial;
+        ASSERT_GE(clip.count, 0);
+        ASSERT_LE(clip.count, static_cast<int32_t>(2 * in.size() + 4));
+        for (const ipoint &p : clip.result()) {
+            ASSERT_TRUE(p.x >= xmin && p.x <= xmax && p.y >= ymin && p.y <= ymax) << trial;
+        }
+        // Every input point inside the window survives.
+        for (const ipoint &p : in) {
+            if (p.x >= xmin && p.x <= xmax && p.y >= ymin && p.y <= ymax && clip.count > 0) {
+                bool found = false;
+                for (const ipoint &q : clip.result()) found = found || (q.x == p.x && q.y == p.y);
+                ASSERT_TRUE(found) << trial;
+            }
+        }
+    }
+}
+
+TEST(ClipPoly, ExtremeCoordinatesDoNotOverflow) {
+    GuardedClip clip({{INT32_MIN, 5}, {INT32_MAX, 5}, {INT32_MAX, INT32_MAX}, {INT32_MIN, 5}}, 0, 0, 10, 10);
+    EXPECT_TRUE(clip.guardsIntact);
+    for (const ipoint &p : clip.result()) {
+        EXPECT_TRUE(p.x >= 0 && p.x <= 10 && p.y >= 0 && p.y <= 10);
+    }
+    EXPECT_GT(clip.count, 0);
+}
+
+std::vector<vpoint> toV(const Points &p, double z = 0) {
+    std::vector<vpoint> v;
+    for (const ipoint &q : p) v.push_back({static_cast<double>(q.x), static_cast<double>(q.y), z});
+    return v;
+}
+
+int32_t clipV(std::vector<vpoint> &points, int32_t n, double xmin, double ymin, double xmax, double ymax) {
+    points.resize(2 * static_cast<std::size_t>(std::max(n, 0)) + 4);
+    return KorClipVPoly(points.data(), n, {xmin, ymin, 0}, {xmax, ymax, 0});
+}
+
+TEST(ClipVPoly, SameShapesAsIntegersWithoutTruncation) {
+    auto square = toV({{-5, -5}, {15, -5}, {15, 15}, {-5, 15}, {-5, -5}});
+    ASSERT_EQ(clipV(square, 5, 0, 0, 10, 10), 5);
+    EXPECT_EQ(square[0].x, 10);
+    EXPECT_EQ(square[1].x, 0);
+    EXPECT_EQ(square[1].y, 10);
+    std::vector<vpoint> slanted = {{-3, 0, 1}, {4, 8, 8}};
+    ASSERT_EQ(clipV(slanted, 2, 0, 0, 10, 10), 2);
+    EXPECT_DOUBLE_EQ(slanted[0].y, 3 * (8.0 / 7));
+    EXPECT_DOUBLE_EQ(slanted[0].z, 4.0);  // z interpolated along the segment
+    EXPECT_EQ(slanted[1].z, 8);           // taken over with its point
+}
+
+TEST(ClipVPoly, BoundingBoxAndSinglePoints) {
+    std::vector<vpoint> far = {{20, 20, 0}, {30, 25, 0}};
+    EXPECT_EQ(clipV(far, 2, 0, 0, 10, 10), 0);
+    std::vector<vpoint> touching = {{10, 10, 0}, {30, 25, 0}};
+    EXPECT_EQ(clipV(touching, 2, 0, 0, 10, 10), 2);  // touching counts as overlapping
+    std::vector<vpoint> one = {{5, 5, 0}};
+    EXPECT_EQ(clipV(one, 1, 0, 0, 10, 10), 1);
+    one = {{50, 5, 0}};
+    EXPECT_EQ(clipV(one, 1, 0, 0, 10, 10), 0);
+    std::vector<vpoint> none;
+    EXPECT_EQ(clipV(none, 0, 0, 0, 10, 10), 0);
+}
+
+TEST(ClipVPoly, NonFiniteCoordinatesNeverReachTheOutput) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double specials[] = {nan, inf, -inf, 5.0, -20.0, 20.0};
+    std::mt19937 rng(3);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int n = 2 + static_cast<int>(rng() % 12);
+        std::vector<vpoint> p;
+        for (int i = 0; i < n; ++i) {
+            p.push_back({specials[rng() % 6], specials[rng() % 6], specials[rng() % 6]});
+        }
+        if (rng() % 2) p.back() = p.front();
+        const int32_t count = clipV(p, n, 0, 0, 10, 10);
+        ASSERT_GE(count, 0);
+        ASSERT_LE(count, 2 * n + 4);
+        for (int32_t i = 0; i < count; ++i) {
+            ASSERT_TRUE(p[i].x >= 0 && p[i].x <= 10 && p[i].y >= 0 && p[i].y <= 10) << trial;
+        }
+    }
+    // A segment from an infinitely distant point along y = 5 still clips to the edge.
+    std::vector<vpoint> ray = {{-inf, 5, 0}, {5, 5, 0}};
+    ASSERT_EQ(clipV(ray, 2, 0, 0, 10, 10), 2);
+    EXPECT_EQ(ray[0].x, 0);
+    EXPECT_EQ(ray[0].y, 5);
+}
+
+TEST(ClipVPoly, RandomListsStayInsideUpToRounding) {
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<double> coord(-50, 50);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int n = 2 + static_cast<int>(rng() % 50);
+        std::vector<vpoint> p;
+        for (int i = 0; i < n; ++i) p.push_back({coord(rng), coord(rng), coord(rng)});
+        if (rng() % 2) p.push_back(p.front());
+        const auto m = static_cast<int32_t>(p.size());
+        const int32_t count = clipV(p, m, -10, -5, 20, 15);
+        ASSERT_LE(count, 2 * m + 4);
+        for (int32_t i = 0; i < count; ++i) {
+            ASSERT_TRUE(p[i].x >= -10 - 1e-9 && p[i].x <= 20 + 1e-9 && p[i].y >= -5 - 1e-9 && p[i].y <= 15 + 1e-9);
+        }
+    }
+}
+
+std::vector<vpoint> linePoints(int n, double dx) {
+    std::vector<vpoint> p;
+    for (int i = 0; i < n; ++i) p.push_back({i * dx, 0, 0});
+    return p;
+}
+
+TEST(CullPolyline, ThinsByLength) {
+    auto p = linePoints(301, 1.0);
+    int32_t n = 301;
+    EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
+    ASSERT_EQ(n, 102);
+    for (int i = 0; i < 101; ++i) EXPECT_EQ(p[static_cast<std::size_t>(i)].x, 3.0 * i) << i;
+    EXPECT_EQ(p[101].x, 300);  // the last point twice
+}
+
+TEST(CullPolyline, ShortPathsAreLeftAlone) {
+    auto p = linePoints(149, 1.0);
+    const auto before = p;
+    int32_t n = 149;
+    EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
+    EXPECT_EQ(n, 149);
+    for (std::size_t i = 0; i < p.size(); ++i) EXPECT_EQ(p[i].x, before[i].x);
+}
+
+TEST(CullPolyline, ZeroLengthPathStaysWithinItsRoom) {
+    for (int count : {150, 151, 200, 1000}) {
+        std::vector<vpoint> p(static_cast<std::size_t>(count) + 8, vpoint{1, 2, 3});
+        p[static_cast<std::size_t>(count)] = vpoint{-9, -9, -9};  // guard just past the caller's points
+        int32_t n = count;
+        EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
+        EXPECT_EQ(n, std::min(count, 151)) << count;
+        EXPECT_EQ(p[static_cast<std::size_t>(count)].x, -9);
+    }
+}
+
+TEST(CullPolyline, NotANumberGivesFirstAndLast) {
+    auto p = linePoints(200, 1.0);
+    p[50].y = std::numeric_limits<double>::quiet_NaN();
+    int32_t n = 200;
+    EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(p[0].x, 0);
+    EXPECT_EQ(p[1].x, 199);
+}
+
+}  // namespace

@@ -1,0 +1,268 @@
+// Tests of the polygon fill: the defined spans, the rectangle shortcut, work areas, and agreement with
+// the edge-by-edge reference on many random polygons.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "tests/geometry/fill_oracle.h"
+#include "platform/memory.h"
+#include "vutil/geometry.h"
+
+namespace {
+
+using vutil::test::FillCall;
+using vutil::test::libraryCalls;
+using vutil::test::referenceCalls;
+
+FillCall span(int32_t x1, int32_t x2, int32_t y) { return FillCall{'S', {x1, y}, {x2, y}}; }
+
+std::vector<int32_t> linesOf(const std::vector<FillCall> &calls) {
+    std::vector<int32_t> lines;
+    for (const FillCall &c : calls) {
+        if (lines.empty() || lines.back() != c.a.y) {
+            lines.push_back(c.a.y);
+        }
+    }
+    return lines;
+}
+
+const std::vector<ipoint> kSquare = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}};
+
+TEST(FillPolygon, RectangleGoesWholeToTheRectangleCallback) {
+    const std::vector<ipoint> rect = {{0, 0}, {10, 0}, {10, 5}, {0, 5}, {0, 0}};
+    EXPECT_EQ(libraryCalls(rect, 1, true), (std::vector<FillCall>{{'R', {0, 0}, {10, 5}}}));
+    // The other winding, and a fifth point that is not looked at.
+    const std::vector<ipoint> other = {{0, 0}, {0, 5}, {10, 5}, {10, 0}, {99, 99}};
+    EXPECT_EQ(libraryCalls(other, 1, true), (std::vector<FillCall>{{'R', {0, 0}, {10, 5}}}));
+    // Without a rectangle callback it is scan-converted.
+    const auto calls = libraryCalls(rect, 1, false);
+    EXPECT_EQ(calls, (std::vector<FillCall>{span(0, 10, 1), span(0, 10, 2), span(0, 10, 3), span(0, 10, 4)}));
+}
+
+TEST(FillPolygon, LinesStrictlyInsideEveryStep) {
+    EXPECT_EQ(linesOf(libraryCalls(kSquare, 1, false)), (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(linesOf(libraryCalls(kSquare, 3, false)), (std::vector<int32_t>{3, 6, 9}));
+    for (int32_t step : {0, -5}) {
+        EXPECT_EQ(libraryCalls(kSquare, step, false), libraryCalls(kSquare, 1, false)) << step;
+    }
+}
+
+TEST(FillPolygon, OneStepHighIsScannedOnceOnItsTop) {
+    const std::vector<ipoint> thin = {{0, 0}, {10, 0}, {10, 2}, {0, 2}, {0, 0}};
+    // The line at ymax holds two horizontal edges, drawn in their own order, and two vertex crossings
+    // from the vertical edges' ends.
+    EXPECT_EQ(libraryCalls(thin, 2, false),
+              (std::vector<FillCall>{{'S', {10, 2}, {0, 2}}, span(0, 10, 2)}));
+    EXPECT_EQ(libraryCalls(thin, 2, false), referenceCalls(thin, 2, false));
+}
+
+TEST(FillPolygon, FlatPolygonDrawsNothing) {
+    const std::vector<ipoint> flat = {{0, 4}, {10, 4}, {20, 4}, {0, 4}};
+    EXPECT_TRUE(libraryCalls(flat, 1, false).empty());
+    EXPECT_TRUE(libraryCalls(flat, 3, false).empty());
+}
+
+std::vector<FillCall> onLine(const std::vector<FillCall> &calls, int32_t y) {
+    std::vector<FillCall> line;
+    for (const FillCall &c : calls) {
+        if (c.a.y == y) line.push_back(c);
+    }
+    return line;
+}
+
+TEST(FillPolygon, ApexAndPassingVertices) {
+    // The notch's vertex (5, 5) is a turning point of the boundary on line 5: it adds no crossing, so
+    // the line is one span; a crossing there would have left three and dropped the right part.
+    const std::vector<ipoint> notch = {{0, 0}, {10, 0}, {10, 10}, {5, 5}, {0, 10}, {0, 0}};
+    const auto calls = libraryCalls(notch, 1, false);
+    EXPECT_EQ(onLine(calls, 5), (std::vector<FillCall>{span(0, 10, 5)}));
+    EXPECT_EQ(onLine(calls, 6), (std::vector<FillCall>{span(0, 4, 6), span(6, 10, 6)}));
+    // The kite's side vertices on line 0 are passed through by the boundary: one crossing each.
+    const std::vector<ipoint> kite = {{0, 0}, {5, -5}, {10, 0}, {5, 5}, {0, 0}};
+    EXPECT_EQ(onLine(libraryCalls(kite, 1, false), 0), (std::vector<FillCall>{span(0, 10, 0)}));
+}
+
+TEST(FillPolygon, HorizontalEdgeKeepsItsOwnOrder) {
+    // A horizontal edge on a scan line running right to left is drawn right to left.
+    const std::vector<ipoint> step = {{0, 0}, {10, 0}, {10, 5}, {4, 5}, {4, 10}, {0, 10}, {0, 0}};
+    const auto calls = libraryCalls(step, 1, false);
+    EXPECT_NE(std::find(calls.begin(), calls.end(), FillCall{'S', {10, 5}, {4, 5}}), calls.end());
+    EXPECT_EQ(calls, referenceCalls(step, 1, false));
+}
+
+TEST(FillPolygon, CrossingsAreTruncatedTowardZero) {
+    // Edge from (0, 0) to (29, 10): at y = 1 the crossing is 2.9 -> 2; mirrored, -2.9 -> -2.
+    const std::vector<ipoint> right = {{0, 0}, {29, 10}, {40, 10}, {40, 0}, {0, 0}};
+    EXPECT_EQ(libraryCalls(right, 1, false)[0], span(2, 40, 1));
+    const std::vector<ipoint> left = {{0, 0}, {-29, 10}, {-40, 10}, {-40, 0}, {0, 0}};
+    EXPECT_EQ(libraryCalls(left, 1, false)[0], span(-40, -2, 1));
+}
+
+TEST(FillPolygon, CrossingAtTheOldEndMarkerIsPaired) {
+    // The left edge crosses every line at x = -30000, the value that once ended a line's crossings:
+    // counted crossings pair it like any other.
+    const std::vector<ipoint> box = {{-30000, 0}, {100, 0}, {100, 4}, {-30000, 4}, {-30000, 0}};
+    EXPECT_EQ(libraryCalls(box, 1, false),
+              (std::vector<FillCall>{span(-30000, 100, 1), span(-30000, 100, 2), span(-30000, 100, 3)}));
+    EXPECT_EQ(libraryCalls(box, 1, false), referenceCalls(box, 1, false));
+}
+
+void countSegment(intptr_t context, intptr_t, const ipoint *, const ipoint *, intptr_t) {
+    ++*reinterpret_cast<int *>(context);
+}
+
+TEST(FillPolygon, DegenerateArgumentsDrawNothing) {
+    int calls = 0;
+    const auto context = reinterpret_cast<intptr_t>(&calls);
+    FillPolygon(context, 0, nullptr, 5, 1, 0, countSegment, nullptr);
+    FillPolygon(context, 0, kSquare.data(), 1, 1, 0, countSegment, nullptr);
+    FillPolygon(context, 0, kSquare.data(), 0, 1, 0, countSegment, nullptr);
+    FillPolygon(context, 0, kSquare.data(), -3, 1, 0, countSegment, nullptr);
+    FillPolygon(context, 0, kSquare.data(), 5, 1, 0, nullptr, nullptr);
+    EXPECT_EQ(calls, 0);
+    FillPolygon(context, 0, kSquare.data(), 5, 1, 0, countSegment, nullptr);
+    EXPECT_EQ(calls, 9);
+}
+
+struct PassThrough {
+    intptr_t context = 0, device = 0, user = 0;
+    int calls = 0;
+};
+PassThrough passSeen;
+void recordPassThrough(intptr_t context, intptr_t device, const ipoint *, const ipoint *, intptr_t user) {
+    passSeen.context = context;
+    passSeen.device = device;
+    passSeen.user = user;
+    ++passSeen.calls;
+}
+
+TEST(FillPolygon, PassesContextDeviceAndUserThrough) {
+    passSeen = {};
+    FillPolygon(0x1234, 0x5678, kSquare.data(), 5, 5, 0x9abc, recordPassThrough, nullptr);
+    EXPECT_EQ(passSeen.calls, 1);
+    EXPECT_EQ(passSeen.context, 0x1234);
+    EXPECT_EQ(passSeen.device, 0x5678);
+    EXPECT_EQ(passSeen.user, 0x9abc);
+}
+
+std::vector<ipoint> regularPolygon(int points, int32_t radius) {
+    std::vector<ipoint> p;
+    for (int i = 0; i < points; ++i) {
+        const double a = 6.283185307179586 * i / points;
+        p.push_back({static_cast<int32_t>(radius * std::cos(a)), static_cast<int32_t>(radius * std::sin(a))});
+    }
+    p.push_back(p.front());
+    return p;
+}
+
+TEST(FillPolygon, SmallPolygonsAllocateNothingLargerOnesGiveUpWithoutMemory) {
+    const auto small = regularPolygon(31, 100);  // 32 points with the closing one
+    const auto large = regularPolygon(32, 100);  // 33 points
+    const std::size_t blocksBefore = vutil::platform::globalBlocksInUse();
+    vutil::platform::setGlobalAllocFailureAfter(0);
+    EXPECT_FALSE(libraryCalls(small, 1, false).empty());
+    EXPECT_TRUE(libraryCalls(large, 1, false).empty());
+    vutil::platform::setGlobalAllocFailureAfter(-1);
+    EXPECT_EQ(libraryCalls(large, 1, false), referenceCalls(large, 1, false));
+    EXPECT_EQ(vutil::platform::globalBlocksInUse(), blocksBefore);
+}
+
+TEST(FillPolygon, VeryTallSparsePolygonsSkipEmptyLines) {
+    // An open two-point "polygon" spanning the whole 32-bit range has one crossing per line and so draws
+    // nothing; it must not take four billion lines to find that out.
+    const std::vector<ipoint> edge = {{0, INT32_MIN}, {5, INT32_MAX}};
+    EXPECT_TRUE(libraryCalls(edge, 1, false).empty());
+    // An open path: a V at the bottom and an inverted V at the top joined by one long edge. The lines
+    // in between have one crossing each and draw nothing; only the two ends' lines are drawn.
+    const std::vector<ipoint> apart = {{0, -1999999990}, {10, -2000000000}, {20, -1999999990},
+                                       {20, 1999999990}, {10, 2000000000},  {0, 1999999990}};
+    const auto calls = libraryCalls(apart, 1, false);
+    EXPECT_EQ(calls.size(), 19u);
+    EXPECT_EQ(calls.front(), span(9, 11, -1999999999));
+    EXPECT_EQ(calls.back(), span(9, 11, 1999999999));
+    // The same shape at a scale the reference can scan agrees with it.
+    const std::vector<ipoint> small = {{0, -1990}, {10, -2000}, {20, -1990}, {20, 1990}, {10, 2000}, {0, 1990}};
+    EXPECT_EQ(libraryCalls(small, 1, false), referenceCalls(small, 1, false));
+}
+
+/// Random polygons of every awkward kind, compared call for call with the reference.
+class FillAgreement : public ::testing::TestWithParam<int> {};
+
+std::vector<ipoint> randomPolygon(std::mt19937 &rng, int kind) {
+    std::uniform_int_distribution<int> count(2, 70);
+    const int n = count(rng);
+    std::vector<ipoint> p;
+    switch (kind) {
+    case 0: {  // Tiny grid: vertices and horizontal edges on scan lines, self-intersections.
+        std::uniform_int_distribution<int32_t> c(0, 12);
+        for (int i = 0; i < n; ++i) p.push_back({c(rng), c(rng)});
+        break;
+    }
+    case 1: {  // Wider coordinates with negatives.
+        std::uniform_int_distribution<int32_t> c(-500, 500);
+        for (int i = 0; i < n; ++i) p.push_back({c(rng), c(rng)});
+        break;
+    }
+    case 2: {  // Axis-parallel staircases: many horizontal edges and steps.
+        std::uniform_int_distribution<int32_t> d(-6, 6);
+        ipoint at{0, 0};
+        for (int i = 0; i < n; ++i) {
+            p.push_back(at);
+            if (i % 2 == 0) at.x += d(rng); else at.y += d(rng);
+        }
+        break;
+    }
+    case 3: {  // Repeated points and zero-length edges.
+        std::uniform_int_distribution<int32_t> c(0, 8);
+        for (int i = 0; i < n; ++i) {
+            p.push_back({c(rng), c(rng)});
+            if (rng() % 3 == 0) p.push_back(p.back());
+        }
+        break;
+    }
+    default: {  // Five points: rectangles and near-rectangles.
+        std::uniform_int_distribution<int32_t> c(0, 6);
+        const int32_t x0 = c(rng), y0 = c(rng), x1 = c(rng), y1 = c(rng);
+        p = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
+        if (rng() % 3 == 0) p[static_cast<std::size_t>(rng() % 5)].x += 1;
+        return p;
+    }
+    }
+    if (rng() % 8 != 0) {
+        p.push_back(p.front());  // Mostly closed; sometimes left open.
+    }
+    return p;
+}
+
+TEST_P(FillAgreement, EdgeTableMatchesReferenceCallForCall) {
+    const int kind = GetParam();
+    std::mt19937 rng(20261206u + static_cast<unsigned>(kind));
+    for (int trial = 0; trial < 1500; ++trial) {
+        const auto polygon = randomPolygon(rng, kind);
+        const int32_t step = static_cast<int32_t>(rng() % 5) - 1;  // -1 .. 3
+        const bool withRect = rng() % 2 == 0;
+        const auto expected = referenceCalls(polygon, step, withRect);
+        const auto actual = libraryCalls(polygon, step, withRect);
+        ASSERT_EQ(actual, expected) << "kind " << kind << " trial " << trial << " n " << polygon.size()
+                                    << " step " << step;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, FillAgreement, ::testing::Values(0, 1, 2, 3, 4));
+
+TEST(FillPolygon, StarAgreesWithReference) {
+    std::vector<ipoint> star;
+    for (int i = 0; i < 400; ++i) {
+        const double a = 6.283185307179586 * i / 400;
+        const double r = (i % 2 == 0) ? 300.0 : 220.0;
+        star.push_back({static_cast<int32_t>(r * std::cos(a)), static_cast<int32_t>(r * std::sin(a))});
+    }
+    star.push_back(star.front());
+    for (int32_t step : {1, 2, 7}) {
+        EXPECT_EQ(libraryCalls(star, step, false), referenceCalls(star, step, false)) << step;
+    }
+}
+
+}  // namespace
