@@ -47,16 +47,21 @@ struct FlatEdge {
     int32_t doubled;
 };
 
-/// An edge of the active list with its crossing on the current line.
+/// An edge of the active list, with what its crossing needs kept at hand, and its crossing on the
+/// current line.
 struct ActiveEdge {
+    double slope;
+    int32_t x0;
+    int32_t y0;
+    int32_t hi;
     int32_t x;
-    int32_t edge;
 };
 
 /// The work area of one call: fixed arrays for small polygons, one global block for larger ones.
 struct FillTables {
     SlopedEdge *sloped;
     ActiveEdge *active;
+    ActiveEdge *incoming;
     VertexCrossing *vertices;
     FlatEdge *flats;
     int32_t *crossings;
@@ -66,6 +71,7 @@ struct FillTables {
 struct SmallTables {
     SlopedEdge sloped[kSmallFillPolygon];
     ActiveEdge active[kSmallFillPolygon];
+    ActiveEdge incoming[kSmallFillPolygon];
     VertexCrossing vertices[kSmallFillPolygon];
     FlatEdge flats[kSmallFillPolygon];
     int32_t crossings[kSmallFillPolygon];
@@ -74,7 +80,7 @@ struct SmallTables {
 
 /// Bytes of the global block for n points; each table holds n entries.
 std::size_t tableBytes(std::size_t n) noexcept {
-    return n * (sizeof(SlopedEdge) + sizeof(ActiveEdge) + sizeof(VertexCrossing) + sizeof(FlatEdge) +
+    return n * (sizeof(SlopedEdge) + 2 * sizeof(ActiveEdge) + sizeof(VertexCrossing) + sizeof(FlatEdge) +
                 2 * sizeof(int32_t));
 }
 
@@ -85,6 +91,8 @@ FillTables carveTables(void *block, std::size_t n) noexcept {
     t.sloped = reinterpret_cast<SlopedEdge *>(bytes);
     bytes += n * sizeof(SlopedEdge);
     t.active = reinterpret_cast<ActiveEdge *>(bytes);
+    bytes += n * sizeof(ActiveEdge);
+    t.incoming = reinterpret_cast<ActiveEdge *>(bytes);
     bytes += n * sizeof(ActiveEdge);
     t.vertices = reinterpret_cast<VertexCrossing *>(bytes);
     bytes += n * sizeof(VertexCrossing);
@@ -99,10 +107,13 @@ FillTables carveTables(void *block, std::size_t n) noexcept {
 /// True when b and c lie strictly on the same side of y: the boundary turns back at a vertex on y.
 bool turnsAt(int32_t y, int32_t b, int32_t c) noexcept { return (b < y && c < y) || (b > y && c > y); }
 
-/// The crossing of a sloped edge with line y, truncated toward zero.
-int32_t crossingAt(const SlopedEdge &e, int64_t y) noexcept {
-    return truncateToInt32(static_cast<double>(y - e.y0) * e.slope + static_cast<double>(e.x0));
+/// The crossing of an edge with a line strictly between its ends, truncated toward zero. It lies
+/// between the edge's two x values up to a rounding far below 1, so it always converts to 32 bits.
+int32_t crossingAt(const ActiveEdge &e, int64_t y) noexcept {
+    return static_cast<int32_t>(static_cast<double>(y - e.y0) * e.slope + static_cast<double>(e.x0));
 }
+
+bool byCrossing(const ActiveEdge &a, const ActiveEdge &b) noexcept { return a.x < b.x; }
 
 /// Sorts the active list by crossing. From one line to the next the order barely changes, so an
 /// insertion sort is linear; when it meets much disorder (self-intersecting polygons) it hands over
@@ -115,8 +126,7 @@ void sortActive(ActiveEdge *active, std::size_t count) noexcept {
         while (j > 0 && active[j - 1].x > item.x) {
             if (budget-- == 0) {
                 active[j] = item;
-                std::sort(active, active + count,
-                          [](const ActiveEdge &a, const ActiveEdge &b) { return a.x < b.x; });
+                std::sort(active, active + count, byCrossing);
                 return;
             }
             active[j] = active[j - 1];
@@ -231,40 +241,74 @@ private:
             t_.extras[extraCount++] = t_.vertices[nextVertex_].x;
         }
 
-        // Edges whose lower end lies below the line join the active list, unless they end on or
-        // below it too (lines skipped by a step above 1).
-        for (; nextSloped_ < slopedCount_ && t_.sloped[nextSloped_].lo < y; ++nextSloped_) {
-            if (t_.sloped[nextSloped_].hi > y) {
-                t_.active[activeCount_++] = ActiveEdge{0, static_cast<int32_t>(nextSloped_)};
-            }
+        // The edges still active get their new crossings; their order barely changes. Up to the first
+        // edge that has ended, only the crossings are rewritten.
+        ActiveEdge *active = t_.active;
+        std::size_t i = 0;
+        for (; i < activeCount_ && active[i].hi > y; ++i) {
+            active[i].x = crossingAt(active[i], y);
         }
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < activeCount_; ++i) {
-            const SlopedEdge &edge = t_.sloped[t_.active[i].edge];
-            if (edge.hi > y) {
-                t_.active[kept++] = ActiveEdge{crossingAt(edge, y), t_.active[i].edge};
+        std::size_t kept = i;
+        for (; i < activeCount_; ++i) {
+            if (active[i].hi > y) {
+                active[kept] = active[i];
+                active[kept].x = crossingAt(active[kept], y);
+                ++kept;
             }
         }
         activeCount_ = kept;
+        sortActive(t_.active, activeCount_);
+
+        // Edges whose lower end lies below the line join the active list, unless they end on or
+        // below it too (lines skipped by a step above 1). They are sorted among themselves and
+        // merged in from the back, so the list stays in crossing order.
+        std::size_t incomingCount = 0;
+        for (; nextSloped_ < slopedCount_ && t_.sloped[nextSloped_].lo < y; ++nextSloped_) {
+            const SlopedEdge &entry = t_.sloped[nextSloped_];
+            if (entry.hi > y) {
+                ActiveEdge edge{entry.slope, entry.x0, entry.y0, entry.hi, 0};
+                edge.x = crossingAt(edge, y);
+                t_.incoming[incomingCount++] = edge;
+            }
+        }
+        if (incomingCount > 0) {
+            std::sort(t_.incoming, t_.incoming + incomingCount, byCrossing);
+            std::size_t from = activeCount_;
+            std::size_t j = incomingCount;
+            std::size_t out = activeCount_ + incomingCount;
+            while (j > 0) {
+                if (from > 0 && active[from - 1].x > t_.incoming[j - 1].x) {
+                    active[--out] = active[--from];
+                } else {
+                    active[--out] = t_.incoming[--j];
+                }
+            }
+            activeCount_ += incomingCount;
+        }
 
         const std::size_t total = activeCount_ + extraCount;
         if (total < 2) {
             return drawn;
         }
-        sortActive(t_.active, activeCount_);
+        const auto line = static_cast<int32_t>(y);
+        if (extraCount == 0) {
+            for (std::size_t c = 0; c + 1 < total; c += 2) {
+                emit(ipoint{t_.active[c].x, line}, ipoint{t_.active[c + 1].x, line});
+            }
+            return true;
+        }
+        // Merge the active crossings with the vertex and step crossings of the line.
         std::sort(t_.extras, t_.extras + extraCount);
-        // Merge the two sorted runs into the crossings of the line.
-        std::size_t i = 0;
+        std::size_t a = 0;
         std::size_t j = 0;
         for (std::size_t out = 0; out < total; ++out) {
-            if (j == extraCount || (i < activeCount_ && t_.active[i].x <= t_.extras[j])) {
-                t_.crossings[out] = t_.active[i++].x;
+            if (j == extraCount || (a < activeCount_ && active[a].x <= t_.extras[j])) {
+                t_.crossings[out] = active[a++].x;
             } else {
                 t_.crossings[out] = t_.extras[j++];
             }
         }
         // The crossings are counted, so every value pairs, whatever x it has.
-        const auto line = static_cast<int32_t>(y);
         for (std::size_t c = 0; c + 1 < total; c += 2) {
             emit(ipoint{t_.crossings[c], line}, ipoint{t_.crossings[c + 1], line});
         }
@@ -322,7 +366,8 @@ void fillPolygon(std::span<const ipoint> points, int32_t step, const FillTarget 
     FillTables tables{};
     std::optional<platform::LockedGlobal> block;
     if (n <= static_cast<std::size_t>(kSmallFillPolygon)) {
-        tables = FillTables{small.sloped, small.active, small.vertices, small.flats, small.crossings, small.extras};
+        tables = FillTables{small.sloped,   small.active,    small.incoming,
+                            small.vertices, small.flats, small.crossings, small.extras};
     } else {
         // Each table has n entries; a count too large to describe in bytes is refused like a failed block.
         if (n > SIZE_MAX / tableBytes(1)) {
