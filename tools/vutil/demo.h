@@ -12,5 +12,6 @@ struct Context {
 };
 
 void runtimeSection(Context &context);
+void geometrySection(Context &context);
 
 }  // namespace vutil::tool::demo
