@@ -66,9 +66,26 @@ void clipLine(Reader &in) {
     }
 }
 
-bool inside(const vpoint &p, const vpoint &lo, const vpoint &hi) {
-    // Computed points may round a hair past an edge.
-    const double slack = 1e-9 * (1.0 + std::fabs(lo.x) + std::fabs(hi.x) + std::fabs(lo.y) + std::fabs(hi.y));
+/// Largest finite magnitude among the x and y values given: computed crossings are exact up to a
+/// rounding proportional to the coordinates they come from.
+double magnitude(const vpoint *points, int32_t n, const vpoint &lo, const vpoint &hi) {
+    double largest = 1.0;
+    const auto take = [&largest](double v) {
+        if (std::isfinite(v)) largest = std::fmax(largest, std::fabs(v));
+    };
+    for (int32_t i = 0; i < n; ++i) {
+        take(points[i].x);
+        take(points[i].y);
+    }
+    for (const vpoint *p : {&lo, &hi}) {
+        take(p->x);
+        take(p->y);
+    }
+    return largest;
+}
+
+bool inside(const vpoint &p, const vpoint &lo, const vpoint &hi, double scale) {
+    const double slack = 1e-12 * scale;
     return p.x >= lo.x - slack && p.x <= hi.x + slack && p.y >= lo.y - slack && p.y <= hi.y + slack;
 }
 
@@ -80,7 +97,9 @@ void clipVLine(Reader &in) {
     const int32_t r = KorClipVLine(a, b, &o1, &o2, lo, hi);
     check(r == 0 || r == 1);
     if (r == 1) {
-        check(inside(o1, lo, hi) && inside(o2, lo, hi));
+        const vpoint ends[2] = {a, b};
+        const double scale = magnitude(ends, 2, lo, hi);
+        check(inside(o1, lo, hi, scale) && inside(o2, lo, hi, scale));
     }
 }
 
@@ -110,13 +129,14 @@ void clipVPoly(Reader &in) {
     for (int32_t i = 0; i < n; ++i) {
         points[static_cast<std::size_t>(i)] = takeVPoint(in);
     }
+    const double scale = magnitude(points.get(), n, lo, hi);
     const int32_t count = KorClipVPoly(points.get(), n, lo, hi);
     check(count >= 0 && static_cast<std::size_t>(count) <= room);
     const bool soundWindow = lo.x <= hi.x && lo.y <= hi.y && std::isfinite(lo.x) && std::isfinite(hi.x) &&
                              std::isfinite(lo.y) && std::isfinite(hi.y);
     if (n >= 2 && soundWindow) {
         for (int32_t i = 0; i < count; ++i) {
-            check(inside(points[static_cast<std::size_t>(i)], lo, hi));
+            check(inside(points[static_cast<std::size_t>(i)], lo, hi, scale));
         }
     }
 }

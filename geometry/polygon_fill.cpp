@@ -61,27 +61,27 @@ struct ActiveEdge {
 struct FillTables {
     SlopedEdge *sloped;
     ActiveEdge *active;
+    ActiveEdge *spare;  ///< the active list of the next line is built here, then the two swap
     ActiveEdge *incoming;
     VertexCrossing *vertices;
     FlatEdge *flats;
-    int32_t *crossings;
     int32_t *extras;
 };
 
 struct SmallTables {
     SlopedEdge sloped[kSmallFillPolygon];
     ActiveEdge active[kSmallFillPolygon];
+    ActiveEdge spare[kSmallFillPolygon];
     ActiveEdge incoming[kSmallFillPolygon];
     VertexCrossing vertices[kSmallFillPolygon];
     FlatEdge flats[kSmallFillPolygon];
-    int32_t crossings[kSmallFillPolygon];
     int32_t extras[kSmallFillPolygon];
 };
 
 /// Bytes of the global block for n points; each table holds n entries.
 std::size_t tableBytes(std::size_t n) noexcept {
-    return n * (sizeof(SlopedEdge) + 2 * sizeof(ActiveEdge) + sizeof(VertexCrossing) + sizeof(FlatEdge) +
-                2 * sizeof(int32_t));
+    return n * (sizeof(SlopedEdge) + 3 * sizeof(ActiveEdge) + sizeof(VertexCrossing) + sizeof(FlatEdge) +
+                sizeof(int32_t));
 }
 
 FillTables carveTables(void *block, std::size_t n) noexcept {
@@ -92,14 +92,14 @@ FillTables carveTables(void *block, std::size_t n) noexcept {
     bytes += n * sizeof(SlopedEdge);
     t.active = reinterpret_cast<ActiveEdge *>(bytes);
     bytes += n * sizeof(ActiveEdge);
+    t.spare = reinterpret_cast<ActiveEdge *>(bytes);
+    bytes += n * sizeof(ActiveEdge);
     t.incoming = reinterpret_cast<ActiveEdge *>(bytes);
     bytes += n * sizeof(ActiveEdge);
     t.vertices = reinterpret_cast<VertexCrossing *>(bytes);
     bytes += n * sizeof(VertexCrossing);
     t.flats = reinterpret_cast<FlatEdge *>(bytes);
     bytes += n * sizeof(FlatEdge);
-    t.crossings = reinterpret_cast<int32_t *>(bytes);
-    bytes += n * sizeof(int32_t);
     t.extras = reinterpret_cast<int32_t *>(bytes);
     return t;
 }
@@ -208,7 +208,7 @@ private:
                   [](const SlopedEdge &a, const SlopedEdge &b) { return a.lo < b.lo; });
         std::sort(t_.vertices, t_.vertices + vertexCount_,
                   [](const VertexCrossing &a, const VertexCrossing &b) { return a.y < b.y; });
-        // Flat edges were collected in polygon order; a stable order by y keeps it within a line.
+        // Within a line, flat edges are drawn in polygon order.
         std::sort(t_.flats, t_.flats + flatCount_, [](const FlatEdge &a, const FlatEdge &b) {
             return a.y < b.y || (a.y == b.y && a.index < b.index);
         });
@@ -241,27 +241,8 @@ private:
             t_.extras[extraCount++] = t_.vertices[nextVertex_].x;
         }
 
-        // The edges still active get their new crossings; their order barely changes. Up to the first
-        // edge that has ended, only the crossings are rewritten.
-        ActiveEdge *active = t_.active;
-        std::size_t i = 0;
-        for (; i < activeCount_ && active[i].hi > y; ++i) {
-            active[i].x = crossingAt(active[i], y);
-        }
-        std::size_t kept = i;
-        for (; i < activeCount_; ++i) {
-            if (active[i].hi > y) {
-                active[kept] = active[i];
-                active[kept].x = crossingAt(active[kept], y);
-                ++kept;
-            }
-        }
-        activeCount_ = kept;
-        sortActive(t_.active, activeCount_);
-
         // Edges whose lower end lies below the line join the active list, unless they end on or
-        // below it too (lines skipped by a step above 1). They are sorted among themselves and
-        // merged in from the back, so the list stays in crossing order.
+        // below it too (lines skipped by a step above 1).
         std::size_t incomingCount = 0;
         for (; nextSloped_ < slopedCount_ && t_.sloped[nextSloped_].lo < y; ++nextSloped_) {
             const SlopedEdge &entry = t_.sloped[nextSloped_];
@@ -271,19 +252,37 @@ private:
                 t_.incoming[incomingCount++] = edge;
             }
         }
-        if (incomingCount > 0) {
-            std::sort(t_.incoming, t_.incoming + incomingCount, byCrossing);
-            std::size_t from = activeCount_;
-            std::size_t j = incomingCount;
-            std::size_t out = activeCount_ + incomingCount;
-            while (j > 0) {
-                if (from > 0 && active[from - 1].x > t_.incoming[j - 1].x) {
-                    active[--out] = active[--from];
-                } else {
-                    active[--out] = t_.incoming[--j];
-                }
+        std::sort(t_.incoming, t_.incoming + incomingCount, byCrossing);
+
+        // One pass rebuilds the active list for this line: ended edges leave, the others get their
+        // new crossing, and the new edges are merged in. The old order barely changes from line to
+        // line; where it did (edges that cross each other), the list is sorted again.
+        const ActiveEdge *from = t_.active;
+        ActiveEdge *to = t_.spare;
+        std::size_t kept = 0;
+        std::size_t j = 0;
+        bool ordered = true;
+        int32_t previous = INT32_MIN;
+        for (std::size_t i = 0; i < activeCount_; ++i) {
+            if (from[i].hi <= y) {
+                continue;
             }
-            activeCount_ += incomingCount;
+            ActiveEdge edge = from[i];
+            edge.x = crossingAt(edge, y);
+            while (j < incomingCount && t_.incoming[j].x < edge.x) {
+                to[kept++] = t_.incoming[j++];
+            }
+            ordered = ordered && previous <= edge.x;
+            previous = edge.x;
+            to[kept++] = edge;
+        }
+        while (j < incomingCount) {
+            to[kept++] = t_.incoming[j++];
+        }
+        std::swap(t_.active, t_.spare);
+        activeCount_ = kept;
+        if (!ordered) {
+            sortActive(t_.active, activeCount_);
         }
 
         const std::size_t total = activeCount_ + extraCount;
@@ -291,26 +290,28 @@ private:
             return drawn;
         }
         const auto line = static_cast<int32_t>(y);
+        const ActiveEdge *active = t_.active;
         if (extraCount == 0) {
             for (std::size_t c = 0; c + 1 < total; c += 2) {
-                emit(ipoint{t_.active[c].x, line}, ipoint{t_.active[c + 1].x, line});
+                emit(ipoint{active[c].x, line}, ipoint{active[c + 1].x, line});
             }
             return true;
         }
-        // Merge the active crossings with the vertex and step crossings of the line.
+        // Pair the active crossings merged with the vertex and step crossings of the line. The
+        // crossings are counted, so every value pairs, whatever x it has; an odd last one is dropped.
         std::sort(t_.extras, t_.extras + extraCount);
         std::size_t a = 0;
-        std::size_t j = 0;
-        for (std::size_t out = 0; out < total; ++out) {
-            if (j == extraCount || (a < activeCount_ && active[a].x <= t_.extras[j])) {
-                t_.crossings[out] = active[a++].x;
-            } else {
-                t_.crossings[out] = t_.extras[j++];
+        std::size_t e = 0;
+        const auto next = [&]() noexcept {
+            if (e == extraCount || (a < activeCount_ && active[a].x <= t_.extras[e])) {
+                return active[a++].x;
             }
-        }
-        // The crossings are counted, so every value pairs, whatever x it has.
+            return t_.extras[e++];
+        };
         for (std::size_t c = 0; c + 1 < total; c += 2) {
-            emit(ipoint{t_.crossings[c], line}, ipoint{t_.crossings[c + 1], line});
+            const int32_t left = next();
+            const int32_t right = next();
+            emit(ipoint{left, line}, ipoint{right, line});
         }
         return true;
     }
@@ -366,8 +367,8 @@ void fillPolygon(std::span<const ipoint> points, int32_t step, const FillTarget 
     FillTables tables{};
     std::optional<platform::LockedGlobal> block;
     if (n <= static_cast<std::size_t>(kSmallFillPolygon)) {
-        tables = FillTables{small.sloped,   small.active,    small.incoming,
-                            small.vertices, small.flats, small.crossings, small.extras};
+        tables = FillTables{small.sloped,   small.active, small.spare, small.incoming,
+                            small.vertices, small.flats,  small.extras};
     } else {
         // Each table has n entries; a count too large to describe in bytes is refused like a failed block.
         if (n > SIZE_MAX / tableBytes(1)) {

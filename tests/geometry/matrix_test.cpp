@@ -194,6 +194,20 @@ TEST(Matrix, SumsRoundLeftToRight) {
     EXPECT_EQ(p[0], 0.0);
 }
 
+TEST(Matrix, ProductsAreRoundedBeforeTheyAreAdded) {
+    // x * m00 rounds to 1 + 2^-29 (the 2^-60 term is lost) before m03 is added, giving exactly 0; a
+    // fused multiply-add would keep 2^-60.
+    const double a = 1.0 + std::ldexp(1.0, -30);
+    hmatrix m{};
+    m.m[0][0] = a;
+    m.m[0][3] = -(1.0 + std::ldexp(1.0, -29));
+    m.m[1][1] = 1.0;
+    m.flags = HM_PLANAR | HM_DIAGONAL;
+    double p[3] = {a, 0.0, 0.0};
+    mult_hmatrix_v(&m, p);
+    EXPECT_EQ(p[0], 0.0);
+}
+
 TEST(Matrix, Determinants) {
     EXPECT_EQ(hmatrix_determinant(nullptr), 0.0);
     EXPECT_EQ(hmatrix_determinant2by2(nullptr), 0.0);
