@@ -219,12 +219,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run> &runs) override {
         for (const Run &run : runs) {
-            times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            // With repetitions, the medians stand for each benchmark.
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") {
+                continue;
+            }
+            times_[run.run_name.str()] = run.GetAdjustedCPUTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }
     void printRatios() const {
-        std::printf("\nTime relative to the reference (reference time / time; above 1 is faster):\n");
+        std::printf("\nCPU time relative to the reference (reference time / time; above 1 is faster):\n");
         for (const auto &[name, time] : times_) {
             const char *reference = name.rfind("BM_mult", 0) == 0 ? "BM_ReferenceFullProduct" : "BM_ReferenceLiangBarsky";
             const auto ref = times_.find(reference);
