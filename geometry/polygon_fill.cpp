@@ -51,8 +51,8 @@ struct FlatEdge {
 /// current line.
 struct ActiveEdge {
     double slope;
-    int32_t x0;
-    int32_t y0;
+    double x0;  ///< the start point, held as doubles: converted once, not on every line
+    double y0;
     int32_t hi;
     int32_t x;
 };
@@ -107,10 +107,12 @@ FillTables carveTables(void *block, std::size_t n) noexcept {
 /// True when b and c lie strictly on the same side of y: the boundary turns back at a vertex on y.
 bool turnsAt(int32_t y, int32_t b, int32_t c) noexcept { return (b < y && c < y) || (b > y && c > y); }
 
-/// The crossing of an edge with a line strictly between its ends, truncated toward zero. It lies
-/// between the edge's two x values up to a rounding far below 1, so it always converts to 32 bits.
-int32_t crossingAt(const ActiveEdge &e, int64_t y) noexcept {
-    return static_cast<int32_t>(static_cast<double>(y - e.y0) * e.slope + static_cast<double>(e.x0));
+/// The crossing of an edge with line y (given as a double) strictly between its ends, truncated
+/// toward zero. y - y0 is an integer below 2^33, so it is the same exact value whether the
+/// subtraction is made in integers or in doubles. The crossing lies between the edge's two x values
+/// up to a rounding far below 1, so it always converts to 32 bits.
+int32_t crossingAt(const ActiveEdge &e, double y) noexcept {
+    return static_cast<int32_t>((y - e.y0) * e.slope + e.x0);
 }
 
 bool byCrossing(const ActiveEdge &a, const ActiveEdge &b) noexcept { return a.x < b.x; }
@@ -216,6 +218,7 @@ private:
 
     /// Draws line y; false when nothing was drawn on it.
     bool scanLine(int64_t y) noexcept {
+        const auto lineY = static_cast<double>(y);
         std::size_t extraCount = 0;
         bool drawn = false;
 
@@ -247,8 +250,8 @@ private:
         for (; nextSloped_ < slopedCount_ && t_.sloped[nextSloped_].lo < y; ++nextSloped_) {
             const SlopedEdge &entry = t_.sloped[nextSloped_];
             if (entry.hi > y) {
-                ActiveEdge edge{entry.slope, entry.x0, entry.y0, entry.hi, 0};
-                edge.x = crossingAt(edge, y);
+                ActiveEdge edge{entry.slope, static_cast<double>(entry.x0), static_cast<double>(entry.y0), entry.hi, 0};
+                edge.x = crossingAt(edge, lineY);
                 t_.incoming[incomingCount++] = edge;
             }
         }
@@ -268,7 +271,7 @@ private:
                 continue;
             }
             ActiveEdge edge = from[i];
-            edge.x = crossingAt(edge, y);
+            edge.x = crossingAt(edge, lineY);
             while (j < incomingCount && t_.incoming[j].x < edge.x) {
                 to[kept++] = t_.incoming[j++];
             }
