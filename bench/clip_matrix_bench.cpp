@@ -32,8 +32,12 @@ void *operator new(std::size_t size) {
     }
     throw std::bad_alloc();
 }
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+void operator delete(void *p) noexcept {
+    std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -73,10 +77,12 @@ private:
 };
 
 void finish(benchmark::State &state, long allocationCount, int64_t visible) {
-    state.counters["ns_per_call"] = benchmark::Counter(static_cast<double>(kCount) * static_cast<double>(state.iterations()),
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_call"] =
+        benchmark::Counter(static_cast<double>(kCount) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["allocations"] = static_cast<double>(allocationCount);
-    state.counters["visible_share"] = static_cast<double>(visible) / (static_cast<double>(kCount) * static_cast<double>(state.iterations()));
+    state.counters["visible_share"] =
+        static_cast<double>(visible) / (static_cast<double>(kCount) * static_cast<double>(state.iterations()));
     state.SetItemsProcessed(state.iterations() * kCount);
 }
 
@@ -112,8 +118,8 @@ void BM_KorClipVLine(benchmark::State &state) {
 }
 
 /// The reference clipper: Liang-Barsky on the segment's parameter, in doubles, out of line.
-[[gnu::noinline]] bool liangBarsky(double x1, double y1, double x2, double y2, double xmin, double ymin, double xmax, double ymax,
-                 double out[4]) {
+[[gnu::noinline]] bool liangBarsky(double x1, double y1, double x2, double y2, double xmin, double ymin, double xmax,
+                                   double ymax, double out[4]) {
     double t0 = 0.0, t1 = 1.0;
     const double dx = x2 - x1, dy = y2 - y1;
     const double p[4] = {-dx, dx, -dy, dy};
@@ -211,7 +217,12 @@ BENCHMARK(BM_KorClipLine)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KorClipVLine)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReferenceFullProduct)->Unit(benchmark::kMillisecond);
 // Flag paths: 0 general, 2 planar, 4 diagonal, 6 planar and diagonal, 1 unit.
-BENCHMARK(BM_mult_hmatrix_v)->Arg(0)->Arg(HM_PLANAR)->Arg(HM_DIAGONAL)->Arg(HM_PLANAR | HM_DIAGONAL)->Arg(HM_UNIT)
+BENCHMARK(BM_mult_hmatrix_v)
+    ->Arg(0)
+    ->Arg(HM_PLANAR)
+    ->Arg(HM_DIAGONAL)
+    ->Arg(HM_PLANAR | HM_DIAGONAL)
+    ->Arg(HM_UNIT)
     ->Unit(benchmark::kMillisecond);
 
 /// Prints each benchmark's time relative to its reference after the usual table.
@@ -230,7 +241,8 @@ public:
     void printRatios() const {
         std::printf("\nCPU time relative to the reference (reference time / time; above 1 is faster):\n");
         for (const auto &[name, time] : times_) {
-            const char *reference = name.rfind("BM_mult", 0) == 0 ? "BM_ReferenceFullProduct" : "BM_ReferenceLiangBarsky";
+            const char *reference =
+                name.rfind("BM_mult", 0) == 0 ? "BM_ReferenceFullProduct" : "BM_ReferenceLiangBarsky";
             const auto ref = times_.find(reference);
             if (ref != times_.end() && name.rfind("BM_Reference", 0) != 0) {
                 std::printf("  %-32s %6.2fx vs %s\n", name.c_str(), ref->second / time, reference);

@@ -22,7 +22,8 @@ std::vector<ipoint> star(int vertices, double outer, double inner) {
     for (int i = 0; i < vertices; ++i) {
         const double a = 6.283185307179586 * i / vertices + 0.0001;
         const double r = (i % 2 == 0) ? outer : inner;
-        p.push_back({static_cast<int32_t>(std::lround(r * std::cos(a))), static_cast<int32_t>(std::lround(r * std::sin(a)))});
+        p.push_back(
+            {static_cast<int32_t>(std::lround(r * std::cos(a))), static_cast<int32_t>(std::lround(r * std::sin(a)))});
     }
     p.push_back(p.front());
     return p;
@@ -30,7 +31,9 @@ std::vector<ipoint> star(int vertices, double outer, double inner) {
 
 /// The star measured: outer radius 2000 (4,000 scan lines at step 1), inner radius `permille` of it.
 /// The inner radius sets how many edges cross each line: about 1,600 at 500, 320 at 900, 100 at 970.
-std::vector<ipoint> starOf(int64_t permille) { return star(10000, 2000.0, 2.0 * static_cast<double>(permille)); }
+std::vector<ipoint> starOf(int64_t permille) {
+    return star(10000, 2000.0, 2.0 * static_cast<double>(permille));
+}
 
 struct Tally {
     int64_t spans = 0;
@@ -62,8 +65,8 @@ void BM_FillPolygon_EdgeTable(benchmark::State &state) {
         benchmark::DoNotOptimize(tally);
     }
     state.counters["spans_per_fill"] = static_cast<double>(tally.spans) / static_cast<double>(state.iterations());
-    state.counters["lines_per_s"] = benchmark::Counter(4000.0 * static_cast<double>(state.iterations()),
-                                                       benchmark::Counter::kIsRate);
+    state.counters["lines_per_s"] =
+        benchmark::Counter(4000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(p.size()));
 }
 
@@ -73,15 +76,14 @@ void BM_FillPolygon_Reference(benchmark::State &state) {
     Tally tally;
     benchmark::DoNotOptimize(referenceSink);
     for (auto _ : state) {
-        vutil::test::referenceFill(p.data(), static_cast<int32_t>(p.size()), 1, false,
-                                   [&tally](char, ipoint a, ipoint b) {
-                                       referenceSink(reinterpret_cast<intptr_t>(&tally), 0, &a, &b, 0);
-                                   });
+        vutil::test::referenceFill(
+            p.data(), static_cast<int32_t>(p.size()), 1, false,
+            [&tally](char, ipoint a, ipoint b) { referenceSink(reinterpret_cast<intptr_t>(&tally), 0, &a, &b, 0); });
         benchmark::DoNotOptimize(tally);
     }
     state.counters["spans_per_fill"] = static_cast<double>(tally.spans) / static_cast<double>(state.iterations());
-    state.counters["lines_per_s"] = benchmark::Counter(4000.0 * static_cast<double>(state.iterations()),
-                                                       benchmark::Counter::kIsRate);
+    state.counters["lines_per_s"] =
+        benchmark::Counter(4000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(p.size()));
 }
 

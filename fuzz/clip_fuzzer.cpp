@@ -89,7 +89,9 @@ bool inside(const vpoint &p, const vpoint &lo, const vpoint &hi, double scale) {
     return p.x >= lo.x - slack && p.x <= hi.x + slack && p.y >= lo.y - slack && p.y <= hi.y + slack;
 }
 
-vpoint takeVPoint(Reader &in) { return vpoint{in.take<double>(), in.take<double>(), in.take<double>()}; }
+vpoint takeVPoint(Reader &in) {
+    return vpoint{in.take<double>(), in.take<double>(), in.take<double>()};
+}
 
 void clipVLine(Reader &in) {
     const vpoint a = takeVPoint(in), b = takeVPoint(in), lo = takeVPoint(in), hi = takeVPoint(in);
@@ -176,24 +178,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     Reader in(data + 1, size - 1);
     switch (data[0] % 6) {
-    case 0:
-        clipLine(in);
-        break;
-    case 1:
-        clipVLine(in);
-        break;
-    case 2:
-        clipPoly(in);
-        break;
-    case 3:
-        clipVPoly(in);
-        break;
-    case 4:
-        cull(in);
-        break;
-    default:
-        arc(in);
-        break;
+        case 0:
+            clipLine(in);
+            break;
+        case 1:
+            clipVLine(in);
+            break;
+        case 2:
+            clipPoly(in);
+            break;
+        case 3:
+            clipVPoly(in);
+            break;
+        case 4:
+            cull(in);
+            break;
+        default:
+            arc(in);
+            break;
     }
     return 0;
 }

@@ -16,11 +16,10 @@ extern "C" {
 
 /* ---- Line clipping ---- */
 
-VUTIL_API int32_t KorClipLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, ipoint *out1, ipoint *out2,
-                              int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax) noexcept {
-    return geo::clipSegment(ipoint{x1, y1}, ipoint{x2, y2}, *out1, *out2, geo::IntWindow{xmin, ymin, xmax, ymax})
-               ? 1
-               : 0;
+VUTIL_API int32_t KorClipLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, ipoint *out1, ipoint *out2, int32_t xmin,
+                              int32_t ymin, int32_t xmax, int32_t ymax) noexcept {
+    return geo::clipSegment(ipoint{x1, y1}, ipoint{x2, y2}, *out1, *out2, geo::IntWindow{xmin, ymin, xmax, ymax}) ? 1
+                                                                                                                  : 0;
 }
 
 VUTIL_API int32_t KorClipVLine(vpoint p1, vpoint p2, vpoint *out1, vpoint *out2, vpoint wmin, vpoint wmax) noexcept {
@@ -101,16 +100,22 @@ VUTIL_API int32_t inbox(int32_t x, int32_t y, int32_t x1, int32_t y1, int32_t x2
 
 /* ---- Homogeneous matrices ---- */
 
-VUTIL_API void create_hmatrix(hmatrix *out, double tx, double ty, double tz, double c, double s, double sx,
-                              double sy, double sz) noexcept {
+VUTIL_API void create_hmatrix(hmatrix *out, double tx, double ty, double tz, double c, double s, double sx, double sy,
+                              double sz) noexcept {
     geo::buildTransform(*out, tx, ty, tz, c, s, sx, sy, sz);
 }
 
-VUTIL_API void create_unitmatrix(hmatrix *out) noexcept { geo::buildIdentity(*out); }
+VUTIL_API void create_unitmatrix(hmatrix *out) noexcept {
+    geo::buildIdentity(*out);
+}
 
-VUTIL_API int32_t is_unitmatrix(const hmatrix *matrix) noexcept { return geo::passesUnitTest(*matrix) ? 1 : 0; }
+VUTIL_API int32_t is_unitmatrix(const hmatrix *matrix) noexcept {
+    return geo::passesUnitTest(*matrix) ? 1 : 0;
+}
 
-VUTIL_API void transpose_hmatrix(hmatrix *matrix) noexcept { geo::transposeLinearPart(*matrix); }
+VUTIL_API void transpose_hmatrix(hmatrix *matrix) noexcept {
+    geo::transposeLinearPart(*matrix);
+}
 
 VUTIL_API void mult_hmatrix(hmatrix *result, const hmatrix *a, const hmatrix *b) noexcept {
     geo::multiply(*result, *a, *b);

@@ -12,11 +12,15 @@ namespace vutil::geometry {
 inline constexpr double kMatrixTolerance = 0.001;
 
 /// True when |value| is below the tolerance.
-inline bool nearZero(double value) noexcept { return value < kMatrixTolerance && value > -kMatrixTolerance; }
+inline bool nearZero(double value) noexcept {
+    return value < kMatrixTolerance && value > -kMatrixTolerance;
+}
 /// True when value lies within the tolerance of 1. Compared with the bounds themselves, so that
 /// 0.999 and 1.001 both fail, as a difference of exactly 0.001 must (1.001 - 1 in doubles falls
 /// just short of 0.001).
-inline bool nearOne(double value) noexcept { return value > 0.999 && value < 1.001; }
+inline bool nearOne(double value) noexcept {
+    return value > 0.999 && value < 1.001;
+}
 
 /// Builds translate(t) * rotate-z(c, s) * scale(s) and flags it. A matrix counts as the identity only
 /// when its cosine is also near 1, so a half turn is flagged diagonal and still applied.

@@ -33,6 +33,8 @@ inline int64_t truncateToInt64(double value) noexcept {
 }
 
 /// The difference of two 32-bit coordinates as a double, formed without overflow.
-inline double difference(int64_t a, int64_t b) noexcept { return static_cast<double>(a - b); }
+inline double difference(int64_t a, int64_t b) noexcept {
+    return static_cast<double>(a - b);
+}
 
 }  // namespace vutil::geometry

@@ -43,7 +43,8 @@ struct IntRules {
     /// The crossing with the edge line along == e, computed from the endpoint `from`; always made.
     template <Axis axis>
     static bool crossing(const ipoint &from, const ipoint &p1, const ipoint &p2, int32_t e, ipoint &q) noexcept {
-        const double slope = difference(across<axis>(p2), across<axis>(p1)) / difference(along<axis>(p2), along<axis>(p1));
+        const double slope =
+            difference(across<axis>(p2), across<axis>(p1)) / difference(along<axis>(p2), along<axis>(p1));
         const int32_t other = truncateToInt32(difference(e, along<axis>(from)) * slope + across<axis>(from));
         if constexpr (axis == Axis::kX) {
             q = ipoint{e, other};

@@ -80,8 +80,8 @@ struct SmallTables {
 
 /// Bytes of the global block for n points; each table holds n entries.
 std::size_t tableBytes(std::size_t n) noexcept {
-    return n * (sizeof(SlopedEdge) + 3 * sizeof(ActiveEdge) + sizeof(VertexCrossing) + sizeof(FlatEdge) +
-                sizeof(int32_t));
+    return n *
+           (sizeof(SlopedEdge) + 3 * sizeof(ActiveEdge) + sizeof(VertexCrossing) + sizeof(FlatEdge) + sizeof(int32_t));
 }
 
 FillTables carveTables(void *block, std::size_t n) noexcept {
@@ -105,7 +105,9 @@ FillTables carveTables(void *block, std::size_t n) noexcept {
 }
 
 /// True when b and c lie strictly on the same side of y: the boundary turns back at a vertex on y.
-bool turnsAt(int32_t y, int32_t b, int32_t c) noexcept { return (b < y && c < y) || (b > y && c > y); }
+bool turnsAt(int32_t y, int32_t b, int32_t c) noexcept {
+    return (b < y && c < y) || (b > y && c > y);
+}
 
 /// The crossing of an edge with line y (given as a double) strictly between its ends, truncated
 /// toward zero. y - y0 is an integer below 2^33, so it is the same exact value whether the
@@ -115,7 +117,9 @@ int32_t crossingAt(const ActiveEdge &e, double y) noexcept {
     return static_cast<int32_t>((y - e.y0) * e.slope + e.x0);
 }
 
-bool byCrossing(const ActiveEdge &a, const ActiveEdge &b) noexcept { return a.x < b.x; }
+bool byCrossing(const ActiveEdge &a, const ActiveEdge &b) noexcept {
+    return a.x < b.x;
+}
 
 /// Sorts the active list by crossing. From one line to the next the order barely changes, so an
 /// insertion sort is linear; when it meets much disorder (self-intersecting polygons) it hands over
@@ -183,8 +187,8 @@ private:
             const ipoint &a = p_[static_cast<std::size_t>(i)];
             const ipoint &b = p_[static_cast<std::size_t>(i) + 1];
             if (a.y == b.y) {
-                const bool isStep = i >= 1 && i <= n - 3 &&
-                                  ((y(i - 1) > a.y && y(i + 2) < a.y) || (y(i - 1) < a.y && y(i + 2) > a.y));
+                const bool isStep =
+                    i >= 1 && i <= n - 3 && ((y(i - 1) > a.y && y(i + 2) < a.y) || (y(i - 1) < a.y && y(i + 2) > a.y));
                 t_.flats[flatCount_++] = FlatEdge{a.y, i, isStep ? 1 : 0};
             } else {
                 const double slope = difference(b.x, a.x) / difference(b.y, a.y);
@@ -211,9 +215,8 @@ private:
         std::sort(t_.vertices, t_.vertices + vertexCount_,
                   [](const VertexCrossing &a, const VertexCrossing &b) { return a.y < b.y; });
         // Within a line, flat edges are drawn in polygon order.
-        std::sort(t_.flats, t_.flats + flatCount_, [](const FlatEdge &a, const FlatEdge &b) {
-            return a.y < b.y || (a.y == b.y && a.index < b.index);
-        });
+        std::sort(t_.flats, t_.flats + flatCount_,
+                  [](const FlatEdge &a, const FlatEdge &b) { return a.y < b.y || (a.y == b.y && a.index < b.index); });
     }
 
     /// Draws line y; false when nothing was drawn on it.

@@ -16,7 +16,9 @@ constexpr double kArbitraryAxisLimit = 0.015625;
 /// Components are clamped to this magnitude before the direction is normalised.
 constexpr double kDirectionLimit = 1000000.0;
 
-bool tiny(double value) noexcept { return std::fabs(value) < kTiny; }
+bool tiny(double value) noexcept {
+    return std::fabs(value) < kTiny;
+}
 
 double clampComponent(double value) noexcept {
     if (value < -kDirectionLimit) {
@@ -29,7 +31,9 @@ double clampComponent(double value) noexcept {
 }
 
 /// The divisor that normalises a vector of squared length sum; 0 when the sum is not positive.
-double lengthOf(double sum) noexcept { return sum > 0.0 ? std::sqrt(sum) : 0.0; }
+double lengthOf(double sum) noexcept {
+    return sum > 0.0 ? std::sqrt(sum) : 0.0;
+}
 
 /// True when a normal just off +z, leaning into the first quadrant, keeps the world-z rule rather
 /// than switching to world y: this keeps the x axis of such views continuous with the ones beyond
@@ -137,8 +141,7 @@ void buildWorldToView(hmatrix &out, double dx, double dy, double dz, double twis
     double ax;
     double ay;
     double az;
-    if (std::fabs(nx) >= kArbitraryAxisLimit || std::fabs(ny) >= kArbitraryAxisLimit ||
-        keepsWorldZRule(nx, ny, nz)) {
+    if (std::fabs(nx) >= kArbitraryAxisLimit || std::fabs(ny) >= kArbitraryAxisLimit || keepsWorldZRule(nx, ny, nz)) {
         ax = -ny;
         ay = nx;
         az = 0.0;

@@ -44,7 +44,8 @@ void referenceFill(const ipoint *p, int32_t n, int32_t step, bool withRect, Sink
         ymin = std::min(ymin, p[i].y);
         ymax = std::max(ymax, p[i].y);
         if (i > 0 && p[i].y != p[i - 1].y) {
-            slope[i] = static_cast<double>(int64_t{p[i].x} - p[i - 1].x) / static_cast<double>(int64_t{p[i].y} - p[i - 1].y);
+            slope[i] =
+                static_cast<double>(int64_t{p[i].x} - p[i - 1].x) / static_cast<double>(int64_t{p[i].y} - p[i - 1].y);
         }
     }
     if (n == 5 && withRect &&
@@ -113,7 +114,9 @@ void referenceFill(const ipoint *p, int32_t n, int32_t step, bool withRect, Sink
 inline std::vector<FillCall> referenceCalls(const std::vector<ipoint> &points, int32_t step, bool withRect) {
     std::vector<FillCall> calls;
     referenceFill(points.data(), static_cast<int32_t>(points.size()), step, withRect,
-                  [&calls](char kind, ipoint a, ipoint b) { calls.push_back(FillCall{kind, a, b}); });
+                  [&calls](char kind, ipoint a, ipoint b) {
+                      calls.push_back(FillCall{kind, a, b});
+                  });
     return calls;
 }
 

@@ -17,16 +17,16 @@ struct LineCase {
 
 TEST(ClipLine, WindowZeroToTen) {
     const LineCase cases[] = {
-        {{0, 0}, {10, 10}, 1, {0, 0}, {10, 10}},     // edges belong to the window
+        {{0, 0}, {10, 10}, 1, {0, 0}, {10, 10}},  // edges belong to the window
         {{-5, 5}, {15, 5}, 1, {0, 5}, {10, 5}},
         {{5, 5}, {15, 5}, 1, {5, 5}, {10, 5}},
-        {{15, 5}, {5, 5}, 1, {10, 5}, {5, 5}},       // input order kept after an exchange
-        {{-5, 8}, {8, 21}, 0, {}, {}},               // moved to (0, 13), then both above
-        {{-3, -1}, {4, 20}, 1, {0, 6}, {1, 10}},     // (-2, 0) by truncation, then (0, 6)
-        {{20, 20}, {0, 5}, 1, {6, 10}, {0, 5}},      // three passes through (10, 13)
-        {{20, 20}, {5, 10}, 1, {10, 9}, {5, 10}},    // degenerate branch: ymax - 1
-        {{-20, 20}, {5, 10}, 1, {0, 10}, {5, 10}},   // degenerate branch on the left: ymax
-        {{20, -20}, {5, 0}, 1, {10, 0}, {5, 0}},     // degenerate branch below: ymin
+        {{15, 5}, {5, 5}, 1, {10, 5}, {5, 5}},      // input order kept after an exchange
+        {{-5, 8}, {8, 21}, 0, {}, {}},              // moved to (0, 13), then both above
+        {{-3, -1}, {4, 20}, 1, {0, 6}, {1, 10}},    // (-2, 0) by truncation, then (0, 6)
+        {{20, 20}, {0, 5}, 1, {6, 10}, {0, 5}},     // three passes through (10, 13)
+        {{20, 20}, {5, 10}, 1, {10, 9}, {5, 10}},   // degenerate branch: ymax - 1
+        {{-20, 20}, {5, 10}, 1, {0, 10}, {5, 10}},  // degenerate branch on the left: ymax
+        {{20, -20}, {5, 0}, 1, {10, 0}, {5, 0}},    // degenerate branch below: ymin
         {{3, 3}, {3, 3}, 1, {3, 3}, {3, 3}},
         {{30, 3}, {30, 3}, 0, {}, {}},
         {{-1, -1}, {-1, 20}, 0, {}, {}},
@@ -128,7 +128,7 @@ TEST(ClipVLine, NotANumberAndInfinityGiveADefinedResult) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const vpoint lo{0, 0, 0}, hi{10, 10, 0};
-    const vpoint points[] = {{nan, 5, 0}, {5, nan, 0}, {nan, nan, 0}, {inf, 5, 0},  {-inf, 5, 0},
+    const vpoint points[] = {{nan, 5, 0}, {5, nan, 0},   {nan, nan, 0},  {inf, 5, 0}, {-inf, 5, 0},
                              {5, inf, 0}, {inf, inf, 0}, {-inf, inf, 0}, {5, 5, nan}, {3, 7, 0}};
     for (const vpoint &a : points) {
         for (const vpoint &b : points) {

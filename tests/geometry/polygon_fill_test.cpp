@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "tests/geometry/fill_oracle.h"
 #include "platform/memory.h"
+#include "tests/geometry/fill_oracle.h"
 #include "vutil/geometry.h"
 
 namespace {
@@ -16,7 +16,9 @@ using vutil::test::FillCall;
 using vutil::test::libraryCalls;
 using vutil::test::referenceCalls;
 
-FillCall span(int32_t x1, int32_t x2, int32_t y) { return FillCall{'S', {x1, y}, {x2, y}}; }
+FillCall span(int32_t x1, int32_t x2, int32_t y) {
+    return FillCall{'S', {x1, y}, {x2, y}};
+}
 
 std::vector<int32_t> linesOf(const std::vector<FillCall> &calls) {
     std::vector<int32_t> lines;
@@ -53,8 +55,7 @@ TEST(FillPolygon, OneStepHighIsScannedOnceOnItsTop) {
     const std::vector<ipoint> thin = {{0, 0}, {10, 0}, {10, 2}, {0, 2}, {0, 0}};
     // The line at ymax holds two horizontal edges, drawn in their own order, and two vertex crossings
     // from the vertical edges' ends.
-    EXPECT_EQ(libraryCalls(thin, 2, false),
-              (std::vector<FillCall>{{'S', {10, 2}, {0, 2}}, span(0, 10, 2)}));
+    EXPECT_EQ(libraryCalls(thin, 2, false), (std::vector<FillCall>{{'S', {10, 2}, {0, 2}}, span(0, 10, 2)}));
     EXPECT_EQ(libraryCalls(thin, 2, false), referenceCalls(thin, 2, false));
 }
 
@@ -195,40 +196,43 @@ std::vector<ipoint> randomPolygon(std::mt19937 &rng, int kind) {
     const int n = count(rng);
     std::vector<ipoint> p;
     switch (kind) {
-    case 0: {  // Tiny grid: vertices and horizontal edges on scan lines, self-intersections.
-        std::uniform_int_distribution<int32_t> c(0, 12);
-        for (int i = 0; i < n; ++i) p.push_back({c(rng), c(rng)});
-        break;
-    }
-    case 1: {  // Wider coordinates with negatives.
-        std::uniform_int_distribution<int32_t> c(-500, 500);
-        for (int i = 0; i < n; ++i) p.push_back({c(rng), c(rng)});
-        break;
-    }
-    case 2: {  // Axis-parallel staircases: many horizontal edges and steps.
-        std::uniform_int_distribution<int32_t> d(-6, 6);
-        ipoint at{0, 0};
-        for (int i = 0; i < n; ++i) {
-            p.push_back(at);
-            if (i % 2 == 0) at.x += d(rng); else at.y += d(rng);
+        case 0: {  // Tiny grid: vertices and horizontal edges on scan lines, self-intersections.
+            std::uniform_int_distribution<int32_t> c(0, 12);
+            for (int i = 0; i < n; ++i) p.push_back({c(rng), c(rng)});
+            break;
         }
-        break;
-    }
-    case 3: {  // Repeated points and zero-length edges.
-        std::uniform_int_distribution<int32_t> c(0, 8);
-        for (int i = 0; i < n; ++i) {
-            p.push_back({c(rng), c(rng)});
-            if (rng() % 3 == 0) p.push_back(p.back());
+        case 1: {  // Wider coordinates with negatives.
+            std::uniform_int_distribution<int32_t> c(-500, 500);
+            for (int i = 0; i < n; ++i) p.push_back({c(rng), c(rng)});
+            break;
         }
-        break;
-    }
-    default: {  // Five points: rectangles and near-rectangles.
-        std::uniform_int_distribution<int32_t> c(0, 6);
-        const int32_t x0 = c(rng), y0 = c(rng), x1 = c(rng), y1 = c(rng);
-        p = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
-        if (rng() % 3 == 0) p[static_cast<std::size_t>(rng() % 5)].x += 1;
-        return p;
-    }
+        case 2: {  // Axis-parallel staircases: many horizontal edges and steps.
+            std::uniform_int_distribution<int32_t> d(-6, 6);
+            ipoint at{0, 0};
+            for (int i = 0; i < n; ++i) {
+                p.push_back(at);
+                if (i % 2 == 0)
+                    at.x += d(rng);
+                else
+                    at.y += d(rng);
+            }
+            break;
+        }
+        case 3: {  // Repeated points and zero-length edges.
+            std::uniform_int_distribution<int32_t> c(0, 8);
+            for (int i = 0; i < n; ++i) {
+                p.push_back({c(rng), c(rng)});
+                if (rng() % 3 == 0) p.push_back(p.back());
+            }
+            break;
+        }
+        default: {  // Five points: rectangles and near-rectangles.
+            std::uniform_int_distribution<int32_t> c(0, 6);
+            const int32_t x0 = c(rng), y0 = c(rng), x1 = c(rng), y1 = c(rng);
+            p = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
+            if (rng() % 3 == 0) p[static_cast<std::size_t>(rng() % 5)].x += 1;
+            return p;
+        }
     }
     if (rng() % 8 != 0) {
         p.push_back(p.front());  // Mostly closed; sometimes left open.
@@ -245,8 +249,8 @@ TEST_P(FillAgreement, EdgeTableMatchesReferenceCallForCall) {
         const bool withRect = rng() % 2 == 0;
         const auto expected = referenceCalls(polygon, step, withRect);
         const auto actual = libraryCalls(polygon, step, withRect);
-        ASSERT_EQ(actual, expected) << "kind " << kind << " trial " << trial << " n " << polygon.size()
-                                    << " step " << step;
+        ASSERT_EQ(actual, expected) << "kind " << kind << " trial " << trial << " n " << polygon.size() << " step "
+                                    << step;
     }
 }
 

@@ -89,8 +89,8 @@ void clipLines(Sheet &sheet, std::FILE *out) {
     sheet.panel(20, 60, "Lines clipped to a window",
                 "dashed: input; wide: KorClipLine (integers); thin: KorClipVLine (doubles)");
     sheet.rect(kXmin, kYmin, kXmax, kYmax, "window");
-    const int32_t segments[][4] = {{10, 40, 320, 300},  {30, 300, 300, 20}, {165, 10, 165, 320}, {10, 165, 200, 170},
-                                   {260, 60, 320, 330}, {100, 120, 230, 200}, {0, 250, 330, 120}, {40, 90, 90, 10}};
+    const int32_t segments[][4] = {{10, 40, 320, 300},  {30, 300, 300, 20},   {165, 10, 165, 320}, {10, 165, 200, 170},
+                                   {260, 60, 320, 330}, {100, 120, 230, 200}, {0, 250, 330, 120},  {40, 90, 90, 10}};
     int visible = 0;
     for (const auto &s : segments) {
         sheet.line(s[0], s[1], s[2], s[3], "before");
@@ -111,8 +111,7 @@ void clipLines(Sheet &sheet, std::FILE *out) {
 }
 
 void clipPolygons(Sheet &sheet, std::FILE *out) {
-    sheet.panel(420, 60, "Polygons clipped to a window",
-                "dashed: input; wide: KorClipPoly; thin: KorClipVPoly");
+    sheet.panel(420, 60, "Polygons clipped to a window", "dashed: input; wide: KorClipPoly; thin: KorClipVPoly");
     sheet.rect(kXmin, kYmin, kXmax, kYmax, "window");
     // A star around the window's corner and a triangle through one side.
     std::vector<ipoint> star;
@@ -133,7 +132,8 @@ void clipPolygons(Sheet &sheet, std::FILE *out) {
         std::copy(shape.begin(), shape.end(), ints.begin());
         const int32_t n = KorClipPoly(ints.data(), static_cast<int32_t>(shape.size()), kXmin, kYmin, kXmax, kYmax);
         std::vector<std::pair<double, double>> after;
-        for (int32_t i = 0; i < n; ++i) after.emplace_back(ints[static_cast<std::size_t>(i)].x, ints[static_cast<std::size_t>(i)].y);
+        for (int32_t i = 0; i < n; ++i)
+            after.emplace_back(ints[static_cast<std::size_t>(i)].x, ints[static_cast<std::size_t>(i)].y);
         sheet.polyline(after, "intfill", true);
 
         std::vector<vpoint> reals(2 * shape.size() + 4);
@@ -141,15 +141,16 @@ void clipPolygons(Sheet &sheet, std::FILE *out) {
         const int32_t m = KorClipVPoly(reals.data(), static_cast<int32_t>(shape.size()), vpoint{kXmin, kYmin, 0},
                                        vpoint{kXmax, kYmax, 0});
         std::vector<std::pair<double, double>> realAfter;
-        for (int32_t i = 0; i < m; ++i) realAfter.emplace_back(reals[static_cast<std::size_t>(i)].x, reals[static_cast<std::size_t>(i)].y);
+        for (int32_t i = 0; i < m; ++i)
+            realAfter.emplace_back(reals[static_cast<std::size_t>(i)].x, reals[static_cast<std::size_t>(i)].y);
         sheet.polyline(realAfter, "realfill");
-        std::fprintf(out, "polygon of %zu points clipped to %d points (integer), %d points (double)\n", shape.size(), n, m);
+        std::fprintf(out, "polygon of %zu points clipped to %d points (integer), %d points (double)\n", shape.size(), n,
+                     m);
     }
 }
 
 void curves(Sheet &sheet, std::FILE *out) {
-    sheet.panel(20, 480, "Arcs and Bezier curves",
-                "blue: get_arc_points; purple: Bezier, dotted: controls");
+    sheet.panel(20, 480, "Arcs and Bezier curves", "blue: get_arc_points; purple: Bezier, dotted: controls");
     const vpoint centre{110, 110, 0};
     const double pi = 3.141592653589793;
     const struct {
@@ -197,7 +198,7 @@ void drawSpan(intptr_t context, intptr_t, const ipoint *a, const ipoint *b, intp
 void fill(Sheet &sheet, std::FILE *out) {
     sheet.panel(420, 480, "Polygon fill", "FillPolygon, step 4: one line per span");
     // A polygon with a notch, a step along a scan line and a self-crossing part.
-    const std::vector<ipoint> polygon = {{20, 20},  {300, 20},  {300, 120}, {200, 120}, {200, 200}, {310, 310},
+    const std::vector<ipoint> polygon = {{20, 20},   {300, 20}, {300, 120}, {200, 120}, {200, 200}, {310, 310},
                                          {160, 240}, {40, 320}, {100, 160}, {20, 200},  {20, 20}};
     std::vector<std::pair<double, double>> outline;
     for (const ipoint &p : polygon) outline.emplace_back(p.x, p.y);
