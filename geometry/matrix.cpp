@@ -88,37 +88,6 @@ void multiply(hmatrix &result, const hmatrix &a, const hmatrix &b) noexcept {
     result.flags = flags;
 }
 
-void transformPoint(const hmatrix &matrix, std::span<double, 3> xyz) noexcept {
-    const int32_t flags = matrix.flags;
-    if (flags & HM_UNIT) {
-        return;
-    }
-    const auto &m = matrix.m;
-    const double x = xyz[0];
-    const double y = xyz[1];
-    const double z = xyz[2];
-    // Views of three-dimensional drawings have no special form, so the full product is tried first.
-    const int32_t form = flags & (HM_PLANAR | HM_DIAGONAL);
-    if (form == 0) {
-        xyz[0] = x * m[0][0] + y * m[0][1] + z * m[0][2] + m[0][3];
-        xyz[1] = x * m[1][0] + y * m[1][1] + z * m[1][2] + m[1][3];
-        xyz[2] = x * m[2][0] + y * m[2][1] + z * m[2][2] + m[2][3];
-    } else if (form == (HM_PLANAR | HM_DIAGONAL)) {
-        // The z scale is taken as exactly 1 on this path.
-        xyz[0] = x * m[0][0] + m[0][3];
-        xyz[1] = y * m[1][1] + m[1][3];
-        xyz[2] = z + m[2][3];
-    } else if (form == HM_PLANAR) {
-        xyz[0] = x * m[0][0] + y * m[0][1] + m[0][3];
-        xyz[1] = x * m[1][0] + y * m[1][1] + m[1][3];
-        xyz[2] = z * m[2][2] + m[2][3];
-    } else {
-        xyz[0] = x * m[0][0] + m[0][3];
-        xyz[1] = y * m[1][1] + m[1][3];
-        xyz[2] = z * m[2][2] + m[2][3];
-    }
-}
-
 double linearDeterminant(const hmatrix &matrix) noexcept {
     const auto &m = matrix.m;
     const double a = m[1][1] * m[2][2] - m[2][1] * m[1][2];
