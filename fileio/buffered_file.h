@@ -1,0 +1,123 @@
+// Buffered file handles over the host file layer: the file table, reads, writes, lines and seeks.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstring>
+
+namespace vutil::fileio {
+
+inline constexpr int32_t kMaxFiles = 63;
+inline constexpr int32_t kBufferSize = 16384;
+/// Largest piece that the chunked transfers hand to one read or write.
+inline constexpr int32_t kChunkSize = 32000;
+
+inline constexpr uint32_t kModeWrite = 0x1;
+inline constexpr uint32_t kModeReadWrite = 0x2;
+inline constexpr uint32_t kModeCreate = 0x100;
+
+/// One open file. In the read modes `count` is the number of valid bytes in the
+/// buffer and `cursor` the next one to hand out. A write-mode file keeps its
+/// waiting bytes in `pending` and leaves `count` and `cursor` at 0, so that the
+/// read fast paths, which only look at `cursor < count`, never see them.
+struct FileRecord {
+    int32_t hfile;  ///< host handle; 0 marks a free record
+    uint32_t mode;  ///< the open mode as the caller gave it
+    uint8_t *buffer;
+    int32_t bufferSize;  ///< 16384, or 1 when the buffer could not be allocated
+    int32_t count;
+    int32_t cursor;
+    int32_t pending;   ///< write mode: bytes in the buffer waiting to be written
+    int32_t position;  ///< the position as the caller sees it
+    int32_t eof;       ///< 1 after a read that delivered nothing, until the next seek
+    uint8_t spare[4];  ///< the first byte is the buffer when allocation failed
+
+    bool writeMode() const noexcept { return (mode & kModeWrite) != 0; }
+    bool readWriteMode() const noexcept { return (mode & (kModeWrite | kModeReadWrite)) == kModeReadWrite; }
+};
+
+/// The process-wide table; index 0 is never used. It is constant-initialised
+/// (all zero) so that it needs no constructor at load time.
+extern FileRecord gFiles[kMaxFiles + 1];
+
+/// The record of an open file, or null for a handle outside 1..63 or a free one.
+inline FileRecord *openRecord(int32_t handle) noexcept {
+    if (static_cast<uint32_t>(handle) - 1u >= static_cast<uint32_t>(kMaxFiles)) {
+        return nullptr;
+    }
+    FileRecord *file = &gFiles[handle];
+    return file->hfile != 0 ? file : nullptr;
+}
+
+/// Adds to a position in 32-bit wrap-around arithmetic: positions of files of
+/// 2 GiB and more are not meaningful, but they must not be undefined.
+inline int32_t advance(int32_t position, int32_t by) noexcept {
+    return static_cast<int32_t>(static_cast<uint32_t>(position) + static_cast<uint32_t>(by));
+}
+
+/// Opens a file (see KOR_OPEN_*); the handle, or 0 when it cannot be opened.
+int32_t openFile(const char *name, uint32_t mode) noexcept;
+/// Flushes a write-mode file, closes it and frees its record; false for a handle that is not open.
+bool closeFile(int32_t handle) noexcept;
+
+/// Reads when the buffer cannot serve the whole request: refills, end of file, errors.
+int32_t readSlow(FileRecord &file, void *destination, int32_t count) noexcept;
+
+/// Reads up to `count` bytes; the bytes delivered. Requests that the buffer can
+/// serve are handled here, inline, without a call.
+inline int32_t read(FileRecord &file, void *destination, int32_t count) noexcept {
+    if (count > 0 && count <= file.count - file.cursor) {
+        std::memcpy(destination, file.buffer + file.cursor, static_cast<std::size_t>(count));
+        file.cursor += count;
+        file.position = advance(file.position, count);
+        return count;
+    }
+    return readSlow(file, destination, count);
+}
+
+/// The next byte as 0..255, or -1 when none could be read.
+inline int32_t getc(FileRecord &file) noexcept {
+    if (file.cursor < file.count) {
+        file.position = advance(file.position, 1);
+        return file.buffer[file.cursor++];
+    }
+    uint8_t byte = 0;
+    return readSlow(file, &byte, 1) == 1 ? byte : -1;
+}
+
+/// Reads in pieces of at most 32000 bytes, stopping after the first short piece.
+int32_t readChunked(FileRecord &file, void *destination, int32_t count) noexcept;
+
+/// Reads a line into `destination` (at most size - 1 bytes and a terminator):
+/// CR LF becomes LF, a lone CR stays, double-byte characters stay whole. Null at
+/// end of file with nothing read, and for a size below 1 (nothing can be stored).
+char *gets(FileRecord &file, char *destination, int32_t size) noexcept;
+
+/// Moves the position (origin 0 start, 1 current, 2 end); the new position, or -1.
+int32_t seek(FileRecord &file, int32_t offset, int32_t origin) noexcept;
+
+/// Writes when the buffer cannot take the bytes, and in the other modes.
+int32_t writeSlow(FileRecord &file, const void *source, int32_t count) noexcept;
+
+/// Writes `count` bytes; the number accepted, 0 on failure or for a count below 1.
+inline int32_t write(FileRecord &file, const void *source, int32_t count) noexcept {
+    if (file.writeMode() && count > 0 && count < file.bufferSize - file.pending) {
+        std::memcpy(file.buffer + file.pending, source, static_cast<std::size_t>(count));
+        file.pending += count;
+        file.position = advance(file.position, count);
+        return count;
+    }
+    return writeSlow(file, source, count);
+}
+
+/// Writes in pieces of at most 32000 bytes, stopping after the first short piece.
+int32_t writeChunked(FileRecord &file, const void *source, int32_t count) noexcept;
+
+/// Writes formatted text of any length; the bytes written (0 for empty text or a format error).
+int32_t printFormatted(FileRecord &file, const char *format, std::va_list arguments) noexcept;
+
+/// Makes the next `count` buffer allocations fail, so that tests reach the
+/// one-byte fallback buffer; 0 ends it.
+void failBufferAllocations(int32_t count) noexcept;
+
+}  // namespace vutil::fileio
