@@ -39,19 +39,42 @@ void flushPending(FileRecord &file) noexcept {
 /// the code page. One table per thread, rebuilt when the code page changes.
 struct LineStops {
     uint32_t codePage;
+    bool anyLeadByte;
     bool stop[256];
+    bool lead[256];
 };
 thread_local LineStops lineStops = {};
 
-const bool *lineStopTable() noexcept {
+const LineStops &lineStopTable() noexcept {
     uint32_t codePage = pf::ansiCodePage();
     if (lineStops.codePage != codePage) {
+        lineStops.anyLeadByte = false;
         for (int byte = 0; byte < 256; ++byte) {
-            lineStops.stop[byte] = byte == '\n' || byte == '\r' || pf::isLeadByte(static_cast<uint8_t>(byte));
+            bool lead = pf::isLeadByte(static_cast<uint8_t>(byte));
+            lineStops.lead[byte] = lead;
+            lineStops.stop[byte] = byte == '\n' || byte == '\r' || lead;
+            lineStops.anyLeadByte = lineStops.anyLeadByte || lead;
         }
         lineStops.codePage = codePage;
     }
-    return lineStops.stop;
+    return lineStops;
+}
+
+/// Length of the run of plain bytes at the start of `from` (at most `span`).
+int32_t plainRun(const uint8_t *from, int32_t span, const LineStops &stops) noexcept {
+    if (!stops.anyLeadByte) {
+        // Only LF and CR end a run: let the library's vectorised search find them.
+        const void *lineFeed = std::memchr(from, '\n', static_cast<std::size_t>(span));
+        int32_t run = lineFeed != nullptr ? static_cast<int32_t>(static_cast<const uint8_t *>(lineFeed) - from) : span;
+        const void *carriageReturn = std::memchr(from, '\r', static_cast<std::size_t>(run));
+        return carriageReturn != nullptr ? static_cast<int32_t>(static_cast<const uint8_t *>(carriageReturn) - from)
+                                         : run;
+    }
+    int32_t k = 0;
+    while (k < span && !stops.stop[from[k]]) {
+        ++k;
+    }
+    return k;
 }
 
 /// Steps back one byte, as KorUnGetc does.
@@ -153,6 +176,11 @@ int32_t readSlow(FileRecord &file, void *destination, int32_t count) noexcept {
     return delivered;
 }
 
+int32_t getcSlow(FileRecord &file) noexcept {
+    uint8_t byte = 0;
+    return readSlow(file, &byte, 1) == 1 ? byte : -1;
+}
+
 int32_t readChunked(FileRecord &file, void *destination, int32_t count) noexcept {
     auto *out = static_cast<uint8_t *>(destination);
     int32_t total = 0;
@@ -172,7 +200,7 @@ char *gets(FileRecord &file, char *destination, int32_t size) noexcept {
     if (size < 1) {
         return nullptr;
     }
-    const bool *stops = lineStopTable();
+    const LineStops &stops = lineStopTable();
     char *result = destination;
     int32_t i = 0;
     const int32_t last = size - 1;
@@ -182,11 +210,8 @@ char *gets(FileRecord &file, char *destination, int32_t size) noexcept {
         int32_t room = last - i;
         int32_t span = available < room ? available : room;
         const uint8_t *from = file.buffer + file.cursor;
-        int32_t k = 0;
-        while (k < span && !stops[from[k]]) {
-            destination[i + k] = static_cast<char>(from[k]);
-            ++k;
-        }
+        int32_t k = span > 0 ? plainRun(from, span, stops) : 0;
+        std::memcpy(destination + i, from, static_cast<std::size_t>(k));
         file.cursor += k;
         file.position = advance(file.position, k);
         i += k;
@@ -202,7 +227,7 @@ char *gets(FileRecord &file, char *destination, int32_t size) noexcept {
             break;
         }
         destination[i] = static_cast<char>(c);
-        if (pf::isLeadByte(static_cast<uint8_t>(c))) {
+        if (stops.lead[c]) {
             int32_t trail = getc(file);
             if (trail < 0) {
                 if (i == 0) {

@@ -38,7 +38,7 @@ struct FileRecord {
 
 /// The process-wide table; index 0 is never used. It is constant-initialised
 /// (all zero) so that it needs no constructor at load time.
-extern FileRecord gFiles[kMaxFiles + 1];
+extern FileRecord gFiles[kMaxFiles + 1] __attribute__((visibility("hidden")));
 
 /// The record of an open file, or null for a handle outside 1..63 or a free one.
 inline FileRecord *openRecord(int32_t handle) noexcept {
@@ -75,14 +75,19 @@ inline int32_t read(FileRecord &file, void *destination, int32_t count) noexcept
     return readSlow(file, destination, count);
 }
 
-/// The next byte as 0..255, or -1 when none could be read.
+/// The character read when the buffer is empty: refill, end of file or error.
+int32_t getcSlow(FileRecord &file) noexcept;
+
+/// The next byte as 0..255, or -1 when none could be read. The buffered case
+/// stays a leaf without a stack frame; everything else is one tail call.
 inline int32_t getc(FileRecord &file) noexcept {
-    if (file.cursor < file.count) {
+    int32_t cursor = file.cursor;
+    if (cursor < file.count) [[likely]] {
+        file.cursor = cursor + 1;
         file.position = advance(file.position, 1);
-        return file.buffer[file.cursor++];
+        return file.buffer[cursor];
     }
-    uint8_t byte = 0;
-    return readSlow(file, &byte, 1) == 1 ? byte : -1;
+    return getcSlow(file);
 }
 
 /// Reads in pieces of at most 32000 bytes, stopping after the first short piece.

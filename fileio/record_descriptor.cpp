@@ -50,31 +50,57 @@ uint32_t elementWidth(char letter) noexcept {
 
 uint32_t roundUp(uint32_t offset, uint32_t alignment) noexcept { return (offset + alignment - 1) & ~(alignment - 1); }
 
-/// The per-thread cache of parsed descriptors. Format readers use a handful of
-/// constant descriptors over and over; parsing is the larger part of a small record's cost.
+/// The per-thread cache: each entry keeps a descriptor's items and the layout
+/// last computed from them.
 struct DescriptorCache {
     static constexpr int kEntries = 4;
     struct Entry {
         char text[kMaxDescriptorLength + 1];
         Descriptor descriptor;
+        bool hasLayout;
+        RecordOperation operation;
+        uint32_t limit;
+        RecordLayout layout;
     };
     Entry entries[kEntries];
     int used;
     int next;
+    int last;  ///< the entry that answered the previous look-up, tried first
 };
 thread_local DescriptorCache cache;
 
-/// Compares a NUL-terminated descriptor, cut at 511 characters, with a cached text.
+/// True when a descriptor text, cut at 511 characters, equals a cached one.
 bool sameText(const char *cached, const char *text) noexcept {
-    for (std::size_t i = 0; i < kMaxDescriptorLength; ++i) {
-        if (cached[i] != text[i]) {
-            return false;
-        }
-        if (text[i] == '\0') {
-            return true;
+    return std::strncmp(cached, text, kMaxDescriptorLength) == 0;
+}
+
+DescriptorCache::Entry &cachedEntry(const char *text) noexcept {
+    DescriptorCache &c = cache;
+    if (c.used > 0 && sameText(c.entries[c.last].text, text)) {
+        return c.entries[c.last];
+    }
+    for (int i = 0; i < c.used; ++i) {
+        if (sameText(c.entries[i].text, text)) {
+            c.last = i;
+            return c.entries[i];
         }
     }
-    return cached[kMaxDescriptorLength] == '\0';
+    int slot = c.next;
+    c.next = (c.next + 1) % DescriptorCache::kEntries;
+    if (c.used < DescriptorCache::kEntries) {
+        ++c.used;
+    }
+    DescriptorCache::Entry &entry = c.entries[slot];
+    std::size_t length = 0;
+    while (length < kMaxDescriptorLength && text[length] != '\0') {
+        entry.text[length] = text[length];
+        ++length;
+    }
+    entry.text[length] = '\0';
+    parseDescriptor(std::string_view(entry.text, length), entry.descriptor);
+    entry.hasLayout = false;
+    c.last = slot;
+    return entry;
 }
 
 template <int Width, bool Motor>
@@ -196,33 +222,20 @@ void layoutRecord(const Descriptor &descriptor, RecordOperation operation, uint3
     }
 }
 
-const Descriptor &cachedDescriptor(const char *text) noexcept {
-    DescriptorCache &c = cache;
-    for (int i = 0; i < c.used; ++i) {
-        if (sameText(c.entries[i].text, text)) {
-            return c.entries[i].descriptor;
-        }
+const RecordLayout &cachedLayout(const char *text, RecordOperation operation, uint32_t limit) noexcept {
+    DescriptorCache::Entry &entry = cachedEntry(text);
+    if (!entry.hasLayout || entry.operation != operation || entry.limit != limit) {
+        layoutRecord(entry.descriptor, operation, limit, entry.layout);
+        entry.operation = operation;
+        entry.limit = limit;
+        entry.hasLayout = true;
     }
-    int slot = c.next;
-    c.next = (c.next + 1) % DescriptorCache::kEntries;
-    if (c.used < DescriptorCache::kEntries) {
-        ++c.used;
-    }
-    DescriptorCache::Entry &entry = c.entries[slot];
-    std::size_t length = 0;
-    while (length < kMaxDescriptorLength && text[length] != '\0') {
-        entry.text[length] = text[length];
-        ++length;
-    }
-    entry.text[length] = '\0';
-    parseDescriptor(std::string_view(entry.text, length), entry.descriptor);
-    return entry.descriptor;
+    return entry.layout;
 }
 
 int32_t readRecord(FileRecord &file, void *record, uint32_t limit, const char *descriptor, bool motor) noexcept {
-    RecordLayout layout;
-    layoutRecord(cachedDescriptor(descriptor), motor ? RecordOperation::ReadMotor : RecordOperation::ReadIntel, limit,
-                 layout);
+    const RecordLayout &layout =
+        cachedLayout(descriptor, motor ? RecordOperation::ReadMotor : RecordOperation::ReadIntel, limit);
     auto *base = static_cast<uint8_t *>(record);
     const uint32_t bytes = layout.packedBytes;
     if (static_cast<uint32_t>(file.count - file.cursor) >= bytes) {
@@ -248,8 +261,7 @@ int32_t readRecord(FileRecord &file, void *record, uint32_t limit, const char *d
 }
 
 int32_t writeRecord(FileRecord &file, const void *record, uint32_t limit, const char *descriptor) noexcept {
-    RecordLayout layout;
-    layoutRecord(cachedDescriptor(descriptor), RecordOperation::WriteIntel, limit, layout);
+    const RecordLayout &layout = cachedLayout(descriptor, RecordOperation::WriteIntel, limit);
     const auto *base = static_cast<const uint8_t *>(record);
     const uint32_t bytes = layout.packedBytes;
     if (file.writeMode() && bytes < static_cast<uint32_t>(file.bufferSize - file.pending)) {
@@ -278,9 +290,8 @@ int32_t writeRecord(FileRecord &file, const void *record, uint32_t limit, const 
 }
 
 bool unpackRecord(void *record, const void *image, uint32_t size, const char *descriptor, bool motor) noexcept {
-    RecordLayout layout;
-    layoutRecord(cachedDescriptor(descriptor), motor ? RecordOperation::MemoryMotor : RecordOperation::MemoryIntel,
-                 size, layout);
+    const RecordLayout &layout =
+        cachedLayout(descriptor, motor ? RecordOperation::MemoryMotor : RecordOperation::MemoryIntel, size);
     auto *base = static_cast<uint8_t *>(record);
     const auto *from = static_cast<const uint8_t *>(image);
     for (uint32_t i = 0; i < layout.runCount; ++i) {

@@ -58,8 +58,11 @@ struct RecordLayout {
 void layoutRecord(const Descriptor &descriptor, RecordOperation operation, uint32_t limit,
                   RecordLayout &layout) noexcept;
 
-/// The descriptor's items for `text`, from a small per-thread cache of recently used descriptors.
-const Descriptor &cachedDescriptor(const char *text) noexcept;
+/// The layout of `text` for an operation and limit, from a small per-thread
+/// cache of recently used descriptors (format readers use a handful of constant
+/// descriptors over and over). The cache is keyed by the text itself, so a
+/// descriptor edited in place is parsed again.
+const RecordLayout &cachedLayout(const char *text, RecordOperation operation, uint32_t limit) noexcept;
 
 /// Reads a packed record from a file into an aligned memory record; the file
 /// bytes moved (Intel) or the natural size (Motor), 0 when an element could not be read.
