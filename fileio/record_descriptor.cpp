@@ -216,7 +216,9 @@ void layoutRecord(const Descriptor &descriptor, RecordOperation operation, uint3
         if (alignFirst && count + layout.memoryEnd > limit) {
             break;
         }
-        layout.runs[layout.runCount++] = {layout.memoryEnd, width, count};
+        if (count > 0) {
+            layout.runs[layout.runCount++] = {layout.memoryEnd, width, count};
+        }
         layout.memoryEnd += width * count;
         layout.packedBytes += width * count;
     }

@@ -58,7 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (bool motor : {false, true}) {
         auto operation = motor ? fio::RecordOperation::MemoryMotor : fio::RecordOperation::MemoryIntel;
         std::vector<uint8_t> image(packedBytes(descriptor, operation, limit));
-        std::memcpy(image.data(), payload, image.size() < payloadSize ? image.size() : payloadSize);
+        std::size_t copied = image.size() < payloadSize ? image.size() : payloadSize;
+        if (copied > 0) {
+            std::memcpy(image.data(), payload, copied);
+        }
         std::vector<uint8_t> record(recordBytes(descriptor, operation, limit));
         int32_t result = motor ? memcpyMotorStruct(record.data(), image.data(), limit, descriptor.c_str())
                                : memcpyIntelStruct(record.data(), image.data(), limit, descriptor.c_str());
