@@ -153,19 +153,18 @@ int32_t readSlow(FileRecord &file, void *destination, int32_t count) noexcept {
         if (remaining <= available) {
             std::memcpy(out + delivered, file.buffer + file.cursor, static_cast<std::size_t>(remaining));
             file.cursor += remaining;
-            file.position = advance(file.position, remaining);
             return count;
         }
         if (available > 0) {
             std::memcpy(out + delivered, file.buffer + file.cursor, static_cast<std::size_t>(available));
             file.cursor = file.count;
-            file.position = advance(file.position, available);
             delivered += available;
         }
         int32_t got = pf::readFile(file.hfile, file.buffer, file.bufferSize);
         if (got < 1) {
             break;  // end of file and read errors end the transfer alike
         }
+        file.origin = file.position();
         file.cursor = 0;
         file.count = got;
     }
@@ -213,7 +212,6 @@ char *gets(FileRecord &file, char *destination, int32_t size) noexcept {
         int32_t k = span > 0 ? plainRun(from, span, stops) : 0;
         std::memcpy(destination + i, from, static_cast<std::size_t>(k));
         file.cursor += k;
-        file.position = advance(file.position, k);
         i += k;
         if (i >= last) {
             break;
@@ -271,38 +269,37 @@ char *gets(FileRecord &file, char *destination, int32_t size) noexcept {
     return result;
 }
 
-int32_t seek(FileRecord &file, int32_t offset, int32_t origin) noexcept {
-    const int32_t p = file.position;
+int32_t seek(FileRecord &file, int32_t offset, int32_t whence) noexcept {
+    const int32_t p = file.position();
     file.eof = 0;
     if (file.writeMode()) {
         flushPending(file);
-    } else if (!file.readWriteMode() && (origin == 0 || origin == 1)) {
-        int64_t distance = origin == 0 ? int64_t{offset} - p : int64_t{offset};
+    } else if (!file.readWriteMode() && (whence == 0 || whence == 1)) {
+        int64_t distance = whence == 0 ? int64_t{offset} - p : int64_t{offset};
         if (distance == 0) {
             return p;
         }
         int64_t window = file.count - file.cursor;
         if ((distance > 0 && distance < window) || (distance < 0 && file.cursor + distance >= 0)) {
             file.cursor += static_cast<int32_t>(distance);
-            file.position = static_cast<int32_t>(p + distance);
-            return file.position;
+            return file.position();
         }
     }
     file.cursor = 0;
     file.count = 0;
     int64_t target = offset;
     pf::SeekOrigin from = pf::SeekOrigin::Start;
-    if (origin == 1) {
+    if (whence == 1) {
         target = int64_t{p} + offset;
-    } else if (origin == 2) {
+    } else if (whence == 2) {
         from = pf::SeekOrigin::End;
-    } else if (origin != 0) {
+    } else if (whence != 0) {
         // The host knows no other origin; the seek fails as the host's would.
-        file.position = -1;
+        file.origin = -1;
         return -1;
     }
-    file.position = pf::seekFile(file.hfile, target, from);
-    return file.position;
+    file.origin = pf::seekFile(file.hfile, target, from);
+    return file.origin;
 }
 
 int32_t writeSlow(FileRecord &file, const void *source, int32_t count) noexcept {
@@ -313,7 +310,7 @@ int32_t writeSlow(FileRecord &file, const void *source, int32_t count) noexcept 
         if (file.pending + count < file.bufferSize) {
             std::memcpy(file.buffer + file.pending, source, static_cast<std::size_t>(count));
             file.pending += count;
-            file.position = advance(file.position, count);
+            file.origin = advance(file.origin, count);
             return count;
         }
         flushPending(file);
@@ -323,21 +320,22 @@ int32_t writeSlow(FileRecord &file, const void *source, int32_t count) noexcept 
                 return 0;
             }
             // A write cut short by a full disk reports what reached the file.
-            file.position = advance(file.position, written);
+            file.origin = advance(file.origin, written);
             return written;
         }
         std::memcpy(file.buffer, source, static_cast<std::size_t>(count));
         file.pending = count;
-        file.position = advance(file.position, count);
+        file.origin = advance(file.origin, count);
         return count;
     }
     int32_t written = pf::writeFile(file.hfile, source, count);
     if (written < 0) {
         return 0;
     }
+    const int32_t p = file.position();
     file.cursor = 0;
     file.count = 0;
-    file.position = advance(file.position, written);
+    file.origin = advance(p, written);
     return written;
 }
 

@@ -20,7 +20,9 @@ inline constexpr uint32_t kModeCreate = 0x100;
 /// buffer and `cursor` the next one to hand out. A write-mode file keeps its
 /// waiting bytes in `pending` and leaves `count` and `cursor` at 0, so that the
 /// read fast paths, which only look at `cursor < count`, never see them.
-struct FileRecord {
+/// The caller's position is kept as `origin`, the position of the buffer's
+/// first byte, plus `cursor`: a buffered read then moves only `cursor`.
+struct alignas(64) FileRecord {
     int32_t hfile;  ///< host handle; 0 marks a free record
     uint32_t mode;  ///< the open mode as the caller gave it
     uint8_t *buffer;
@@ -28,9 +30,18 @@ struct FileRecord {
     int32_t count;
     int32_t cursor;
     int32_t pending;   ///< write mode: bytes in the buffer waiting to be written
-    int32_t position;  ///< the position as the caller sees it
+    int32_t origin;    ///< the position as the caller sees it, less `cursor`
     int32_t eof;       ///< 1 after a read that delivered nothing, until the next seek
     uint8_t spare[4];  ///< the first byte is the buffer when allocation failed
+
+    /// The position as the caller sees it (-1 after a failed seek).
+    int32_t position() const noexcept {
+        return static_cast<int32_t>(static_cast<uint32_t>(origin) + static_cast<uint32_t>(cursor));
+    }
+    /// Sets the caller's position without moving the buffer window.
+    void setPosition(int32_t position) noexcept {
+        origin = static_cast<int32_t>(static_cast<uint32_t>(position) - static_cast<uint32_t>(cursor));
+    }
 
     bool writeMode() const noexcept { return (mode & kModeWrite) != 0; }
     bool readWriteMode() const noexcept { return (mode & (kModeWrite | kModeReadWrite)) == kModeReadWrite; }
@@ -47,6 +58,13 @@ inline FileRecord *openRecord(int32_t handle) noexcept {
     }
     FileRecord *file = &gFiles[handle];
     return file->hfile != 0 ? file : nullptr;
+}
+
+/// The record behind a handle in 1..63, open or free. A free record has
+/// `cursor` = `count` = 0 and no pending bytes, so the buffered fast paths can
+/// run on it unchecked and fall into the slow paths, which check.
+inline FileRecord *anyRecord(int32_t handle) noexcept {
+    return static_cast<uint32_t>(handle) - 1u < static_cast<uint32_t>(kMaxFiles) ? &gFiles[handle] : nullptr;
 }
 
 /// Adds to a position in 32-bit wrap-around arithmetic: positions of files of
@@ -69,7 +87,6 @@ inline int32_t read(FileRecord &file, void *destination, int32_t count) noexcept
     if (count > 0 && count <= file.count - file.cursor) {
         std::memcpy(destination, file.buffer + file.cursor, static_cast<std::size_t>(count));
         file.cursor += count;
-        file.position = advance(file.position, count);
         return count;
     }
     return readSlow(file, destination, count);
@@ -84,7 +101,6 @@ inline int32_t getc(FileRecord &file) noexcept {
     int32_t cursor = file.cursor;
     if (cursor < file.count) [[likely]] {
         file.cursor = cursor + 1;
-        file.position = advance(file.position, 1);
         return file.buffer[cursor];
     }
     return getcSlow(file);
@@ -98,8 +114,8 @@ int32_t readChunked(FileRecord &file, void *destination, int32_t count) noexcept
 /// end of file with nothing read, and for a size below 1 (nothing can be stored).
 char *gets(FileRecord &file, char *destination, int32_t size) noexcept;
 
-/// Moves the position (origin 0 start, 1 current, 2 end); the new position, or -1.
-int32_t seek(FileRecord &file, int32_t offset, int32_t origin) noexcept;
+/// Moves the position (`whence` 0 start, 1 current, 2 end); the new position, or -1.
+int32_t seek(FileRecord &file, int32_t offset, int32_t whence) noexcept;
 
 /// Writes when the buffer cannot take the bytes, and in the other modes.
 int32_t writeSlow(FileRecord &file, const void *source, int32_t count) noexcept;
@@ -109,7 +125,7 @@ inline int32_t write(FileRecord &file, const void *source, int32_t count) noexce
     if (file.writeMode() && count > 0 && count < file.bufferSize - file.pending) {
         std::memcpy(file.buffer + file.pending, source, static_cast<std::size_t>(count));
         file.pending += count;
-        file.position = advance(file.position, count);
+        file.origin = advance(file.origin, count);
         return count;
     }
     return writeSlow(file, source, count);

@@ -83,8 +83,12 @@ VUTIL_API int32_t KorLReadFile(void *dst, int32_t count, int32_t handle) noexcep
 }
 
 VUTIL_API int32_t KorGetc(int32_t handle) noexcept {
+    // The buffered case first: a free record never takes it (see anyRecord).
+    if (fio::FileRecord *file = fio::anyRecord(handle); file != nullptr && file->cursor < file->count) [[likely]] {
+        return fio::getc(*file);
+    }
     fio::FileRecord *file = fio::openRecord(handle);
-    return file != nullptr ? fio::getc(*file) : -1;
+    return file != nullptr ? fio::getcSlow(*file) : -1;
 }
 
 VUTIL_API int32_t KorUnGetc(int32_t c, int32_t handle) noexcept {
@@ -115,7 +119,7 @@ VUTIL_API int32_t KorEof(int32_t handle) noexcept {
 
 VUTIL_API int32_t KorTellFile(int32_t handle) noexcept {
     fio::FileRecord *file = fio::openRecord(handle);
-    return file != nullptr ? file->position : -1;
+    return file != nullptr ? file->position() : -1;
 }
 
 VUTIL_API int32_t KorWriteFile(const void *src, int32_t count, int32_t handle) noexcept {

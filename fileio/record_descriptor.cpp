@@ -250,7 +250,6 @@ int32_t readRecord(FileRecord &file, void *record, uint32_t limit, const char *d
             from += static_cast<std::size_t>(run.width) * run.count;
         }
         file.cursor += static_cast<int32_t>(bytes);
-        file.position = advance(file.position, static_cast<int32_t>(bytes));
     } else {
         for (uint32_t i = 0; i < layout.runCount; ++i) {
             const FieldRun &run = layout.runs[i];
@@ -276,7 +275,7 @@ int32_t writeRecord(FileRecord &file, const void *record, uint32_t limit, const 
             to += size;
         }
         file.pending += static_cast<int32_t>(bytes);
-        file.position = advance(file.position, static_cast<int32_t>(bytes));
+        file.origin = advance(file.origin, static_cast<int32_t>(bytes));
         return static_cast<int32_t>(bytes);
     }
     for (uint32_t i = 0; i < layout.runCount; ++i) {
