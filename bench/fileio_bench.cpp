@@ -23,8 +23,8 @@ struct Inputs {
     std::string output;
 
     Inputs() {
-        directory = std::filesystem::temp_directory_path() /
-                    ("vutil-fileio-bench-" + std::to_string(std::random_device{}()));
+        directory =
+            std::filesystem::temp_directory_path() / ("vutil-fileio-bench-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(directory);
         binary = (directory / "data.bin").string();
         text = (directory / "lines.txt").string();

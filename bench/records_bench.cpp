@@ -28,8 +28,8 @@ struct Input {
     std::string path;
 
     Input() {
-        directory = std::filesystem::temp_directory_path() /
-                    ("vutil-records-bench-" + std::to_string(std::random_device{}()));
+        directory =
+            std::filesystem::temp_directory_path() / ("vutil-records-bench-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(directory);
         path = (directory / "records.bin").string();
         std::string bytes(kPackedSize * kRecords, '\0');

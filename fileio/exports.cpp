@@ -18,7 +18,8 @@ thread_local char ecvtArea[fio::kMaxConversionDigits + 1];
 thread_local char fcvtArea[fio::kMaxConversionDigits + 1];
 
 char *intoArea(char *area, const fio::DigitText &text, int32_t *decpt, int32_t *sign) noexcept {
-    std::size_t length = text.digits.size() < fio::kMaxConversionDigits ? text.digits.size() : fio::kMaxConversionDigits;
+    std::size_t length =
+        text.digits.size() < fio::kMaxConversionDigits ? text.digits.size() : fio::kMaxConversionDigits;
     std::memcpy(area, text.digits.data(), length);
     area[length] = '\0';
     if (decpt != nullptr) {
@@ -191,7 +192,8 @@ VUTIL_API int32_t KorReadIntelStruct(void *rec, uint32_t limit, int32_t handle, 
     return file != nullptr ? fio::readRecord(*file, rec, limit, orEmpty(descriptor), false) : 0;
 }
 
-VUTIL_API int32_t KorWriteIntelStruct(int32_t handle, const void *rec, uint32_t limit, const char *descriptor) noexcept {
+VUTIL_API int32_t KorWriteIntelStruct(int32_t handle, const void *rec, uint32_t limit,
+                                      const char *descriptor) noexcept {
     fio::FileRecord *file = fio::openRecord(handle);
     return file != nullptr ? fio::writeRecord(*file, rec, limit, orEmpty(descriptor)) : 0;
 }

@@ -89,8 +89,8 @@ bool vaxDToIeee(const uint8_t vax[8], uint8_t ieee[8]) noexcept {
     if (exponent == 0) {
         return true;
     }
-    uint64_t fraction = uint64_t{high & 0x7Fu} << 48 | uint64_t{word(vax, 1)} << 32 |
-                        uint64_t{word(vax, 2)} << 16 | word(vax, 3);
+    uint64_t fraction =
+        uint64_t{high & 0x7Fu} << 48 | uint64_t{word(vax, 1)} << 32 | uint64_t{word(vax, 2)} << 16 | word(vax, 3);
     uint64_t sign = high >> 15;
     storeDouble(ieee, sign << 63 | (exponent + kVaxToIeeeDoubleBias) << 52 | fraction >> 3);
     return true;

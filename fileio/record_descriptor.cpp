@@ -40,11 +40,11 @@ int32_t parseCount(std::string_view text) noexcept {
 
 uint32_t elementWidth(char letter) noexcept {
     switch (letter) {
-    case 'C': return 1;
-    case 'I': return 2;
-    case 'L': return 4;
-    case 'D': return 8;
-    default: return 0;
+        case 'C': return 1;
+        case 'I': return 2;
+        case 'L': return 4;
+        case 'D': return 8;
+        default: return 0;
     }
 }
 
@@ -116,10 +116,10 @@ bool readElements(FileRecord &file, uint8_t *to, uint32_t count) noexcept {
 template <bool Motor>
 bool readRun(FileRecord &file, uint8_t *to, const FieldRun &run) noexcept {
     switch (run.width) {
-    case 1: return readElements<1, false>(file, to, run.count);
-    case 2: return readElements<2, Motor>(file, to, run.count);
-    case 4: return readElements<4, Motor>(file, to, run.count);
-    default: return readElements<8, Motor>(file, to, run.count);
+        case 1: return readElements<1, false>(file, to, run.count);
+        case 2: return readElements<2, Motor>(file, to, run.count);
+        case 4: return readElements<4, Motor>(file, to, run.count);
+        default: return readElements<8, Motor>(file, to, run.count);
     }
 }
 
@@ -137,9 +137,9 @@ void unpackRun(uint8_t *to, const uint8_t *from, const FieldRun &run, bool motor
         return;
     }
     switch (run.width) {
-    case 2: swapElements<2>(to, from, run.count); break;
-    case 4: swapElements<4>(to, from, run.count); break;
-    default: swapElements<8>(to, from, run.count); break;
+        case 2: swapElements<2>(to, from, run.count); break;
+        case 4: swapElements<4>(to, from, run.count); break;
+        default: swapElements<8>(to, from, run.count); break;
     }
 }
 

@@ -27,11 +27,12 @@ TEST_F(ByteOrder, IntegersReadInBothOrders) {
 }
 
 TEST_F(ByteOrder, FloatsAndDoublesReadInBothOrders) {
-    std::string bytes("\x3f\x80\x00\x00"
-                      "\x00\x00\x80\x3f"
-                      "\x3f\xf0\x00\x00\x00\x00\x00\x00"
-                      "\x00\x00\x00\x00\x00\x00\xf0\x3f",
-                      24);
+    std::string bytes(
+        "\x3f\x80\x00\x00"
+        "\x00\x00\x80\x3f"
+        "\x3f\xf0\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x00\x00\x00\x00\xf0\x3f",
+        24);
     int32_t handle = openWith("f", bytes);
     float single = 0;
     ASSERT_EQ(KorReadMotorFloat(&single, handle), 1);

@@ -10,7 +10,6 @@
 #include <random>
 #include <string>
 
-
 namespace vutil::test {
 namespace {
 

@@ -86,40 +86,40 @@ void printField(const Field &field, const uint8_t *record) {
     const uint32_t shown = field.count < 16 ? field.count : 16;
     const uint8_t *at = record + field.offset;
     switch (field.letter) {
-    case 'C': {
-        for (uint32_t k = 0; k < shown; ++k) {
-            std::printf(" %02x", at[k]);
+        case 'C': {
+            for (uint32_t k = 0; k < shown; ++k) {
+                std::printf(" %02x", at[k]);
+            }
+            std::printf("%s  \"", shown < field.count ? " ..." : "");
+            for (uint32_t k = 0; k < shown; ++k) {
+                std::putchar(std::isprint(at[k]) ? at[k] : '.');
+            }
+            std::printf("\"");
+            break;
         }
-        std::printf("%s  \"", shown < field.count ? " ..." : "");
-        for (uint32_t k = 0; k < shown; ++k) {
-            std::putchar(std::isprint(at[k]) ? at[k] : '.');
-        }
-        std::printf("\"");
-        break;
-    }
-    case 'I':
-        for (uint32_t k = 0; k < shown; ++k) {
-            int16_t v;
-            std::memcpy(&v, at + 2 * k, 2);
-            std::printf(" %d", v);
-        }
-        break;
-    case 'L':
-        for (uint32_t k = 0; k < shown; ++k) {
-            int32_t v;
-            float f;
-            std::memcpy(&v, at + 4 * k, 4);
-            std::memcpy(&f, at + 4 * k, 4);
-            std::printf(" %" PRId32 " (0x%08" PRIx32 ", %g)", v, static_cast<uint32_t>(v), static_cast<double>(f));
-        }
-        break;
-    default:
-        for (uint32_t k = 0; k < shown; ++k) {
-            double v;
-            std::memcpy(&v, at + 8 * k, 8);
-            std::printf(" %.17g", v);
-        }
-        break;
+        case 'I':
+            for (uint32_t k = 0; k < shown; ++k) {
+                int16_t v;
+                std::memcpy(&v, at + 2 * k, 2);
+                std::printf(" %d", v);
+            }
+            break;
+        case 'L':
+            for (uint32_t k = 0; k < shown; ++k) {
+                int32_t v;
+                float f;
+                std::memcpy(&v, at + 4 * k, 4);
+                std::memcpy(&f, at + 4 * k, 4);
+                std::printf(" %" PRId32 " (0x%08" PRIx32 ", %g)", v, static_cast<uint32_t>(v), static_cast<double>(f));
+            }
+            break;
+        default:
+            for (uint32_t k = 0; k < shown; ++k) {
+                double v;
+                std::memcpy(&v, at + 8 * k, 8);
+                std::printf(" %.17g", v);
+            }
+            break;
     }
     if (field.letter != 'C' && shown < field.count) {
         std::printf(" ...");
@@ -179,9 +179,9 @@ int runRecords(const Args &args) {
         KorCloseFile(handle);
         return 1;
     }
-    std::printf("%s: records \"%s\" in %s order, %" PRIu32 " bytes in the file, %" PRIu32 " in memory\n",
-                path.c_str(), descriptor.c_str(), motor ? "Motorola (big-endian)" : "Intel (little-endian)",
-                layout.fileSize, layout.memorySize);
+    std::printf("%s: records \"%s\" in %s order, %" PRIu32 " bytes in the file, %" PRIu32 " in memory\n", path.c_str(),
+                descriptor.c_str(), motor ? "Motorola (big-endian)" : "Intel (little-endian)", layout.fileSize,
+                layout.memorySize);
     std::vector<uint8_t> record(layout.memorySize + 8);
     long long index = 0;
     for (; count < 0 || index < count; ++index) {

@@ -21,7 +21,8 @@ struct Part {
 constexpr const char *kDescriptor = "C4,L2;D1 I3";
 
 void print(Context &context, const char *label, const Part &part) {
-    std::fprintf(context.out, "  %-8s tag %.4s  id %-11" PRId32 " layer %-11" PRId32 " length %-12g colour %d style %d flags %d\n",
+    std::fprintf(context.out,
+                 "  %-8s tag %.4s  id %-11" PRId32 " layer %-11" PRId32 " length %-12g colour %d style %d flags %d\n",
                  label, part.tag, part.id, part.layer, part.length, part.colour, part.style, part.flags);
 }
 
@@ -48,8 +49,8 @@ void fileioSection(Context &context) {
     for (const Part &part : parts) {
         KorWriteIntelStruct(handle, &part, sizeof part, kDescriptor);
     }
-    std::fprintf(context.out, "wrote %zu records \"%s\" in Intel order: %" PRId32 " bytes in %s\n",
-                 std::size(parts), kDescriptor, KorTellFile(handle), path.c_str());
+    std::fprintf(context.out, "wrote %zu records \"%s\" in Intel order: %" PRId32 " bytes in %s\n", std::size(parts),
+                 kDescriptor, KorTellFile(handle), path.c_str());
     KorCloseFile(handle);
 
     KorOpenFile(path.c_str(), &handle, KOR_OPEN_READ);
@@ -66,10 +67,11 @@ void fileioSection(Context &context) {
         int32_t moved = KorReadIntelStruct(&intel, sizeof intel, handle, kDescriptor);
         KorSeekFile(handle, -moved, KOR_SEEK_CUR);
         int32_t size = KorReadMotorStruct(&motor, sizeof motor, handle, kDescriptor);
-        std::fprintf(context.out, "record at %" PRId32 ": Intel read moved %" PRId32 " bytes (%s), Motor read gives a %" PRId32
+        std::fprintf(context.out,
+                     "record at %" PRId32 ": Intel read moved %" PRId32 " bytes (%s), Motor read gives a %" PRId32
                      "-byte record\n",
-                     KorTellFile(handle) - moved, moved, sameFields(intel, written) ? "fields as written" : "fields DIFFER",
-                     size);
+                     KorTellFile(handle) - moved, moved,
+                     sameFields(intel, written) ? "fields as written" : "fields DIFFER", size);
         print(context, "Intel", intel);
         print(context, "Motor", motor);
     }
@@ -77,7 +79,8 @@ void fileioSection(Context &context) {
 
     int32_t x = 0, y = 0;
     int32_t found = read_d_coord_pair("X=120, -45", &x, &y);
-    std::fprintf(context.out, "read_d_coord_pair(\"X=120, -45\") found %" PRId32 ": %" PRId32 ", %" PRId32 "\n", found, x, y);
+    std::fprintf(context.out, "read_d_coord_pair(\"X=120, -45\") found %" PRId32 ": %" PRId32 ", %" PRId32 "\n", found,
+                 x, y);
     char text[64];
     std::fprintf(context.out, "KORgcvt(1234567.0, 4) = \"%s\"\n", KORgcvt(1234567.0, 4, text));
 }
