@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/buffered_file.h"
 #include "fuzz_file.h"
 #include "platform/codepage.h"
 #include "vutil/fileio.h"
@@ -72,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<uint8_t> bytes(data + 2, data + size);
     const std::string &path = vutil::fuzz::scratch().write(bytes.data(), bytes.size());
 
+    // Without its buffer a file refills after every byte: every boundary case at once.
+    vutil::fileio::failBufferAllocations((data[0] & 0x40) != 0 ? 1 : 0);
     int32_t handle = 0;
     if (KorOpenFile(path.c_str(), &handle, mode) != 1) {
         std::abort();

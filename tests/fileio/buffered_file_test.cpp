@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -239,12 +240,99 @@ TEST_F(DoubleByteLines, ATrailByteThatLooksLikeALineFeedStaysInTheCharacter) {
     EXPECT_STREQ(line, "\x81\x0d\n");
 }
 
+TEST_F(DoubleByteLines, RoomForOneByteNeverTakesADoubleByteCharacter) {
+    // With size 2 a double-byte character cannot fit: the line comes back empty
+    // and the file stays where it was, call after call.
+    int32_t handle = openWith("two", "\x82\xa0");
+    char line[2] = "x";
+    for (int call = 0; call < 3; ++call) {
+        ASSERT_EQ(KorGets(line, 2, handle), line);
+        EXPECT_STREQ(line, "");
+        EXPECT_EQ(KorTellFile(handle), 0);
+    }
+}
+
 TEST_F(DoubleByteLines, ALoneLeadByteAtTheEndIsDropped) {
     int32_t handle = openWith("lone", "a\x82");
     char line[10];
     ASSERT_NE(KorGets(line, sizeof line, handle), nullptr);
     EXPECT_STREQ(line, "a");
     EXPECT_EQ(KorGets(line, sizeof line, handle), nullptr);
+}
+
+// Lines as the line reader must return them, read plainly from memory.
+std::vector<std::string> plainLines(const std::string &bytes, int32_t size) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    for (;;) {
+        std::string line;
+        int32_t i = 0;
+        bool ended = false;
+        while (i < size - 1 && !ended) {
+            if (pos >= bytes.size()) {
+                if (i == 0) {
+                    return lines;
+                }
+                break;
+            }
+            auto c = static_cast<uint8_t>(bytes[pos++]);
+            if (platform::isLeadByte(c)) {
+                if (pos >= bytes.size()) {
+                    if (i == 0) {
+                        return lines;
+                    }
+                    break;
+                }
+                if (i == size - 2) {
+                    --pos;  // leave the lead byte for the next line
+                    break;
+                }
+                line += static_cast<char>(c);
+                line += bytes[pos++];
+                i += 2;
+            } else if (c == '\r' && pos < bytes.size() && bytes[pos] == '\n') {
+                ++pos;
+                line += '\n';
+                ended = true;
+            } else {
+                line += static_cast<char>(c);
+                ++i;
+                ended = c == '\n';
+            }
+        }
+        lines.push_back(line);
+    }
+}
+
+TEST_F(DoubleByteLines, LinesAcrossBufferRefillsMatchAPlainReader) {
+    std::mt19937 random(5);
+    const char pieces[][3] = {"a", "b", "\r", "\n", "\r\n", "\x82\xa0", "\x81", "\xff", " "};
+    std::string text;
+    while (text.size() < 40000) {
+        text += pieces[random() % std::size(pieces)];
+    }
+    // A CR LF and a double-byte character right on the first buffer boundary.
+    text.replace(16383, 2, "\r\n");
+    text.replace(2 * 16384 - 1, 2, "\x82\xa0");
+    for (bool withBuffer : {true, false}) {
+        for (int32_t size : {3, 7, 64, 300}) {
+            SCOPED_TRACE(testing::Message() << "size " << size << (withBuffer ? "" : " without buffer"));
+            fileio::failBufferAllocations(withBuffer ? 0 : 1);
+            int32_t handle = openWith("text", text);
+            std::vector<std::string> expected = plainLines(text, size);
+            std::vector<char> line(static_cast<std::size_t>(size));
+            std::size_t index = 0;
+            while (KorGets(line.data(), size, handle) != nullptr) {
+                ASSERT_LT(index, expected.size());
+                std::size_t length = expected[index].size();
+                ASSERT_EQ(std::string(line.data(), length), expected[index]) << index;
+                ASSERT_EQ(line[length], '\0');
+                ++index;
+            }
+            EXPECT_EQ(index, expected.size());
+            KorCloseFile(handle);
+        }
+    }
 }
 
 TEST_F(BufferedFile, ShortSeeksStayInTheBuffer) {
