@@ -117,6 +117,7 @@ int32_t openFile(const char *name, uint32_t mode) noexcept {
         file.buffer = file.spare;
         file.bufferSize = 1;
     }
+    file.dropWindow();
     return handle;
 }
 
@@ -149,15 +150,15 @@ int32_t readSlow(FileRecord &file, void *destination, int32_t count) noexcept {
     int32_t delivered = 0;
     for (;;) {
         int32_t remaining = count - delivered;
-        int32_t available = file.count - file.cursor;
+        int32_t available = file.available();
         if (remaining <= available) {
-            std::memcpy(out + delivered, file.buffer + file.cursor, static_cast<std::size_t>(remaining));
-            file.cursor += remaining;
+            std::memcpy(out + delivered, file.next, static_cast<std::size_t>(remaining));
+            file.next += remaining;
             return count;
         }
         if (available > 0) {
-            std::memcpy(out + delivered, file.buffer + file.cursor, static_cast<std::size_t>(available));
-            file.cursor = file.count;
+            std::memcpy(out + delivered, file.next, static_cast<std::size_t>(available));
+            file.next = file.end;
             delivered += available;
         }
         int32_t got = pf::readFile(file.hfile, file.buffer, file.bufferSize);
@@ -165,12 +166,11 @@ int32_t readSlow(FileRecord &file, void *destination, int32_t count) noexcept {
             break;  // end of file and read errors end the transfer alike
         }
         file.origin = file.position();
-        file.cursor = 0;
-        file.count = got;
+        file.next = file.buffer;
+        file.end = file.buffer + got;
     }
     if (delivered == 0) {
-        file.cursor = file.count;
-        file.eof = 1;
+        file.eof = 1;  // the window is already used up
     }
     return delivered;
 }
@@ -205,13 +205,13 @@ char *gets(FileRecord &file, char *destination, int32_t size) noexcept {
     const int32_t last = size - 1;
     while (i < last) {
         // Plain bytes straight from the buffer: the same as taking them one by one.
-        int32_t available = file.count - file.cursor;
+        int32_t available = file.available();
         int32_t room = last - i;
         int32_t span = available < room ? available : room;
-        const uint8_t *from = file.buffer + file.cursor;
+        const uint8_t *from = file.next;
         int32_t k = span > 0 ? plainRun(from, span, stops) : 0;
         std::memcpy(destination + i, from, static_cast<std::size_t>(k));
-        file.cursor += k;
+        file.next += k;
         i += k;
         if (i >= last) {
             break;
@@ -279,14 +279,13 @@ int32_t seek(FileRecord &file, int32_t offset, int32_t whence) noexcept {
         if (distance == 0) {
             return p;
         }
-        int64_t window = file.count - file.cursor;
-        if ((distance > 0 && distance < window) || (distance < 0 && file.cursor + distance >= 0)) {
-            file.cursor += static_cast<int32_t>(distance);
+        int64_t window = file.available();
+        if ((distance > 0 && distance < window) || (distance < 0 && file.cursor() + distance >= 0)) {
+            file.next += distance;
             return file.position();
         }
     }
-    file.cursor = 0;
-    file.count = 0;
+    file.dropWindow();
     int64_t target = offset;
     pf::SeekOrigin from = pf::SeekOrigin::Start;
     if (whence == 1) {
@@ -333,8 +332,7 @@ int32_t writeSlow(FileRecord &file, const void *source, int32_t count) noexcept 
         return 0;
     }
     const int32_t p = file.position();
-    file.cursor = 0;
-    file.count = 0;
+    file.dropWindow();
     file.origin = advance(p, written);
     return written;
 }

@@ -16,31 +16,34 @@ inline constexpr uint32_t kModeWrite = 0x1;
 inline constexpr uint32_t kModeReadWrite = 0x2;
 inline constexpr uint32_t kModeCreate = 0x100;
 
-/// One open file. In the read modes `count` is the number of valid bytes in the
-/// buffer and `cursor` the next one to hand out. A write-mode file keeps its
-/// waiting bytes in `pending` and leaves `count` and `cursor` at 0, so that the
-/// read fast paths, which only look at `cursor < count`, never see them.
-/// The caller's position is kept as `origin`, the position of the buffer's
-/// first byte, plus `cursor`: a buffered read then moves only `cursor`.
+/// One open file. In the read modes the valid bytes of the buffer run from
+/// `buffer` to `end`, and `next` is the next one to hand out (the count and
+/// cursor of the buffered window are `end - buffer` and `next - buffer`; the
+/// pointers keep the character path short). A write-mode file keeps its waiting
+/// bytes in `pending` and leaves the window empty, so that the read fast paths,
+/// which only look at `next < end`, never see them; so does a free record.
+/// The caller's position is `origin`, the position of the buffer's first byte,
+/// plus the cursor: a buffered read moves only `next`.
 struct alignas(64) FileRecord {
     int32_t hfile;  ///< host handle; 0 marks a free record
     uint32_t mode;  ///< the open mode as the caller gave it
     uint8_t *buffer;
+    uint8_t *next;
+    uint8_t *end;
     int32_t bufferSize;  ///< 16384, or 1 when the buffer could not be allocated
-    int32_t count;
-    int32_t cursor;
-    int32_t pending;   ///< write mode: bytes in the buffer waiting to be written
-    int32_t origin;    ///< the position as the caller sees it, less `cursor`
-    int32_t eof;       ///< 1 after a read that delivered nothing, until the next seek
-    uint8_t spare[4];  ///< the first byte is the buffer when allocation failed
+    int32_t pending;     ///< write mode: bytes in the buffer waiting to be written
+    int32_t origin;      ///< the position as the caller sees it, less the cursor
+    int32_t eof;         ///< 1 after a read that delivered nothing, until the next seek
+    uint8_t spare[4];    ///< the first byte is the buffer when allocation failed
+
+    int32_t cursor() const noexcept { return static_cast<int32_t>(next - buffer); }
+    int32_t available() const noexcept { return static_cast<int32_t>(end - next); }
+    /// Empties the buffered window (the next read refills it).
+    void dropWindow() noexcept { next = end = buffer; }
 
     /// The position as the caller sees it (-1 after a failed seek).
     int32_t position() const noexcept {
-        return static_cast<int32_t>(static_cast<uint32_t>(origin) + static_cast<uint32_t>(cursor));
-    }
-    /// Sets the caller's position without moving the buffer window.
-    void setPosition(int32_t position) noexcept {
-        origin = static_cast<int32_t>(static_cast<uint32_t>(position) - static_cast<uint32_t>(cursor));
+        return static_cast<int32_t>(static_cast<uint32_t>(origin) + static_cast<uint32_t>(cursor()));
     }
 
     bool writeMode() const noexcept { return (mode & kModeWrite) != 0; }
@@ -60,9 +63,9 @@ inline FileRecord *openRecord(int32_t handle) noexcept {
     return file->hfile != 0 ? file : nullptr;
 }
 
-/// The record behind a handle in 1..63, open or free. A free record has
-/// `cursor` = `count` = 0 and no pending bytes, so the buffered fast paths can
-/// run on it unchecked and fall into the slow paths, which check.
+/// The record behind a handle in 1..63, open or free. A free record has an
+/// empty window and no pending bytes, so the buffered fast paths can run on it
+/// unchecked and fall into the slow paths, which check.
 inline FileRecord *anyRecord(int32_t handle) noexcept {
     return static_cast<uint32_t>(handle) - 1u < static_cast<uint32_t>(kMaxFiles) ? &gFiles[handle] : nullptr;
 }
@@ -84,9 +87,9 @@ int32_t readSlow(FileRecord &file, void *destination, int32_t count) noexcept;
 /// Reads up to `count` bytes; the bytes delivered. Requests that the buffer can
 /// serve are handled here, inline, without a call.
 inline int32_t read(FileRecord &file, void *destination, int32_t count) noexcept {
-    if (count > 0 && count <= file.count - file.cursor) {
-        std::memcpy(destination, file.buffer + file.cursor, static_cast<std::size_t>(count));
-        file.cursor += count;
+    if (count > 0 && count <= file.available()) {
+        std::memcpy(destination, file.next, static_cast<std::size_t>(count));
+        file.next += count;
         return count;
     }
     return readSlow(file, destination, count);
@@ -98,10 +101,10 @@ int32_t getcSlow(FileRecord &file) noexcept;
 /// The next byte as 0..255, or -1 when none could be read. The buffered case
 /// stays a leaf without a stack frame; everything else is one tail call.
 inline int32_t getc(FileRecord &file) noexcept {
-    int32_t cursor = file.cursor;
-    if (cursor < file.count) [[likely]] {
-        file.cursor = cursor + 1;
-        return file.buffer[cursor];
+    uint8_t *at = file.next;
+    if (at < file.end) [[likely]] {
+        file.next = at + 1;
+        return *at;
     }
     return getcSlow(file);
 }

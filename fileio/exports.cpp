@@ -85,7 +85,7 @@ VUTIL_API int32_t KorLReadFile(void *dst, int32_t count, int32_t handle) noexcep
 
 VUTIL_API int32_t KorGetc(int32_t handle) noexcept {
     // The buffered case first: a free record never takes it (see anyRecord).
-    if (fio::FileRecord *file = fio::anyRecord(handle); file != nullptr && file->cursor < file->count) [[likely]] {
+    if (fio::FileRecord *file = fio::anyRecord(handle); file != nullptr && file->next < file->end) [[likely]] {
         return fio::getc(*file);
     }
     fio::FileRecord *file = fio::openRecord(handle);

@@ -240,16 +240,16 @@ int32_t readRecord(FileRecord &file, void *record, uint32_t limit, const char *d
         cachedLayout(descriptor, motor ? RecordOperation::ReadMotor : RecordOperation::ReadIntel, limit);
     auto *base = static_cast<uint8_t *>(record);
     const uint32_t bytes = layout.packedBytes;
-    if (static_cast<uint32_t>(file.count - file.cursor) >= bytes) {
+    if (static_cast<uint32_t>(file.available()) >= bytes) {
         // The whole record is in the buffer: no element can fail, so it can be
         // taken in one piece with the same effect as element by element.
-        const uint8_t *from = file.buffer + file.cursor;
+        const uint8_t *from = file.next;
         for (uint32_t i = 0; i < layout.runCount; ++i) {
             const FieldRun &run = layout.runs[i];
             unpackRun(base + run.offset, from, run, motor);
             from += static_cast<std::size_t>(run.width) * run.count;
         }
-        file.cursor += static_cast<int32_t>(bytes);
+        file.next += bytes;
     } else {
         for (uint32_t i = 0; i < layout.runCount; ++i) {
             const FieldRun &run = layout.runs[i];
