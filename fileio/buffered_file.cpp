@@ -78,11 +78,15 @@ int32_t plainRun(const uint8_t *from, int32_t span, const LineStops &stops) noex
 }
 
 /// Steps back one byte, as KorUnGetc does.
-void stepBack(FileRecord &file) noexcept { seek(file, -1, 1); }
+void stepBack(FileRecord &file) noexcept {
+    seek(file, -1, 1);
+}
 
 }  // namespace
 
-void failBufferAllocations(int32_t count) noexcept { allocationFailures = count > 0 ? count : 0; }
+void failBufferAllocations(int32_t count) noexcept {
+    allocationFailures = count > 0 ? count : 0;
+}
 
 int32_t openFile(const char *name, uint32_t mode) noexcept {
     if (name == nullptr || *name == '\0') {

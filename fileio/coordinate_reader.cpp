@@ -10,11 +10,17 @@
 namespace vutil::fileio {
 namespace {
 
-bool isCoordinateStart(char c) noexcept { return (c >= '0' && c <= '9') || c == '-'; }
+bool isCoordinateStart(char c) noexcept {
+    return (c >= '0' && c <= '9') || c == '-';
+}
 
-bool isRealStart(char c) noexcept { return (c >= '0' && c <= '9') || c == '-' || c == '+'; }
+bool isRealStart(char c) noexcept {
+    return (c >= '0' && c <= '9') || c == '-' || c == '+';
+}
 
-bool isSeparator(char c) noexcept { return std::strchr("\t\r\n=,; ", c) != nullptr && c != '\0'; }
+bool isSeparator(char c) noexcept {
+    return std::strchr("\t\r\n=,; ", c) != nullptr && c != '\0';
+}
 
 /// A line cut to its first 239 characters and into separator-delimited items by
 /// a tokenizer of its own, so that a caller's tokenizing is left undisturbed.

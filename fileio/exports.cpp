@@ -49,7 +49,9 @@ int32_t writeIntel(int32_t handle, const void *source) noexcept {
     return file != nullptr && fio::writeIntel<Width>(*file, source) ? 1 : 0;
 }
 
-const char *orEmpty(const char *descriptor) noexcept { return descriptor != nullptr ? descriptor : ""; }
+const char *orEmpty(const char *descriptor) noexcept {
+    return descriptor != nullptr ? descriptor : "";
+}
 
 }  // namespace
 
@@ -66,7 +68,9 @@ VUTIL_API int32_t KorOpenFile(const char *name, int32_t *handle, uint32_t mode) 
     return *handle != 0 ? 1 : 0;
 }
 
-VUTIL_API int32_t KorCloseFile(int32_t handle) noexcept { return fio::closeFile(handle) ? 1 : 0; }
+VUTIL_API int32_t KorCloseFile(int32_t handle) noexcept {
+    return fio::closeFile(handle) ? 1 : 0;
+}
 
 VUTIL_API int32_t KorGetFileHandle(int32_t handle) noexcept {
     fio::FileRecord *file = fio::openRecord(handle);
@@ -147,16 +151,36 @@ VUTIL_API int32_t KorFPrintf(int32_t handle, const char *format, ...) noexcept {
 
 // ---- Single values -----------------------------------------------------------
 
-VUTIL_API int32_t KorReadIntelChar(uint8_t *dst, int32_t handle) noexcept { return readIntel<1>(dst, handle); }
-VUTIL_API int32_t KorReadMotorChar(uint8_t *dst, int32_t handle) noexcept { return readIntel<1>(dst, handle); }
-VUTIL_API int32_t KorReadIntelInt(int16_t *dst, int32_t handle) noexcept { return readIntel<2>(dst, handle); }
-VUTIL_API int32_t KorReadIntelLong(int32_t *dst, int32_t handle) noexcept { return readIntel<4>(dst, handle); }
-VUTIL_API int32_t KorReadIntelFloat(float *dst, int32_t handle) noexcept { return readIntel<4>(dst, handle); }
-VUTIL_API int32_t KorReadIntelDouble(double *dst, int32_t handle) noexcept { return readIntel<8>(dst, handle); }
-VUTIL_API int32_t KorReadMotorInt(int16_t *dst, int32_t handle) noexcept { return readMotor<2>(dst, handle); }
-VUTIL_API int32_t KorReadMotorLong(int32_t *dst, int32_t handle) noexcept { return readMotor<4>(dst, handle); }
-VUTIL_API int32_t KorReadMotorFloat(float *dst, int32_t handle) noexcept { return readMotor<4>(dst, handle); }
-VUTIL_API int32_t KorReadMotorDouble(double *dst, int32_t handle) noexcept { return readMotor<8>(dst, handle); }
+VUTIL_API int32_t KorReadIntelChar(uint8_t *dst, int32_t handle) noexcept {
+    return readIntel<1>(dst, handle);
+}
+VUTIL_API int32_t KorReadMotorChar(uint8_t *dst, int32_t handle) noexcept {
+    return readIntel<1>(dst, handle);
+}
+VUTIL_API int32_t KorReadIntelInt(int16_t *dst, int32_t handle) noexcept {
+    return readIntel<2>(dst, handle);
+}
+VUTIL_API int32_t KorReadIntelLong(int32_t *dst, int32_t handle) noexcept {
+    return readIntel<4>(dst, handle);
+}
+VUTIL_API int32_t KorReadIntelFloat(float *dst, int32_t handle) noexcept {
+    return readIntel<4>(dst, handle);
+}
+VUTIL_API int32_t KorReadIntelDouble(double *dst, int32_t handle) noexcept {
+    return readIntel<8>(dst, handle);
+}
+VUTIL_API int32_t KorReadMotorInt(int16_t *dst, int32_t handle) noexcept {
+    return readMotor<2>(dst, handle);
+}
+VUTIL_API int32_t KorReadMotorLong(int32_t *dst, int32_t handle) noexcept {
+    return readMotor<4>(dst, handle);
+}
+VUTIL_API int32_t KorReadMotorFloat(float *dst, int32_t handle) noexcept {
+    return readMotor<4>(dst, handle);
+}
+VUTIL_API int32_t KorReadMotorDouble(double *dst, int32_t handle) noexcept {
+    return readMotor<8>(dst, handle);
+}
 
 VUTIL_API int32_t KorWriteIntelChar(int32_t handle, int32_t value) noexcept {
     auto byte = static_cast<uint8_t>(value);
@@ -168,22 +192,48 @@ VUTIL_API int32_t KorWriteIntelInt(int32_t handle, int32_t value) noexcept {
     return writeIntel<2>(handle, &half);
 }
 
-VUTIL_API int32_t KorWriteIntelLong(int32_t handle, int32_t value) noexcept { return writeIntel<4>(handle, &value); }
+VUTIL_API int32_t KorWriteIntelLong(int32_t handle, int32_t value) noexcept {
+    return writeIntel<4>(handle, &value);
+}
 
-VUTIL_API int32_t KorWriteIntelFloat(int32_t handle, float value) noexcept { return writeIntel<4>(handle, &value); }
+VUTIL_API int32_t KorWriteIntelFloat(int32_t handle, float value) noexcept {
+    return writeIntel<4>(handle, &value);
+}
 
-VUTIL_API int32_t KorWriteIntelDouble(int32_t handle, double value) noexcept { return writeIntel<8>(handle, &value); }
+VUTIL_API int32_t KorWriteIntelDouble(int32_t handle, double value) noexcept {
+    return writeIntel<8>(handle, &value);
+}
 
-VUTIL_API void memcpyIntelChar(void *dst, const void *src) noexcept { fio::copyIntel<1>(dst, src); }
-VUTIL_API void memcpyMotorChar(void *dst, const void *src) noexcept { fio::copyIntel<1>(dst, src); }
-VUTIL_API void memcpyIntelInt(void *dst, const void *src) noexcept { fio::copyIntel<2>(dst, src); }
-VUTIL_API void memcpyIntelLong(void *dst, const void *src) noexcept { fio::copyIntel<4>(dst, src); }
-VUTIL_API void memcpyIntelFloat(void *dst, const void *src) noexcept { fio::copyIntel<4>(dst, src); }
-VUTIL_API void memcpyIntelDouble(void *dst, const void *src) noexcept { fio::copyIntel<8>(dst, src); }
-VUTIL_API void memcpyMotorInt(void *dst, const void *src) noexcept { fio::copyMotor<2>(dst, src); }
-VUTIL_API void memcpyMotorLong(void *dst, const void *src) noexcept { fio::copyMotor<4>(dst, src); }
-VUTIL_API void memcpyMotorFloat(void *dst, const void *src) noexcept { fio::copyMotor<4>(dst, src); }
-VUTIL_API void memcpyMotorDouble(void *dst, const void *src) noexcept { fio::copyMotor<8>(dst, src); }
+VUTIL_API void memcpyIntelChar(void *dst, const void *src) noexcept {
+    fio::copyIntel<1>(dst, src);
+}
+VUTIL_API void memcpyMotorChar(void *dst, const void *src) noexcept {
+    fio::copyIntel<1>(dst, src);
+}
+VUTIL_API void memcpyIntelInt(void *dst, const void *src) noexcept {
+    fio::copyIntel<2>(dst, src);
+}
+VUTIL_API void memcpyIntelLong(void *dst, const void *src) noexcept {
+    fio::copyIntel<4>(dst, src);
+}
+VUTIL_API void memcpyIntelFloat(void *dst, const void *src) noexcept {
+    fio::copyIntel<4>(dst, src);
+}
+VUTIL_API void memcpyIntelDouble(void *dst, const void *src) noexcept {
+    fio::copyIntel<8>(dst, src);
+}
+VUTIL_API void memcpyMotorInt(void *dst, const void *src) noexcept {
+    fio::copyMotor<2>(dst, src);
+}
+VUTIL_API void memcpyMotorLong(void *dst, const void *src) noexcept {
+    fio::copyMotor<4>(dst, src);
+}
+VUTIL_API void memcpyMotorFloat(void *dst, const void *src) noexcept {
+    fio::copyMotor<4>(dst, src);
+}
+VUTIL_API void memcpyMotorDouble(void *dst, const void *src) noexcept {
+    fio::copyMotor<8>(dst, src);
+}
 
 // ---- Record descriptors ------------------------------------------------------
 
@@ -237,7 +287,9 @@ VUTIL_API double conv_d_dec(const void *vax) noexcept {
     return value;
 }
 
-VUTIL_API uint32_t conv_dec_long(uint32_t value) noexcept { return fio::swapHalves(value); }
+VUTIL_API uint32_t conv_dec_long(uint32_t value) noexcept {
+    return fio::swapHalves(value);
+}
 
 VUTIL_API char *KORecvt(double value, int32_t digits, int32_t *decpt, int32_t *sign) noexcept {
     try {

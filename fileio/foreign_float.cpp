@@ -131,7 +131,9 @@ double throughVaxD(double value) noexcept {
     return result;
 }
 
-uint32_t swapHalves(uint32_t value) noexcept { return value << 16 | value >> 16; }
+uint32_t swapHalves(uint32_t value) noexcept {
+    return value << 16 | value >> 16;
+}
 
 DigitText significantDigits(double value, int32_t count) noexcept {
     DigitText result;

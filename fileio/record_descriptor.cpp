@@ -8,9 +8,13 @@
 namespace vutil::fileio {
 namespace {
 
-bool isSeparator(char c) noexcept { return c == ' ' || c == ',' || c == ';'; }
+bool isSeparator(char c) noexcept {
+    return c == ' ' || c == ',' || c == ';';
+}
 
-bool isSpace(char c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isSpace(char c) noexcept {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 /// The repeat count: white space, a sign and digits, as the C library's atoi
 /// reads them; anything after the digits is ignored, no digits give 0, and
@@ -40,15 +44,22 @@ int32_t parseCount(std::string_view text) noexcept {
 
 uint32_t elementWidth(char letter) noexcept {
     switch (letter) {
-        case 'C': return 1;
-        case 'I': return 2;
-        case 'L': return 4;
-        case 'D': return 8;
-        default: return 0;
+        case 'C':
+            return 1;
+        case 'I':
+            return 2;
+        case 'L':
+            return 4;
+        case 'D':
+            return 8;
+        default:
+            return 0;
     }
 }
 
-uint32_t roundUp(uint32_t offset, uint32_t alignment) noexcept { return (offset + alignment - 1) & ~(alignment - 1); }
+uint32_t roundUp(uint32_t offset, uint32_t alignment) noexcept {
+    return (offset + alignment - 1) & ~(alignment - 1);
+}
 
 /// The per-thread cache: each entry keeps a descriptor's items and the layout
 /// last computed from them.
@@ -116,10 +127,14 @@ bool readElements(FileRecord &file, uint8_t *to, uint32_t count) noexcept {
 template <bool Motor>
 bool readRun(FileRecord &file, uint8_t *to, const FieldRun &run) noexcept {
     switch (run.width) {
-        case 1: return readElements<1, false>(file, to, run.count);
-        case 2: return readElements<2, Motor>(file, to, run.count);
-        case 4: return readElements<4, Motor>(file, to, run.count);
-        default: return readElements<8, Motor>(file, to, run.count);
+        case 1:
+            return readElements<1, false>(file, to, run.count);
+        case 2:
+            return readElements<2, Motor>(file, to, run.count);
+        case 4:
+            return readElements<4, Motor>(file, to, run.count);
+        default:
+            return readElements<8, Motor>(file, to, run.count);
     }
 }
 
@@ -137,15 +152,23 @@ void unpackRun(uint8_t *to, const uint8_t *from, const FieldRun &run, bool motor
         return;
     }
     switch (run.width) {
-        case 2: swapElements<2>(to, from, run.count); break;
-        case 4: swapElements<4>(to, from, run.count); break;
-        default: swapElements<8>(to, from, run.count); break;
+        case 2:
+            swapElements<2>(to, from, run.count);
+            break;
+        case 4:
+            swapElements<4>(to, from, run.count);
+            break;
+        default:
+            swapElements<8>(to, from, run.count);
+            break;
     }
 }
 
 }  // namespace
 
-uint32_t RecordLayout::naturalSize() const noexcept { return packed ? memoryEnd : roundUp(memoryEnd, alignment); }
+uint32_t RecordLayout::naturalSize() const noexcept {
+    return packed ? memoryEnd : roundUp(memoryEnd, alignment);
+}
 
 void parseDescriptor(std::string_view text, Descriptor &descriptor) noexcept {
     if (text.size() > kMaxDescriptorLength) {

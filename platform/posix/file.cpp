@@ -149,24 +149,15 @@ void closeFile(int32_t file) noexcept {
 }
 
 SystemCall setFileSystemCall(std::string_view name, SystemCall replacement) noexcept {
-    if (name == "open")
-        return swap(calls.open, kHostCalls.open, replacement);
-    if (name == "read")
-        return swap(calls.read, kHostCalls.read, replacement);
-    if (name == "write")
-        return swap(calls.write, kHostCalls.write, replacement);
-    if (name == "lseek")
-        return swap(calls.lseek, kHostCalls.lseek, replacement);
-    if (name == "close")
-        return swap(calls.close, kHostCalls.close, replacement);
-    if (name == "flock")
-        return swap(calls.flock, kHostCalls.flock, replacement);
-    if (name == "ftruncate")
-        return swap(calls.ftruncate, kHostCalls.ftruncate, replacement);
-    if (name == "fstat")
-        return swap(calls.fstat, kHostCalls.fstat, replacement);
-    if (name == "fcntl")
-        return swap(calls.fcntl, kHostCalls.fcntl, replacement);
+    if (name == "open") return swap(calls.open, kHostCalls.open, replacement);
+    if (name == "read") return swap(calls.read, kHostCalls.read, replacement);
+    if (name == "write") return swap(calls.write, kHostCalls.write, replacement);
+    if (name == "lseek") return swap(calls.lseek, kHostCalls.lseek, replacement);
+    if (name == "close") return swap(calls.close, kHostCalls.close, replacement);
+    if (name == "flock") return swap(calls.flock, kHostCalls.flock, replacement);
+    if (name == "ftruncate") return swap(calls.ftruncate, kHostCalls.ftruncate, replacement);
+    if (name == "fstat") return swap(calls.fstat, kHostCalls.fstat, replacement);
+    if (name == "fcntl") return swap(calls.fcntl, kHostCalls.fcntl, replacement);
     return nullptr;
 }
 

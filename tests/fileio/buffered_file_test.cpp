@@ -1,6 +1,8 @@
 // Tests of the buffered files: opening, reading, lines, seeking, writing and bad handles.
+// clang-format off
 // vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
 #include "vutil/fileio.h"
+// clang-format on
 
 #include <errno.h>
 #include <unistd.h>
@@ -38,7 +40,9 @@ ssize_t failingRead(int, void *, size_t) {
     errno = EIO;
     return -1;
 }
-ssize_t threeByteRead(int fd, void *buffer, size_t count) { return ::read(fd, buffer, count < 3 ? count : 3); }
+ssize_t threeByteRead(int fd, void *buffer, size_t count) {
+    return ::read(fd, buffer, count < 3 ? count : 3);
+}
 ssize_t fullDiskWrite(int, const void *, size_t) {
     errno = ENOSPC;
     return -1;

@@ -1,9 +1,8 @@
 // Tests of the host file layer: locks, handles, positions and the system-call seam.
 #include <errno.h>
+#include <gtest/gtest.h>
 #include <sys/types.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 

@@ -1,6 +1,10 @@
 // Tests of the record descriptors: layout, limits, packing, byte order and partial records.
+// clang-format off
 // vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
 #include "vutil/fileio.h"
+// clang-format on
+
+#include "fileio/record_descriptor.h"
 
 #include <cstring>
 #include <random>
@@ -8,7 +12,6 @@
 #include <vector>
 
 #include "file_fixture.h"
-#include "fileio/record_descriptor.h"
 #include "vutil/runtime.h"
 
 namespace vutil::test {

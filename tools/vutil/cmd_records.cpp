@@ -38,7 +38,9 @@ struct Layout {
     uint32_t fileSize = 0;
 };
 
-uint32_t width(char letter) { return letter == 'C' ? 1 : letter == 'I' ? 2 : letter == 'L' ? 4 : 8; }
+uint32_t width(char letter) {
+    return letter == 'C' ? 1 : letter == 'I' ? 2 : letter == 'L' ? 4 : 8;
+}
 
 Layout describe(const std::string &descriptor, bool motor) {
     Layout layout;
