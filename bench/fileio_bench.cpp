@@ -68,7 +68,7 @@ int32_t openVutil(const std::string &path, uint32_t mode, benchmark::State &stat
     return handle;
 }
 
-void Stdio_getc(benchmark::State &state) {
+void stdioGetc(benchmark::State &state) {
     for (auto _ : state) {
         std::FILE *file = std::fopen(inputs().binary.c_str(), "rb");
         uint32_t sum = 0;
@@ -82,7 +82,7 @@ void Stdio_getc(benchmark::State &state) {
 }
 
 /// getc proper: a called function like KorGetc, where getc_unlocked is expanded inline into the loop.
-void Stdio_getc_called(benchmark::State &state) {
+void stdioGetcCalled(benchmark::State &state) {
     int (*const readByte)(std::FILE *) = std::getc;
     for (auto _ : state) {
         std::FILE *file = std::fopen(inputs().binary.c_str(), "rb");
@@ -96,7 +96,7 @@ void Stdio_getc_called(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-void Vutil_KorGetc(benchmark::State &state) {
+void vutilKorGetc(benchmark::State &state) {
     for (auto _ : state) {
         int32_t handle = openVutil(inputs().binary, KOR_OPEN_READ, state);
         uint32_t sum = 0;
@@ -109,7 +109,7 @@ void Vutil_KorGetc(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-void Stdio_fread(benchmark::State &state) {
+void stdioFread(benchmark::State &state) {
     const auto piece = static_cast<std::size_t>(state.range(0));
     char buffer[64];
     for (auto _ : state) {
@@ -124,7 +124,7 @@ void Stdio_fread(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-void Vutil_KorReadFile(benchmark::State &state) {
+void vutilKorReadFile(benchmark::State &state) {
     const auto piece = static_cast<int32_t>(state.range(0));
     char buffer[64];
     for (auto _ : state) {
@@ -139,7 +139,7 @@ void Vutil_KorReadFile(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-void Stdio_fgets(benchmark::State &state) {
+void stdioFgets(benchmark::State &state) {
     char line[256];
     for (auto _ : state) {
         std::FILE *file = std::fopen(inputs().text.c_str(), "rb");
@@ -153,7 +153,7 @@ void Stdio_fgets(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-void Vutil_KorGets(benchmark::State &state) {
+void vutilKorGets(benchmark::State &state) {
     char line[256];
     for (auto _ : state) {
         int32_t handle = openVutil(inputs().text, KOR_OPEN_READ, state);
@@ -167,7 +167,7 @@ void Vutil_KorGets(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-void Stdio_fwrite16(benchmark::State &state) {
+void stdioFwrite16(benchmark::State &state) {
     const char piece[16] = "0123456789abcde";
     for (auto _ : state) {
         std::FILE *file = std::fopen(inputs().output.c_str(), "wb");
@@ -179,7 +179,7 @@ void Stdio_fwrite16(benchmark::State &state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
-void Vutil_KorWriteFile16(benchmark::State &state) {
+void vutilKorWriteFile16(benchmark::State &state) {
     const char piece[16] = "0123456789abcde";
     for (auto _ : state) {
         int32_t handle = openVutil(inputs().output, KOR_OPEN_CREATE | KOR_OPEN_WRITE, state);
@@ -193,15 +193,15 @@ void Vutil_KorWriteFile16(benchmark::State &state) {
 
 }  // namespace
 
-BENCHMARK(Stdio_getc)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Stdio_getc_called)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Vutil_KorGetc)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Stdio_fread)->Arg(4)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Vutil_KorReadFile)->Arg(4)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Stdio_fgets)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Vutil_KorGets)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Stdio_fwrite16)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Vutil_KorWriteFile16)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(stdioGetc)->Name("Stdio_getc")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(stdioGetcCalled)->Name("Stdio_getc_called")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(vutilKorGetc)->Name("Vutil_KorGetc")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(stdioFread)->Name("Stdio_fread")->Arg(4)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(vutilKorReadFile)->Name("Vutil_KorReadFile")->Arg(4)->Arg(64)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(stdioFgets)->Name("Stdio_fgets")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(vutilKorGets)->Name("Vutil_KorGets")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(stdioFwrite16)->Name("Stdio_fwrite16")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(vutilKorWriteFile16)->Name("Vutil_KorWriteFile16")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);

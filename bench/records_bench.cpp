@@ -79,7 +79,7 @@ bool readByHand(std::FILE *file, Record &record) {
 }
 
 template <bool Motor>
-void HandWritten_fread(benchmark::State &state) {
+void handWrittenFread(benchmark::State &state) {
     Record record{};
     for (auto _ : state) {
         std::FILE *file = std::fopen(input().path.c_str(), "rb");
@@ -97,7 +97,7 @@ void HandWritten_fread(benchmark::State &state) {
 }
 
 template <bool Motor>
-void Vutil_ReadStruct(benchmark::State &state) {
+void vutilReadStruct(benchmark::State &state) {
     Record record{};
     for (auto _ : state) {
         int32_t handle = 0;
@@ -119,10 +119,10 @@ void Vutil_ReadStruct(benchmark::State &state) {
 
 }  // namespace
 
-BENCHMARK_TEMPLATE(HandWritten_fread, false)->Name("HandWritten_Intel")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_TEMPLATE(Vutil_ReadStruct, false)->Name("KorReadIntelStruct")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_TEMPLATE(HandWritten_fread, true)->Name("HandWritten_Motor")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_TEMPLATE(Vutil_ReadStruct, true)->Name("KorReadMotorStruct")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(handWrittenFread, false)->Name("HandWritten_Intel")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(vutilReadStruct, false)->Name("KorReadIntelStruct")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(handWrittenFread, true)->Name("HandWritten_Motor")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_TEMPLATE(vutilReadStruct, true)->Name("KorReadMotorStruct")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);

@@ -10,11 +10,11 @@ namespace vutil::fileio {
 namespace {
 
 // Both formats are read as 16-bit words stored least significant byte first.
-uint16_t word(const uint8_t *bytes, int index) noexcept {
+uint16_t word(const uint8_t *bytes, std::size_t index) noexcept {
     return static_cast<uint16_t>(bytes[2 * index] | bytes[2 * index + 1] << 8);
 }
 
-void putWord(uint8_t *bytes, int index, uint32_t value) noexcept {
+void putWord(uint8_t *bytes, std::size_t index, uint32_t value) noexcept {
     bytes[2 * index] = static_cast<uint8_t>(value);
     bytes[2 * index + 1] = static_cast<uint8_t>(value >> 8);
 }

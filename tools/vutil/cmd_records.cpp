@@ -102,7 +102,7 @@ void printField(const Field &field, const uint8_t *record) {
         case 'I':
             for (uint32_t k = 0; k < shown; ++k) {
                 int16_t v;
-                std::memcpy(&v, at + 2 * k, 2);
+                std::memcpy(&v, at + std::size_t{2} * k, 2);
                 std::printf(" %d", v);
             }
             break;
@@ -110,15 +110,15 @@ void printField(const Field &field, const uint8_t *record) {
             for (uint32_t k = 0; k < shown; ++k) {
                 int32_t v;
                 float f;
-                std::memcpy(&v, at + 4 * k, 4);
-                std::memcpy(&f, at + 4 * k, 4);
+                std::memcpy(&v, at + std::size_t{4} * k, 4);
+                std::memcpy(&f, at + std::size_t{4} * k, 4);
                 std::printf(" %" PRId32 " (0x%08" PRIx32 ", %g)", v, static_cast<uint32_t>(v), static_cast<double>(f));
             }
             break;
         default:
             for (uint32_t k = 0; k < shown; ++k) {
                 double v;
-                std::memcpy(&v, at + 8 * k, 8);
+                std::memcpy(&v, at + std::size_t{8} * k, 8);
                 std::printf(" %.17g", v);
             }
             break;
