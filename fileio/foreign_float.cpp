@@ -135,7 +135,7 @@ uint32_t swapHalves(uint32_t value) noexcept {
     return value << 16 | value >> 16;
 }
 
-DigitText significantDigits(double value, int32_t count) noexcept {
+DigitText significantDigits(double value, int32_t count) {
     DigitText result;
     if (!std::isfinite(value)) {
         value = 0.0;
@@ -162,7 +162,7 @@ DigitText significantDigits(double value, int32_t count) noexcept {
     return result;
 }
 
-DigitText fixedDigits(double value, int32_t count) noexcept {
+DigitText fixedDigits(double value, int32_t count) {
     DigitText result;
     if (!std::isfinite(value)) {
         value = 0.0;

@@ -35,10 +35,10 @@ struct DigitText {
 
 /// `count` significant digits, correctly rounded (the runtime's _ecvt). Zero gives
 /// `count` zeros and point position 0; a count below 1 gives no digits.
-DigitText significantDigits(double value, int32_t count) noexcept;
+DigitText significantDigits(double value, int32_t count);
 /// Digits up to `count` places after the point (the runtime's _fcvt); a count
 /// below 0 counts as 0. A value that rounds to zero gives `count` zeros and position 0.
-DigitText fixedDigits(double value, int32_t count) noexcept;
+DigitText fixedDigits(double value, int32_t count);
 /// `count` significant digits as text (the runtime's _gcvt): fixed notation when
 /// the decimal exponent lies in -1 .. count - 1, else "d.ddde+XXX" with at least
 /// three exponent digits; trailing zeros after the point are dropped, the point stays.

@@ -51,7 +51,12 @@ int avoidZero(int fd) noexcept {
 }
 
 int openDescriptor(std::string_view path, int flags) noexcept {
-    std::string host = toHostPath(path);
+    std::string host;
+    try {
+        host = toHostPath(path);
+    } catch (...) {
+        return -1;  // no memory for the host path
+    }
     int fd;
     do {
         fd = calls.open(host.c_str(), flags | O_CLOEXEC, 0666);
