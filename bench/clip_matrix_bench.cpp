@@ -10,12 +10,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <new>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_ratio.h"
 #include "vutil/geometry.h"
 
 namespace {
@@ -87,7 +87,7 @@ void finish(benchmark::State &state, long allocationCount, int64_t visible) {
     state.SetItemsProcessed(state.iterations() * kCount);
 }
 
-void BM_KorClipLine(benchmark::State &state) {
+void vutilKorClipLine(benchmark::State &state) {
     const Segments &s = segments();
     int64_t visible = 0;
     long allocated = 0;
@@ -102,7 +102,7 @@ void BM_KorClipLine(benchmark::State &state) {
     finish(state, allocated, visible);
 }
 
-void BM_KorClipVLine(benchmark::State &state) {
+void vutilKorClipVLine(benchmark::State &state) {
     const Segments &s = segments();
     int64_t visible = 0;
     const vpoint lo{-1000, -1000, 0}, hi{1000, 1000, 0};
@@ -149,7 +149,7 @@ void BM_KorClipVLine(benchmark::State &state) {
 /// Called through a pointer, as callers reach the exports, so that the window is not folded in.
 bool (*volatile referenceClip)(double, double, double, double, double, double, double, double, double[4]) = liangBarsky;
 
-void BM_ReferenceLiangBarsky(benchmark::State &state) {
+void referenceLiangBarsky(benchmark::State &state) {
     const Segments &s = segments();
     int64_t visible = 0;
     long allocated = 0;
@@ -177,12 +177,13 @@ const std::vector<double> &points() {
 
 hmatrix matrixWithFlags(int32_t flags) {
     hmatrix m;
-    create_hmatrix(&m, 10, -20, 30, 0.6, 0.8, 2, 3, 4);
+    // A turn without scaling keeps the points, transformed over and over, within their range.
+    create_hmatrix(&m, 10, -20, 30, 0.6, 0.8, 1, 1, 1);
     m.flags = flags;
     return m;
 }
 
-void BM_mult_hmatrix_v(benchmark::State &state) {
+void vutilMultHmatrixV(benchmark::State &state) {
     const hmatrix m = matrixWithFlags(static_cast<int32_t>(state.range(0)));
     std::vector<double> work = points();
     long allocated = 0;
@@ -209,7 +210,7 @@ void BM_mult_hmatrix_v(benchmark::State &state) {
 /// Called through a pointer the compiler cannot see through, as callers reach the export.
 void (*volatile referenceTransform)(const hmatrix *, double *) = fullProduct;
 
-void BM_ReferenceFullProduct(benchmark::State &state) {
+void referenceFullProduct(benchmark::State &state) {
     const hmatrix m = matrixWithFlags(0);
     std::vector<double> work = points();
     long allocated = 0;
@@ -224,12 +225,13 @@ void BM_ReferenceFullProduct(benchmark::State &state) {
     finish(state, allocated, 0);
 }
 
-BENCHMARK(BM_ReferenceLiangBarsky)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_KorClipLine)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_KorClipVLine)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReferenceFullProduct)->Unit(benchmark::kMillisecond);
+BENCHMARK(referenceLiangBarsky)->Name("Reference_LiangBarsky")->Unit(benchmark::kMillisecond);
+BENCHMARK(vutilKorClipLine)->Name("Vutil_KorClipLine")->Unit(benchmark::kMillisecond);
+BENCHMARK(vutilKorClipVLine)->Name("Vutil_KorClipVLine")->Unit(benchmark::kMillisecond);
+BENCHMARK(referenceFullProduct)->Name("Reference_FullProduct")->Unit(benchmark::kMillisecond);
 // Flag paths: 0 general, 2 planar, 4 diagonal, 6 planar and diagonal, 1 unit.
-BENCHMARK(BM_mult_hmatrix_v)
+BENCHMARK(vutilMultHmatrixV)
+    ->Name("Vutil_mult_hmatrix_v")
     ->Arg(0)
     ->Arg(HM_PLANAR)
     ->Arg(HM_DIAGONAL)
@@ -237,42 +239,33 @@ BENCHMARK(BM_mult_hmatrix_v)
     ->Arg(HM_UNIT)
     ->Unit(benchmark::kMillisecond);
 
-/// Prints each benchmark's time relative to its reference after the usual table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        for (const Run &run : runs) {
-            // With repetitions, the medians stand for each benchmark.
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") {
-                continue;
-            }
-            times_[run.run_name.str()] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatios() const {
-        std::printf("\nCPU time relative to the reference (reference time / time; above 1 is faster):\n");
-        for (const auto &[name, time] : times_) {
-            const char *reference =
-                name.rfind("BM_mult", 0) == 0 ? "BM_ReferenceFullProduct" : "BM_ReferenceLiangBarsky";
-            const auto ref = times_.find(reference);
-            if (ref != times_.end() && name.rfind("BM_Reference", 0) != 0) {
-                std::printf("  %-32s %6.2fx vs %s\n", name.c_str(), ref->second / time, reference);
-            }
-        }
-    }
-
-private:
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    vutil::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
+    struct Pair {
+        const char *what;
+        const char *vutil;
+        const char *reference;
+    };
+    const Pair pairs[] = {
+        {"KorClipLine vs Liang-Barsky", "Vutil_KorClipLine", "Reference_LiangBarsky"},
+        {"KorClipVLine vs Liang-Barsky", "Vutil_KorClipVLine", "Reference_LiangBarsky"},
+        {"mult_hmatrix_v general vs full product", "Vutil_mult_hmatrix_v/0", "Reference_FullProduct"},
+        {"mult_hmatrix_v planar vs full product", "Vutil_mult_hmatrix_v/2", "Reference_FullProduct"},
+        {"mult_hmatrix_v diagonal vs full product", "Vutil_mult_hmatrix_v/4", "Reference_FullProduct"},
+        {"mult_hmatrix_v planar+diagonal vs full", "Vutil_mult_hmatrix_v/6", "Reference_FullProduct"},
+        {"mult_hmatrix_v unit vs full product", "Vutil_mult_hmatrix_v/1", "Reference_FullProduct"},
+    };
+    std::printf("\nspeed ratio = reference time / vutil time (1.0 or more: vutil at least as fast)\n");
+    for (const Pair &pair : pairs) {
+        const double ratio = reporter.timeRatio(pair.vutil, pair.reference);
+        if (ratio > 0) {
+            std::printf("  %-42s %.2f\n", pair.what, 1.0 / ratio);
+        }
+    }
     benchmark::Shutdown();
     return 0;
 }

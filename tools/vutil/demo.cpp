@@ -30,6 +30,7 @@ int runDemo(const Args &args) {
     };
     static const Section sections[] = {
         {"Runtime services", demo::runtimeSection},
+        {"File access", demo::fileioSection},
         {"Geometry", demo::geometrySection},
     };
     for (const Section &section : sections) {

@@ -12,6 +12,7 @@ struct Context {
 };
 
 void runtimeSection(Context &context);
+void fileioSection(Context &context);
 void geometrySection(Context &context);
 
 }  // namespace vutil::tool::demo

@@ -10,6 +10,8 @@ const std::vector<Command> &commands() {
     static const std::vector<Command> table = {
         {"info", "", "library version, export table and host settings", runInfo},
         {"demo", "[--out DIR]", "a tour of the library on built-in data", runDemo},
+        {"records", "FILE DESCRIPTOR [--motor] [--offset N] [--count N]", "dump a file's records field by field",
+         runRecords},
     };
     return table;
 }
