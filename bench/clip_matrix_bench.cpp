@@ -167,6 +167,7 @@ void referenceLiangBarsky(benchmark::State &state) {
 const std::vector<double> &points() {
     static const std::vector<double> p = [] {
         std::vector<double> r;
+        r.reserve(3 * kCount);
         std::mt19937 rng(7);
         std::uniform_real_distribution<double> coord(-1e4, 1e4);
         for (int i = 0; i < 3 * kCount; ++i) r.push_back(coord(rng));

@@ -108,7 +108,7 @@ void clipVLine(Reader &in) {
 void clipPoly(Reader &in) {
     const IntWindow w = takeWindow(in);
     const int32_t n = in.take<uint8_t>() % 80;
-    const auto room = static_cast<std::size_t>(2 * n + 4);
+    const std::size_t room = 2 * static_cast<std::size_t>(n) + 4;
     std::unique_ptr<ipoint[]> points(new ipoint[room]);
     for (int32_t i = 0; i < n; ++i) {
         points[static_cast<std::size_t>(i)] = ipoint{in.take<int32_t>(), in.take<int32_t>()};
@@ -126,7 +126,7 @@ void clipPoly(Reader &in) {
 void clipVPoly(Reader &in) {
     const vpoint lo = takeVPoint(in), hi = takeVPoint(in);
     const int32_t n = in.take<uint8_t>() % 80;
-    const auto room = static_cast<std::size_t>(2 * n + 4);
+    const std::size_t room = 2 * static_cast<std::size_t>(n) + 4;
     std::unique_ptr<vpoint[]> points(new vpoint[room]);
     for (int32_t i = 0; i < n; ++i) {
         points[static_cast<std::size_t>(i)] = takeVPoint(in);

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     const bool withRect = (data[0] & 1) != 0;
     const bool wideX = (data[0] & 2) != 0;
-    const int32_t step = static_cast<int8_t>(data[1]);
+    const int32_t step = static_cast<int32_t>(data[1]) - 128;
     const std::size_t pointBytes = wideX ? 6 : 4;
     std::vector<ipoint> points;
     for (std::size_t at = 2; at + pointBytes <= size && points.size() < 400; at += pointBytes) {

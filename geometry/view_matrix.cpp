@@ -61,9 +61,9 @@ bool keepsWorldZRule(double nx, double ny, double nz) noexcept {
 void buildViewMatrix(hmatrix &out, std::span<const double, 9> r, double tx, double ty, double tz) noexcept {
     auto &m = out.m;
     const double offset[3] = {tx, ty, tz};
-    for (int row = 0; row < 3; ++row) {
-        for (int column = 0; column < 3; ++column) {
-            m[row][column] = r[static_cast<std::size_t>(row * 3 + column)];
+    for (std::size_t row = 0; row < 3; ++row) {
+        for (std::size_t column = 0; column < 3; ++column) {
+            m[row][column] = r[row * 3 + column];
         }
         m[row][3] = offset[row];
     }

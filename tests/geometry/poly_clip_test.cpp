@@ -196,6 +196,7 @@ TEST(ClipVPoly, NonFiniteCoordinatesNeverReachTheOutput) {
     for (int trial = 0; trial < 3000; ++trial) {
         const int n = 2 + static_cast<int>(rng() % 12);
         std::vector<vpoint> p;
+        p.reserve(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             p.push_back({specials[rng() % 6], specials[rng() % 6], specials[rng() % 6]});
         }
@@ -220,6 +221,7 @@ TEST(ClipVPoly, RandomListsStayInsideUpToRounding) {
     for (int trial = 0; trial < 3000; ++trial) {
         const int n = 2 + static_cast<int>(rng() % 50);
         std::vector<vpoint> p;
+        p.reserve(static_cast<std::size_t>(n) + 1);
         for (int i = 0; i < n; ++i) p.push_back({coord(rng), coord(rng), coord(rng)});
         if (rng() % 2) p.push_back(p.front());
         const auto m = static_cast<int32_t>(p.size());
@@ -233,6 +235,7 @@ TEST(ClipVPoly, RandomListsStayInsideUpToRounding) {
 
 std::vector<vpoint> linePoints(int n, double dx) {
     std::vector<vpoint> p;
+    p.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) p.push_back({i * dx, 0, 0});
     return p;
 }

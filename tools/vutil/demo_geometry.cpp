@@ -83,6 +83,19 @@ private:
     bool open_ = false;
 };
 
+using Outline = std::vector<std::pair<double, double>>;
+
+/// The x and y of count points, for drawing.
+template <typename Point>
+Outline outlineOf(const Point *points, std::size_t count) {
+    Outline list;
+    list.reserve(count + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        list.emplace_back(points[i].x, points[i].y);
+    }
+    return list;
+}
+
 constexpr int32_t kXmin = 80, kYmin = 80, kXmax = 250, kYmax = 250;
 
 void clipLines(Sheet &sheet, std::FILE *out) {
@@ -124,26 +137,18 @@ void clipPolygons(Sheet &sheet, std::FILE *out) {
     star.push_back(star.front());
     const std::vector<ipoint> triangle = {{20, 120}, {160, 150}, {40, 310}, {20, 120}};
     for (const auto &shape : {star, triangle}) {
-        std::vector<std::pair<double, double>> before;
-        for (const ipoint &p : shape) before.emplace_back(p.x, p.y);
-        sheet.polyline(before, "before");
+        sheet.polyline(outlineOf(shape.data(), shape.size()), "before");
 
         std::vector<ipoint> ints(2 * shape.size() + 4);
         std::copy(shape.begin(), shape.end(), ints.begin());
         const int32_t n = KorClipPoly(ints.data(), static_cast<int32_t>(shape.size()), kXmin, kYmin, kXmax, kYmax);
-        std::vector<std::pair<double, double>> after;
-        for (int32_t i = 0; i < n; ++i)
-            after.emplace_back(ints[static_cast<std::size_t>(i)].x, ints[static_cast<std::size_t>(i)].y);
-        sheet.polyline(after, "intfill", true);
+        sheet.polyline(outlineOf(ints.data(), static_cast<std::size_t>(n)), "intfill", true);
 
         std::vector<vpoint> reals(2 * shape.size() + 4);
         for (std::size_t i = 0; i < shape.size(); ++i) reals[i] = {shape[i].x + 0.5, shape[i].y + 0.5, 0.0};
         const int32_t m = KorClipVPoly(reals.data(), static_cast<int32_t>(shape.size()), vpoint{kXmin, kYmin, 0},
                                        vpoint{kXmax, kYmax, 0});
-        std::vector<std::pair<double, double>> realAfter;
-        for (int32_t i = 0; i < m; ++i)
-            realAfter.emplace_back(reals[static_cast<std::size_t>(i)].x, reals[static_cast<std::size_t>(i)].y);
-        sheet.polyline(realAfter, "realfill");
+        sheet.polyline(outlineOf(reals.data(), static_cast<std::size_t>(m)), "realfill");
         std::fprintf(out, "polygon of %zu points clipped to %d points (integer), %d points (double)\n", shape.size(), n,
                      m);
     }
@@ -159,12 +164,10 @@ void curves(Sheet &sheet, std::FILE *out) {
     for (const auto &a : arcs) {
         vpoint points[64];
         const int32_t n = get_arc_points(points, &centre, a.rx, a.ry, a.a0, a.a1, a.step, 64);
-        std::vector<std::pair<double, double>> list;
         for (int32_t i = 0; i < n; ++i) {
-            list.emplace_back(points[i].x, points[i].y);
             sheet.dot(points[i].x, points[i].y, "vertex");
         }
-        sheet.polyline(list, "arc");
+        sheet.polyline(outlineOf(points, static_cast<std::size_t>(n)), "arc");
         std::fprintf(out, "arc %.2f..%.2f rad in steps of %.2f: %d points\n", a.a0, a.a1, a.step, n);
     }
     const vpoint control[][4] = {{{200, 20, 0}, {230, 200, 0}, {300, 40, 0}, {330, 230, 0}},
@@ -172,12 +175,10 @@ void curves(Sheet &sheet, std::FILE *out) {
     for (const auto &c : control) {
         vpoint samples[24];
         Bezier(samples, 24, c, 4);
-        std::vector<std::pair<double, double>> list, hull;
-        for (const vpoint &p : samples) list.emplace_back(p.x, p.y);
-        list.emplace_back(c[3].x, c[3].y);  // the samples stop short of the end point
-        for (const vpoint &p : c) hull.emplace_back(p.x, p.y);
-        sheet.polyline(hull, "control");
-        sheet.polyline(list, "curve");
+        Outline curve = outlineOf(samples, 24);
+        curve.emplace_back(c[3].x, c[3].y);  // the samples stop short of the end point
+        sheet.polyline(outlineOf(c, 4), "control");
+        sheet.polyline(curve, "curve");
     }
     double cx, cy, r;
     getradiusfrom3points(20, 110, 110, 20, 200, 110, &cx, &cy, &r);
@@ -200,9 +201,7 @@ void fill(Sheet &sheet, std::FILE *out) {
     // A polygon with a notch, a step along a scan line and a self-crossing part.
     const std::vector<ipoint> polygon = {{20, 20},   {300, 20}, {300, 120}, {200, 120}, {200, 200}, {310, 310},
                                          {160, 240}, {40, 320}, {100, 160}, {20, 200},  {20, 20}};
-    std::vector<std::pair<double, double>> outline;
-    for (const ipoint &p : polygon) outline.emplace_back(p.x, p.y);
-    sheet.polyline(outline, "outline");
+    sheet.polyline(outlineOf(polygon.data(), polygon.size()), "outline");
     SpanSink sink{&sheet, 0};
     FillPolygon(reinterpret_cast<intptr_t>(&sink), 0, polygon.data(), static_cast<int32_t>(polygon.size()), 4, 0,
                 drawSpan, nullptr);
