@@ -1,4 +1,4 @@
-// Fuzzes the clippers, the polyline thinning and the arc walk with arbitrary coordinates: results stay
+// Fuzzes the clippers, the polyline thinning, the arc walk and Bezier curves with arbitrary coordinates: results stay
 // in their bounds, clipped points lie in the window, nothing is written beyond the caller's arrays
 // (the arrays are allocated to their exact size, so the sanitizers see any overrun), nothing hangs.
 //
@@ -170,6 +170,19 @@ void arc(Reader &in) {
     check(count >= 0 && static_cast<std::size_t>(count) <= room);
 }
 
+void bezier(Reader &in) {
+    const double t = in.take<double>();
+    const int32_t k = in.take<uint16_t>() % 3000;
+    std::vector<vpoint> control(static_cast<std::size_t>(k));
+    for (vpoint &p : control) {
+        p = in.left() >= sizeof(double) ? takeVPoint(in) : vpoint{1.0, 2.0, 3.0};
+    }
+    vpoint out;
+    BezierPoint(&out, t, k, control.data());
+    vpoint samples[8];
+    Bezier(samples, 8, control.data(), k);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -177,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         return 0;
     }
     Reader in(data + 1, size - 1);
-    switch (data[0] % 6) {
+    switch (data[0] % 7) {
         case 0:
             clipLine(in);
             break;
@@ -193,8 +206,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         case 4:
             cull(in);
             break;
-        default:
+        case 5:
             arc(in);
+            break;
+        default:
+            bezier(in);
             break;
     }
     return 0;

@@ -14,22 +14,47 @@ constexpr double kFlatChord = 0.001;
 constexpr double kParallel = 0.001;
 
 /// The binomial coefficient (k - 1 over i), as the product (i + 1) ... (k - 1) divided in turn by 1,
-/// 2, ... k - 1 - i. The product wraps in 32 bits beyond 13 points, as curves that long always did.
+/// 2, ... k - 1 - i, in 32-bit integers; exact up to kExactBezierPoints.
 int32_t binomial(int32_t k, int32_t i) noexcept {
-    uint32_t product = 1;
+    int32_t product = 1;
     for (int32_t f = i + 1; f <= k - 1; ++f) {
-        product *= static_cast<uint32_t>(f);
+        product *= f;
     }
-    auto value = static_cast<int32_t>(product);
     for (int32_t d = 1; d <= k - 1 - i; ++d) {
-        value /= d;
+        product /= d;
     }
-    return value;
+    return product;
+}
+
+/// Curves of more control points, whose binomials would overflow 32 bits (and whose weights cost
+/// time in the square of their length), are evaluated in one pass in double precision: the
+/// Bernstein sum nested as in Horner's rule, each weight C(n, i) t^i carried over from the last.
+/// Beyond t = 1/2 the curve is walked from its other end, so that the weights stay small and both
+/// ends come out exactly; weights of curves of thousands of points may still overflow.
+vpoint longBezierPoint(double t, std::span<const vpoint> control) noexcept {
+    const std::size_t n = control.size() - 1;
+    const bool reversed = t > 0.5;
+    const auto at = [&](std::size_t i) -> const vpoint & { return control[reversed ? n - i : i]; };
+    const double u = reversed ? 1.0 - t : t;
+    const double s = 1.0 - u;
+    double weight = 1.0;
+    vpoint sum{at(0).x * s, at(0).y * s, at(0).z * s};
+    for (std::size_t i = 1; i < n; ++i) {
+        weight = weight * u * static_cast<double>(n - i + 1) / static_cast<double>(i);
+        sum.x = (sum.x + weight * at(i).x) * s;
+        sum.y = (sum.y + weight * at(i).y) * s;
+        sum.z = (sum.z + weight * at(i).z) * s;
+    }
+    const double last = weight * u / static_cast<double>(n);
+    return vpoint{sum.x + last * at(n).x, sum.y + last * at(n).y, sum.z + last * at(n).z};
 }
 
 }  // namespace
 
 vpoint bezierPoint(double t, std::span<const vpoint> control) noexcept {
+    if (control.size() > static_cast<std::size_t>(kExactBezierPoints)) {
+        return longBezierPoint(t, control);
+    }
     vpoint out{0.0, 0.0, 0.0};
     const auto k = static_cast<int32_t>(control.size());
     for (int32_t i = 0; i < k; ++i) {

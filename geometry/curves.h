@@ -14,8 +14,13 @@ inline constexpr double kTwoPi = 6.283185307179586;
 /// arc then ends where it starts. Ordinary arcs need at most one turn.
 inline constexpr int32_t kMaxArcTurns = 1 << 20;
 
-/// The point at parameter t of the Bezier curve with the given control points (Bernstein form, the
-/// binomial weights formed in 32-bit integers, which hold them exactly for up to 13 points).
+/// Up to this many control points the binomial weights are formed in 32-bit integers, which hold
+/// them exactly.
+inline constexpr int32_t kExactBezierPoints = 13;
+
+/// The point at parameter t of the Bezier curve with the given control points, in Bernstein form:
+/// each control point weighted by its binomial, multiplied by t and by 1 - t one factor at a time.
+/// Longer curves, beyond the integer weights, are evaluated in double precision in linear time.
 vpoint bezierPoint(double t, std::span<const vpoint> control) noexcept;
 /// Samples the curve at t = s / out.size() for every s; the end point t = 1 is not among them.
 void bezierSamples(std::span<vpoint> out, std::span<const vpoint> control) noexcept;

@@ -50,6 +50,46 @@ TEST(BezierPoint, ThirteenPointsKeepExactBinomials) {
     EXPECT_EQ(out.x, 924.0);
 }
 
+/// The curve point by repeated linear interpolation, the textbook construction.
+vpoint deCasteljau(std::vector<vpoint> p, double t) {
+    for (std::size_t level = p.size() - 1; level > 0; --level) {
+        for (std::size_t i = 0; i < level; ++i) {
+            p[i] = {p[i].x + (p[i + 1].x - p[i].x) * t, p[i].y + (p[i + 1].y - p[i].y) * t,
+                    p[i].z + (p[i + 1].z - p[i].z) * t};
+        }
+    }
+    return p[0];
+}
+
+TEST(BezierPoint, LongCurvesAreEvaluatedSoundly) {
+    // Beyond 13 points the 32-bit binomials would overflow; such curves are still the Bezier curve.
+    for (int k : {13, 14, 20, 40, 300}) {
+        std::vector<vpoint> c;
+        for (int i = 0; i < k; ++i) c.push_back({std::cos(i * 0.7) * 100, std::sin(i * 1.3) * 50, i * 1.0});
+        for (double t : {0.0, 0.1, 0.5, 0.77, 0.999, 1.0}) {
+            vpoint out;
+            BezierPoint(&out, t, k, c.data());
+            const vpoint expected = deCasteljau(c, t);
+            EXPECT_NEAR(out.x, expected.x, 1e-9) << k << " " << t;
+            EXPECT_NEAR(out.y, expected.y, 1e-9) << k << " " << t;
+            EXPECT_NEAR(out.z, expected.z, 1e-9) << k << " " << t;
+        }
+    }
+}
+
+TEST(BezierPoint, HugeControlCountsTakeLinearTime) {
+    // A million control points: one pass each, not a million squared steps.
+    std::vector<vpoint> c(1000000, vpoint{2.0, -3.0, 0.5});
+    vpoint out;
+    BezierPoint(&out, 0.0, static_cast<int32_t>(c.size()), c.data());
+    EXPECT_EQ(out.x, 2.0);
+    BezierPoint(&out, 1.0, static_cast<int32_t>(c.size()), c.data());
+    EXPECT_EQ(out.y, -3.0);
+    // In between the weights overflow: the result is defined (not finite) and quick.
+    BezierPoint(&out, 0.5, static_cast<int32_t>(c.size()), c.data());
+    EXPECT_TRUE(!std::isfinite(out.x) || std::fabs(out.x - 2.0) < 1e-6) << out.x;
+}
+
 TEST(BezierPoint, NoControlPointsGivesOrigin) {
     vpoint out{5, 5, 5};
     BezierPoint(&out, 0.5, 0, nullptr);
