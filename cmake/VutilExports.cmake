@@ -4,12 +4,14 @@ file(STRINGS ${VUTIL_EXPORT_LIST} _vutil_lines)
 set(VUTIL_EXPORT_NAMES "")
 set(_vutil_table "")
 set(_vutil_header "")
+set(_vutil_declared "")
 foreach(_line IN LISTS _vutil_lines)
   if(_line MATCHES "^# ([a-z]+)\\.h$")
     set(_vutil_header "${CMAKE_MATCH_1}")
   elseif(_line MATCHES "^[A-Za-z_][A-Za-z0-9_]*$")
     list(APPEND VUTIL_EXPORT_NAMES ${_line})
     string(APPEND _vutil_table "    {\"${_vutil_header}\", \"${_line}\"},\n")
+    string(APPEND _vutil_declared "    (void)sizeof(&${_line});\n")
   endif()
 endforeach()
 
@@ -29,4 +31,8 @@ set(VUTIL_EXPORT_TABLE ${PROJECT_BINARY_DIR}/generated/vutil_export_table.inc)
 file(CONFIGURE OUTPUT ${VUTIL_EXPORT_TABLE} CONTENT
 "// Generated from cmake/vutil.exports: {header, name} of every export.
 ${_vutil_table}")
+set(VUTIL_DECLARED_NAMES ${PROJECT_BINARY_DIR}/generated/vutil_declared_names.inc)
+file(CONFIGURE OUTPUT ${VUTIL_DECLARED_NAMES} CONTENT
+"/* Generated from cmake/vutil.exports: compiles only if every export is declared. */
+${_vutil_declared}")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VUTIL_EXPORT_LIST})

@@ -1,0 +1,35 @@
+# Runs the install-tree check; see CMakeLists.txt next to this file.
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
+  endif()
+  set(LAST_OUTPUT "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${PREFIX} ${WORK_DIR})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+
+# The library directory name depends on the prefix (lib, lib64, lib/<triplet>).
+file(GLOB_RECURSE pc_files ${PREFIX}/*/vutil.pc)
+list(GET pc_files 0 pc_file)
+get_filename_component(pc_dir ${pc_file} DIRECTORY)
+get_filename_component(lib_dir ${pc_dir} DIRECTORY)
+
+# pkg-config
+set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+run(pkg-config --cflags --libs vutil)
+string(STRIP "${LAST_OUTPUT}" flags)
+separate_arguments(flags UNIX_COMMAND "${flags}")
+file(MAKE_DIRECTORY ${WORK_DIR})
+run(${C_COMPILER} -std=c11 -Wall -Wextra -Werror ${CONSUMER_DIR}/main.c ${flags} -o ${WORK_DIR}/consumer_pkgconfig)
+set(ENV{LD_LIBRARY_PATH} ${lib_dir})
+run(${WORK_DIR}/consumer_pkgconfig)
+message(STATUS "pkg-config consumer: ${LAST_OUTPUT}")
+
+# find_package
+run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/cmake -G ${GENERATOR}
+    -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_C_COMPILER=${C_COMPILER})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
+run(${WORK_DIR}/cmake/consumer)
+message(STATUS "find_package consumer: ${LAST_OUTPUT}")
