@@ -116,7 +116,9 @@ private:
         got = std::min(got, width_);
         bitOffset_ = 0;
         bitLimit_ = 8 * got - (width_ - 1);
-        return true;
+        // A last group of one byte cannot hold a whole code: the data ends there rather
+        // than producing a code from bits that were never read.
+        return bitLimit_ > 0;
     }
 
     LzwSource &source_;

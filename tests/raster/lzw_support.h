@@ -60,7 +60,7 @@ inline int32_t countWithLibrary(const Bytes &stream, int32_t maxBytes = 0) {
 /// The decoding rules written out plainly, one code and one byte at a time, with the
 /// zero-filled tables and the bounded stack; the library's decoder must agree with it
 /// on every input, damaged ones included.
-inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0) {
+inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0, int *clears = nullptr) {
     Decoded result{0, {}};
     if (stream.size() < 3 || stream[0] != 0x1F || stream[1] != 0x9D || (stream[2] & 0x1F) > 16) {
         return result;
@@ -99,6 +99,9 @@ inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0) {
             at += n;
             bitOffset = 0;
             bitLimit = 8 * static_cast<int32_t>(n) - (width - 1);
+            if (bitLimit <= 0) {
+                return -1;  // a last group too short to hold one code
+            }
         }
         int32_t code = 0;
         for (int32_t i = 0; i < width; ++i) {
@@ -127,6 +130,9 @@ inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0) {
             return result;
         }
         if (blockMode && code == 256) {
+            if (clears != nullptr) {
+                ++*clears;
+            }
             nextFree = 256;
             clearPending = true;
             code = readCode();
@@ -173,6 +179,24 @@ public:
     /// `clearEvery`: in block mode, send CLEAR after this many input bytes (0: never).
     LzwEncoder(int widthLimit, bool blockMode, std::size_t clearEvery = 0)
         : widthLimit_(widthLimit), blockMode_(blockMode), clearEvery_(clearEvery), tableLimit_(1 << widthLimit) {}
+
+    /// Fills the bits a decoder skips (the rest of a group before a width change or after a
+    /// CLEAR, and the tail of the last byte) with ones instead of zeros.
+    LzwEncoder &padWithOnes() {
+        padOnes_ = true;
+        return *this;
+    }
+
+    /// Packs the given codes as they are, valid or not, with the stream's grouping rules.
+    Bytes encodeCodes(std::span<const int32_t> codes) {
+        out_ = {0x1F, 0x9D, static_cast<uint8_t>(widthLimit_ | (blockMode_ ? 0x80 : 0))};
+        decoderNextFree_ = firstCode();
+        for (int32_t code : codes) {
+            emit(code);
+        }
+        closeGroup(false);
+        return out_;
+    }
 
     Bytes encode(std::span<const uint8_t> input) {
         out_ = {0x1F, 0x9D, static_cast<uint8_t>(widthLimit_ | (blockMode_ ? 0x80 : 0))};
@@ -246,13 +270,16 @@ private:
             group_[bit / 8] |= static_cast<uint8_t>(((code >> i) & 1) << (bit % 8));
         }
         ++codesInGroup_;
-        if (code == 256 && blockMode_) {
+        // The stream's first code and the code right after a CLEAR are data even when 256.
+        if (code == 256 && blockMode_ && seenFirst_ && !justCleared_) {
             decoderNextFree_ = 256;
             clearPending_ = true;
             previousWasData_ = false;
+            justCleared_ = true;
         } else {
             previousWasData_ = seenFirst_;
             seenFirst_ = true;
+            justCleared_ = false;
         }
     }
 
@@ -261,6 +288,11 @@ private:
     void closeGroup(bool whole) {
         if (codesInGroup_ > 0) {
             int bytes = whole ? width_ : (codesInGroup_ * width_ + 7) / 8;
+            if (padOnes_) {
+                for (int bit = codesInGroup_ * width_; bit < bytes * 8; ++bit) {
+                    group_[bit / 8] |= static_cast<uint8_t>(1 << (bit % 8));
+                }
+            }
             out_.insert(out_.end(), group_, group_ + bytes);
         }
         std::memset(group_, 0, sizeof group_);
@@ -270,6 +302,7 @@ private:
     int widthLimit_;
     bool blockMode_;
     std::size_t clearEvery_;
+    bool padOnes_ = false;
     int32_t tableLimit_;
     std::unordered_map<uint32_t, int32_t> table_;
     int32_t nextCode_ = 0;
@@ -279,6 +312,7 @@ private:
     bool clearPending_ = false;
     bool previousWasData_ = false;
     bool seenFirst_ = false;
+    bool justCleared_ = false;
     int codesInGroup_ = 0;
     uint8_t group_[16] = {};
     Bytes out_;
