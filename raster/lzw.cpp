@@ -16,6 +16,7 @@
 #include "raster/lzw.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -32,10 +33,6 @@ constexpr int32_t kFirstWidth = 9;
 constexpr int32_t kFirstCeiling = (1 << kFirstWidth) - 1;
 constexpr int32_t kNoCode = -1;
 
-/// Longest string the fast path writes in one go: an entry chain below the
-/// next free code, plus one byte for a code that defines itself.
-constexpr std::size_t kLongestString = kCodeCount + 1;
-
 /// Output buffer: decoded bytes collect here and go to the sink in large
 /// chunks; after each hand-over the last `kHistoryBytes` stay as the history
 /// that strings are copied from. The slack lets copies run in 16-byte steps.
@@ -43,17 +40,23 @@ constexpr std::size_t kHistoryBytes = 512 * 1024;
 constexpr std::size_t kBufferBytes = 2 * 1024 * 1024;
 constexpr std::size_t kCopySlack = 32;
 
-/// The two work blocks: bytes (suffix, first byte, stack) and words (prefix,
-/// length, last position), both zero-filled so that codes never assigned read
-/// as the empty entry (prefix 0, suffix 0).
-constexpr std::size_t kSuffixOffset = 0;
-constexpr std::size_t kFirstOffset = kSuffixOffset + kCodeCount;
-constexpr std::size_t kStackOffset = kFirstOffset + kCodeCount;
-constexpr std::size_t kByteBlockBytes = kStackOffset + kLzwStackCapacity;
-constexpr std::size_t kPrefixOffset = 0;
-constexpr std::size_t kLengthOffset = kPrefixOffset + kCodeCount * sizeof(uint16_t);
-constexpr std::size_t kWhereOffset = kLengthOffset + kCodeCount * sizeof(uint16_t);
-constexpr std::size_t kWordBlockBytes = kWhereOffset + kCodeCount * sizeof(uint32_t);
+/// One table entry: the prefix and suffix of the stream's rules, and the
+/// caches of the fast path (the string's length and first byte).
+struct Entry {
+    uint16_t prefix;
+    uint16_t length;
+    uint8_t suffix;
+    uint8_t first;
+    uint16_t unused;
+};
+static_assert(sizeof(Entry) == 8);
+
+/// The two work blocks, both zero-filled so that codes never assigned read as
+/// the empty entry (prefix 0, suffix 0): the entries, and the last output
+/// positions with the pending-byte stack of the exact walk.
+constexpr std::size_t kEntryBlockBytes = kCodeCount * sizeof(Entry);
+constexpr std::size_t kStackOffset = kCodeCount * sizeof(uint32_t);
+constexpr std::size_t kWhereBlockBytes = kStackOffset + kLzwStackCapacity;
 constexpr uint32_t kTableFlags = platform::kGmemMoveable | platform::kGmemZeroInit;
 
 inline uint32_t loadLittle32(const uint8_t *p) noexcept {
@@ -76,6 +79,16 @@ inline void copyForward(uint8_t *dst, const uint8_t *src, std::size_t n) noexcep
     }
 }
 
+/// Where the reader stands in the code groups: small enough to live in
+/// registers in the hot loop.
+struct GroupState {
+    int32_t width = kFirstWidth;
+    int32_t ceiling = kFirstCeiling;
+    int32_t offset = 0;  ///< bit offset in the group
+    int32_t limit = 0;   ///< codes start below this bit offset
+    bool clearPending = false;
+};
+
 /// Reads codes group by group, with the stream's rules for widths and groups.
 class CodeReader {
 public:
@@ -83,52 +96,46 @@ public:
         : source_(source), widthLimit_(widthLimit), tableLimit_(1 << widthLimit) {}
 
     int32_t tableLimit() const noexcept { return tableLimit_; }
-    void clear() noexcept { clearPending_ = true; }
 
     /// The next code, or kNoCode at the end of the data.
-    inline int32_t read(int32_t nextFree) noexcept {
-        if (clearPending_ || bitOffset_ >= bitLimit_ || nextFree > ceiling_) [[unlikely]] {
-            if (!refill(nextFree)) {
+    inline int32_t read(GroupState &state, int32_t nextFree) noexcept {
+        if (state.clearPending || state.offset >= state.limit || nextFree > state.ceiling) [[unlikely]] {
+            state = refill(state, nextFree);
+            if (state.limit <= 0) {
                 return kNoCode;
             }
         }
-        uint32_t word = loadLittle32(group_ + (bitOffset_ >> 3));
-        auto code = static_cast<int32_t>((word >> (bitOffset_ & 7)) & ((1u << width_) - 1));
-        bitOffset_ += width_;
+        const uint32_t word = loadLittle32(group_ + (state.offset >> 3));
+        const auto code = static_cast<int32_t>((word >> (state.offset & 7)) & ((1u << state.width) - 1));
+        state.offset += state.width;
         return code;
     }
 
 private:
-    bool refill(int32_t nextFree) noexcept {
-        if (nextFree > ceiling_) {
-            ++width_;
-            ceiling_ = width_ == widthLimit_ ? tableLimit_ : (1 << width_) - 1;
+    /// Starts a fresh group (growing or resetting the width first); a limit
+    /// of 0 or less at the end of the data.
+    [[gnu::noinline]] GroupState refill(GroupState state, int32_t nextFree) noexcept {
+        if (nextFree > state.ceiling) {
+            ++state.width;
+            state.ceiling = state.width == widthLimit_ ? tableLimit_ : (1 << state.width) - 1;
         }
-        if (clearPending_) {
-            width_ = kFirstWidth;
-            ceiling_ = kFirstCeiling;
-            clearPending_ = false;
+        if (state.clearPending) {
+            state.width = kFirstWidth;
+            state.ceiling = kFirstCeiling;
+            state.clearPending = false;
         }
-        int32_t got = source_.read(std::span<uint8_t>(group_, static_cast<std::size_t>(width_)));
-        if (got < 1) {
-            return false;
-        }
-        got = std::min(got, width_);
-        bitOffset_ = 0;
-        bitLimit_ = 8 * got - (width_ - 1);
+        int32_t got = source_.read(std::span<uint8_t>(group_, static_cast<std::size_t>(state.width)));
+        got = std::clamp(got, 0, state.width);
+        state.offset = 0;
         // A last group of one byte cannot hold a whole code: the data ends there rather
         // than producing a code from bits that were never read.
-        return bitLimit_ > 0;
+        state.limit = got < 1 ? 0 : 8 * got - (state.width - 1);
+        return state;
     }
 
     LzwSource &source_;
-    int32_t width_ = kFirstWidth;
     int32_t widthLimit_;
     int32_t tableLimit_;
-    int32_t ceiling_ = kFirstCeiling;
-    bool clearPending_ = false;
-    int32_t bitOffset_ = 0;
-    int32_t bitLimit_ = 0;
     /// One group (at most 16 bytes) and room for a 4-byte load at its last code.
     uint8_t group_[kLzwMaxWidth + 8] = {};
 };
@@ -153,12 +160,22 @@ public:
     uint8_t *at(uint32_t position) noexcept { return buffer_.get() + (position - base_); }
     uint32_t base() const noexcept { return base_; }
 
+    uint8_t *buffer() noexcept { return buffer_.get(); }
+
+    /// True when `n` more bytes fit after position `end`.
+    static bool fits(uint32_t base, uint32_t end, std::size_t n) noexcept {
+        return end - base + n + kCopySlack <= kBufferBytes;
+    }
+
     /// Makes room for `n` more bytes after position `end`, handing the bytes
     /// before it to the sink and keeping the recent history.
     void reserve(uint32_t end, std::size_t n) noexcept {
-        if (end - base_ + n + kCopySlack <= kBufferBytes) [[likely]] {
-            return;
+        if (!fits(base_, end, n)) [[unlikely]] {
+            makeRoom(end);
         }
+    }
+
+    [[gnu::noinline]] void makeRoom(uint32_t end) noexcept {
         handOver(end);
         std::size_t keep = std::min<std::size_t>(kHistoryBytes, end - base_);
         std::memmove(buffer_.get(), at(end - static_cast<uint32_t>(keep)), keep);
@@ -187,29 +204,23 @@ private:
 
 class Decoder {
 public:
-    Decoder(LzwSource &source, Output &output, uint8_t *bytes, uint8_t *words, int32_t widthLimit, bool blockMode,
-            uint32_t maxBytes) noexcept
+    Decoder(LzwSource &source, Output &output, Entry *entries, uint8_t *whereBlock, int32_t widthLimit,
+            bool blockMode, uint32_t maxBytes) noexcept
         : reader_(source, widthLimit),
           out_(output),
-          suffix_(bytes + kSuffixOffset),
-          first_(bytes + kFirstOffset),
-          stack_(bytes + kStackOffset),
-          prefix_(reinterpret_cast<uint16_t *>(words + kPrefixOffset)),
-          length_(reinterpret_cast<uint16_t *>(words + kLengthOffset)),
-          where_(reinterpret_cast<uint32_t *>(words + kWhereOffset)),
+          entries_(entries),
+          where_(reinterpret_cast<uint32_t *>(whereBlock)),
+          stack_(whereBlock + kStackOffset),
           blockMode_(blockMode),
           maxBytes_(maxBytes),
           nextFree_(blockMode ? kClear + 1 : kLiterals) {
         for (int32_t c = 0; c < kLiterals; ++c) {
-            suffix_[c] = static_cast<uint8_t>(c);
-            first_[c] = static_cast<uint8_t>(c);
-            prefix_[c] = 0;
-            length_[c] = 1;
+            entries_[c] = {0, 1, static_cast<uint8_t>(c), static_cast<uint8_t>(c), 0};
         }
     }
 
     int32_t run() noexcept {
-        int32_t code = reader_.read(nextFree_);
+        int32_t code = reader_.read(bits_, nextFree_);
         if (code == kNoCode) {
             return 0;
         }
@@ -236,107 +247,140 @@ public:
     }
 
 private:
-    /// Reads the code to decode next, handling CLEAR; kNoCode at the end.
-    /// Sets `afterClear` when the code is the one that follows a CLEAR.
-    inline int32_t nextCode(bool &afterClear) noexcept {
-        int32_t code = reader_.read(nextFree_);
-        afterClear = false;
-        if (blockMode_ && code == kClear) {
-            nextFree_ = kClear;
-            reader_.clear();
-            afterClear = true;
-            code = reader_.read(nextFree_);
-        }
-        return code;
-    }
-
     /// Decoding while every entry below the next free code is sound (see the
     /// file comment). Leaves for the exact walk at the first code that does
-    /// not fit that picture.
+    /// not fit that picture: a code beyond the one being defined, the code being
+    /// defined when the table is full, or a code above 255 right after a CLEAR.
+    ///
+    /// The state lives in locals here: the byte stores into the output could
+    /// otherwise alias the members and force them to be reloaded all the time.
     template <bool kWrite>
     void runFast() noexcept {
         const int32_t tableLimit = reader_.tableLimit();
-        uint32_t prevAt = 0;  // where the previous code's string begins
+        const int32_t clearCode = blockMode_ ? kClear : kCodeCount;  // the latter is never read
+        const uint32_t maxBytes = maxBytes_;
+        Entry *const entries = entries_;
+        uint32_t *const where = where_;
+        GroupState bits = bits_;
+        int32_t nextFree = nextFree_;
+        int32_t prev = prev_;
+        uint8_t lastFirst = lastFirst_;
+        uint32_t count = count_;
+        uint32_t prevAt = 0;      // where the previous code's string begins
+        uint32_t prevLength = 1;  // and its length
+        uint8_t *buffer = kWrite ? out_.buffer() : nullptr;
+        uint32_t base = out_.base();
+
+        auto save = [&] {
+            bits_ = bits;
+            nextFree_ = nextFree;
+            prev_ = prev;
+            lastFirst_ = lastFirst;
+            count_ = count;
+        };
+        auto leaveForExactWalk = [&](int32_t code) {
+            save();
+            if (stepExact(code)) {
+                runExact();
+            }
+        };
         for (;;) {
-            bool afterClear;
-            int32_t code = nextCode(afterClear);
-            if (code == kNoCode) {
-                return;
-            }
-            if (code > nextFree_ || (code == nextFree_ && nextFree_ >= tableLimit) ||
-                (afterClear && code >= kLiterals)) [[unlikely]] {
-                if (stepExact(code)) {
-                    runExact();
-                }
-                return;
-            }
-            const uint32_t at = count_;
-            const uint8_t prevFirst = lastFirst_;
-            std::size_t length;
-            if (code < kLiterals) {
-                length = 1;
-                if constexpr (kWrite) {
-                    out_.reserve(at, 1);
-                    *out_.at(at) = static_cast<uint8_t>(code);
-                }
-                lastFirst_ = static_cast<uint8_t>(code);
-            } else if (code < nextFree_) {
-                length = length_[code];
-                if constexpr (kWrite) {
-                    out_.reserve(at, length);
-                    uint8_t *dst = out_.at(at);
-                    uint32_t from = where_[code];
-                    if (from >= out_.base()) {
-                        copyForward(dst, out_.at(from), length);
-                    } else {
-                        uint8_t *p = dst + length - 1;
-                        int32_t c = code;
-                        while (c >= kLiterals) {
-                            *p-- = suffix_[c];
-                            c = prefix_[c];
-                        }
-                        *p = static_cast<uint8_t>(c);
+            int32_t code = reader_.read(bits, nextFree);
+            uint32_t length;
+            uint8_t first;
+            // One test catches the end of the data (-1), CLEAR and every code not yet defined.
+            if (static_cast<uint32_t>(code) >= static_cast<uint32_t>(nextFree) || code == clearCode) [[unlikely]] {
+                if (code == clearCode) {
+                    nextFree = kClear;
+                    bits.clearPending = true;
+                    code = reader_.read(bits, nextFree);
+                    if (code >= kLiterals) {
+                        return leaveForExactWalk(code);
                     }
-                    where_[code] = at;
                 }
-                lastFirst_ = first_[code];
+                if (code < 0) {
+                    return save();
+                }
+                if (code > nextFree || (code == nextFree && nextFree >= tableLimit)) {
+                    return leaveForExactWalk(code);
+                }
+            }
+            const uint32_t at = count;
+            if (kWrite && !Output::fits(base, at, kCodeCount + 1)) [[unlikely]] {
+                out_.makeRoom(at);
+                buffer = out_.buffer();
+                base = out_.base();
+            }
+            if (code < nextFree) [[likely]] {
+                const Entry entry = entries[code];
+                length = entry.length;
+                first = entry.first;
+                if constexpr (kWrite) {
+                    uint8_t *dst = buffer + (at - base);
+                    if (length <= 2) {
+                        // A literal or a pair: both bytes are in the entry itself.
+                        dst[0] = entry.first;
+                        dst[length - 1] = entry.suffix;
+                    } else {
+                        const uint32_t from = where[code];
+                        if (from >= base) [[likely]] {
+                            copyForward(dst, buffer + (from - base), length);
+                        } else {
+                            walkInto(dst + length - 1, code);
+                        }
+                        where[code] = at;
+                    }
+                }
             } else {
                 // The code being defined right now: the previous string and its own first byte.
-                std::size_t prevLength = length_[prev_];
                 length = prevLength + 1;
+                first = lastFirst;
                 if constexpr (kWrite) {
-                    out_.reserve(at, length);
-                    uint8_t *dst = out_.at(at);
-                    copyForward(dst, out_.at(prevAt), prevLength);
-                    dst[prevLength] = prevFirst;
+                    uint8_t *dst = buffer + (at - base);
+                    copyForward(dst, buffer + (prevAt - base), prevLength);
+                    dst[prevLength] = first;
                 }
             }
-            if (length >= maxBytes_ - count_) {
-                count_ = maxBytes_;
-                return;
+            if (length >= maxBytes - at) {
+                count = maxBytes;
+                return save();
             }
-            count_ += static_cast<uint32_t>(length);
-            if constexpr (kWrite) {
-                out_.commit(count_);
+            count = at + length;
+            if (nextFree < tableLimit) {
+                entries[nextFree] = {static_cast<uint16_t>(prev), static_cast<uint16_t>(prevLength + 1), first,
+                                     lastFirst, 0};
+                if constexpr (kWrite) {
+                    where[nextFree] = prevAt;
+                }
+                ++nextFree;
             }
-            if (nextFree_ < tableLimit) {
-                const int32_t entry = nextFree_++;
-                prefix_[entry] = static_cast<uint16_t>(prev_);
-                suffix_[entry] = lastFirst_;
-                first_[entry] = prevFirst;
-                length_[entry] = static_cast<uint16_t>(length_[prev_] + 1);
-                where_[entry] = prevAt;
-            }
-            prev_ = code;
+            lastFirst = first;
+            prev = code;
             prevAt = at;
+            prevLength = length;
         }
+    }
+
+    /// Writes a code's string backwards from `last` by walking its prefixes.
+    void walkInto(uint8_t *last, int32_t code) const noexcept {
+        while (code >= kLiterals) {
+            const Entry &entry = entries_[code];
+            *last-- = entry.suffix;
+            code = entry.prefix;
+        }
+        *last = static_cast<uint8_t>(code);
     }
 
     /// The plain decoding loop over the prefix and suffix tables.
     void runExact() noexcept {
+        const int32_t clearCode = blockMode_ ? kClear : kCodeCount;
         for (;;) {
-            bool afterClear;
-            int32_t code = nextCode(afterClear);
+            int32_t code = reader_.read(bits_, nextFree_);
+            if (code == clearCode) {
+                nextFree_ = kClear;
+                bits_.clearPending = true;
+                code = reader_.read(bits_, nextFree_);
+            }
             if (code == kNoCode || !stepExact(code)) {
                 return;
             }
@@ -356,10 +400,10 @@ private:
             if (depth >= kLzwStackCapacity - 1) {
                 return false;
             }
-            stack_[depth++] = suffix_[code];
-            code = prefix_[code];
+            stack_[depth++] = entries_[code].suffix;
+            code = entries_[code].prefix;
         }
-        lastFirst_ = suffix_[code];
+        lastFirst_ = entries_[code].suffix;
         stack_[depth++] = lastFirst_;
 
         bool stop = false;
@@ -381,8 +425,8 @@ private:
             return false;
         }
         if (nextFree_ < reader_.tableLimit()) {
-            prefix_[nextFree_] = static_cast<uint16_t>(prev_);
-            suffix_[nextFree_] = lastFirst_;
+            entries_[nextFree_].prefix = static_cast<uint16_t>(prev_);
+            entries_[nextFree_].suffix = lastFirst_;
             ++nextFree_;
         }
         prev_ = incoming;
@@ -390,13 +434,11 @@ private:
     }
 
     CodeReader reader_;
+    GroupState bits_;
     Output &out_;
-    uint8_t *suffix_;
-    uint8_t *first_;
-    uint8_t *stack_;
-    uint16_t *prefix_;
-    uint16_t *length_;
+    Entry *entries_;
     uint32_t *where_;
+    uint8_t *stack_;
     bool blockMode_;
     uint32_t maxBytes_;
     int32_t nextFree_;
@@ -408,12 +450,12 @@ private:
 }  // namespace
 
 int32_t lzwDecode(LzwSource &source, LzwSink *sink, int32_t maxBytes) noexcept {
-    platform::LockedGlobal bytes(kTableFlags, kByteBlockBytes);
-    if (!bytes) {
+    platform::LockedGlobal entries(kTableFlags, kEntryBlockBytes);
+    if (!entries) {
         return 0;
     }
-    platform::LockedGlobal words(kTableFlags, kWordBlockBytes);
-    if (!words) {
+    platform::LockedGlobal positions(kTableFlags, kWhereBlockBytes);
+    if (!positions) {
         return 0;
     }
     Output output(sink);
@@ -428,7 +470,7 @@ int32_t lzwDecode(LzwSource &source, LzwSink *sink, int32_t maxBytes) noexcept {
         return 0;
     }
     uint32_t limit = maxBytes < 1 ? static_cast<uint32_t>(INT32_MAX) : static_cast<uint32_t>(maxBytes);
-    Decoder decoder(source, output, static_cast<uint8_t *>(bytes.data()), static_cast<uint8_t *>(words.data()),
+    Decoder decoder(source, output, static_cast<Entry *>(entries.data()), static_cast<uint8_t *>(positions.data()),
                     flags & kLzwWidthMask, (flags & kLzwBlockMode) != 0, limit);
     return decoder.run();
 }
