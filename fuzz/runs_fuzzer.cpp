@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     }
     // Arbitrary boundaries, clipped to the row.
-    std::vector<int32_t> wild((size - 4) / 4);
-    std::memcpy(wild.data(), row, wild.size() * 4);
+    std::vector<int32_t> wild((size - 4) / 4 + 1);
+    std::memcpy(wild.data(), row, (wild.size() - 1) * 4);
     ExpandRuns(back.data(), wild.data(), static_cast<int32_t>(wild.size()), width);
     return 0;
 }
