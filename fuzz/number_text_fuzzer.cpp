@@ -80,8 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     std::vector<uint8_t> bytes(text.begin(), text.end());
     std::string hex(2 * bytes.size() + 1, '\0');
-    check(KOR_BinHex(bytes.data(), static_cast<int32_t>(bytes.size()), hex.data()) ==
-          static_cast<int32_t>(hex.size()));
+    check(KOR_BinHex(bytes.data(), static_cast<int32_t>(bytes.size()), hex.data()) == static_cast<int32_t>(hex.size()));
     std::vector<uint8_t> back(bytes.size() + 1, 0xEE);
     check(KOR_HexBin(hex.c_str(), static_cast<int32_t>(2 * bytes.size()), back.data()) ==
           static_cast<int32_t>(bytes.size()));

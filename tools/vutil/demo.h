@@ -12,5 +12,6 @@ struct Context {
 };
 
 void runtimeSection(Context &context);
+void fileioSection(Context &context);
 
 }  // namespace vutil::tool::demo

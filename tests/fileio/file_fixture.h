@@ -1,0 +1,45 @@
+// Shared set-up of the file tests: a scratch directory and a file table left empty after each test.
+#pragma once
+
+// clang-format off
+// vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
+#include "vutil/fileio.h"
+// clang-format on
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+#include "fileio/buffered_file.h"
+#include "platform/file.h"
+#include "support/temp_dir.h"
+
+namespace vutil::test {
+
+class FileTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (int32_t handle = 1; handle <= KOR_MAX_FILES; ++handle) {
+            KorCloseFile(handle);
+        }
+        fileio::failBufferAllocations(0);
+        for (const char *name : {"open", "read", "write", "lseek", "close", "flock", "ftruncate", "fstat", "fcntl"}) {
+            platform::setFileSystemCall(name, nullptr);
+        }
+    }
+
+    /// Writes a file and opens it with `mode`; the handle (the test fails when it cannot open).
+    int32_t openWith(std::string_view name, std::string_view bytes, uint32_t mode = KOR_OPEN_READ) {
+        std::string path = dir.write(name, bytes);
+        int32_t handle = 0;
+        EXPECT_EQ(KorOpenFile(path.c_str(), &handle, mode), 1) << path;
+        return handle;
+    }
+
+    std::string contents(std::string_view name) const { return TempDir::read(dir.file(name)); }
+
+    TempDir dir;
+};
+
+}  // namespace vutil::test

@@ -1,0 +1,100 @@
+// Tests of the host file layer: locks, handles, positions and the system-call seam.
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/file.h"
+#include "support/temp_dir.h"
+
+namespace vutil::test {
+namespace {
+
+namespace pf = vutil::platform;
+
+class HostFile : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (const char *name : {"open", "read", "lseek", "ftruncate"}) {
+            pf::setFileSystemCall(name, nullptr);
+        }
+    }
+    TempDir dir;
+};
+
+TEST_F(HostFile, ExclusiveAndSharedOpensConflictWithinOneProcess) {
+    std::string path = dir.write("f", "abc");
+    int32_t shared1 = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared);
+    int32_t shared2 = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared);
+    ASSERT_GT(shared1, 0);
+    ASSERT_GT(shared2, 0);
+    EXPECT_EQ(pf::openFile(path, pf::FileAccess::Write, pf::FileSharing::Exclusive), -1);
+    pf::closeFile(shared1);
+    pf::closeFile(shared2);
+    int32_t exclusive = pf::openFile(path, pf::FileAccess::ReadWrite, pf::FileSharing::Exclusive);
+    ASSERT_GT(exclusive, 0);
+    EXPECT_EQ(pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared), -1);
+    EXPECT_FALSE(pf::createFile(path)) << "creation must not truncate a file held exclusively";
+    EXPECT_EQ(TempDir::read(path), "abc");
+    pf::closeFile(exclusive);
+    EXPECT_TRUE(pf::createFile(path));
+    EXPECT_EQ(TempDir::read(path), "");
+}
+
+TEST_F(HostFile, PathsUseTheLibraryNotation) {
+    std::string path = dir.write("n", "x");
+    std::string library = path;
+    for (char &c : library) {
+        c = c == '/' ? '\\' : c;
+    }
+    int32_t file = pf::openFile(library, pf::FileAccess::Read, pf::FileSharing::Shared);
+    ASSERT_GT(file, 0);
+    pf::closeFile(file);
+}
+
+TEST_F(HostFile, ReadWriteSeekReportCountsAndPositions) {
+    std::string path = dir.write("f", "");
+    int32_t file = pf::openFile(path, pf::FileAccess::ReadWrite, pf::FileSharing::Exclusive);
+    ASSERT_GT(file, 0);
+    EXPECT_EQ(pf::writeFile(file, "hello", 5), 5);
+    EXPECT_EQ(pf::seekFile(file, 1, pf::SeekOrigin::Start), 1);
+    char buffer[8];
+    EXPECT_EQ(pf::readFile(file, buffer, 8), 4);
+    EXPECT_EQ(std::string(buffer, 4), "ello");
+    EXPECT_EQ(pf::readFile(file, buffer, 8), 0);
+    EXPECT_EQ(pf::seekFile(file, -2, pf::SeekOrigin::End), 3);
+    EXPECT_EQ(pf::seekFile(file, 1, pf::SeekOrigin::Current), 4);
+    EXPECT_EQ(pf::seekFile(file, -10, pf::SeekOrigin::Start), -1);
+    EXPECT_EQ(pf::seekFile(file, int64_t{1} << 32, pf::SeekOrigin::Start), -1) << "beyond 31 bits";
+    pf::closeFile(file);
+}
+
+off_t failingSeek(int, off_t, int) {
+    errno = ESPIPE;
+    return -1;
+}
+int failingTruncate(int, off_t) {
+    errno = EIO;
+    return -1;
+}
+
+TEST_F(HostFile, TheSeamReplacesAndRestoresSystemCalls) {
+    std::string path = dir.write("f", "abc");
+    pf::SystemCall previous = pf::setFileSystemCall("lseek", reinterpret_cast<pf::SystemCall>(&failingSeek));
+    EXPECT_NE(previous, nullptr);
+    int32_t file = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared);
+    ASSERT_GT(file, 0);
+    EXPECT_EQ(pf::seekFile(file, 0, pf::SeekOrigin::Start), -1);
+    pf::setFileSystemCall("lseek", nullptr);
+    EXPECT_EQ(pf::seekFile(file, 2, pf::SeekOrigin::Start), 2);
+    pf::closeFile(file);
+
+    pf::setFileSystemCall("ftruncate", reinterpret_cast<pf::SystemCall>(&failingTruncate));
+    EXPECT_FALSE(pf::createFile(path));
+    EXPECT_EQ(pf::setFileSystemCall("no such call", nullptr), nullptr);
+}
+
+}  // namespace
+}  // namespace vutil::test
