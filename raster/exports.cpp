@@ -5,13 +5,17 @@
 #include "raster/bitmap.h"
 #include "raster/colormap.h"
 #include "raster/group34.h"
-#include "raster/lzw.h"
+#include "raster/lzw_file.h"
 #include "raster/tiling.h"
 #include "vutil/raster.h"
 
 namespace rs = vutil::raster;
 
 extern "C" {
+
+VUTIL_API int32_t KOR_decompress(const char *input, const char *output, int32_t max_bytes) noexcept {
+    return rs::decompressFile(input, output, max_bytes);
+}
 
 VUTIL_API int32_t FillGroup34Tables(int32_t *white_runs, int8_t *white_lengths, int32_t *black_runs,
                                     int8_t *black_lengths, int8_t *mode_values, int8_t *mode_lengths) noexcept {

@@ -21,6 +21,7 @@ const std::vector<Command> &commands();
 int runInfo(const Args &args);
 int runDemo(const Args &args);
 int runRecords(const Args &args);
+int runUncompress(const Args &args);
 int runPalette(const Args &args);
 int runFax(const Args &args);
 

@@ -13,5 +13,6 @@ struct Context {
 
 void runtimeSection(Context &context);
 void fileioSection(Context &context);
+void rasterSection(Context &context);
 
 }  // namespace vutil::tool::demo
