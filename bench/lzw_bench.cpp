@@ -87,8 +87,8 @@ bool prepare() {
         const int32_t count = KOR_decompress(corpus.compressed.c_str(), corpus.output.c_str(), 0);
         bool same = count == static_cast<int32_t>(data.size()) && readAll(corpus.output) == data &&
                     KOR_decompress(corpus.compressed.c_str(), nullptr, 0) == count;
-        for (const std::string &peer : {std::string(haveUncompress ? "uncompress.real -c " : ""),
-                                        std::string(haveGzip ? "gzip -dc < " : "")}) {
+        for (const std::string &peer :
+             {std::string(haveUncompress ? "uncompress.real -c " : ""), std::string(haveGzip ? "gzip -dc < " : "")}) {
             if (!peer.empty()) {
                 const std::string peerOut = corpus.output + ".peer";
                 same = same && std::system((peer + corpus.compressed + " > " + peerOut).c_str()) == 0 &&
@@ -97,8 +97,8 @@ bool prepare() {
             }
         }
         std::printf("%-8s %zu bytes, compressed to %zu bytes; output identical to the input%s: %s\n", kind.name,
-                    data.size(), corpus.compressedBytes,
-                    haveUncompress || haveGzip ? " and to the peers'" : "", same ? "yes" : "NO");
+                    data.size(), corpus.compressedBytes, haveUncompress || haveGzip ? " and to the peers'" : "",
+                    same ? "yes" : "NO");
         if (!same) {
             return false;
         }
@@ -177,8 +177,9 @@ int main(int argc, char **argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\nOutput throughput in MB/s. The library and the peers write the same file (file), or the\n"
-                "library only counts while uncompress writes to /dev/null (count, null); ratios are the library's.\n");
+    std::printf(
+        "\nOutput throughput in MB/s. The library and the peers write the same file (file), or the\n"
+        "library only counts while uncompress writes to /dev/null (count, null); ratios are the library's.\n");
     std::printf("%-8s %10s %10s %10s %10s %10s %12s %12s %10s\n", "data", "vutil_file", "vutil_cnt", "uncomp_file",
                 "uncomp_null", "gzip_file", "file/uncomp", "count/null", "file/gzip");
     for (const Corpus &corpus : corpora) {

@@ -15,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // Valid grids may be as large as 4 GiB; keep the ones the fuzzer would run out of
     // memory on out of the run.
     for (int a = 0; a < 2; ++a) {
-        const double span = std::fabs(request.extentsMax[a] - request.extentsMin[a] + request.gap[a]) *
-                            std::fabs(request.scale[a]) + std::fabs(request.gap[a]) * 2;
+        const double span =
+            std::fabs(request.extentsMax[a] - request.extentsMin[a] + request.gap[a]) * std::fabs(request.scale[a]) +
+            std::fabs(request.gap[a]) * 2;
         if (std::fabs(span / request.tileSize[a]) > 2000) {
             return 0;
         }

@@ -64,8 +64,12 @@ void freeBitmap(uint8_t **bitmap, int32_t rows) noexcept {
     std::free(bitmap);
 }
 
-const std::array<uint8_t, 256> &reverseBitsTable() noexcept { return kReverse; }
-const std::array<uint8_t, 256> &identityTable() noexcept { return kIdentity; }
+const std::array<uint8_t, 256> &reverseBitsTable() noexcept {
+    return kReverse;
+}
+const std::array<uint8_t, 256> &identityTable() noexcept {
+    return kIdentity;
+}
 
 void reverseBits(std::span<uint8_t> bytes) noexcept {
     for (uint8_t &byte : bytes) {
@@ -91,18 +95,18 @@ void spreadByte(int32_t value, int32_t first, uint8_t *dst, int32_t limit) noexc
 int32_t spreadPackedByte(int32_t value, int32_t index, uint8_t *dst, int32_t limit, int32_t bits) noexcept {
     int32_t perByte;
     switch (bits) {
-    case 1:
-        perByte = 8;
-        break;
-    case 2:
-        perByte = 4;
-        break;
-    case 4:
-        perByte = 2;
-        break;
-    default:
-        perByte = 1;
-        break;
+        case 1:
+            perByte = 8;
+            break;
+        case 2:
+            perByte = 4;
+            break;
+        case 4:
+            perByte = 2;
+            break;
+        default:
+            perByte = 1;
+            break;
     }
     const int64_t first = static_cast<int64_t>(index) * perByte;
     if (first < 0 || first >= limit) {

@@ -28,9 +28,9 @@ constexpr std::array<Triple, 256> kCube = makeCube();
 
 /// The 16-colour map as red, green, blue.
 constexpr uint8_t kVga[16][3] = {
-    {0, 0, 0},       {0, 0, 255},     {0, 255, 0},     {0, 255, 255}, {255, 0, 0},    {255, 0, 255},
-    {255, 85, 0},    {170, 170, 170}, {85, 85, 85},    {85, 85, 255}, {85, 255, 85},  {85, 255, 255},
-    {255, 85, 85},   {255, 85, 255},  {255, 255, 85},  {255, 255, 255},
+    {0, 0, 0},     {0, 0, 255},     {0, 255, 0},    {0, 255, 255},   {255, 0, 0},   {255, 0, 255},
+    {255, 85, 0},  {170, 170, 170}, {85, 85, 85},   {85, 85, 255},   {85, 255, 85}, {85, 255, 255},
+    {255, 85, 85}, {255, 85, 255},  {255, 255, 85}, {255, 255, 255},
 };
 
 struct Tables {
@@ -42,10 +42,9 @@ int32_t hand(intptr_t context, const kor_output_driver *driver, int32_t bits, in
     if (driver == nullptr || driver->set_colormap == nullptr) {
         return 0;
     }
-    return driver->set_colormap(context, static_cast<int16_t>(bits), 0, last,
-                                tables != nullptr ? tables->red.data() : nullptr,
-                                tables != nullptr ? tables->green.data() : nullptr,
-                                tables != nullptr ? tables->blue.data() : nullptr);
+    return driver->set_colormap(
+        context, static_cast<int16_t>(bits), 0, last, tables != nullptr ? tables->red.data() : nullptr,
+        tables != nullptr ? tables->green.data() : nullptr, tables != nullptr ? tables->blue.data() : nullptr);
 }
 
 }  // namespace
@@ -79,20 +78,20 @@ uint32_t acadColour(int32_t index) noexcept {
         return rgb(static_cast<uint32_t>(r & 0xFF), static_cast<uint32_t>(g & 0xFF), static_cast<uint32_t>(b & 0xFF));
     };
     switch (hue) {
-    case 1:
-        return colour(value, rise, low);
-    case 2:
-        return colour(fall, value, low);
-    case 3:
-        return colour(low, value, rise);
-    case 4:
-        return colour(low, fall, value);
-    case 5:
-        return colour(rise, low, value);
-    case 6:
-        return colour(value, low, fall);
-    default:
-        return colour(value, value, value);
+        case 1:
+            return colour(value, rise, low);
+        case 2:
+            return colour(fall, value, low);
+        case 3:
+            return colour(low, value, rise);
+        case 4:
+            return colour(low, fall, value);
+        case 5:
+            return colour(rise, low, value);
+        case 6:
+            return colour(value, low, fall);
+        default:
+            return colour(value, value, value);
     }
 }
 
@@ -108,37 +107,37 @@ int32_t pseudoTrueIndex(uint32_t colour) noexcept {
 int32_t setColourMap(intptr_t context, const kor_output_driver *driver, StandardMap map) noexcept {
     Tables tables;
     switch (map) {
-    case StandardMap::Acad:
-        for (int i = 0; i < 256; ++i) {
-            uint32_t colour = acadColour(i);
-            tables.red[static_cast<std::size_t>(i)] = redOf(colour);
-            tables.green[static_cast<std::size_t>(i)] = greenOf(colour);
-            tables.blue[static_cast<std::size_t>(i)] = blueOf(colour);
+        case StandardMap::Acad:
+            for (int i = 0; i < 256; ++i) {
+                uint32_t colour = acadColour(i);
+                tables.red[static_cast<std::size_t>(i)] = redOf(colour);
+                tables.green[static_cast<std::size_t>(i)] = greenOf(colour);
+                tables.blue[static_cast<std::size_t>(i)] = blueOf(colour);
+            }
+            return hand(context, driver, 8, 255, &tables);
+        case StandardMap::Vga:
+            for (std::size_t i = 0; i < 16; ++i) {
+                tables.red[i] = kVga[i][0];
+                tables.green[i] = kVga[i][1];
+                tables.blue[i] = kVga[i][2];
+            }
+            return hand(context, driver, 4, 15, &tables);
+        case StandardMap::Mono:
+        case StandardMap::ReverseMono: {
+            const uint8_t first = map == StandardMap::Mono ? 0 : 255;
+            tables.red[0] = tables.green[0] = tables.blue[0] = first;
+            tables.red[1] = tables.green[1] = tables.blue[1] = static_cast<uint8_t>(255 - first);
+            return hand(context, driver, 1, 1, &tables);
         }
-        return hand(context, driver, 8, 255, &tables);
-    case StandardMap::Vga:
-        for (std::size_t i = 0; i < 16; ++i) {
-            tables.red[i] = kVga[i][0];
-            tables.green[i] = kVga[i][1];
-            tables.blue[i] = kVga[i][2];
-        }
-        return hand(context, driver, 4, 15, &tables);
-    case StandardMap::Mono:
-    case StandardMap::ReverseMono: {
-        const uint8_t first = map == StandardMap::Mono ? 0 : 255;
-        tables.red[0] = tables.green[0] = tables.blue[0] = first;
-        tables.red[1] = tables.green[1] = tables.blue[1] = static_cast<uint8_t>(255 - first);
-        return hand(context, driver, 1, 1, &tables);
-    }
-    case StandardMap::True:
-        return hand(context, driver, 24, 0, nullptr);
-    case StandardMap::PseudoTrue:
-        for (std::size_t i = 0; i < 256; ++i) {
-            tables.red[i] = kCube[i].red;
-            tables.green[i] = kCube[i].green;
-            tables.blue[i] = kCube[i].blue;
-        }
-        return hand(context, driver, 8, 255, &tables);
+        case StandardMap::True:
+            return hand(context, driver, 24, 0, nullptr);
+        case StandardMap::PseudoTrue:
+            for (std::size_t i = 0; i < 256; ++i) {
+                tables.red[i] = kCube[i].red;
+                tables.green[i] = kCube[i].green;
+                tables.blue[i] = kCube[i].blue;
+            }
+            return hand(context, driver, 8, 255, &tables);
     }
     return 0;
 }
@@ -148,7 +147,8 @@ int32_t setGreyMap(intptr_t context, const kor_output_driver *driver, int32_t bi
     const int32_t entries = bits >= 8 ? 256 : bits <= 0 ? 1 : 1 << bits;
     Tables tables;
     for (int32_t i = 0; i < entries; ++i) {
-        const auto grey = entries == 1 ? uint8_t{0} : static_cast<uint8_t>(static_cast<double>(i) * 255.0 / (entries - 1));
+        const auto grey =
+            entries == 1 ? uint8_t{0} : static_cast<uint8_t>(static_cast<double>(i) * 255.0 / (entries - 1));
         tables.red[static_cast<std::size_t>(i)] = grey;
         tables.green[static_cast<std::size_t>(i)] = grey;
         tables.blue[static_cast<std::size_t>(i)] = grey;

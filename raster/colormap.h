@@ -11,9 +11,15 @@ namespace vutil::raster {
 inline constexpr uint32_t rgb(uint32_t red, uint32_t green, uint32_t blue) noexcept {
     return (red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16;
 }
-inline constexpr uint8_t redOf(uint32_t colour) noexcept { return static_cast<uint8_t>(colour); }
-inline constexpr uint8_t greenOf(uint32_t colour) noexcept { return static_cast<uint8_t>(colour >> 8); }
-inline constexpr uint8_t blueOf(uint32_t colour) noexcept { return static_cast<uint8_t>(colour >> 16); }
+inline constexpr uint8_t redOf(uint32_t colour) noexcept {
+    return static_cast<uint8_t>(colour);
+}
+inline constexpr uint8_t greenOf(uint32_t colour) noexcept {
+    return static_cast<uint8_t>(colour >> 8);
+}
+inline constexpr uint8_t blueOf(uint32_t colour) noexcept {
+    return static_cast<uint8_t>(colour >> 16);
+}
 
 /// Colour of an AutoCAD Color Index entry (any index: black below 1, greys from 250 on).
 uint32_t acadColour(int32_t index) noexcept;

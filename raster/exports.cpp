@@ -70,8 +70,7 @@ VUTIL_API int32_t spread_byte2(int32_t value, int32_t index, uint8_t *dst, int32
     return rs::spreadPackedByte(value, index, dst, limit, bits);
 }
 
-VUTIL_API int32_t MakeRuns(int32_t *runs, const uint8_t *row, int32_t limit, int32_t width,
-                           int32_t polarity) noexcept {
+VUTIL_API int32_t MakeRuns(int32_t *runs, const uint8_t *row, int32_t limit, int32_t width, int32_t polarity) noexcept {
     return rs::makeRuns(runs, row, limit, width, polarity);
 }
 
@@ -79,7 +78,9 @@ VUTIL_API void ExpandRuns(uint8_t *row, const int32_t *runs, int32_t count, int3
     rs::expandRuns(row, runs, count, width);
 }
 
-VUTIL_API uint32_t GetAcadRGBColor(int32_t index) noexcept { return rs::acadColour(index); }
+VUTIL_API uint32_t GetAcadRGBColor(int32_t index) noexcept {
+    return rs::acadColour(index);
+}
 
 VUTIL_API void CreateDefaultColors(uint8_t *red, uint8_t *green, uint8_t *blue) noexcept {
     for (int32_t i = 0; i < 256; ++i) {
@@ -118,9 +119,13 @@ VUTIL_API int32_t SetGrayColormap(intptr_t context, const kor_output_driver *dri
     return rs::setGreyMap(context, driver, bits);
 }
 
-VUTIL_API uint32_t GetPseudoTrueColorRGB(int32_t index) noexcept { return rs::pseudoTrueColour(index); }
+VUTIL_API uint32_t GetPseudoTrueColorRGB(int32_t index) noexcept {
+    return rs::pseudoTrueColour(index);
+}
 
-VUTIL_API int32_t GetPseudoTrueColorIndex(uint32_t colour) noexcept { return rs::pseudoTrueIndex(colour); }
+VUTIL_API int32_t GetPseudoTrueColorIndex(uint32_t colour) noexcept {
+    return rs::pseudoTrueIndex(colour);
+}
 
 VUTIL_API int32_t KOR_TileRect(kor_tile_request *request) noexcept {
     return request != nullptr ? rs::tileRect(*request) : 0;

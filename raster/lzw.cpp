@@ -204,8 +204,8 @@ private:
 
 class Decoder {
 public:
-    Decoder(LzwSource &source, Output &output, Entry *entries, uint8_t *whereBlock, int32_t widthLimit,
-            bool blockMode, uint32_t maxBytes) noexcept
+    Decoder(LzwSource &source, Output &output, Entry *entries, uint8_t *whereBlock, int32_t widthLimit, bool blockMode,
+            uint32_t maxBytes) noexcept
         : reader_(source, widthLimit),
           out_(output),
           entries_(entries),

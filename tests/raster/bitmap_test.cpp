@@ -101,7 +101,7 @@ TEST(Unpacking, SpreadByte2) {
         {4, 3, 100, 2, {9, 9, 9, 9, 9, 9, 0xB, 0x4, 9, 9, 9, 9}},
         {8, 5, 100, 1, {9, 9, 9, 9, 9, 0xB4, 9, 9, 9, 9, 9, 9}},
         {3, 5, 100, 1, {9, 9, 9, 9, 9, 0xB4, 9, 9, 9, 9, 9, 9}},
-        {2, 1, 4, 4, Row(12, 9)},   // first pixel 4 is at the limit
+        {2, 1, 4, 4, Row(12, 9)},     // first pixel 4 is at the limit
         {1, -1, 100, 8, Row(12, 9)},  // before the row
     };
     for (const auto &c : cases) {
@@ -148,8 +148,7 @@ TEST(Runs, TheEntryLimitStopsTheScanAndTheListStaysInBounds) {
         }
         const int32_t limit = static_cast<int32_t>(random() % 12);
         Runs guarded(static_cast<std::size_t>(limit) + 2 + 4, -99);
-        const int32_t count =
-            MakeRuns(guarded.data(), noise.data(), limit, static_cast<int32_t>(noise.size()), 1);
+        const int32_t count = MakeRuns(guarded.data(), noise.data(), limit, static_cast<int32_t>(noise.size()), 1);
         ASSERT_LE(count, limit + 2);
         for (std::size_t i = static_cast<std::size_t>(limit) + 2; i < guarded.size(); ++i) {
             ASSERT_EQ(guarded[i], -99);

@@ -11,19 +11,40 @@
 namespace vutil::test {
 namespace {
 
-constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16; }
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
+    return r | g << 8 | b << 16;
+}
 
 TEST(AcadColours, KnownEntries) {
     const struct {
         int32_t index;
         uint32_t colour;
     } cases[] = {
-        {1, rgb(255, 0, 0)},     {2, rgb(255, 255, 0)},   {3, rgb(0, 255, 0)},     {4, rgb(0, 255, 255)},
-        {5, rgb(0, 0, 255)},     {6, rgb(255, 0, 255)},   {7, rgb(255, 255, 255)}, {8, rgb(85, 85, 85)},
-        {9, rgb(170, 170, 170)}, {11, rgb(255, 128, 128)}, {13, rgb(204, 102, 102)}, {19, rgb(51, 26, 26)},
-        {48, rgb(51, 38, 0)},    {50, rgb(255, 255, 0)},  {129, rgb(26, 51, 45)},  {249, rgb(51, 26, 32)},
-        {250, rgb(73, 73, 73)},  {251, rgb(109, 109, 109)}, {252, rgb(146, 146, 146)}, {253, rgb(182, 182, 182)},
-        {254, rgb(182, 182, 182)}, {255, rgb(255, 255, 255)}, {0, 0}, {-1, 0}, {INT32_MIN, 0},
+        {1, rgb(255, 0, 0)},
+        {2, rgb(255, 255, 0)},
+        {3, rgb(0, 255, 0)},
+        {4, rgb(0, 255, 255)},
+        {5, rgb(0, 0, 255)},
+        {6, rgb(255, 0, 255)},
+        {7, rgb(255, 255, 255)},
+        {8, rgb(85, 85, 85)},
+        {9, rgb(170, 170, 170)},
+        {11, rgb(255, 128, 128)},
+        {13, rgb(204, 102, 102)},
+        {19, rgb(51, 26, 26)},
+        {48, rgb(51, 38, 0)},
+        {50, rgb(255, 255, 0)},
+        {129, rgb(26, 51, 45)},
+        {249, rgb(51, 26, 32)},
+        {250, rgb(73, 73, 73)},
+        {251, rgb(109, 109, 109)},
+        {252, rgb(146, 146, 146)},
+        {253, rgb(182, 182, 182)},
+        {254, rgb(182, 182, 182)},
+        {255, rgb(255, 255, 255)},
+        {0, 0},
+        {-1, 0},
+        {INT32_MIN, 0},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(GetAcadRGBColor(c.index), c.colour) << c.index;
@@ -109,11 +130,11 @@ TEST(ColourMaps, StandardMapsReachTheDriver) {
 
     Received vga = handTo(SetVGAColormap);
     EXPECT_EQ(vga.bits, 4);
-    EXPECT_EQ(vga.colours, (std::vector<uint32_t>{rgb(0, 0, 0), rgb(0, 0, 255), rgb(0, 255, 0), rgb(0, 255, 255),
-                                                  rgb(255, 0, 0), rgb(255, 0, 255), rgb(255, 85, 0),
-                                                  rgb(170, 170, 170), rgb(85, 85, 85), rgb(85, 85, 255),
-                                                  rgb(85, 255, 85), rgb(85, 255, 255), rgb(255, 85, 85),
-                                                  rgb(255, 85, 255), rgb(255, 255, 85), rgb(255, 255, 255)}));
+    EXPECT_EQ(vga.colours,
+              (std::vector<uint32_t>{rgb(0, 0, 0), rgb(0, 0, 255), rgb(0, 255, 0), rgb(0, 255, 255), rgb(255, 0, 0),
+                                     rgb(255, 0, 255), rgb(255, 85, 0), rgb(170, 170, 170), rgb(85, 85, 85),
+                                     rgb(85, 85, 255), rgb(85, 255, 85), rgb(85, 255, 255), rgb(255, 85, 85),
+                                     rgb(255, 85, 255), rgb(255, 255, 85), rgb(255, 255, 255)}));
 
     Received mono = handTo(SetMonoColormap);
     EXPECT_EQ(mono.bits, 1);
@@ -142,13 +163,8 @@ TEST(ColourMaps, GreyRamps) {
         std::vector<uint32_t> firstGreys;
         std::size_t entries;
     } cases[] = {
-        {1, 1, {0, 255}, 2},
-        {2, 2, {0, 85, 170, 255}, 4},
-        {8, 8, {0, 1, 2, 3}, 256},
-        {12, 12, {0, 1, 2, 3}, 256},
-        {0, 0, {0}, 1},
-        {4, 4, {0, 17, 34, 51}, 16},
-        {-3, -3, {0}, 1},
+        {1, 1, {0, 255}, 2}, {2, 2, {0, 85, 170, 255}, 4}, {8, 8, {0, 1, 2, 3}, 256}, {12, 12, {0, 1, 2, 3}, 256},
+        {0, 0, {0}, 1},      {4, 4, {0, 17, 34, 51}, 16},  {-3, -3, {0}, 1},
     };
     for (const auto &c : cases) {
         Received grey = handTo([&](intptr_t context, const kor_output_driver *driver) {

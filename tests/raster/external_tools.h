@@ -16,7 +16,9 @@ inline bool haveTool(const std::string &program) {
 }
 
 /// Runs a shell command; true when it exits with 0.
-inline bool runCommand(const std::string &command) { return std::system(command.c_str()) == 0; }
+inline bool runCommand(const std::string &command) {
+    return std::system(command.c_str()) == 0;
+}
 
 inline std::vector<uint8_t> readFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -28,15 +30,16 @@ inline void writeFile(const std::string &path, const std::vector<uint8_t> &bytes
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string dataPath(const std::string &name) { return std::string(VUTIL_RASTER_TEST_DATA) + "/" + name; }
+inline std::string dataPath(const std::string &name) {
+    return std::string(VUTIL_RASTER_TEST_DATA) + "/" + name;
+}
 
 }  // namespace vutil::test
 
 /// Skips the current test with a message naming the Debian package when a tool is missing.
-#define REQUIRE_TOOL(program, package)                                                                   \
-    do {                                                                                                 \
-        if (!::vutil::test::haveTool(program)) {                                                         \
-            GTEST_SKIP() << program << " not found: install the Debian package " << package              \
-                         << " to compare with it";                                                       \
-        }                                                                                                \
+#define REQUIRE_TOOL(program, package)                                                                                \
+    do {                                                                                                              \
+        if (!::vutil::test::haveTool(program)) {                                                                      \
+            GTEST_SKIP() << program << " not found: install the Debian package " << package << " to compare with it"; \
+        }                                                                                                             \
     } while (false)

@@ -64,9 +64,7 @@ TiffStrip readTiff(const std::vector<uint8_t> &file) {
     TiffStrip strip;
     EXPECT_GE(file.size(), 8u);
     const bool little = file[0] == 'I';
-    auto u16 = [&](std::size_t at) {
-        return little ? file[at] | file[at + 1] << 8 : file[at] << 8 | file[at + 1];
-    };
+    auto u16 = [&](std::size_t at) { return little ? file[at] | file[at + 1] << 8 : file[at] << 8 | file[at + 1]; };
     auto u32 = [&](std::size_t at) {
         return little ? static_cast<uint32_t>(u16(at)) | static_cast<uint32_t>(u16(at + 2)) << 16
                       : static_cast<uint32_t>(u16(at)) << 16 | static_cast<uint32_t>(u16(at + 2));
@@ -80,14 +78,29 @@ TiffStrip readTiff(const std::vector<uint8_t> &file) {
         const uint32_t value = type == 3 ? static_cast<uint32_t>(u16(entry + 8)) : u32(entry + 8);
         EXPECT_EQ(u32(entry + 4), 1u) << "one strip, single values: tag " << tag;
         switch (tag) {
-        case 256: strip.width = static_cast<int32_t>(value); break;
-        case 257: strip.height = static_cast<int32_t>(value); break;
-        case 259: strip.compression = static_cast<int32_t>(value); break;
-        case 262: strip.photometric = static_cast<int32_t>(value); break;
-        case 266: strip.fillOrder = static_cast<int32_t>(value); break;
-        case 273: offset = value; break;
-        case 279: count = value; break;
-        default: break;
+            case 256:
+                strip.width = static_cast<int32_t>(value);
+                break;
+            case 257:
+                strip.height = static_cast<int32_t>(value);
+                break;
+            case 259:
+                strip.compression = static_cast<int32_t>(value);
+                break;
+            case 262:
+                strip.photometric = static_cast<int32_t>(value);
+                break;
+            case 266:
+                strip.fillOrder = static_cast<int32_t>(value);
+                break;
+            case 273:
+                offset = value;
+                break;
+            case 279:
+                count = value;
+                break;
+            default:
+                break;
         }
     }
     EXPECT_LE(static_cast<std::size_t>(offset) + count, file.size());
@@ -143,7 +156,8 @@ Bilevel makeImage(int32_t width, int32_t height, uint32_t seed) {
     Bilevel image{width, height, Pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0)};
     std::mt19937 random(seed);
     auto at = [&](int32_t x, int32_t y) -> uint8_t & {
-        return image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+        return image
+            .pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
     };
     for (int i = 0; i < 30; ++i) {
         const int32_t x = static_cast<int32_t>(random() % static_cast<uint32_t>(width));
@@ -180,8 +194,9 @@ TEST(FaxLibtiff, ReproducesLibtiffsOwnDecode) {
         const char *option;
         fax::Coding coding;
     } codings[] = {
-        {"g3", fax::Coding::G3},          {"g3:fill", fax::Coding::G3},       {"g3:2d", fax::Coding::G3_2D},
-        {"g3:2d:fill", fax::Coding::G3_2D}, {"g4", fax::Coding::G4},
+        {"g3", fax::Coding::G3},       {"g3:fill", fax::Coding::G3},
+        {"g3:2d", fax::Coding::G3_2D}, {"g3:2d:fill", fax::Coding::G3_2D},
+        {"g4", fax::Coding::G4},
     };
     uint32_t seed = 1;
     for (const auto &size : sizes) {

@@ -1,5 +1,7 @@
 // Tests of the Group 3/4 lookup tables: known entries, the shape of every table, the
 // buffers' spare bytes and the scratch memory.
+#include "raster/group34.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 
 #include "frame/entry.h"
 #include "platform/memory.h"
-#include "raster/group34.h"
 #include "vutil/raster.h"
 
 namespace vutil::test {
@@ -23,11 +24,10 @@ struct TableSet {
         for (auto *buffer : {&whiteRuns, &whiteLengths, &blackRuns, &blackLengths, &modeValues, &modeLengths}) {
             buffer->assign(buffer->size(), kGuard);
         }
-        FillGroup34Tables(reinterpret_cast<int32_t *>(whiteRuns.data()),
-                          reinterpret_cast<int8_t *>(whiteLengths.data()),
-                          reinterpret_cast<int32_t *>(blackRuns.data()),
-                          reinterpret_cast<int8_t *>(blackLengths.data()), reinterpret_cast<int8_t *>(modeValues.data()),
-                          reinterpret_cast<int8_t *>(modeLengths.data()));
+        FillGroup34Tables(
+            reinterpret_cast<int32_t *>(whiteRuns.data()), reinterpret_cast<int8_t *>(whiteLengths.data()),
+            reinterpret_cast<int32_t *>(blackRuns.data()), reinterpret_cast<int8_t *>(blackLengths.data()),
+            reinterpret_cast<int8_t *>(modeValues.data()), reinterpret_cast<int8_t *>(modeLengths.data()));
     }
     int32_t whiteRun(std::size_t i) const { return word(whiteRuns, i); }
     int32_t blackRun(std::size_t i) const { return word(blackRuns, i); }
@@ -58,17 +58,17 @@ TEST(Group34Tables, KnownEntries) {
         int32_t run;
         int length;
     } cases[] = {
-        {true, 1, 3, 4},          // 1000
-        {true, 172, 0, 8},        // 00110101
-        {true, 2048, -1, 12},     // EOL
-        {true, 0, -2, 1},         // twelve zeros
-        {true, 128, 1792, 11},    // 00000001000, shared extended make-up
+        {true, 1, 3, 4},        // 1000
+        {true, 172, 0, 8},      // 00110101
+        {true, 2048, -1, 12},   // EOL
+        {true, 0, -2, 1},       // twelve zeros
+        {true, 128, 1792, 11},  // 00000001000, shared extended make-up
         {true, 2176, 1792, 11},
-        {true, 27, 64, 5},        // 11011: make-up 64
-        {true, 6, 1664, 6},       // 011000
+        {true, 27, 64, 5},   // 11011: make-up 64
+        {true, 6, 1664, 6},  // 011000
         {true, 6 + 64 * 37, 1664, 6},
-        {false, 3, 2, 2},         // 11
-        {false, 0x3B0, 0, 10},    // 0000110111
+        {false, 3, 2, 2},       // 11
+        {false, 0x3B0, 0, 10},  // 0000110111
         {false, 2048, -1, 12},
         {false, 6144, -1, 12},
         {false, 0, -2, 1},
@@ -135,8 +135,8 @@ TEST(Group34Tables, ModeTable) {
         std::size_t index;
         int mode;
         int length;
-    } cases[] = {{0, -11, 16}, {64, -11, 16}, {6, 1, 3},   {2, -1, 3},   {48, 2, 6},  {16, -2, 6},
-                 {96, 3, 7},   {32, -3, 7},   {8, -8, 4},  {120, -8, 4}, {4, -9, 3},  {124, -9, 3}};
+    } cases[] = {{0, -11, 16}, {64, -11, 16}, {6, 1, 3},  {2, -1, 3},   {48, 2, 6}, {16, -2, 6},
+                 {96, 3, 7},   {32, -3, 7},   {8, -8, 4}, {120, -8, 4}, {4, -9, 3}, {124, -9, 3}};
     for (const auto &c : cases) {
         EXPECT_EQ(t.mode(c.index), c.mode) << c.index;
         EXPECT_EQ(t.modeLength(c.index), c.length) << c.index;
@@ -154,9 +154,9 @@ TEST(Group34Tables, SpareBytesAreZeroAndNothingPastTheBuffers) {
         const std::vector<uint8_t> *buffer;
         std::size_t used, size;
     } buffers[] = {
-        {&t.whiteRuns, 16384, G34_WHITE_RUNS_BYTES},      {&t.whiteLengths, 4096, G34_WHITE_LENGTHS_BYTES},
-        {&t.blackRuns, 32768, G34_BLACK_RUNS_BYTES},      {&t.blackLengths, 8192, G34_BLACK_LENGTHS_BYTES},
-        {&t.modeValues, 128, G34_MODE_VALUES_BYTES},      {&t.modeLengths, 128, G34_MODE_LENGTHS_BYTES},
+        {&t.whiteRuns, 16384, G34_WHITE_RUNS_BYTES}, {&t.whiteLengths, 4096, G34_WHITE_LENGTHS_BYTES},
+        {&t.blackRuns, 32768, G34_BLACK_RUNS_BYTES}, {&t.blackLengths, 8192, G34_BLACK_LENGTHS_BYTES},
+        {&t.modeValues, 128, G34_MODE_VALUES_BYTES}, {&t.modeLengths, 128, G34_MODE_LENGTHS_BYTES},
     };
     for (const auto &b : buffers) {
         for (std::size_t i = b.used; i < b.size; ++i) {

@@ -1,7 +1,10 @@
 // Tests of KOR_decompress: .Z files in, files or counts out, through the buffered files.
+
 // The library's header comes before any system header: <sys/stat.h> defines st_atime and
 // its siblings as macros, which would rewrite the field names of kor_stat.
+// clang-format off
 #include "vutil/fileio.h"
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -120,8 +123,7 @@ TEST_F(LzwFile, MatchesUncompressOnALargeFile) {
     writeFile(dir.file("in"), data);
     ASSERT_TRUE(runCommand("compress -b 16 -c " + dir.file("in") + " > " + dir.file("in.Z")));
     ASSERT_TRUE(runCommand("uncompress.real -c " + dir.file("in.Z") + " > " + dir.file("peer")));
-    EXPECT_EQ(KOR_decompress(dir.file("in.Z").c_str(), dir.file("out").c_str(), 0),
-              static_cast<int32_t>(data.size()));
+    EXPECT_EQ(KOR_decompress(dir.file("in.Z").c_str(), dir.file("out").c_str(), 0), static_cast<int32_t>(data.size()));
     EXPECT_TRUE(readFile(dir.file("out")) == readFile(dir.file("peer")));
     EXPECT_TRUE(readFile(dir.file("out")) == data);
 }

@@ -34,7 +34,9 @@ private:
 
 class VectorSink final : public raster::LzwSink {
 public:
-    void write(std::span<const uint8_t> bytes) noexcept override { data.insert(data.end(), bytes.begin(), bytes.end()); }
+    void write(std::span<const uint8_t> bytes) noexcept override {
+        data.insert(data.end(), bytes.begin(), bytes.end());
+    }
     Bytes data;
 };
 
@@ -331,38 +333,38 @@ inline Bytes makeData(DataKind kind, std::size_t size, uint32_t seed = 1) {
         state ^= state << 17;
         return state;
     };
-    static const char *const words[] = {"line",  "arc",   "circle", "layer", "block", "insert", "text",
-                                        "style", "dim",   "hatch",  "solid", "trace", "vertex", "polyline",
-                                        "0",     "10",    "20",     "30",    "8",     "62",     "ENTITIES",
-                                        "SECTION", "ENDSEC", "EOF", "1.000000", "-12.5", "3.14159"};
+    static const char *const words[] = {"line",    "arc",    "circle", "layer",    "block", "insert", "text",
+                                        "style",   "dim",    "hatch",  "solid",    "trace", "vertex", "polyline",
+                                        "0",       "10",     "20",     "30",       "8",     "62",     "ENTITIES",
+                                        "SECTION", "ENDSEC", "EOF",    "1.000000", "-12.5", "3.14159"};
     constexpr std::size_t wordCount = sizeof words / sizeof words[0];
     while (data.size() < size) {
         switch (kind) {
-        case DataKind::Text: {
-            const char *word = words[next() % wordCount];
-            data.insert(data.end(), word, word + std::strlen(word));
-            data.push_back(next() % 7 == 0 ? '\n' : ' ');
-            break;
-        }
-        case DataKind::Records: {
-            // 32-byte records: a running id, a small type, coordinates that drift.
-            uint32_t id = static_cast<uint32_t>(data.size() / 32);
-            uint8_t record[32] = {};
-            std::memcpy(record, &id, 4);
-            record[4] = static_cast<uint8_t>(next() % 4);
-            int32_t x = static_cast<int32_t>(id * 16 + next() % 8), y = static_cast<int32_t>(id % 1000);
-            std::memcpy(record + 8, &x, 4);
-            std::memcpy(record + 12, &y, 4);
-            data.insert(data.end(), record, record + 32);
-            break;
-        }
-        case DataKind::Random: {
-            uint64_t v = next();
-            for (int i = 0; i < 8; ++i) {
-                data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+            case DataKind::Text: {
+                const char *word = words[next() % wordCount];
+                data.insert(data.end(), word, word + std::strlen(word));
+                data.push_back(next() % 7 == 0 ? '\n' : ' ');
+                break;
             }
-            break;
-        }
+            case DataKind::Records: {
+                // 32-byte records: a running id, a small type, coordinates that drift.
+                uint32_t id = static_cast<uint32_t>(data.size() / 32);
+                uint8_t record[32] = {};
+                std::memcpy(record, &id, 4);
+                record[4] = static_cast<uint8_t>(next() % 4);
+                int32_t x = static_cast<int32_t>(id * 16 + next() % 8), y = static_cast<int32_t>(id % 1000);
+                std::memcpy(record + 8, &x, 4);
+                std::memcpy(record + 12, &y, 4);
+                data.insert(data.end(), record, record + 32);
+                break;
+            }
+            case DataKind::Random: {
+                uint64_t v = next();
+                for (int i = 0; i < 8; ++i) {
+                    data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+                }
+                break;
+            }
         }
     }
     data.resize(size);

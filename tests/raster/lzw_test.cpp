@@ -12,7 +12,9 @@
 namespace vutil::test {
 namespace {
 
-Bytes stringBytes(const std::string &text) { return Bytes(text.begin(), text.end()); }
+Bytes stringBytes(const std::string &text) {
+    return Bytes(text.begin(), text.end());
+}
 
 /// Decodes a stream with the library (writing and counting) and the reference, and checks
 /// that all three agree; returns the library's result.
@@ -270,10 +272,10 @@ TEST(LzwDamaged, APrefixChainThatLoopsEndsTheCall) {
 
 TEST(LzwDamaged, OddCodesAfterClearFollowTheTables) {
     const int32_t codeSets[][8] = {
-        {'a', 'b', 257, 256, 256, 'c', 257, 258},   // CLEAR, then 256 as data
-        {'a', 'b', 257, 256, 900, 'c', 257, 258},   // CLEAR, then a code far beyond
-        {300, 'a', 256, 'b', 257, 258, 259, 'c'},   // a first code above 255
-        {'a', 'b', 256, 'c', 256, 256, 256, 'd'},   // CLEAR after CLEAR
+        {'a', 'b', 257, 256, 256, 'c', 257, 258},  // CLEAR, then 256 as data
+        {'a', 'b', 257, 256, 900, 'c', 257, 258},  // CLEAR, then a code far beyond
+        {300, 'a', 256, 'b', 257, 258, 259, 'c'},  // a first code above 255
+        {'a', 'b', 256, 'c', 256, 256, 256, 'd'},  // CLEAR after CLEAR
     };
     for (const auto &codes : codeSets) {
         for (bool block : {true, false}) {

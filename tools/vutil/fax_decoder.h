@@ -9,9 +9,9 @@
 namespace vutil::tool::fax {
 
 enum class Coding {
-    G3,    ///< T.4 one-dimensional (Modified Huffman) rows, each may start with an EOL
-    G3_2D, ///< T.4 two-dimensional: EOL, a tag bit (1: one-dimensional row, 0: two-dimensional), the row
-    G4,    ///< T.6: two-dimensional rows against the previous row, no EOLs
+    G3,     ///< T.4 one-dimensional (Modified Huffman) rows, each may start with an EOL
+    G3_2D,  ///< T.4 two-dimensional: EOL, a tag bit (1: one-dimensional row, 0: two-dimensional), the row
+    G4,     ///< T.6: two-dimensional rows against the previous row, no EOLs
 };
 
 /// A bilevel image, one byte per pixel: 1 black, 0 white.

@@ -73,8 +73,8 @@ std::string paletteSvg() {
         body += "<rect x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
                 std::to_string(cell - 2) + "\" height=\"" + std::to_string(cell - 2) + "\" fill=\"" + hex(colour) +
                 "\"/><text x=\"" + std::to_string(x + cell / 2 - 1) + "\" y=\"" + std::to_string(y + cell / 2 + 3) +
-                "\" font-size=\"11\" text-anchor=\"middle\" fill=\"" + labelColour(colour) + "\">" +
-                std::to_string(i) + "</text>\n";
+                "\" font-size=\"11\" text-anchor=\"middle\" fill=\"" + labelColour(colour) + "\">" + std::to_string(i) +
+                "</text>\n";
     }
     kor_output_driver driver{};
     driver.set_colormap = keepMap;
@@ -86,8 +86,8 @@ std::string paletteSvg() {
     y = row(body, "Grey map", grey, y, small);
     y = row(body, "Pseudo-true-colour cube", mapOf(SetPseudoTrueColormap), y, small);
     return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) + "\" height=\"" +
-           std::to_string(y) + "\" font-family=\"sans-serif\">\n<rect width=\"100%\" height=\"100%\" fill=\"#ddd\"/>\n" +
-           body + "</svg>\n";
+           std::to_string(y) +
+           "\" font-family=\"sans-serif\">\n<rect width=\"100%\" height=\"100%\" fill=\"#ddd\"/>\n" + body + "</svg>\n";
 }
 
 }  // namespace vutil::tool
