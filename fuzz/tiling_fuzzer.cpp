@@ -10,8 +10,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     kor_tile_request request{};
     double values[18] = {};
-    std::memcpy(values, data, size < sizeof values ? size : sizeof values);
-    std::memcpy(request.gap, values, sizeof values);
+    if (size > 0) {
+        std::memcpy(values, data, size < sizeof values ? size : sizeof values);
+    }
+    double *fields[] = {request.gap,        request.tileSize, request.extentsMin,
+                        request.extentsMax, request.origin,   request.scale};
+    for (int i = 0; i < 6; ++i) {
+        std::memcpy(fields[i], values + 3 * i, 3 * sizeof(double));
+    }
     // Valid grids may be as large as 4 GiB; keep the ones the fuzzer would run out of
     // memory on out of the run.
     for (int a = 0; a < 2; ++a) {

@@ -5,7 +5,8 @@
 // to the width limit) are kept exactly. Speed comes from two caches beside the
 // prefix and suffix tables: every entry also records its string's length,
 // first byte and where in the output it last appeared, so a string is copied
-// from the recent output instead of being walked back through its prefixes.
+// from the recent output instead of being walked back through its prefixes
+// (one or two bytes come straight from the entry).
 //
 // Those caches are only sound while every entry below the next free code was
 // defined from a shorter, earlier entry, which is how every stream made by an
@@ -16,7 +17,6 @@
 #include "raster/lzw.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 #include <new>

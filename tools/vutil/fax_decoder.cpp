@@ -50,8 +50,6 @@ private:
 };
 
 constexpr int32_t kWhite = 0;
-constexpr int32_t kBlack = 1;
-constexpr uint32_t kEolIndex = 1u << 11;  // eleven 0 bits, then a 1
 
 class Decoder {
 public:
