@@ -3,6 +3,7 @@
 #include "raster/colormap.h"
 
 #include <array>
+#include <cmath>
 
 namespace vutil::raster {
 namespace {
@@ -69,7 +70,8 @@ uint32_t acadColour(int32_t index) noexcept {
         value = ((5 - (index % 10) / 2) * 255 + 3) / 5;
         saturation = index % 2 == 0 ? 2 : 1;
     } else {
-        value = static_cast<int64_t>((static_cast<double>(index) - 250.0 + 2.0) * 255.0 / 7.0 + 0.5);
+        // The integer part of a positive value: rounding half up.
+        value = static_cast<int64_t>(std::floor((static_cast<double>(index) - 250.0 + 2.0) * 255.0 / 7.0 + 0.5));
     }
     const int64_t low = (value * (2 - saturation) + 1) / 2;
     const int64_t fall = (value * (8 - saturation * step) + 4) / 8;

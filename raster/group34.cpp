@@ -182,7 +182,7 @@ void buildRunTable(int32_t *runs, int8_t *lengths, int tableBits, std::span<cons
     }
     // Each code also owns every index whose higher bits are free.
     for (int i = 1; i < entries / 2; ++i) {
-        const int length = lengths[i];
+        const int length = static_cast<uint8_t>(lengths[i]);  // 0 to 13
         if (length >= 1 && length < tableBits) {
             for (int j = i + (1 << length); j < entries; j += 1 << length) {
                 runs[j] = runs[i];

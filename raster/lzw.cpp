@@ -36,8 +36,8 @@ constexpr int32_t kNoCode = -1;
 /// Output buffer: decoded bytes collect here and go to the sink in large
 /// chunks; after each hand-over the last `kHistoryBytes` stay as the history
 /// that strings are copied from. The slack lets copies run in 16-byte steps.
-constexpr std::size_t kHistoryBytes = 256 * 1024;
-constexpr std::size_t kBufferBytes = 1024 * 1024;
+constexpr std::size_t kHistoryBytes = std::size_t{256} * 1024;
+constexpr std::size_t kBufferBytes = std::size_t{1024} * 1024;
 constexpr std::size_t kCopySlack = 32;
 
 /// One table entry: the prefix and suffix of the stream's rules, and the

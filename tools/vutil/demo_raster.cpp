@@ -82,7 +82,7 @@ void rasterSection(Context &context) {
         std::fprintf(out, "KOR_TileRect of 100 x 100 in tiles of 40 with gap 2: %d x %d tiles; first row:", rows,
                      columns);
         for (int32_t c = 0; c < columns; ++c) {
-            std::memcpy(tile, block + 8 + 48 * c, sizeof tile);
+            std::memcpy(tile, block + 8 + std::size_t{48} * static_cast<std::size_t>(c), sizeof tile);
             std::fprintf(out, " %g-%g", tile[0], tile[3]);
         }
         std::fprintf(out, "\n");

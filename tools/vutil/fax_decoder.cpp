@@ -112,7 +112,7 @@ private:
             const bool white = colour == kWhite;
             const uint32_t index = bits_.peek(white ? 12 : 13);
             const int32_t value = white ? tables_.whiteRuns[index] : tables_.blackRuns[index];
-            const int length = white ? tables_.whiteLengths[index] : tables_.blackLengths[index];
+            const int length = static_cast<uint8_t>(white ? tables_.whiteLengths[index] : tables_.blackLengths[index]);
             if (value < 0) {
                 error_ = value == G34_RUN_EOL ? "unexpected EOL" : "invalid run code";
                 return -1;
@@ -176,7 +176,8 @@ private:
             const int32_t b1 = reference_[b];
             const int32_t b2 = b1 >= image_.width ? image_.width : reference_[b + 1];
             const uint32_t index = bits_.peek(7);
-            const int32_t mode = tables_.modeValues[index];
+            // Mode values are signed: -3 to 3 are vertical offsets, the rest are negative codes.
+            const int32_t mode = tables_.modeValues[index];  // NOLINT(bugprone-signed-char-misuse)
             const int32_t start = std::max(a0, 0);
             if (mode == G34_MODE_NONE) {
                 error_ = "no two-dimensional code";

@@ -17,7 +17,8 @@ struct Map {
 /// A driver whose set-colour-map operation keeps the map it is given.
 int32_t keepMap(intptr_t context, int16_t bits, int32_t first, int32_t last, const uint8_t *red, const uint8_t *green,
                 const uint8_t *blue) {
-    auto *map = reinterpret_cast<Map *>(context);
+    // The context is the address of the map this driver fills.
+    auto *map = reinterpret_cast<Map *>(context);  // NOLINT(performance-no-int-to-ptr)
     map->bits = bits;
     map->colours.clear();
     for (int32_t i = first; red != nullptr && i <= last; ++i) {
