@@ -146,7 +146,8 @@ class Output {
 public:
     explicit Output(LzwSink *sink) noexcept : sink_(sink) {
         if (sink_ != nullptr) {
-            buffer_.reset(new (std::nothrow) uint8_t[kBufferBytes + kCopySlack]);
+            // Zero-filled, so that the 16-byte copies never read bytes that were not written.
+            buffer_.reset(new (std::nothrow) uint8_t[kBufferBytes + kCopySlack]());
         }
     }
     ~Output() { flush(); }
