@@ -8,12 +8,15 @@
 // from the recent output instead of being walked back through its prefixes
 // (one or two bytes come straight from the entry).
 //
-// Those caches are only sound while every entry below the next free code was
+// A code beyond the next free code can only come from a damaged stream; like
+// the compress tools, the decoder ends the data there.
+//
+// The caches are only sound while every entry below the next free code was
 // defined from a shorter, earlier entry, which is how every stream made by an
-// encoder looks. A damaged stream can break that (codes beyond the next free
-// code, odd codes right after a CLEAR); from that point on the decoder falls
-// back to walking the prefix and suffix tables through a bounded stack, which
-// gives the same bytes for every stream and stops a chain that loops.
+// encoder looks. A damaged stream can still break that (a first code above
+// 255, a code above 255 right after a CLEAR); from that point on the decoder
+// falls back to walking the prefix and suffix tables through a bounded stack,
+// which gives the same bytes for every stream and stops a chain that loops.
 #include "raster/lzw.h"
 
 #include <algorithm>
@@ -302,7 +305,10 @@ private:
                 if (code < 0) {
                     return save();
                 }
-                if (code > nextFree || (code == nextFree && nextFree >= tableLimit)) {
+                if (code > nextFree) {
+                    return save();
+                }
+                if (code == nextFree && nextFree >= tableLimit) {
                     return leaveForExactWalk(code);
                 }
             }
@@ -389,8 +395,12 @@ private:
     }
 
     /// Decodes one code by walking its prefix chain onto the stack; false when
-    /// decoding stops (byte limit reached, or a chain that never ends).
+    /// decoding stops (byte limit reached, a code beyond the next free code, or
+    /// a chain that never ends).
     bool stepExact(int32_t code) noexcept {
+        if (code > nextFree_) {
+            return false;  // damaged: a code that is not defined yet
+        }
         const int32_t incoming = code;
         int32_t depth = 0;
         if (code >= nextFree_) {

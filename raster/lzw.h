@@ -36,7 +36,8 @@ inline constexpr int32_t kLzwStackCapacity = 210468;
 
 /// Decodes one stream from `source`, handing the bytes to `sink` (null: count only), and
 /// stops after `maxBytes` bytes (below 1: no limit). Returns the number of bytes produced;
-/// 0 for a bad header, a missing first code or when the work tables cannot be had.
+/// 0 for a bad header, a missing first code or when the work tables cannot be had. Damage
+/// (a code beyond the next free code, a prefix chain that loops) ends the data there.
 /// The tables come from global memory and live only for the call, so calls may overlap.
 int32_t lzwDecode(LzwSource &source, LzwSink *sink, int32_t maxBytes) noexcept;
 

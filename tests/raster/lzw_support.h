@@ -61,7 +61,8 @@ inline int32_t countWithLibrary(const Bytes &stream, int32_t maxBytes = 0) {
 
 /// The decoding rules written out plainly, one code and one byte at a time, with the
 /// zero-filled tables and the bounded stack; the library's decoder must agree with it
-/// on every input, damaged ones included.
+/// on every input, damaged ones included. Damage ends the data: a code beyond the next
+/// free code, a chain that loops, a last group too short for a code.
 inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0, int *clears = nullptr) {
     Decoded result{0, {}};
     if (stream.size() < 3 || stream[0] != 0x1F || stream[1] != 0x9D || (stream[2] & 0x1F) > 16) {
@@ -141,6 +142,9 @@ inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0, in
             if (code < 0) {
                 return result;
             }
+        }
+        if (code > nextFree) {
+            return result;  // a code that is not defined yet: the stream is damaged
         }
         const int32_t incoming = code;
         stack.clear();

@@ -148,10 +148,11 @@ TEST(LzwOwnEncoder, WidthLimitsBelowNineAddNoEntries) {
             // Only literals, each 9 bits wide.
             EXPECT_EQ(stream.size(), 3 + (original.size() * 9 + 7) / 8);
             EXPECT_TRUE(decodeChecked(stream).bytes == original);
-            // A code above 255 is the "code being defined" case on the previous string.
-            const int32_t codes[] = {'x', 'y', 300, 'z'};
-            Decoded odd = decodeChecked(LzwEncoder(width, block).encodeCodes(codes));
-            EXPECT_EQ(odd.bytes, stringBytes("xyyyz"));
+            // The next free code stays where it starts; sent anyway, it is the "code being
+            // defined" case on the previous string, and a code beyond it ends the data.
+            const int32_t nextFree = block ? 257 : 256;
+            const int32_t codes[] = {'x', 'y', nextFree, 'z', nextFree + 1, 'w'};
+            EXPECT_EQ(decodeChecked(LzwEncoder(width, block).encodeCodes(codes)).bytes, stringBytes("xyyyz"));
         }
     }
 }
@@ -251,17 +252,30 @@ TEST(LzwMemory, MissingTablesGiveZeroAndLeaveNothingBehind) {
 
 // ---- Damaged streams ----------------------------------------------------------------
 
+TEST(LzwDamaged, ACodeBeyondTheNextFreeCodeEndsTheData) {
+    // "ab", then 259 while the next free code is 257 (258 in block mode): the rest is
+    // not decoded.
+    const int32_t codes[] = {'a', 'b', 259, 'c', 'd'};
+    for (bool block : {false, true}) {
+        EXPECT_EQ(decodeChecked(LzwEncoder(16, block).encodeCodes(codes)).bytes, stringBytes("ab"));
+    }
+    // Far beyond, in a stream that was fine so far.
+    std::vector<int32_t> valid = {'x', 'y', 'z', 257, 259};
+    valid.push_back(5000 & 511);
+    EXPECT_EQ(decodeChecked(LzwEncoder(16, true).encodeCodes(valid)).bytes, stringBytes("xyzxyzx"));
+}
+
 TEST(LzwDamaged, APrefixChainThatLoopsEndsTheCall) {
-    // Entry 257 is made with prefix 500 (a code far beyond the next free code), and
-    // entry 500 later with prefix 257: decoding 257 then walks round for ever.
-    std::vector<int32_t> codes = {'a', 500, 300};
-    for (int32_t nextFree = 258; nextFree < 499; ++nextFree) {
+    // A first code above 255 (500) becomes the prefix of entry 256; entry 500 is later
+    // made with prefix 256, so decoding 256 then walks round for ever.
+    std::vector<int32_t> codes = {500, 'a'};
+    for (int32_t nextFree = 257; nextFree < 499; ++nextFree) {
         codes.push_back('b');
     }
-    codes.push_back(257);  // makes entry 499; the previous code is now 257
-    codes.push_back('c');  // makes entry 500 = (257, 'c')
+    codes.push_back(256);  // makes entry 499; the previous code is now 256
+    codes.push_back('c');  // makes entry 500 = (256, 'c')
     const std::size_t before = codes.size();
-    codes.push_back(257);
+    codes.push_back(256);
     codes.push_back('d');
     const Bytes stream = LzwEncoder(16, false).encodeCodes(codes);
     Decoded decoded = decodeChecked(stream);
