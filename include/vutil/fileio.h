@@ -43,9 +43,11 @@ typedef struct kor_stat {
     int16_t st_gid;
     uint32_t st_rdev;
     int32_t st_size;   /* size in bytes, saturated at the 32-bit limit */
-    int32_t st_atime;  /* seconds since 1970, saturated at the 32-bit limits */
-    int32_t st_mtime;
-    int32_t st_ctime;
+    /* Times in seconds since 1970, saturated at the 32-bit limits. (Named apart
+     * from st_atime and its kin, which the host's <sys/stat.h> defines as macros.) */
+    int32_t st_atime32;
+    int32_t st_mtime32;
+    int32_t st_ctime32;
 } kor_stat;
 
 VUTIL_BEGIN_DECLS

@@ -1,8 +1,10 @@
 /* Layout of every public record: the interface cannot drift silently. Every
  * export must also be declared by the umbrella header (the generated list
  * takes the address of each one inside sizeof, which needs no definition). */
+#define _POSIX_C_SOURCE 200809L
 #include <stddef.h>
 #include <stdio.h>
+#include <sys/stat.h> /* defines st_atime and its kin as macros: the public records must not care */
 
 #include <vutil.h>
 
@@ -18,7 +20,7 @@ _Static_assert(offsetof(kor_output_driver, set_colormap) == 4 * PTR, "driver tab
 _Static_assert(offsetof(kor_tile_request, tiles) == 144, "tile request: six triples, then the block");
 _Static_assert(sizeof(kor_logfont) == 60 && offsetof(kor_logfont, lfFaceName) == 28, "LOGFONTA layout");
 _Static_assert(offsetof(kor_stat, st_mode) == 6 && offsetof(kor_stat, st_rdev) == 16 &&
-                   offsetof(kor_stat, st_size) == 20 && offsetof(kor_stat, st_ctime) == 32 && sizeof(kor_stat) == 36,
+                   offsetof(kor_stat, st_size) == 20 && offsetof(kor_stat, st_ctime32) == 32 && sizeof(kor_stat) == 36,
                "file status layout");
 _Static_assert(sizeof(HGLOBAL) == sizeof(void *), "a global handle is pointer-sized");
 _Static_assert(KOR_OPEN_READ == 0 && KOR_OPEN_WRITE == 1 && KOR_OPEN_READWRITE == 2 && KOR_OPEN_CREATE == 0x100,

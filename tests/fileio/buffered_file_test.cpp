@@ -1,8 +1,5 @@
 // Tests of the buffered files: opening, reading, lines, seeking, writing and bad handles.
-// clang-format off
-// vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
 #include "vutil/fileio.h"
-// clang-format on
 
 #include <errno.h>
 #include <unistd.h>

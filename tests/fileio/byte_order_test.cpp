@@ -1,8 +1,5 @@
 // Tests of the single-value readers, writers and converters in both byte orders.
-// clang-format off
-// vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
 #include "vutil/fileio.h"
-// clang-format on
 
 #include <cstring>
 #include <string>

@@ -1,8 +1,5 @@
 // Tests of the text coordinate readers and the real-list readers.
-// clang-format off
-// vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
 #include "vutil/fileio.h"
-// clang-format on
 
 #include <gtest/gtest.h>
 

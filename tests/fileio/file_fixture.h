@@ -1,10 +1,7 @@
 // Shared set-up of the file tests: a scratch directory and a file table left empty after each test.
 #pragma once
 
-// clang-format off
-// vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
 #include "vutil/fileio.h"
-// clang-format on
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,5 @@
 // Tests of the VAX F and D conversions, DEC integers and the ecvt/fcvt/gcvt texts.
-// clang-format off
-// vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
 #include "vutil/fileio.h"
-// clang-format on
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,5 @@
 // Tests of the record descriptors: layout, limits, packing, byte order and partial records.
-// clang-format off
-// vutil/fileio.h comes first: <sys/stat.h> (pulled in by GoogleTest) makes st_atime a macro.
 #include "vutil/fileio.h"
-// clang-format on
 
 #include "fileio/record_descriptor.h"
 
