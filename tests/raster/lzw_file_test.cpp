@@ -1,11 +1,4 @@
 // Tests of KOR_decompress: .Z files in, files or counts out, through the buffered files.
-
-// The library's header comes before any system header: <sys/stat.h> defines st_atime and
-// its siblings as macros, which would rewrite the field names of kor_stat.
-// clang-format off
-#include "vutil/fileio.h"
-// clang-format on
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +7,7 @@
 #include "raster/external_tools.h"
 #include "raster/lzw_support.h"
 #include "support/temp_dir.h"
+#include "vutil/fileio.h"
 #include "vutil/raster.h"
 
 namespace vutil::test {
