@@ -21,6 +21,9 @@ const std::vector<Command> &commands();
 int runInfo(const Args &args);
 int runDemo(const Args &args);
 int runRecords(const Args &args);
+int runUncompress(const Args &args);
+int runPalette(const Args &args);
+int runFax(const Args &args);
 
 /// Prints a usage error for a command and returns the exit code 2.
 int usageError(const Command &command, const std::string &message);

@@ -31,6 +31,7 @@ int runDemo(const Args &args) {
     static const Section sections[] = {
         {"Runtime services", demo::runtimeSection},
         {"File access", demo::fileioSection},
+        {"Codecs, raster and colour", demo::rasterSection},
         {"Geometry", demo::geometrySection},
     };
     for (const Section &section : sections) {

@@ -13,6 +13,7 @@ struct Context {
 
 void runtimeSection(Context &context);
 void fileioSection(Context &context);
+void rasterSection(Context &context);
 void geometrySection(Context &context);
 
 }  // namespace vutil::tool::demo

@@ -12,6 +12,9 @@ const std::vector<Command> &commands() {
         {"demo", "[--out DIR]", "a tour of the library on built-in data", runDemo},
         {"records", "FILE DESCRIPTOR [--motor] [--offset N] [--count N]", "dump a file's records field by field",
          runRecords},
+        {"uncompress", "IN [OUT] [--max N]", "expand a .Z file (or count its bytes)", runUncompress},
+        {"palette", "OUT.svg", "the colour maps as an SVG sheet of swatches", runPalette},
+        {"fax", "WIDTH HEIGHT {g3|g3-2d|g4} IN.raw OUT.pbm [--msb-first]", "decode raw Group 3/4 data to PBM", runFax},
     };
     return table;
 }

@@ -1,0 +1,192 @@
+// Tests of row bitmaps, bit and byte order, pixel unpacking and run lists.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "vutil/raster.h"
+
+namespace vutil::test {
+namespace {
+
+using Row = std::vector<uint8_t>;
+using Runs = std::vector<int32_t>;
+
+TEST(Bitmap, AllocatesZeroFilledRowsAndFreesThem) {
+    uint8_t **bitmap = nullptr;
+    ASSERT_EQ(alloc_bitmap(&bitmap, 3, 5, 7), 1);
+    ASSERT_NE(bitmap, nullptr);
+    for (int r = 0; r < 3; ++r) {
+        for (int i = 0; i < 35; ++i) {
+            ASSERT_EQ(bitmap[r][i], 0);
+        }
+        bitmap[r][34] = 1;  // the whole row is usable (the sanitizers check the bound)
+    }
+    free_bitmap(&bitmap, 3, 5, 7);
+    EXPECT_EQ(bitmap, nullptr);
+    free_bitmap(&bitmap, 3, 5, 7);  // null: nothing to do
+    free_bitmap(nullptr, 3, 5, 7);
+}
+
+TEST(Bitmap, EdgeSizes) {
+    uint8_t **bitmap = nullptr;
+    ASSERT_EQ(alloc_bitmap(&bitmap, 0, 10, 10), 1);  // one-entry array, no rows
+    ASSERT_NE(bitmap, nullptr);
+    free_bitmap(&bitmap, 0, 10, 10);
+    EXPECT_EQ(bitmap, nullptr);
+    // Rows of zero or negative length still get one byte.
+    for (auto [a, b] : {std::pair{0, 5}, std::pair{-3, 4}, std::pair{-2, -2}}) {
+        ASSERT_EQ(alloc_bitmap(&bitmap, 2, a, b), 1);
+        bitmap[0][0] = 9;
+        bitmap[1][0] = 9;
+        free_bitmap(&bitmap, 2, a, b);
+    }
+}
+
+TEST(BitOrder, TablesAndSwaps) {
+    uint8_t reverse[256], identity[256];
+    GetReverseBits(reverse);
+    GetNoReverseBits(identity);
+    EXPECT_EQ(reverse[0x01], 0x80);
+    EXPECT_EQ(reverse[0x02], 0x40);
+    EXPECT_EQ(reverse[0x03], 0xC0);
+    EXPECT_EQ(reverse[0x0F], 0xF0);
+    EXPECT_EQ(reverse[0xFF], 0xFF);
+    for (int v = 0; v < 256; ++v) {
+        EXPECT_EQ(identity[v], v);
+        EXPECT_EQ(reverse[reverse[v]], v);
+        int bits = 0;
+        for (int b = 0; b < 8; ++b) {
+            bits += (v >> b) & 1;
+        }
+        EXPECT_EQ(__builtin_popcount(reverse[v]), bits);
+    }
+    Row buffer = {0x01, 0x0F, 0x35, 0xFF, 0x80};
+    const Row original = buffer;
+    swabbits(buffer.data(), 5);
+    EXPECT_EQ(buffer, (Row{0x80, 0xF0, 0xAC, 0xFF, 0x01}));
+    swabbits(buffer.data(), 5);
+    EXPECT_EQ(buffer, original);
+    swabbits(buffer.data(), 0);
+    swabbits(buffer.data(), -4);
+    EXPECT_EQ(buffer, original);
+
+    Row bytes = {1, 2, 3, 4, 5};
+    swabbytes(bytes.data(), 3);
+    EXPECT_EQ(bytes, (Row{2, 1, 3, 4, 5}));
+    swabbytes(bytes.data(), 4);
+    EXPECT_EQ(bytes, (Row{1, 2, 4, 3, 5}));
+    swabbytes(bytes.data(), -1);
+    EXPECT_EQ(bytes, (Row{1, 2, 4, 3, 5}));
+}
+
+TEST(Unpacking, SpreadByte) {
+    Row pixels(16, 7);
+    spread_byte(0xA5, 4, pixels.data(), 5);
+    EXPECT_EQ(pixels, (Row{7, 7, 7, 7, 1, 0, 1, 0, 0, 1, 0, 1, 7, 7, 7, 7}));
+    Row untouched(16, 7);
+    spread_byte(0xFF, 5, untouched.data(), 5);   // first pixel at the limit: nothing
+    spread_byte(0xFF, -8, untouched.data(), 5);  // before the row: nothing
+    EXPECT_EQ(untouched, Row(16, 7));
+}
+
+TEST(Unpacking, SpreadByte2) {
+    const struct {
+        int bits, index, limit;
+        int32_t perByte;
+        Row expected;
+    } cases[] = {
+        {2, 1, 100, 4, {9, 9, 9, 9, 2, 3, 1, 0, 9, 9, 9, 9}},
+        {1, 1, 9, 8, {9, 9, 9, 9, 9, 9, 9, 9, 1, 0, 1, 1}},  // only the first pixel is tested
+        {4, 3, 100, 2, {9, 9, 9, 9, 9, 9, 0xB, 0x4, 9, 9, 9, 9}},
+        {8, 5, 100, 1, {9, 9, 9, 9, 9, 0xB4, 9, 9, 9, 9, 9, 9}},
+        {3, 5, 100, 1, {9, 9, 9, 9, 9, 0xB4, 9, 9, 9, 9, 9, 9}},
+        {2, 1, 4, 4, Row(12, 9)},     // first pixel 4 is at the limit
+        {1, -1, 100, 8, Row(12, 9)},  // before the row
+    };
+    for (const auto &c : cases) {
+        Row row(c.expected.size() + 8, 9);
+        EXPECT_EQ(spread_byte2(0xB4, c.index, row.data(), c.limit, c.bits), c.perByte) << c.bits;
+        EXPECT_EQ(Row(row.begin(), row.begin() + 12), c.expected) << c.bits << " " << c.index;
+    }
+}
+
+Runs makeRuns(const Row &row, int32_t polarity, int32_t limit = 100) {
+    Runs runs(static_cast<std::size_t>(limit) + 2, -99);
+    const int32_t count = MakeRuns(runs.data(), row.data(), limit, static_cast<int32_t>(row.size()), polarity);
+    EXPECT_EQ(count % 2, 0);
+    runs.resize(static_cast<std::size_t>(count));
+    return runs;
+}
+
+TEST(Runs, MakeRunsExamples) {
+    EXPECT_EQ(makeRuns({0, 0, 255, 255, 0}, 1), (Runs{0, 2, 4, 5}));
+    EXPECT_EQ(makeRuns({255, 0}, 1), (Runs{0, 0, 1, 2}));
+    EXPECT_EQ(makeRuns({0, 255}, 1), (Runs{0, 1, 2, 2}));
+    EXPECT_EQ(makeRuns({0, 0, 255, 255, 0}, 0), (Runs{0, 0, 2, 4, 5, 5}));
+    EXPECT_EQ(makeRuns({}, 1), (Runs{0, 0}));
+    EXPECT_EQ(makeRuns({7, 7, 7}, 1), (Runs{0, 0, 3, 3}));
+    EXPECT_EQ(makeRuns({7, 7, 7}, 0), (Runs{0, 3}));
+}
+
+TEST(Runs, TheEntryLimitStopsTheScanAndTheListStaysInBounds) {
+    const Row row = {0, 9, 0, 9, 0, 9, 0, 9, 0, 9};
+    EXPECT_EQ(makeRuns(row, 1, 3), (Runs{0, 1, 2, 10}));
+    EXPECT_EQ(makeRuns(row, 1, 4), (Runs{0, 1, 2, 3, 10, 10}));
+    EXPECT_EQ(makeRuns(row, 1, 0), (Runs{0, 10}));
+    EXPECT_EQ(makeRuns(row, 1, 1), (Runs{0, 10}));
+    // A negative limit leaves no room: nothing is stored.
+    Runs runs(4, -99);
+    EXPECT_EQ(MakeRuns(runs.data(), row.data(), -3, 10, 1), 0);
+    EXPECT_EQ(runs, Runs(4, -99));
+    // The list never uses more than limit + 2 entries.
+    std::mt19937 random(5);
+    for (int round = 0; round < 500; ++round) {
+        Row noise(1 + random() % 40);
+        for (auto &byte : noise) {
+            byte = random() % 2 ? 0 : 255;
+        }
+        const int32_t limit = static_cast<int32_t>(random() % 12);
+        Runs guarded(static_cast<std::size_t>(limit) + 2 + 4, -99);
+        const int32_t count = MakeRuns(guarded.data(), noise.data(), limit, static_cast<int32_t>(noise.size()), 1);
+        ASSERT_LE(count, limit + 2);
+        for (std::size_t i = static_cast<std::size_t>(limit) + 2; i < guarded.size(); ++i) {
+            ASSERT_EQ(guarded[i], -99);
+        }
+    }
+}
+
+TEST(Runs, ExpandRuns) {
+    Row row(5, 1);
+    const Runs runs = {0, 2, 4, 5};
+    ExpandRuns(row.data(), runs.data(), 4, 5);
+    EXPECT_EQ(row, (Row{0, 0, 255, 255, 0}));
+    // Runs outside the row are clipped on both sides; an odd last boundary is ignored.
+    Row guarded(12, 1);
+    const Runs wild = {-5, 1, 3, 3, 4, 99, 7};
+    ExpandRuns(guarded.data() + 2, wild.data(), 7, 8);
+    EXPECT_EQ(guarded, (Row{1, 1, 0, 255, 255, 255, 0, 0, 0, 0, 1, 1}));
+    ExpandRuns(guarded.data(), wild.data(), 7, 0);
+    ExpandRuns(guarded.data(), wild.data(), 7, -3);
+    EXPECT_EQ(guarded[0], 1);
+}
+
+TEST(Runs, MakeAndExpandAreInverses) {
+    std::mt19937 random(9);
+    for (int round = 0; round < 300; ++round) {
+        Row row(random() % 64);
+        for (auto &byte : row) {
+            byte = random() % 3 == 0 ? 0 : 255;
+        }
+        const auto width = static_cast<int32_t>(row.size());
+        Runs runs(static_cast<std::size_t>(width) + 3);
+        const int32_t count = MakeRuns(runs.data(), row.data(), width + 1, width, 1);
+        Row back(row.size() + 1, 7);
+        ExpandRuns(back.data(), runs.data(), count, width);
+        EXPECT_EQ(Row(back.begin(), back.end() - 1), row);
+        EXPECT_EQ(back.back(), 7);
+    }
+}
+
+}  // namespace
+}  // namespace vutil::test

@@ -1,0 +1,250 @@
+// Tests of the tool's Group 3/4 decoder, which finds every code through the library's
+// tables: it must reproduce the images of an independent encoder (libtiff).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fax_decoder.h"
+#include "raster/external_tools.h"
+#include "support/temp_dir.h"
+
+namespace vutil::test {
+namespace {
+
+using Pixels = std::vector<uint8_t>;
+namespace fax = vutil::tool::fax;
+
+struct Bilevel {
+    int32_t width = 0, height = 0;
+    Pixels pixels;  ///< one byte per pixel, 1 black
+};
+
+Bilevel parsePbm(const std::vector<uint8_t> &file) {
+    Bilevel image;
+    std::string text(file.begin(), file.end());
+    std::size_t at = 0;
+    auto token = [&]() {
+        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) {
+            ++at;
+        }
+        std::size_t start = at;
+        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) {
+            ++at;
+        }
+        return text.substr(start, at - start);
+    };
+    EXPECT_EQ(token(), "P4");
+    image.width = std::stoi(token());
+    image.height = std::stoi(token());
+    ++at;
+    const std::size_t rowBytes = (static_cast<std::size_t>(image.width) + 7) / 8;
+    for (int32_t y = 0; y < image.height; ++y) {
+        for (int32_t x = 0; x < image.width; ++x) {
+            const std::size_t byte = at + static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x) / 8;
+            image.pixels.push_back(byte < file.size() ? (file[byte] >> (7 - x % 8)) & 1 : 0);
+        }
+    }
+    return image;
+}
+
+std::vector<uint8_t> toPbm(const Bilevel &image) {
+    fax::Image out{image.width, image.height, image.pixels};
+    return fax::toPbm(out);
+}
+
+/// The first strip of a TIFF file and the fields needed to read it.
+struct TiffStrip {
+    int32_t width = 0, height = 0, compression = 0, photometric = 0, fillOrder = 1;
+    std::vector<uint8_t> data;
+};
+
+TiffStrip readTiff(const std::vector<uint8_t> &file) {
+    TiffStrip strip;
+    EXPECT_GE(file.size(), 8u);
+    const bool little = file[0] == 'I';
+    auto u16 = [&](std::size_t at) { return little ? file[at] | file[at + 1] << 8 : file[at] << 8 | file[at + 1]; };
+    auto u32 = [&](std::size_t at) {
+        return little ? static_cast<uint32_t>(u16(at)) | static_cast<uint32_t>(u16(at + 2)) << 16
+                      : static_cast<uint32_t>(u16(at)) << 16 | static_cast<uint32_t>(u16(at + 2));
+    };
+    const std::size_t ifd = u32(4);
+    const int entries = u16(ifd);
+    uint32_t offset = 0, count = 0;
+    for (int i = 0; i < entries; ++i) {
+        const std::size_t entry = ifd + 2 + 12 * static_cast<std::size_t>(i);
+        const int tag = u16(entry), type = u16(entry + 2);
+        const uint32_t value = type == 3 ? static_cast<uint32_t>(u16(entry + 8)) : u32(entry + 8);
+        EXPECT_EQ(u32(entry + 4), 1u) << "one strip, single values: tag " << tag;
+        switch (tag) {
+            case 256:
+                strip.width = static_cast<int32_t>(value);
+                break;
+            case 257:
+                strip.height = static_cast<int32_t>(value);
+                break;
+            case 259:
+                strip.compression = static_cast<int32_t>(value);
+                break;
+            case 262:
+                strip.photometric = static_cast<int32_t>(value);
+                break;
+            case 266:
+                strip.fillOrder = static_cast<int32_t>(value);
+                break;
+            case 273:
+                offset = value;
+                break;
+            case 279:
+                count = value;
+                break;
+            default:
+                break;
+        }
+    }
+    EXPECT_LE(static_cast<std::size_t>(offset) + count, file.size());
+    strip.data.assign(file.begin() + offset, file.begin() + offset + count);
+    return strip;
+}
+
+/// Pixels of an uncompressed bilevel strip.
+Bilevel pixelsOf(const TiffStrip &strip) {
+    EXPECT_EQ(strip.compression, 1);
+    Bilevel image{strip.width, strip.height, {}};
+    const std::size_t rowBytes = (static_cast<std::size_t>(strip.width) + 7) / 8;
+    for (int32_t y = 0; y < strip.height; ++y) {
+        for (int32_t x = 0; x < strip.width; ++x) {
+            const uint8_t byte = strip.data[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x) / 8];
+            const int bit = strip.fillOrder == 2 ? (byte >> (x % 8)) & 1 : (byte >> (7 - x % 8)) & 1;
+            image.pixels.push_back(static_cast<uint8_t>(strip.photometric == 0 ? bit : bit ^ 1));
+        }
+    }
+    return image;
+}
+
+Bilevel decodeOrFail(const std::vector<uint8_t> &data, int32_t width, int32_t height, fax::Coding coding,
+                     bool msbFirst) {
+    fax::Image image;
+    std::string error;
+    EXPECT_TRUE(fax::decode(data, width, height, coding, msbFirst, image, error)) << error;
+    return {image.width, image.height, image.pixels};
+}
+
+TEST(FaxFixtures, LibtiffStripsDecodeToTheImage) {
+    const Bilevel expected = parsePbm(readFile(dataPath("fax/image.pbm")));
+    ASSERT_EQ(expected.width, 2600);
+    ASSERT_EQ(expected.height, 16);
+    const struct {
+        const char *file;
+        fax::Coding coding;
+        bool msbFirst;
+    } cases[] = {
+        {"fax/image.g3.raw", fax::Coding::G3, false},
+        {"fax/image.g3-2d.raw", fax::Coding::G3_2D, false},
+        {"fax/image.g4.raw", fax::Coding::G4, false},
+        {"fax/image.g4-msb.raw", fax::Coding::G4, true},
+    };
+    for (const auto &c : cases) {
+        Bilevel decoded = decodeOrFail(readFile(dataPath(c.file)), 2600, 16, c.coding, c.msbFirst);
+        EXPECT_TRUE(decoded.pixels == expected.pixels) << c.file;
+    }
+}
+
+/// A test image: rectangles, scattered dots, and rows that are all black or all white.
+Bilevel makeImage(int32_t width, int32_t height, uint32_t seed) {
+    Bilevel image{width, height, Pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0)};
+    std::mt19937 random(seed);
+    auto at = [&](int32_t x, int32_t y) -> uint8_t & {
+        return image
+            .pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+    };
+    for (int i = 0; i < 30; ++i) {
+        const int32_t x = static_cast<int32_t>(random() % static_cast<uint32_t>(width));
+        const int32_t y = static_cast<int32_t>(random() % static_cast<uint32_t>(height));
+        const int32_t w = 1 + static_cast<int32_t>(random() % 700), h = 1 + static_cast<int32_t>(random() % 9);
+        for (int32_t yy = y; yy < std::min(height, y + h); ++yy) {
+            for (int32_t xx = x; xx < std::min(width, x + w); ++xx) {
+                at(xx, yy) ^= 1;
+            }
+        }
+    }
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            if (random() % 53 == 0) {
+                at(x, y) ^= 1;
+            }
+        }
+    }
+    if (height > 4) {
+        std::fill_n(&at(0, 2), width, 1);
+        std::fill_n(&at(0, 3), width, 0);
+    }
+    return image;
+}
+
+TEST(FaxLibtiff, ReproducesLibtiffsOwnDecode) {
+    REQUIRE_TOOL("ppm2tiff", "libtiff-tools");
+    REQUIRE_TOOL("tiffcp", "libtiff-tools");
+    TempDir dir;
+    const struct {
+        int32_t width, height;
+    } sizes[] = {{1, 5}, {7, 9}, {64, 12}, {1728, 20}, {1729, 7}, {2560, 6}, {2561, 6}, {5000, 10}};
+    const struct {
+        const char *option;
+        fax::Coding coding;
+    } codings[] = {
+        {"g3", fax::Coding::G3},       {"g3:fill", fax::Coding::G3},
+        {"g3:2d", fax::Coding::G3_2D}, {"g3:2d:fill", fax::Coding::G3_2D},
+        {"g4", fax::Coding::G4},
+    };
+    uint32_t seed = 1;
+    for (const auto &size : sizes) {
+        const Bilevel image = makeImage(size.width, size.height, seed++);
+        writeFile(dir.file("image.pbm"), toPbm(image));
+        ASSERT_TRUE(runCommand("ppm2tiff -c none " + dir.file("image.pbm") + " " + dir.file("plain.tif")));
+        for (const auto &coding : codings) {
+            for (bool msbFirst : {false, true}) {
+                SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " + coding.option +
+                             (msbFirst ? " msb-first" : ""));
+                const std::string coded = dir.file("coded.tif"), back = dir.file("back.tif");
+                ASSERT_TRUE(runCommand(std::string("tiffcp -r 1000000 -c ") + coding.option + " -f " +
+                                       (msbFirst ? "msb2lsb " : "lsb2msb ") + dir.file("plain.tif") + " " + coded));
+                ASSERT_TRUE(runCommand("tiffcp -r 1000000 -c none -f msb2lsb " + coded + " " + back));
+                const TiffStrip strip = readTiff(readFile(coded));
+                ASSERT_EQ(strip.width, size.width);
+                const Bilevel reference = pixelsOf(readTiff(readFile(back)));
+                ASSERT_TRUE(reference.pixels == image.pixels) << "libtiff's own round trip";
+                const Bilevel decoded = decodeOrFail(strip.data, size.width, size.height, coding.coding, msbFirst);
+                ASSERT_TRUE(decoded.pixels == reference.pixels);
+            }
+        }
+    }
+}
+
+TEST(FaxDamaged, DamagedDataEndsWithAnErrorOrAnImage) {
+    const std::vector<uint8_t> original = readFile(dataPath("fax/image.g4.raw"));
+    std::mt19937 random(77);
+    int failures = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::vector<uint8_t> data = original;
+        for (int i = 0; i < 1 + round % 5; ++i) {
+            data[random() % data.size()] ^= static_cast<uint8_t>(1u << (random() % 8));
+        }
+        if (round % 4 == 0) {
+            data.resize(random() % data.size());
+        }
+        const auto coding = static_cast<fax::Coding>(round % 3);
+        fax::Image image;
+        std::string error;
+        if (!fax::decode(data, 2600, 16, coding, round % 2 == 0, image, error)) {
+            ++failures;
+            EXPECT_FALSE(error.empty());
+        }
+        EXPECT_EQ(image.pixels.size(), 2600u * 16u);
+    }
+    EXPECT_GT(failures, 0);
+}
+
+}  // namespace
+}  // namespace vutil::test
