@@ -246,6 +246,12 @@ int32_t clipPointList(vpoint *points, int32_t n, const RealWindow &w) noexcept {
     if (minX > w.xmax || maxX < w.xmin || minY > w.ymax || maxY < w.ymin) {
         return 0;
     }
+    // No edge pass clips a single point, and the box above cannot judge one beyond its start values
+    // or against a window edge that is not a number: the point itself is tested.
+    if (n == 1) {
+        const vpoint &p = points[0];
+        return p.x >= w.xmin && p.x <= w.xmax && p.y >= w.ymin && p.y <= w.ymax ? 1 : 0;
+    }
     return clipList<RealRules>(points, n, w.xmin, w.ymin, w.xmax, w.ymax);
 }
 

@@ -188,6 +188,23 @@ TEST(ClipVPoly, BoundingBoxAndSinglePoints) {
     EXPECT_EQ(clipV(none, 0, 0, 0, 10, 10), 0);
 }
 
+TEST(ClipVPoly, SinglePointIsJudgedByTheWindowWhateverItsCoordinates) {
+    // The bounding box starts from +-1e12, so it cannot see a point beyond that, nor a window edge that
+    // is not a number; the single point, which no edge pass clips, must still be tested itself.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<vpoint> far = {{3e12, 5, 0}};
+    EXPECT_EQ(clipV(far, 1, 0, 0, 2e12, 10), 0);
+    std::vector<vpoint> farInside = {{3e12, 5, 0}};
+    EXPECT_EQ(clipV(farInside, 1, 0, 0, 4e12, 10), 1);
+    EXPECT_EQ(farInside[0].x, 3e12);
+    std::vector<vpoint> notANumber = {{nan, 5, 0}};
+    EXPECT_EQ(clipV(notANumber, 1, -2e12, -2e12, 2e12, 2e12), 0);
+    std::vector<vpoint> inside = {{5, 5, 0}};
+    EXPECT_EQ(clipV(inside, 1, nan, 0, 10, 10), 0);
+    EXPECT_EQ(clipV(inside, 1, 0, 0, 10, nan), 0);
+    EXPECT_EQ(clipV(inside, 1, 5, 5, 5, 5), 1);  // the window is closed
+}
+
 TEST(ClipVPoly, NonFiniteCoordinatesNeverReachTheOutput) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
