@@ -136,7 +136,7 @@ void clipVPoly(Reader &in) {
     check(count >= 0 && static_cast<std::size_t>(count) <= room);
     const bool soundWindow = lo.x <= hi.x && lo.y <= hi.y && std::isfinite(lo.x) && std::isfinite(hi.x) &&
                              std::isfinite(lo.y) && std::isfinite(hi.y);
-    if (n >= 2 && soundWindow) {
+    if (n >= 1 && soundWindow) {
         for (int32_t i = 0; i < count; ++i) {
             check(inside(points[static_cast<std::size_t>(i)], lo, hi, scale));
         }
