@@ -87,8 +87,10 @@ void spreadByte(int32_t value, int32_t first, uint8_t *dst, int32_t limit) noexc
     if (first < 0 || first >= limit) {
         return;
     }
+    // Indexed from the first pixel's address: first + 7 may lie beyond INT32_MAX.
+    uint8_t *out = dst + first;
     for (int bit = 0; bit < 8; ++bit) {
-        dst[first + bit] = static_cast<uint8_t>((value >> (7 - bit)) & 1);
+        out[bit] = static_cast<uint8_t>((value >> (7 - bit)) & 1);
     }
 }
 

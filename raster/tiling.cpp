@@ -75,10 +75,11 @@ int32_t tileRect(kor_tile_request &request) noexcept {
     if (tiles == 0) {
         return 1;
     }
-    const uint64_t bytes = tiles * kTileBytes + kTileHeaderBytes;
-    if (bytes > std::numeric_limits<uint32_t>::max()) {
+    // Tested before multiplying: two counts near 2^31 make a product that wraps 64 bits.
+    if (tiles > (std::numeric_limits<uint32_t>::max() - kTileHeaderBytes) / kTileBytes) {
         return 0;
     }
+    const uint64_t bytes = tiles * kTileBytes + kTileHeaderBytes;
 
     std::vector<double> x0, x1, y0, y1;
     try {

@@ -1,6 +1,7 @@
 // Tests of row bitmaps, bit and byte order, pixel unpacking and run lists.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -88,6 +89,22 @@ TEST(Unpacking, SpreadByte) {
     spread_byte(0xFF, 5, untouched.data(), 5);   // first pixel at the limit: nothing
     spread_byte(0xFF, -8, untouched.data(), 5);  // before the row: nothing
     EXPECT_EQ(untouched, Row(16, 7));
+}
+
+TEST(Unpacking, SpreadByteAtTheEndOfTheLargestRow) {
+    // A row of 2^31 + 6 pixels: the last byte's pixels lie past INT32_MAX. The block is
+    // mapped lazily, so only its last page is ever touched.
+    constexpr int32_t first = INT32_MAX - 1;
+    const std::size_t size = static_cast<std::size_t>(first) + 8;
+    auto *row = static_cast<uint8_t *>(std::calloc(size, 1));
+    if (row == nullptr) {
+        GTEST_SKIP() << "no address space for a 2 GiB row";
+    }
+    spread_byte(0x81, first, row, INT32_MAX);
+    EXPECT_EQ(row[size - 8], 1);
+    EXPECT_EQ(row[size - 7], 0);
+    EXPECT_EQ(row[size - 1], 1);
+    std::free(row);
 }
 
 TEST(Unpacking, SpreadByte2) {

@@ -159,6 +159,8 @@ TEST(Tiling, MeaninglessRequestsAreRejected) {
         {"infinite scale", request(100, 40, 0, kInf)},
         {"NaN gap", request(100, 40, kNaN)},
         {"grid beyond 32 bits", request(1e6, 1)},
+        // 2^30 x 2^30 tiles of 48 bytes: the block size wraps 64 bits to 8 bytes.
+        {"grid whose size wraps 64 bits", request(1073741824.0, 1)},
         {"count beyond 32 bits", request(1e300, 1e-300)},
         {"huge scale", request(100, 40, 0, 1e308)},
     };

@@ -1,5 +1,6 @@
 // vutil uncompress: expands a .Z file, or counts its decompressed bytes.
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -40,6 +41,13 @@ int runUncompress(const Args &args) {
         return usageError(*command, "expected IN [OUT]");
     }
     const char *output = positional.size() == 2 ? positional[1].c_str() : nullptr;
+    // The output is created empty before the input is read: naming the input again
+    // would destroy it.
+    std::error_code ignored;
+    if (output != nullptr && std::filesystem::equivalent(positional[0], positional[1], ignored)) {
+        std::fprintf(stderr, "vutil uncompress: %s is both the input and the output\n", output);
+        return 1;
+    }
     const int32_t count = KOR_decompress(positional[0].c_str(), output, maxBytes);
     if (count == 0) {
         std::fprintf(stderr, "vutil uncompress: %s is not a readable .Z file with data\n", positional[0].c_str());
