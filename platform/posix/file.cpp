@@ -139,8 +139,21 @@ int32_t writeFile(int32_t file, const void *buffer, int32_t count) noexcept {
 }
 
 int32_t seekFile(int32_t file, int64_t offset, SeekOrigin origin) noexcept {
+    // A target that cannot be told in 31 bits fails without moving the file, as
+    // a refused seek does; otherwise the next write would land beyond 2 GiB.
+    off_t before = -1;
+    if (origin == SeekOrigin::Start) {
+        if (offset > INT32_MAX) {
+            return -1;
+        }
+    } else if (offset > 0) {
+        before = calls.lseek(file, 0, SEEK_CUR);
+    }
     int whence = origin == SeekOrigin::Start ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
     off_t position = calls.lseek(file, static_cast<off_t>(offset), whence);
+    if (position > INT32_MAX && before >= 0) {
+        calls.lseek(file, before, SEEK_SET);
+    }
     if (position < 0 || position > INT32_MAX) {
         return -1;
     }

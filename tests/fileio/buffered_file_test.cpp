@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -365,6 +366,19 @@ TEST_F(BufferedFile, AFailedSeekLeavesMinusOne) {
     EXPECT_EQ(KorSeekFile(handle, 1, 7), -1) << "an unknown origin";
     EXPECT_EQ(KorSeekFile(handle, 1, KOR_SEEK_SET), 1);
     EXPECT_EQ(KorGetc(handle), 'b');
+}
+
+// A relative seek past 2 GiB fails; the bytes written next still land where the
+// file stood, not two gigabytes further on.
+TEST_F(BufferedFile, ASeekPast2GiBFailsWithoutMovingTheFile) {
+    int32_t handle = openWith("rw", "", KOR_OPEN_READWRITE);
+    ASSERT_EQ(KorWriteFile("hello", 5, handle), 5);
+    EXPECT_EQ(KorSeekFile(handle, INT32_MAX, KOR_SEEK_CUR), -1);
+    EXPECT_EQ(KorSeekFile(handle, INT32_MAX, KOR_SEEK_END), -1);
+    EXPECT_EQ(KorWriteFile("!", 1, handle), 1);
+    EXPECT_EQ(KorCloseFile(handle), 1);
+    ASSERT_EQ(std::filesystem::file_size(dir.file("rw")), 6u);
+    EXPECT_EQ(contents("rw"), "hello!");
 }
 
 TEST_F(BufferedFile, WriteModeCollectsUntilTheBufferWouldFill) {

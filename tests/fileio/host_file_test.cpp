@@ -4,6 +4,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <climits>
 #include <string>
 
 #include "platform/file.h"
@@ -68,6 +69,23 @@ TEST_F(HostFile, ReadWriteSeekReportCountsAndPositions) {
     EXPECT_EQ(pf::seekFile(file, 1, pf::SeekOrigin::Current), 4);
     EXPECT_EQ(pf::seekFile(file, -10, pf::SeekOrigin::Start), -1);
     EXPECT_EQ(pf::seekFile(file, int64_t{1} << 32, pf::SeekOrigin::Start), -1) << "beyond 31 bits";
+    pf::closeFile(file);
+}
+
+// A seek whose target cannot be told in 31 bits fails, and fails the way a refused
+// seek does: the file stays where it was.
+TEST_F(HostFile, ASeekBeyond31BitsLeavesThePositionAlone) {
+    std::string path = dir.write("f", "abcdef");
+    int32_t file = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared);
+    ASSERT_GT(file, 0);
+    EXPECT_EQ(pf::seekFile(file, 2, pf::SeekOrigin::Start), 2);
+    EXPECT_EQ(pf::seekFile(file, int64_t{1} << 31, pf::SeekOrigin::Start), -1);
+    EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::Current), -1);
+    EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::End), -1);
+    char buffer[8];
+    EXPECT_EQ(pf::readFile(file, buffer, 8), 4);
+    EXPECT_EQ(std::string(buffer, 4), "cdef");
+    EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::Start), INT32_MAX) << "the last position that fits";
     pf::closeFile(file);
 }
 
