@@ -600,5 +600,16 @@ TEST_F(BufferedFile, AFullDiskFailsDirectWrites) {
     EXPECT_EQ(KorTellFile(both), 0);
 }
 
+// The pending bytes and a count near 2^31 must not be added up in 32 bits: the
+// sum would wrap and send two gigabytes into the 16 KiB buffer.
+TEST_F(BufferedFile, AWriteOfNearly2GiBAfterPendingBytesGoesToTheHost) {
+    int32_t writer = openWith("huge", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
+    ASSERT_EQ(KorWriteFile("head", 4, writer), 4);
+    replaceCall("write", fullDiskWrite);
+    static const char source[1] = {};  // never read: the host refuses the write
+    EXPECT_EQ(KorWriteFile(source, INT32_MAX, writer), 0);
+    EXPECT_EQ(KorTellFile(writer), 4);
+}
+
 }  // namespace
 }  // namespace vutil::test
