@@ -57,9 +57,11 @@ int openDescriptor(std::string_view path, int flags) noexcept {
     } catch (...) {
         return -1;  // no memory for the host path
     }
+    // O_NONBLOCK keeps a named pipe from holding up the open until the other
+    // end appears; on regular files it changes nothing.
     int fd;
     do {
-        fd = calls.open(host.c_str(), flags | O_CLOEXEC, 0666);
+        fd = calls.open(host.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     return fd < 0 ? -1 : avoidZero(fd);
 }
@@ -90,6 +92,14 @@ int32_t openFile(std::string_view path, FileAccess access, FileSharing sharing) 
     if (calls.fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) || !lock(fd, sharing)) {
         calls.close(fd);
         return -1;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        // Pipes and devices then block on reads and writes as usual.
+        int fileFlags = calls.fcntl(fd, F_GETFL);
+        if (fileFlags == -1 || calls.fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
+            calls.close(fd);
+            return -1;
+        }
     }
     return fd;
 }
