@@ -310,7 +310,7 @@ int32_t writeSlow(FileRecord &file, const void *source, int32_t count) noexcept 
         return 0;
     }
     if (file.writeMode()) {
-        if (file.pending + count < file.bufferSize) {
+        if (count < file.bufferSize - file.pending) {  // pending + count could pass 2^31
             std::memcpy(file.buffer + file.pending, source, static_cast<std::size_t>(count));
             file.pending += count;
             file.origin = advance(file.origin, count);

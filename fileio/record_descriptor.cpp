@@ -225,8 +225,9 @@ void layoutRecord(const Descriptor &descriptor, RecordOperation operation, uint3
         const uint32_t width = elementWidth(item.letter);
         const bool alignFirst = memory && width >= 4;
         if (!alignFirst) {
+            // The limit test adds in 32 bits, whatever the total has grown to.
             uint32_t measured = operation == RecordOperation::ReadIntel || operation == RecordOperation::WriteIntel
-                                    ? layout.packedBytes
+                                    ? static_cast<uint32_t>(layout.packedBytes)
                                     : layout.memoryEnd;
             if (count + measured > limit) {
                 break;
@@ -243,7 +244,7 @@ void layoutRecord(const Descriptor &descriptor, RecordOperation operation, uint3
             layout.runs[layout.runCount++] = {layout.memoryEnd, width, count};
         }
         layout.memoryEnd += width * count;
-        layout.packedBytes += width * count;
+        layout.packedBytes += uint64_t{width} * count;
     }
 }
 
@@ -262,8 +263,8 @@ int32_t readRecord(FileRecord &file, void *record, uint32_t limit, const char *d
     const RecordLayout &layout =
         cachedLayout(descriptor, motor ? RecordOperation::ReadMotor : RecordOperation::ReadIntel, limit);
     auto *base = static_cast<uint8_t *>(record);
-    const uint32_t bytes = layout.packedBytes;
-    if (static_cast<uint32_t>(file.available()) >= bytes) {
+    const uint64_t bytes = layout.packedBytes;
+    if (static_cast<uint64_t>(file.available()) >= bytes) {
         // The whole record is in the buffer: no element can fail, so it can be
         // taken in one piece with the same effect as element by element.
         const uint8_t *from = file.next;
@@ -281,14 +282,14 @@ int32_t readRecord(FileRecord &file, void *record, uint32_t limit, const char *d
             }
         }
     }
-    return static_cast<int32_t>(motor ? roundUp(layout.memoryEnd, layout.alignment) : bytes);
+    return motor ? static_cast<int32_t>(roundUp(layout.memoryEnd, layout.alignment)) : static_cast<int32_t>(bytes);
 }
 
 int32_t writeRecord(FileRecord &file, const void *record, uint32_t limit, const char *descriptor) noexcept {
     const RecordLayout &layout = cachedLayout(descriptor, RecordOperation::WriteIntel, limit);
     const auto *base = static_cast<const uint8_t *>(record);
-    const uint32_t bytes = layout.packedBytes;
-    if (file.writeMode() && bytes < static_cast<uint32_t>(file.bufferSize - file.pending)) {
+    const uint64_t bytes = layout.packedBytes;
+    if (file.writeMode() && bytes < static_cast<uint64_t>(file.bufferSize - file.pending)) {
         // Every element would be appended to the buffer: gather them there at once.
         uint8_t *to = file.buffer + file.pending;
         for (uint32_t i = 0; i < layout.runCount; ++i) {

@@ -46,7 +46,7 @@ struct RecordLayout {
     FieldRun runs[kMaxDescriptorItems];
     uint32_t runCount;
     uint32_t memoryEnd;    ///< memory offset after the last accepted item
-    uint32_t packedBytes;  ///< bytes on the packed side (the file or the image)
+    uint64_t packedBytes;  ///< bytes on the packed side; past 32 bits when a record is 4 GiB or more
     uint32_t alignment;    ///< largest alignment of the accepted I, L and D items, at least 1
     bool packed;           ///< a leading P1 switched alignment off
     /// The memory offset rounded up to `alignment` (not rounded when packed).

@@ -34,7 +34,7 @@ int32_t readFile(int32_t file, void *buffer, int32_t count) noexcept;
 int32_t writeFile(int32_t file, const void *buffer, int32_t count) noexcept;
 
 /// Moves the file position; the new position, or -1 on error or when the new
-/// position cannot be told in 31 bits.
+/// position cannot be told in 31 bits (the file then stays where it was).
 int32_t seekFile(int32_t file, int64_t offset, SeekOrigin origin) noexcept;
 
 /// Closes the file and releases its lock.

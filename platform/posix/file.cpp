@@ -57,9 +57,11 @@ int openDescriptor(std::string_view path, int flags) noexcept {
     } catch (...) {
         return -1;  // no memory for the host path
     }
+    // O_NONBLOCK keeps a named pipe from holding up the open until the other
+    // end appears; on regular files it changes nothing.
     int fd;
     do {
-        fd = calls.open(host.c_str(), flags | O_CLOEXEC, 0666);
+        fd = calls.open(host.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     return fd < 0 ? -1 : avoidZero(fd);
 }
@@ -90,6 +92,14 @@ int32_t openFile(std::string_view path, FileAccess access, FileSharing sharing) 
     if (calls.fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) || !lock(fd, sharing)) {
         calls.close(fd);
         return -1;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        // Pipes and devices then block on reads and writes as usual.
+        int fileFlags = calls.fcntl(fd, F_GETFL);
+        if (fileFlags == -1 || calls.fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
+            calls.close(fd);
+            return -1;
+        }
     }
     return fd;
 }
@@ -139,8 +149,21 @@ int32_t writeFile(int32_t file, const void *buffer, int32_t count) noexcept {
 }
 
 int32_t seekFile(int32_t file, int64_t offset, SeekOrigin origin) noexcept {
+    // A target that cannot be told in 31 bits fails without moving the file, as
+    // a refused seek does; otherwise the next write would land beyond 2 GiB.
+    off_t before = -1;
+    if (origin == SeekOrigin::Start) {
+        if (offset > INT32_MAX) {
+            return -1;
+        }
+    } else if (offset > 0) {
+        before = calls.lseek(file, 0, SEEK_CUR);
+    }
     int whence = origin == SeekOrigin::Start ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
     off_t position = calls.lseek(file, static_cast<off_t>(offset), whence);
+    if (position > INT32_MAX && before >= 0) {
+        calls.lseek(file, before, SEEK_SET);
+    }
     if (position < 0 || position > INT32_MAX) {
         return -1;
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -367,6 +368,19 @@ TEST_F(BufferedFile, AFailedSeekLeavesMinusOne) {
     EXPECT_EQ(KorGetc(handle), 'b');
 }
 
+// A relative seek past 2 GiB fails; the bytes written next still land where the
+// file stood, not two gigabytes further on.
+TEST_F(BufferedFile, ASeekPast2GiBFailsWithoutMovingTheFile) {
+    int32_t handle = openWith("rw", "", KOR_OPEN_READWRITE);
+    ASSERT_EQ(KorWriteFile("hello", 5, handle), 5);
+    EXPECT_EQ(KorSeekFile(handle, INT32_MAX, KOR_SEEK_CUR), -1);
+    EXPECT_EQ(KorSeekFile(handle, INT32_MAX, KOR_SEEK_END), -1);
+    EXPECT_EQ(KorWriteFile("!", 1, handle), 1);
+    EXPECT_EQ(KorCloseFile(handle), 1);
+    ASSERT_EQ(std::filesystem::file_size(dir.file("rw")), 6u);
+    EXPECT_EQ(contents("rw"), "hello!");
+}
+
 TEST_F(BufferedFile, WriteModeCollectsUntilTheBufferWouldFill) {
     int32_t handle = openWith("w", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
     std::string bytes = pattern(16380);
@@ -584,6 +598,17 @@ TEST_F(BufferedFile, AFullDiskFailsDirectWrites) {
     EXPECT_EQ(KorTellFile(writer), 0);
     EXPECT_EQ(KorWriteFile("abc", 3, both), 0);
     EXPECT_EQ(KorTellFile(both), 0);
+}
+
+// The pending bytes and a count near 2^31 must not be added up in 32 bits: the
+// sum would wrap and send two gigabytes into the 16 KiB buffer.
+TEST_F(BufferedFile, AWriteOfNearly2GiBAfterPendingBytesGoesToTheHost) {
+    int32_t writer = openWith("huge", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
+    ASSERT_EQ(KorWriteFile("head", 4, writer), 4);
+    replaceCall("write", fullDiskWrite);
+    static const char source[1] = {};  // never read: the host refuses the write
+    EXPECT_EQ(KorWriteFile(source, INT32_MAX, writer), 0);
+    EXPECT_EQ(KorTellFile(writer), 4);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // Tests of the host file layer: locks, handles, positions and the system-call seam.
 #include <errno.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <climits>
 #include <string>
 
 #include "platform/file.h"
@@ -69,6 +71,37 @@ TEST_F(HostFile, ReadWriteSeekReportCountsAndPositions) {
     EXPECT_EQ(pf::seekFile(file, -10, pf::SeekOrigin::Start), -1);
     EXPECT_EQ(pf::seekFile(file, int64_t{1} << 32, pf::SeekOrigin::Start), -1) << "beyond 31 bits";
     pf::closeFile(file);
+}
+
+// A seek whose target cannot be told in 31 bits fails, and fails the way a refused
+// seek does: the file stays where it was.
+TEST_F(HostFile, ASeekBeyond31BitsLeavesThePositionAlone) {
+    std::string path = dir.write("f", "abcdef");
+    int32_t file = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared);
+    ASSERT_GT(file, 0);
+    EXPECT_EQ(pf::seekFile(file, 2, pf::SeekOrigin::Start), 2);
+    EXPECT_EQ(pf::seekFile(file, int64_t{1} << 31, pf::SeekOrigin::Start), -1);
+    EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::Current), -1);
+    EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::End), -1);
+    char buffer[8];
+    EXPECT_EQ(pf::readFile(file, buffer, 8), 4);
+    EXPECT_EQ(std::string(buffer, 4), "cdef");
+    EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::Start), INT32_MAX) << "the last position that fits";
+    pf::closeFile(file);
+}
+
+// A named pipe where a drawing was expected must not hang the open: with no
+// writer it reads as an empty file, with no reader it cannot be opened to write.
+TEST_F(HostFile, ANamedPipeDoesNotBlockTheOpen) {
+    std::string path = dir.file("pipe");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    int32_t reader = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared);
+    ASSERT_GT(reader, 0);
+    char byte;
+    EXPECT_EQ(pf::readFile(reader, &byte, 1), 0);
+    pf::closeFile(reader);
+    EXPECT_EQ(pf::openFile(path, pf::FileAccess::Write, pf::FileSharing::Exclusive), -1);
+    EXPECT_FALSE(pf::createFile(path));
 }
 
 off_t failingSeek(int, off_t, int) {

@@ -3,10 +3,13 @@
 
 #include "fileio/record_descriptor.h"
 
+#include <cerrno>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 #include "file_fixture.h"
 #include "vutil/runtime.h"
@@ -38,6 +41,19 @@ T load(const uint8_t *bytes) {
     T value;
     std::memcpy(&value, bytes, sizeof value);
     return value;
+}
+
+std::string pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(i * 7 + 1);
+    }
+    return bytes;
+}
+
+ssize_t refusedWrite(int, const void *, size_t) {
+    errno = ENOSPC;
+    return -1;
 }
 
 TEST_F(RecordDescriptor, ReadsTheWorkedLayoutInBothOrders) {
@@ -237,6 +253,35 @@ TEST_F(RecordDescriptor, AFailedWriteGivesZero) {
     Sample record{};
     EXPECT_EQ(KorWriteIntelStruct(handle, &record, 1000, "C4,L2;D1 I3"), 0);
     EXPECT_EQ(KorWriteIntelStruct(handle, &record, 1000, ""), 0);
+}
+
+// Records of 4 GiB and more: the byte total passes 32 bits, which must not make
+// the record look small enough to be moved from or into the buffer in one piece.
+TEST_F(RecordDescriptor, RecordsBeyond4GiBGoElementByElement) {
+    std::string bytes = pattern(40);
+    int32_t handle = openWith("big", bytes);
+    uint8_t record[64];
+    std::memset(record, 0xEE, sizeof record);
+    // 16 + 8 * 2^29 bytes, which is 16 in 32 bits, while 40 bytes are buffered.
+    EXPECT_EQ(KorReadIntelStruct(record, UINT32_MAX, handle, "C16 D536870912"), 0) << "the file ends in the record";
+    EXPECT_EQ(std::memcmp(record, bytes.data(), 40), 0);
+    EXPECT_EQ(record[40], 0xEE);
+    EXPECT_EQ(KorTellFile(handle), 40);
+
+    KorSeekFile(handle, 0, KOR_SEEK_SET);
+    std::memset(record, 0xEE, sizeof record);
+    EXPECT_EQ(KorReadMotorStruct(record, UINT32_MAX, handle, "C16 D536870912"), 0);
+    EXPECT_EQ(std::memcmp(record, bytes.data(), 16), 0);
+    EXPECT_EQ(record[16], static_cast<uint8_t>(bytes[23])) << "the first Double is byte-reversed";
+    EXPECT_EQ(KorTellFile(handle), 40);
+
+    // Writing: one-byte buffer, so every Double goes straight to the host, and
+    // the host refuses it; only the record's first element is looked at.
+    fileio::failBufferAllocations(1);
+    int32_t output = openWith("big.out", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
+    platform::setFileSystemCall("write", reinterpret_cast<platform::SystemCall>(&refusedWrite));
+    double first = 1.0;
+    EXPECT_EQ(KorWriteIntelStruct(output, &first, UINT32_MAX, "D536870912"), 0);
 }
 
 TEST_F(RecordDescriptor, WorksWhileTheCallerIsTokenizing) {

@@ -34,17 +34,26 @@ struct Field {
 /// reading; this only tells the dump where to look.
 struct Layout {
     std::vector<Field> fields;
-    uint32_t memorySize = 0;
-    uint32_t fileSize = 0;
+    uint64_t memorySize = 0;
+    uint64_t fileSize = 0;
 };
+
+/// Records the dump is willing to hold in memory.
+constexpr uint64_t kMaxRecordBytes = uint64_t{64} << 20;
 
 uint32_t width(char letter) {
     return letter == 'C' ? 1 : letter == 'I' ? 2 : letter == 'L' ? 4 : 8;
 }
 
-Layout describe(const std::string &descriptor, bool motor) {
+/// Follows the library's walk item for item (the same 511-character cut, the same
+/// clamped counts, no limit), so that the record holds every byte the library
+/// stores. Sizes are kept in 64 bits: past 64 MiB the dump refuses the descriptor.
+Layout describe(std::string descriptor, bool motor) {
+    if (descriptor.size() > 511) {
+        descriptor.resize(511);
+    }
     Layout layout;
-    uint32_t offset = 0, alignment = 1;
+    uint64_t offset = 0, alignment = 1;
     bool packed = false;
     std::size_t i = 0;
     auto separator = [](char c) { return c == ' ' || c == ',' || c == ';'; };
@@ -61,23 +70,24 @@ Layout describe(const std::string &descriptor, bool motor) {
         }
         char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(descriptor[start])));
         long count = std::strtol(descriptor.substr(start + 1, i - start - 1).c_str(), nullptr, 10);
+        count = count > INT32_MAX ? INT32_MAX : count;
         if (letter == 'P' && !motor) {
             packed = packed || (count == 1 && offset == 0);
             continue;
         }
-        if (std::strchr("CILD", letter) == nullptr || letter == '\0' || count < 0 || count > (1L << 24)) {
+        if (std::strchr("CILD", letter) == nullptr || letter == '\0' || count < 0) {
             break;
         }
-        uint32_t w = width(letter);
+        uint64_t w = width(letter);
         if (!packed) {
             offset = (offset + w - 1) / w * w;
             alignment = w > alignment ? w : alignment;
         }
         if (count > 0) {
-            layout.fields.push_back({letter, static_cast<uint32_t>(count), offset});
+            layout.fields.push_back({letter, static_cast<uint32_t>(count), static_cast<uint32_t>(offset)});
         }
-        offset += w * static_cast<uint32_t>(count);
-        layout.fileSize += w * static_cast<uint32_t>(count);
+        offset += w * static_cast<uint64_t>(count);
+        layout.fileSize += w * static_cast<uint64_t>(count);
     }
     layout.memorySize = packed ? offset : (offset + alignment - 1) / alignment * alignment;
     return layout;
@@ -167,7 +177,7 @@ int runRecords(const Args &args) {
     if (layout.fileSize == 0) {
         return usageError(command, "the descriptor '" + descriptor + "' describes no field");
     }
-    if (layout.memorySize > (64u << 20)) {
+    if (layout.memorySize > kMaxRecordBytes) {
         return usageError(command, "the descriptor '" + descriptor + "' describes a record of more than 64 MiB");
     }
 
@@ -181,7 +191,7 @@ int runRecords(const Args &args) {
         KorCloseFile(handle);
         return 1;
     }
-    std::printf("%s: records \"%s\" in %s order, %" PRIu32 " bytes in the file, %" PRIu32 " in memory\n", path.c_str(),
+    std::printf("%s: records \"%s\" in %s order, %" PRIu64 " bytes in the file, %" PRIu64 " in memory\n", path.c_str(),
                 descriptor.c_str(), motor ? "Motorola (big-endian)" : "Intel (little-endian)", layout.fileSize,
                 layout.memorySize);
     std::vector<uint8_t> record(layout.memorySize + 8);
