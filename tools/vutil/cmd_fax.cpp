@@ -10,15 +10,6 @@
 namespace vutil::tool {
 namespace {
 
-const Command &faxCommand() {
-    for (const Command &command : commands()) {
-        if (std::string(command.name) == "fax") {
-            return command;
-        }
-    }
-    return commands().front();
-}
-
 bool parseSize(const std::string &text, int32_t &value) {
     try {
         std::size_t used = 0;
@@ -36,7 +27,7 @@ bool parseSize(const std::string &text, int32_t &value) {
 }  // namespace
 
 int runFax(const Args &args) {
-    const Command &command = faxCommand();
+    const Command &command = findCommand("fax");
     Args positional;
     bool msbFirst = false;
     for (const std::string &arg : args) {

@@ -9,12 +9,7 @@ namespace vutil::tool {
 
 int runPalette(const Args &args) {
     if (args.size() != 1) {
-        for (const Command &command : commands()) {
-            if (std::string(command.name) == "palette") {
-                return usageError(command, "expected OUT.svg");
-            }
-        }
-        return 2;
+        return usageError(findCommand("palette"), "expected OUT.svg");
     }
     const std::string svg = paletteSvg();
     std::ofstream out(args[0], std::ios::binary);

@@ -13,15 +13,6 @@
 namespace vutil::tool {
 namespace {
 
-const Command &recordsCommand() {
-    for (const Command &command : commands()) {
-        if (std::strcmp(command.name, "records") == 0) {
-            return command;
-        }
-    }
-    return commands().front();
-}
-
 /// One field of the memory record, as the descriptor places it.
 struct Field {
     char letter;
@@ -148,7 +139,7 @@ bool parseNumber(const std::string &text, long long &value) {
 }  // namespace
 
 int runRecords(const Args &args) {
-    const Command &command = recordsCommand();
+    const Command &command = findCommand("records");
     std::vector<std::string> positional;
     bool motor = false;
     long long offset = 0, count = -1;

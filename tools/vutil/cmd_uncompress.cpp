@@ -10,12 +10,7 @@
 namespace vutil::tool {
 
 int runUncompress(const Args &args) {
-    const Command *command = &commands().front();
-    for (const Command &candidate : commands()) {
-        if (std::string(candidate.name) == "uncompress") {
-            command = &candidate;
-        }
-    }
+    const Command *command = &findCommand("uncompress");
     Args positional;
     int32_t maxBytes = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -25,6 +25,9 @@ int runUncompress(const Args &args);
 int runPalette(const Args &args);
 int runFax(const Args &args);
 
+/// The command of that name; every name used here is in the table.
+const Command &findCommand(const char *name);
+
 /// Prints a usage error for a command and returns the exit code 2.
 int usageError(const Command &command, const std::string &message);
 

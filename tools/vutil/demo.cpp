@@ -13,7 +13,7 @@ int runDemo(const Args &args) {
         if (args[i] == "--out" && i + 1 < args.size()) {
             context.outputDirectory = args[++i];
         } else {
-            return usageError(commands()[1], "unknown argument '" + args[i] + "'");
+            return usageError(findCommand("demo"), "unknown argument '" + args[i] + "'");
         }
     }
     std::error_code error;

@@ -24,7 +24,7 @@ constexpr ExportEntry kExports[] = {
 
 int runInfo(const Args &args) {
     if (!args.empty()) {
-        return usageError(commands()[0], "takes no arguments");
+        return usageError(findCommand("info"), "takes no arguments");
     }
     std::printf("vutil interface version %d (GetMXRLANG)\n\n", GetMXRLANG());
 

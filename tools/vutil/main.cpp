@@ -1,5 +1,6 @@
 // vutil: command-line access to the library, and its demo.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "commands.h"
@@ -17,6 +18,16 @@ const std::vector<Command> &commands() {
         {"fax", "WIDTH HEIGHT {g3|g3-2d|g4} IN.raw OUT.pbm [--msb-first]", "decode raw Group 3/4 data to PBM", runFax},
     };
     return table;
+}
+
+const Command &findCommand(const char *name) {
+    for (const Command &command : commands()) {
+        if (std::strcmp(command.name, name) == 0) {
+            return command;
+        }
+    }
+    std::fprintf(stderr, "vutil: no command '%s'\n", name);
+    std::abort();
 }
 
 int usageError(const Command &command, const std::string &message) {
