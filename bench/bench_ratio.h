@@ -1,9 +1,10 @@
-// Ratio reporting for the file benchmarks: times of a reference and of vutil from one run, side by side.
+// Ratio reporting for the benchmarks: times of a reference and of vutil from one run, side by side.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <utility>
@@ -36,5 +37,24 @@ public:
 private:
     std::map<std::string, double> times_;
 };
+
+/// A vutil benchmark and the reference it is measured against.
+struct RatioPair {
+    const char *what;
+    const char *vutil;
+    const char *reference;
+};
+
+/// Prints reference time / vutil time for each pair that ran (1.0 or more: vutil at least as fast).
+inline void printSpeedRatios(const RatioReporter &reporter, const char *reference,
+                             std::initializer_list<RatioPair> pairs) {
+    std::printf("\nspeed ratio = %s time / vutil time (1.0 or more: vutil at least as fast)\n", reference);
+    for (const RatioPair &pair : pairs) {
+        const double ratio = reporter.timeRatio(pair.vutil, pair.reference);
+        if (ratio > 0) {
+            std::printf("  %-42s %.2f\n", pair.what, 1.0 / ratio);
+        }
+    }
+}
 
 }  // namespace vutil::bench

@@ -246,12 +246,7 @@ int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     vutil::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    struct Pair {
-        const char *what;
-        const char *vutil;
-        const char *reference;
-    };
-    const Pair pairs[] = {
+    vutil::bench::printSpeedRatios(reporter, "reference", {
         {"KorClipLine vs Liang-Barsky", "Vutil_KorClipLine", "Reference_LiangBarsky"},
         {"KorClipVLine vs Liang-Barsky", "Vutil_KorClipVLine", "Reference_LiangBarsky"},
         {"mult_hmatrix_v general vs full product", "Vutil_mult_hmatrix_v/0", "Reference_FullProduct"},
@@ -259,14 +254,7 @@ int main(int argc, char **argv) {
         {"mult_hmatrix_v diagonal vs full product", "Vutil_mult_hmatrix_v/4", "Reference_FullProduct"},
         {"mult_hmatrix_v planar+diagonal vs full", "Vutil_mult_hmatrix_v/6", "Reference_FullProduct"},
         {"mult_hmatrix_v unit vs full product", "Vutil_mult_hmatrix_v/1", "Reference_FullProduct"},
-    };
-    std::printf("\nspeed ratio = reference time / vutil time (1.0 or more: vutil at least as fast)\n");
-    for (const Pair &pair : pairs) {
-        const double ratio = reporter.timeRatio(pair.vutil, pair.reference);
-        if (ratio > 0) {
-            std::printf("  %-42s %.2f\n", pair.what, 1.0 / ratio);
-        }
-    }
+    });
     benchmark::Shutdown();
     return 0;
 }

@@ -208,26 +208,14 @@ int main(int argc, char **argv) {
     inputs();  // make the files before any timing starts
     vutil::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    struct Pair {
-        const char *what;
-        const char *vutil;
-        const char *reference;
-    };
-    const Pair pairs[] = {
+    vutil::bench::printSpeedRatios(reporter, "stdio", {
         {"KorGetc vs getc_unlocked", "Vutil_KorGetc/real_time", "Stdio_getc/real_time"},
         {"KorGetc vs getc (called, not inlined)", "Vutil_KorGetc/real_time", "Stdio_getc_called/real_time"},
         {"KorReadFile 4 vs fread 4", "Vutil_KorReadFile/4/real_time", "Stdio_fread/4/real_time"},
         {"KorReadFile 64 vs fread 64", "Vutil_KorReadFile/64/real_time", "Stdio_fread/64/real_time"},
         {"KorGets vs fgets (40-byte lines)", "Vutil_KorGets/real_time", "Stdio_fgets/real_time"},
         {"KorWriteFile 16 vs fwrite 16", "Vutil_KorWriteFile16/real_time", "Stdio_fwrite16/real_time"},
-    };
-    std::printf("\nspeed ratio = stdio time / vutil time (1.0 or more: vutil at least as fast)\n");
-    for (const Pair &pair : pairs) {
-        double ratio = reporter.timeRatio(pair.vutil, pair.reference);
-        if (ratio > 0) {
-            std::printf("  %-38s %.2f\n", pair.what, 1.0 / ratio);
-        }
-    }
+    });
     benchmark::Shutdown();
     return 0;
 }
