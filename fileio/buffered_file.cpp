@@ -184,19 +184,30 @@ int32_t getcSlow(FileRecord &file) noexcept {
     return readSlow(file, &byte, 1) == 1 ? byte : -1;
 }
 
-int32_t readChunked(FileRecord &file, void *destination, int32_t count) noexcept {
-    auto *out = static_cast<uint8_t *>(destination);
+namespace {
+
+/// Splits count bytes into chunks of kChunkSize, moves them one after another
+/// with transfer, and stops after the first chunk that moves less than its size.
+template <typename Byte, typename Transfer>
+int32_t inChunks(Byte *bytes, int32_t count, Transfer transfer) noexcept {
     int32_t total = 0;
     while (count > 0) {
-        int32_t piece = count < kChunkSize ? count : kChunkSize;
-        int32_t got = read(file, out + total, piece);
-        total += got;
-        if (got != piece) {
+        const int32_t piece = count < kChunkSize ? count : kChunkSize;
+        const int32_t moved = transfer(bytes + total, piece);
+        total += moved;
+        if (moved != piece) {
             break;
         }
         count -= piece;
     }
     return total;
+}
+
+}  // namespace
+
+int32_t readChunked(FileRecord &file, void *destination, int32_t count) noexcept {
+    return inChunks(static_cast<uint8_t *>(destination), count,
+                    [&file](uint8_t *chunk, int32_t size) { return read(file, chunk, size); });
 }
 
 char *gets(FileRecord &file, char *destination, int32_t size) noexcept {
@@ -342,18 +353,8 @@ int32_t writeSlow(FileRecord &file, const void *source, int32_t count) noexcept 
 }
 
 int32_t writeChunked(FileRecord &file, const void *source, int32_t count) noexcept {
-    const auto *in = static_cast<const uint8_t *>(source);
-    int32_t total = 0;
-    while (count > 0) {
-        int32_t piece = count < kChunkSize ? count : kChunkSize;
-        int32_t put = write(file, in + total, piece);
-        total += put;
-        if (put != piece) {
-            break;
-        }
-        count -= piece;
-    }
-    return total;
+    return inChunks(static_cast<const uint8_t *>(source), count,
+                    [&file](const uint8_t *chunk, int32_t size) { return write(file, chunk, size); });
 }
 
 int32_t printFormatted(FileRecord &file, const char *format, std::va_list arguments) noexcept {
