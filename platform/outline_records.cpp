@@ -20,9 +20,8 @@ int32_t saturate(int64_t value) noexcept {
 }
 
 int32_t saturate(double value) noexcept {
-    return saturate(static_cast<int64_t>(
-        std::clamp(std::round(value), double{std::numeric_limits<int32_t>::min()},
-                   double{std::numeric_limits<int32_t>::max()})));
+    return saturate(static_cast<int64_t>(std::clamp(std::round(value), double{std::numeric_limits<int32_t>::min()},
+                                                    double{std::numeric_limits<int32_t>::max()})));
 }
 
 /// 26.6 to 16.16.
@@ -129,7 +128,8 @@ bool addCubic(ContourWriter &writer, Fixed p0, Fixed c1, Fixed c2, Fixed p3) {
         const double qx3 = at(x, t1), qy3 = at(y, t1);
         const double qx1 = qx0 + h * slope(x, t0), qy1 = qy0 + h * slope(y, t0);
         const double qx2 = qx3 - h * slope(x, t1), qy2 = qy3 - h * slope(y, t1);
-        const Fixed control{saturate((3 * (qx1 + qx2) - (qx0 + qx3)) / 4), saturate((3 * (qy1 + qy2) - (qy0 + qy3)) / 4)};
+        const Fixed control{saturate((3 * (qx1 + qx2) - (qx0 + qx3)) / 4),
+                            saturate((3 * (qy1 + qy2) - (qy0 + qy3)) / 4)};
         const Fixed end = piece + 1 == pieces ? p3 : Fixed{saturate(qx3), saturate(qy3)};
         if (!writer.add(kSplineRecord, control) || !writer.add(kSplineRecord, end)) {
             return false;

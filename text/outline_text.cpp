@@ -20,20 +20,26 @@ namespace vutil::text {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr int32_t kFontCell = 64;        ///< the pixel size the outlines are made at, across and up
-constexpr int32_t kDeviceTextKind = 8;   ///< what the device's text operation is told it draws
+constexpr int32_t kFontCell = 64;       ///< the pixel size the outlines are made at, across and up
+constexpr int32_t kDeviceTextKind = 8;  ///< what the device's text operation is told it draws
 constexpr int32_t kShiftJisCharSet = 128;
 
 uint32_t readLe32(const uint8_t *p) noexcept {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
-uint16_t readLe16(const uint8_t *p) noexcept { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t readLe16(const uint8_t *p) noexcept {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
-int32_t readFixed(const uint8_t *p) noexcept { return static_cast<int32_t>(readLe32(p)); }
+int32_t readFixed(const uint8_t *p) noexcept {
+    return static_cast<int32_t>(readLe32(p));
+}
 
 /// A 16.16 value to whole units, halves rounded up.
-int32_t roundFixed(int64_t value) noexcept { return static_cast<int32_t>((value + 0x8000) >> 16); }
+int32_t roundFixed(int64_t value) noexcept {
+    return static_cast<int32_t>((value + 0x8000) >> 16);
+}
 
 /// Radians to the tenths of a degree a font is created with, truncated; beyond 32 bits (or not a number) the
 /// angle means nothing as a font's turn and is 0.
@@ -141,8 +147,8 @@ void drawOutlines(const OutlineText &text, uint32_t style) noexcept {
     request.charSet = description.lfCharSet;
     request.pitchAndFamily = description.lfPitchAndFamily;
     // The face name fills at most its 32 bytes, terminated or not.
-    request.faceName = std::string_view(description.lfFaceName,
-                                        strnlen(description.lfFaceName, sizeof description.lfFaceName));
+    request.faceName =
+        std::string_view(description.lfFaceName, strnlen(description.lfFaceName, sizeof description.lfFaceName));
     // Where the code page has double-byte characters, a name with such characters asks for a Japanese face.
     if (platform::isLeadByte(0x81)) {
         for (const char c : description.lfFaceName) {

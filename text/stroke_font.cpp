@@ -147,7 +147,6 @@ constexpr int8_t kGlyphBytes[] = {
     /* 163 small u with acute */ 0,8, 0,2, 2,0, 4,0, 8,4, 20,20, 8,8, 8,0, 20,20, 2,10, 6,12, 21,21,
     /* 180 capital c with cedilla */ 8,2, 6,0, 2,0, 0,2, 0,10, 2,12, 6,12, 8,10, 20,20, 6,0, 4,-2, 21,21,
 };
-// clang-format on
 
 constexpr std::array<uint8_t, kStrokeGlyphCount> kGlyphCodes = {
     33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60,
@@ -156,6 +155,7 @@ constexpr std::array<uint8_t, kStrokeGlyphCount> kGlyphCodes = {
     113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 127, 128, 129, 130, 131, 132, 133, 134,
     135, 136, 137, 138, 139, 140, 141, 142, 143, 144, 145, 146, 147, 148, 149, 150, 151, 152, 153, 154, 160, 161,
     162, 163, 180};
+// clang-format on
 
 /// Where each glyph starts in kGlyphBytes and how long it is, found by walking the end markers.
 struct GlyphSpan {
@@ -187,7 +187,9 @@ std::array<const int8_t *, 256> glyphTable{};
 
 }  // namespace
 
-std::span<const uint8_t, kStrokeGlyphCount> strokeGlyphCodes() noexcept { return kGlyphCodes; }
+std::span<const uint8_t, kStrokeGlyphCount> strokeGlyphCodes() noexcept {
+    return kGlyphCodes;
+}
 
 void initGlyphTable() noexcept {
     glyphTable.fill(nullptr);
@@ -196,7 +198,9 @@ void initGlyphTable() noexcept {
     }
 }
 
-const int8_t *glyphOf(uint8_t code) noexcept { return glyphTable[code]; }
+const int8_t *glyphOf(uint8_t code) noexcept {
+    return glyphTable[code];
+}
 
 std::span<const int8_t> glyphDefinition(uint8_t code) noexcept {
     for (std::size_t i = 0; i < kGlyphCodes.size(); ++i) {

@@ -67,12 +67,29 @@ public:
                 }
                 s += 2;
                 switch (selector) {
-                    case '%': code = '%'; break;
-                    case 'c': case 'C': code = 129; break;  // diameter sign
-                    case 'd': case 'D': code = 127; break;  // degree sign
-                    case 'p': case 'P': code = 128; break;  // plus-minus sign
-                    case 'o': case 'O': overline = !overline; continue;
-                    case 'u': case 'U': underline = !underline; continue;
+                    case '%':
+                        code = '%';
+                        break;
+                    case 'c':
+                    case 'C':
+                        code = 129;  // diameter sign
+                        break;
+                    case 'd':
+                    case 'D':
+                        code = 127;  // degree sign
+                        break;
+                    case 'p':
+                    case 'P':
+                        code = 128;  // plus-minus sign
+                        break;
+                    case 'o':
+                    case 'O':
+                        overline = !overline;
+                        continue;
+                    case 'u':
+                    case 'U':
+                        underline = !underline;
+                        continue;
                     default:
                         code = 0;
                         if (selector >= '0' && selector <= '9') {
@@ -200,6 +217,8 @@ private:
 
 }  // namespace
 
-std::array<double, 3> drawStrokeText(const StrokeText &text) noexcept { return StrokeLayout(text).run(); }
+std::array<double, 3> drawStrokeText(const StrokeText &text) noexcept {
+    return StrokeLayout(text).run();
+}
 
 }  // namespace vutil::text

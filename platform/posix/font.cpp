@@ -47,7 +47,7 @@ struct Match {
     std::string key;
     std::string file;
     int32_t index = 0;
-    bool embolden = false;                  ///< the face is lighter than asked: thicken its outlines
+    bool embolden = false;                    ///< the face is lighter than asked: thicken its outlines
     std::array<double, 4> shear{1, 0, 0, 1};  ///< the face is upright where italic was asked: slant it
 };
 
@@ -121,37 +121,57 @@ std::string toUtf8(std::string_view ansi) {
 /// The language a character set asks the face to cover.
 const char *languageOf(uint8_t charSet) {
     switch (charSet) {
-        case 128: return "ja";
-        case 129: case 130: return "ko";
-        case 134: return "zh-cn";
-        case 136: return "zh-tw";
-        case 161: return "el";
-        case 162: return "tr";
-        case 163: return "vi";
-        case 177: return "he";
-        case 178: return "ar";
-        case 186: return "lt";
-        case 204: return "ru";
-        case 222: return "th";
-        case 238: return "pl";
-        default: return nullptr;
+        case 128:
+            return "ja";
+        case 129:
+        case 130:
+            return "ko";
+        case 134:
+            return "zh-cn";
+        case 136:
+            return "zh-tw";
+        case 161:
+            return "el";
+        case 162:
+            return "tr";
+        case 163:
+            return "vi";
+        case 177:
+            return "he";
+        case 178:
+            return "ar";
+        case 186:
+            return "lt";
+        case 204:
+            return "ru";
+        case 222:
+            return "th";
+        case 238:
+            return "pl";
+        default:
+            return nullptr;
     }
 }
 
 /// The generic family in the high nibble of pitch-and-family.
 const char *genericFamilyOf(uint8_t pitchAndFamily) {
     switch (pitchAndFamily & 0xF0) {
-        case 0x10: return "serif";
-        case 0x20: return "sans-serif";
-        case 0x30: return "monospace";
-        case 0x40: return "cursive";
-        case 0x50: return "fantasy";
-        default: return nullptr;
+        case 0x10:
+            return "serif";
+        case 0x20:
+            return "sans-serif";
+        case 0x30:
+            return "monospace";
+        case 0x40:
+            return "cursive";
+        case 0x50:
+            return "fantasy";
+        default:
+            return nullptr;
     }
 }
 
-std::optional<Match> FontCache::matchFace(const FontRequest &request, const std::string &key,
-                                          const std::string &name) {
+std::optional<Match> FontCache::matchFace(const FontRequest &request, const std::string &key, const std::string &name) {
     for (std::size_t i = 0; i < matches_.size(); ++i) {
         if (matches_[i].key == key) {
             return matches_[i];
@@ -303,9 +323,13 @@ char32_t FontCache::toUnicode(uint32_t code) {
     return wide && wide->size() == 1 ? (*wide)[0] : 0;
 }
 
-FT_Fixed toFtFixed(double value) { return static_cast<FT_Fixed>(std::lround(value * 65536.0)); }
+FT_Fixed toFtFixed(double value) {
+    return static_cast<FT_Fixed>(std::lround(value * 65536.0));
+}
 
-int32_t roundPixels(FT_Pos value26) { return static_cast<int32_t>((value26 + 32) >> 6); }
+int32_t roundPixels(FT_Pos value26) {
+    return static_cast<int32_t>((value26 + 32) >> 6);
+}
 
 int16_t clampToInt16(FT_Pos value) {
     return static_cast<int16_t>(std::clamp<FT_Pos>(value, INT16_MIN, INT16_MAX));
@@ -385,16 +409,17 @@ Font::Font(const FontRequest &request) noexcept {
     const FT_Long lineGap = face->height - (face->ascender - face->descender);
     const FT_Long extraUnits = lineGap - static_cast<FT_Long>(cellUnits - (face->ascender - face->descender));
     m.externalLeading = extraUnits > 0 ? roundPixels(FT_MulFix(extraUnits, scaled.y_scale)) : 0;
-    m.averageWidth = os2 != nullptr && os2->xAvgCharWidth > 0 ? roundPixels(FT_MulFix(os2->xAvgCharWidth, scaled.x_scale))
-                                                               : static_cast<int32_t>(std::lround(ppemX / 2));
+    m.averageWidth = os2 != nullptr && os2->xAvgCharWidth > 0
+                         ? roundPixels(FT_MulFix(os2->xAvgCharWidth, scaled.x_scale))
+                         : static_cast<int32_t>(std::lround(ppemX / 2));
 
     // The glyphs turn with the escapement, after any slant standing in for a missing italic.
     const double turn = (request.escapement % 3600) * (3.141592653589793 / 1800);
     const double c = std::cos(turn);
     const double s = std::sin(turn);
     const auto &k = match.shear;  // xx, xy, yx, yy
-    impl->transform = {toFtFixed(c * k[0] - s * k[2]), toFtFixed(c * k[1] - s * k[3]),
-                       toFtFixed(s * k[0] + c * k[2]), toFtFixed(s * k[1] + c * k[3])};
+    impl->transform = {toFtFixed(c * k[0] - s * k[2]), toFtFixed(c * k[1] - s * k[3]), toFtFixed(s * k[0] + c * k[2]),
+                       toFtFixed(s * k[1] + c * k[3])};
     impl->transformed = impl->transform.xx != 0x10000 || impl->transform.xy != 0 || impl->transform.yx != 0 ||
                         impl->transform.yy != 0x10000;
     impl->embolden = match.embolden;
@@ -410,12 +435,22 @@ Font::~Font() {
     }
 }
 
-const FontMetrics &Font::metrics() const noexcept { return impl_->metrics; }
+const FontMetrics &Font::metrics() const noexcept {
+    return impl_->metrics;
+}
 
-std::string Font::fileName() const { return impl_->face->file; }
-int32_t Font::faceIndex() const noexcept { return impl_->face->index; }
-double Font::pixelsPerEmX() const noexcept { return impl_->charWidth / 64.0; }
-double Font::pixelsPerEmY() const noexcept { return impl_->charHeight / 64.0; }
+std::string Font::fileName() const {
+    return impl_->face->file;
+}
+int32_t Font::faceIndex() const noexcept {
+    return impl_->face->index;
+}
+double Font::pixelsPerEmX() const noexcept {
+    return impl_->charWidth / 64.0;
+}
+double Font::pixelsPerEmY() const noexcept {
+    return impl_->charHeight / 64.0;
+}
 
 uint32_t Font::glyphOutline(uint32_t code, GlyphMetrics &metrics, std::span<uint8_t> buffer) noexcept {
     Impl &font = *impl_;
@@ -460,8 +495,7 @@ uint32_t Font::glyphOutline(uint32_t code, GlyphMetrics &metrics, std::span<uint
         }
         font.contourEnds.assign(outline.contours, outline.contours + std::max<int>(outline.n_contours, 0));
         font.records.clear();
-        if (!appendNativeRecords(font.points, font.contourEnds, font.records) ||
-            font.records.size() >= kGlyphError) {
+        if (!appendNativeRecords(font.points, font.contourEnds, font.records) || font.records.size() >= kGlyphError) {
             return kGlyphError;
         }
         font.lastMetrics = {clampToInt16(roundPixels(advance.x)), clampToInt16(roundPixels(advance.y))};

@@ -1,8 +1,7 @@
 // Tests of the host font layer against FreeType itself: sizes, and the native records of glyphs of named fonts
 // (DejaVu Sans for quadratic outlines, Gillius ADF for cubic ones) point for point.
-#include <gtest/gtest.h>
-
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
 #include FT_FONT_FORMATS_H
 #include FT_TRUETYPE_TABLES_H
@@ -39,8 +38,7 @@ public:
     explicit DirectFace(const Font &font) {
         EXPECT_EQ(FT_Init_FreeType(&library_), 0);
         EXPECT_EQ(FT_New_Face(library_, font.fileName().c_str(), font.faceIndex(), &face_), 0);
-        FT_Set_Char_Size(face_, std::lround(font.pixelsPerEmX() * 64), std::lround(font.pixelsPerEmY() * 64), 72,
-                         72);
+        FT_Set_Char_Size(face_, std::lround(font.pixelsPerEmX() * 64), std::lround(font.pixelsPerEmY() * 64), 72, 72);
     }
     ~DirectFace() {
         FT_Done_Face(face_);

@@ -1,11 +1,11 @@
 // Tests of the native outline records made from point-and-tag outlines: implied points, starts, cubic arcs.
+#include "platform/outline_records.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <vector>
-
-#include "platform/outline_records.h"
 
 namespace {
 
@@ -88,8 +88,7 @@ TEST(OutlineRecords, ContoursOpeningOnAControlPoint) {
     // All control points (a circle of four): the start is implied between the last and the first.
     const auto circle = encode({{64, 0, Conic}, {64, 64, Conic}, {-64, 64, Conic}, {-64, 0, Conic}}, {3});
     EXPECT_EQ(circle[0].start, (std::pair<double, double>{0, 0}));
-    EXPECT_EQ(circle[0].records,
-              (std::vector<Record>{{2, {{64, 0}, {64, 64}, {-64, 64}, {-64, 0}, {0, 0}}}}));
+    EXPECT_EQ(circle[0].records, (std::vector<Record>{{2, {{64, 0}, {64, 64}, {-64, 64}, {-64, 0}, {0, 0}}}}));
 }
 
 TEST(OutlineRecords, SeveralContoursAndEnds) {
@@ -164,12 +163,12 @@ TEST(OutlineRecords, MalformedOutlinesAreRefusedWhole) {
         std::vector<int32_t> ends;
     };
     const Case cases[] = {
-        {{{0, 0, Cubic}, {1, 1, Cubic}, {2, 2, On}}, {2}},            // starts on a cubic control point
-        {{{0, 0, On}, {1, 1, Cubic}, {2, 2, On}}, {2}},               // a lone cubic control point
+        {{{0, 0, Cubic}, {1, 1, Cubic}, {2, 2, On}}, {2}},  // starts on a cubic control point
+        {{{0, 0, On}, {1, 1, Cubic}, {2, 2, On}}, {2}},     // a lone cubic control point
         {{{0, 0, On}, {1, 1, Conic}, {2, 2, Cubic}, {3, 3, Cubic}, {4, 4, On}}, {4}},  // conic into cubic
         {{{0, 0, On}, {1, 1, Cubic}, {2, 2, Cubic}, {3, 3, Conic}}, {3}},  // cubic arc not ending on the curve
-        {{{0, 0, On}, {1, 1, On}}, {2}},                              // an end beyond the points
-        {{{0, 0, On}, {1, 1, On}, {2, 2, On}}, {1, 0}},               // ends out of order
+        {{{0, 0, On}, {1, 1, On}}, {2}},                                   // an end beyond the points
+        {{{0, 0, On}, {1, 1, On}, {2, 2, On}}, {1, 0}},                    // ends out of order
     };
     for (const Case &c : cases) {
         std::vector<uint8_t> out = {1, 2, 3};

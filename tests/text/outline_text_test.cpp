@@ -1,7 +1,6 @@
 // Tests of outline text: the device path, the native-record walk, and glyphs from a host font (DejaVu Sans).
-#include <gtest/gtest.h>
-
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
 
 #include <cmath>
@@ -62,7 +61,9 @@ public:
 
 private:
     void put16(uint16_t v) { bytes_.insert(bytes_.end(), {uint8_t(v), uint8_t(v >> 8)}); }
-    void put32(uint32_t v) { bytes_.insert(bytes_.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); }
+    void put32(uint32_t v) {
+        bytes_.insert(bytes_.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+    }
     void fixLength() { length(static_cast<uint32_t>(bytes_.size() - at_)); }
     std::vector<uint8_t> bytes_;
     std::size_t at_ = 0;
@@ -164,8 +165,15 @@ TEST(NativeOutline, HostileRecordsAreCutOrSteppedOver) {
 TEST(NativeOutline, GlyphsBeyondFiveHundredPointsAreDrawnWhole) {
     Records r;
     for (int c = 0; c < 60; ++c) {
-        r.contour(c * F, 0).record(1, {{c * F, F}, {c * F, 2 * F}, {c * F, 3 * F}, {c * F, 4 * F}, {c * F, 5 * F},
-                                       {c * F, 6 * F}, {c * F, 7 * F}, {c * F, 8 * F}, {c * F, 9 * F}});
+        r.contour(c * F, 0).record(1, {{c * F, F},
+                                       {c * F, 2 * F},
+                                       {c * F, 3 * F},
+                                       {c * F, 4 * F},
+                                       {c * F, 5 * F},
+                                       {c * F, 6 * F},
+                                       {c * F, 7 * F},
+                                       {c * F, 8 * F},
+                                       {c * F, 9 * F}});
     }
     std::vector<Seg> segs;
     vutil::text::SegmentSink sink;
@@ -189,14 +197,28 @@ struct TextCall {
 };
 TextCall textCall;
 int lineCalls = 0;
-void deviceText(intptr_t context, const char *face, const double *position, const double *position2,
-                const char *text, double height, double width, double escapement, double orientation, int32_t kind,
-                int32_t style, intptr_t user, int32_t backward, int32_t upsideDown) {
-    textCall = {textCall.calls + 1, face, {position[0], position[1], position[2]},
-                {position2[0], position2[1], position2[2]}, text, height, width, escapement, orientation, kind,
-                style, backward, upsideDown, context, user};
+void deviceText(intptr_t context, const char *face, const double *position, const double *position2, const char *text,
+                double height, double width, double escapement, double orientation, int32_t kind, int32_t style,
+                intptr_t user, int32_t backward, int32_t upsideDown) {
+    textCall = {textCall.calls + 1,
+                face,
+                {position[0], position[1], position[2]},
+                {position2[0], position2[1], position2[2]},
+                text,
+                height,
+                width,
+                escapement,
+                orientation,
+                kind,
+                style,
+                backward,
+                upsideDown,
+                context,
+                user};
 }
-void deviceLine(intptr_t, const double *, const double *, intptr_t) { ++lineCalls; }
+void deviceLine(intptr_t, const double *, const double *, intptr_t) {
+    ++lineCalls;
+}
 
 TEST(OutlineText, DevicePathHandsOverTheWholeString) {
     draw_device device{};

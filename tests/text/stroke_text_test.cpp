@@ -169,11 +169,10 @@ TEST_F(StrokeText, EscapesDrawTheirCharacters) {
         double advance;     ///< the end point's x
     };
     const Case cases[] = {
-        {"%%d", "\x7f", 12},      {"%%D", "\x7f", 12},      {"%%127", "\x7f", 12},   {"%%p", "\x80", 12},
-        {"%%P", "\x80", 12},      {"%%c", "\x81", 12},      {"%%C", "\x81", 12},     {"%%%", "%", 12},
-        {"%%0651", "A1", 24},     {"%%65B", "AB", 24},      {"%%x", " ", 12},        {"%%999", " ", 12},
-        {"%%256", " ", 12},       {"%A", "%A", 24},         {"A%", "A%", 24},        {"A%%", "A", 12},
-        {"%%u", "", 0},           {"%%o%%o", "", 0},        {"%%180", "\xb4", 12},   {"%%9", "\x09", 12},
+        {"%%d", "\x7f", 12}, {"%%D", "\x7f", 12}, {"%%127", "\x7f", 12}, {"%%p", "\x80", 12},   {"%%P", "\x80", 12},
+        {"%%c", "\x81", 12}, {"%%C", "\x81", 12}, {"%%%", "%", 12},      {"%%0651", "A1", 24},  {"%%65B", "AB", 24},
+        {"%%x", " ", 12},    {"%%999", " ", 12},  {"%%256", " ", 12},    {"%A", "%A", 24},      {"A%", "A%", 24},
+        {"A%%", "A", 12},    {"%%u", "", 0},      {"%%o%%o", "", 0},     {"%%180", "\xb4", 12}, {"%%9", "\x09", 12},
     };
     for (const Case &c : cases) {
         const Drawn escaped = draw(c.escaped);
@@ -262,8 +261,8 @@ TEST_F(StrokeText, ObliquingShiftsByTheHeightAboveTheBaseline) {
     l.oblique = kPi / 4;
     const Drawn d = draw("A", l);
     ASSERT_EQ(d.segs.size(), 5u);
-    expectNear(d.segs[0].a, 0, 0, 0, "foot");  // baseline points stay
-    EXPECT_NEAR(d.segs[1].b[0], 4 + 12, 1e-9);   // apex (4, 12)
+    expectNear(d.segs[0].a, 0, 0, 0, "foot");   // baseline points stay
+    EXPECT_NEAR(d.segs[1].b[0], 4 + 12, 1e-9);  // apex (4, 12)
     EXPECT_NEAR(d.segs[1].b[1], 12, 1e-12);
     EXPECT_NEAR(d.segs[4].a[0], 4, 1e-9);  // bar at height 4
     EXPECT_EQ(d.end[0], 12);
@@ -333,7 +332,8 @@ TEST_F(StrokeText, TransformsComposeInOrder) {
         // Both mirror lines pass through the insertion point and are perpendicular: together a half turn in x and y.
         return std::array<double, 3>{2 * l.x - px, 2 * l.y - py, pz};
     };
-    for (const auto &[seg, gx, gy] : {std::tuple{0, 0, 0}, std::tuple{0, 0, 12}, std::tuple{1, 0, 6}, std::tuple{1, 8, 6}}) {
+    for (const auto &[seg, gx, gy] :
+         {std::tuple{0, 0, 0}, std::tuple{0, 0, 12}, std::tuple{1, 0, 6}, std::tuple{1, 8, 6}}) {
         const auto expected = place(gx, gy);
         const double *got = gy == 12 || gx == 8 ? d.segs[seg].b : d.segs[seg].a;
         for (int i = 0; i < 3; ++i) {

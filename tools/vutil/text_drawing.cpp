@@ -55,8 +55,8 @@ Segments outlineText(const std::string &text, const std::string &face, const Tex
     const double slant = std::tan(layout.oblique * kDegree);
     const double c = std::cos(layout.angle * kDegree);
     const double s = std::sin(layout.angle * kDegree);
-    const double matrix[9] = {c * mirrorX, (c * slant - s) * mirrorY, 0, s * mirrorX, (s * slant + c) * mirrorY, 0,
-                              0,           0,                          1};
+    const double matrix[9] = {
+        c * mirrorX, (c * slant - s) * mirrorY, 0, s * mirrorX, (s * slant + c) * mirrorY, 0, 0, 0, 1};
     const bool natural = layout.width <= 0;
     Segments segments;
     ttxt(reinterpret_cast<intptr_t>(&segments), nullptr, text.c_str(), &font, layout.x, layout.y, 0, layout.height,

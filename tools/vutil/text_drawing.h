@@ -25,8 +25,7 @@ struct TextLayout {
 };
 
 /// The segments of a string in the built-in stroke font (txt); `end` receives the next insertion point.
-Segments strokeText(const std::string &text, const TextLayout &layout, double *endX = nullptr,
-                    double *endY = nullptr);
+Segments strokeText(const std::string &text, const TextLayout &layout, double *endX = nullptr, double *endY = nullptr);
 
 /// The outlines of a string in a host font of that face name (ttxt with a callback). Rotation, slant and the
 /// mirrors become the model matrix; vertical outline text does not exist, so that flag is ignored. A width of 0
