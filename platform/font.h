@@ -44,8 +44,8 @@ struct GlyphMetrics {
 /// The result of glyphOutline when the glyph cannot be had.
 inline constexpr uint32_t kGlyphError = 0xFFFFFFFFu;
 
-/// One open font: a face at one size and rotation. Fonts may share faces through a process-wide cache; every
-/// operation is safe to call from any thread.
+/// One open font: a face at one size and rotation. Fonts share faces through a process-wide cache, so fonts may be
+/// used on different threads at once; one font is used by one thread at a time.
 class Font {
 public:
     /// Opens the face that matches the request best; false (operator bool) only when the host has no outline font.

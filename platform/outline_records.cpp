@@ -3,7 +3,9 @@
 #include "platform/outline_records.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace vutil::platform {
@@ -25,15 +27,23 @@ int32_t saturate(double value) noexcept {
 }
 
 /// 26.6 to 16.16.
-Fixed toFixed(const OutlinePoint &p) noexcept {
-    constexpr int64_t kLimit = int64_t{1} << 40;  // far beyond 32 bits once scaled, and no overflow in the scaling
-    return {saturate(std::clamp(p.x, -kLimit, kLimit) * 1024), saturate(std::clamp(p.y, -kLimit, kLimit) * 1024)};
+int32_t toFixed(int64_t v) noexcept {
+    constexpr int64_t kLimit = int64_t{1} << 21;  // 2^31 in 16.16
+    if (v >= -kLimit && v < kLimit) {
+        return static_cast<int32_t>(v * 1024);
+    }
+    return v < 0 ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
 }
 
-/// Writes one contour: its header, then its records, opening a record whenever the kind of point changes.
+Fixed toFixed(const OutlinePoint &p) noexcept {
+    return {toFixed(p.x), toFixed(p.y)};
+}
+
+/// Writes one contour: its header, then its records, opening a record whenever the kind of point changes. The
+/// caller reserves room first (see maxBytes), so the writes need no checks of their own.
 class ContourWriter {
 public:
-    ContourWriter(std::vector<uint8_t> &out, Fixed start) : out_(out), headerAt_(out.size()) {
+    ContourWriter(uint8_t *cursor, Fixed start) : cursor_(cursor), header_(cursor) {
         put32(0);  // the total length, known at finish
         put32(kContourType);
         putPoint(start);
@@ -42,18 +52,14 @@ public:
     /// Appends a point to a record of the given type, opening one if the current record is of another type.
     /// False when a record would exceed its 16-bit point count.
     bool add(uint16_t type, Fixed p) {
-        if (type != recordType_) {
-            endRecord();
-            recordType_ = type;
-            recordAt_ = out_.size();
-            put32(type);  // type, then a count of 0 until endRecord
-        }
-        if (count_ == 0xFFFF) {
-            if (type != kLineRecord) {
+        if (type != recordType_ || count_ == 0xFFFF) {
+            if (type == recordType_ && type != kLineRecord) {
                 return false;  // a spline cannot be cut without making an implied point explicit
             }
             endRecord();
-            return add(type, p);
+            recordType_ = type;
+            record_ = cursor_;
+            put32(type);  // type, then a count of 0 until endRecord
         }
         putPoint(p);
         ++count_;
@@ -62,35 +68,42 @@ public:
 
     void endRecord() {
         if (recordType_ != 0) {
-            out_[recordAt_ + 2] = static_cast<uint8_t>(count_);
-            out_[recordAt_ + 3] = static_cast<uint8_t>(count_ >> 8);
+            record_[2] = static_cast<uint8_t>(count_);
+            record_[3] = static_cast<uint8_t>(count_ >> 8);
         }
         recordType_ = 0;
         count_ = 0;
     }
 
-    void finish() {
+    /// Completes the contour; returns where the next one starts.
+    uint8_t *finish() {
         endRecord();
-        const auto length = static_cast<uint32_t>(out_.size() - headerAt_);
+        const auto length = static_cast<uint32_t>(cursor_ - header_);
         for (int i = 0; i < 4; ++i) {
-            out_[headerAt_ + i] = static_cast<uint8_t>(length >> (8 * i));
+            header_[i] = static_cast<uint8_t>(length >> (8 * i));
         }
+        return cursor_;
     }
 
 private:
     void put32(uint32_t value) {
-        for (int i = 0; i < 4; ++i) {
-            out_.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(cursor_, &value, 4);
+        } else {
+            for (int i = 0; i < 4; ++i) {
+                cursor_[i] = static_cast<uint8_t>(value >> (8 * i));
+            }
         }
+        cursor_ += 4;
     }
     void putPoint(Fixed p) {
         put32(static_cast<uint32_t>(p.x));
         put32(static_cast<uint32_t>(p.y));
     }
 
-    std::vector<uint8_t> &out_;
-    std::size_t headerAt_;
-    std::size_t recordAt_ = 0;
+    uint8_t *cursor_;  // a copy, not a reference: byte stores could otherwise alias it
+    uint8_t *header_;
+    uint8_t *record_ = nullptr;
     uint16_t recordType_ = 0;
     uint32_t count_ = 0;
 };
@@ -139,7 +152,7 @@ bool addCubic(ContourWriter &writer, Fixed p0, Fixed c1, Fixed c2, Fixed p3) {
     return true;
 }
 
-bool appendContour(std::span<const OutlinePoint> c, std::vector<uint8_t> &out) {
+bool appendContour(std::span<const OutlinePoint> c, uint8_t *&out) {
     const std::size_t n = c.size();
     // The contour starts on its first on-curve point; a contour that opens on a conic point starts on its last
     // point instead, or on the point implied between its last and first points.
@@ -203,7 +216,7 @@ bool appendContour(std::span<const OutlinePoint> c, std::vector<uint8_t> &out) {
     if (inSpline && !writer.add(kSplineRecord, start)) {
         return false;
     }
-    writer.finish();
+    out = writer.finish();
     return true;
 }
 
@@ -211,17 +224,29 @@ bool appendContour(std::span<const OutlinePoint> c, std::vector<uint8_t> &out) {
 
 bool appendNativeRecords(std::span<const OutlinePoint> points, std::span<const int32_t> contourEnds,
                          std::vector<uint8_t> &out) {
+    // Room for the worst case: every contour a header, its closing point and a record head; every point a record
+    // of its own; every cubic arc its largest number of pieces.
+    std::size_t cubicArcs = 0;
+    for (const OutlinePoint &p : points) {
+        cubicArcs += p.kind == PointKind::Cubic ? 1 : 0;
+    }
+    const std::size_t room = contourEnds.size() * (kContourHeaderBytes + kFixedPointBytes + kRecordHeadBytes) +
+                             points.size() * (kRecordHeadBytes + kFixedPointBytes) +
+                             cubicArcs * kMaxCubicPieces * (kRecordHeadBytes + 2 * kFixedPointBytes);
     const std::size_t before = out.size();
+    out.resize(before + room);
+    uint8_t *cursor = out.data() + before;
     int64_t first = 0;
     for (const int32_t last : contourEnds) {
         if (last < first || static_cast<std::size_t>(last) >= points.size() ||
             !appendContour(points.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(last - first + 1)),
-                           out)) {
+                           cursor)) {
             out.resize(before);
             return false;
         }
         first = int64_t{last} + 1;
     }
+    out.resize(static_cast<std::size_t>(cursor - out.data()));
     return true;
 }
 

@@ -6,9 +6,10 @@
 // splines by their control polygons.
 #include "text/outline_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
+#include <optional>
 
 #include "geometry/point_transform.h"
 #include "platform/codepage.h"
@@ -132,6 +133,31 @@ void drawContour(std::span<const uint8_t> contour, ContourPen &pen) noexcept {
     pen.close(readFixed(base + 8), readFixed(base + 12));
 }
 
+/// The block a call reads glyph outlines into: global memory, grown when a glyph needs more and kept for the
+/// call's later glyphs.
+class GlyphBlock {
+public:
+    /// Room for `bytes`, or an empty span when the memory cannot be had.
+    std::span<uint8_t> reserve(std::size_t bytes) noexcept {
+        if (bytes > capacity_) {
+            const std::size_t grown = std::max(bytes, 2 * capacity_);
+            block_.reset();
+            capacity_ = 0;
+            block_.emplace(platform::kGmemMoveable | platform::kGmemZeroInit, grown);
+            if (!*block_) {
+                block_.reset();
+                return {};
+            }
+            capacity_ = grown;
+        }
+        return {static_cast<uint8_t *>(block_->data()), bytes};
+    }
+
+private:
+    std::optional<platform::LockedGlobal> block_;
+    std::size_t capacity_ = 0;
+};
+
 /// The outline path: each character's outline from the host's font, placed at the running advance.
 void drawOutlines(const OutlineText &text, uint32_t style) noexcept {
     const kor_logfont empty{};
@@ -173,6 +199,7 @@ void drawOutlines(const OutlineText &text, uint32_t style) noexcept {
         }
     }
     double offset[3] = {0, 0, 0};
+    GlyphBlock block;
     const auto *s = reinterpret_cast<const uint8_t *>(text.text);
     while (*s != 0) {
         uint32_t code = *s;
@@ -187,13 +214,12 @@ void drawOutlines(const OutlineText &text, uint32_t style) noexcept {
         if (size == platform::kGlyphError) {
             continue;
         }
-        platform::LockedGlobal block(GHND, size);
         std::span<uint8_t> records;
         if (size > 0) {
-            if (!block) {
+            records = block.reserve(size);
+            if (records.empty()) {
                 continue;  // no memory for the outline: the character is skipped like one without an outline
             }
-            records = std::span(static_cast<uint8_t *>(block.data()), size);
             if (font.glyphOutline(code, metrics, records) != size) {
                 continue;
             }

@@ -353,7 +353,57 @@ struct Font::Impl {
     std::vector<OutlinePoint> points;
     std::vector<int32_t> contourEnds;
     std::vector<uint8_t> records;
+
+    /// Loads a glyph into the records and metrics; its size in bytes, or kGlyphError.
+    uint32_t load(uint32_t code);
 };
+
+uint32_t Font::Impl::load(uint32_t code) {
+    Impl &font = *this;
+    FontCache &cache = FontCache::instance();
+    std::lock_guard lock(cache.mutex);
+    FT_Face face = font.face->face;
+    FT_Activate_Size(font.size);
+    FT_Set_Transform(face, font.transformed ? &font.transform : nullptr, nullptr);
+    FT_UInt index = 0;
+    if (font.face->symbol) {
+        index = FT_Get_Char_Index(face, 0xF000 | (code & 0xFF));
+        if (index == 0) {
+            index = FT_Get_Char_Index(face, code & 0xFF);
+        }
+    } else if (const char32_t unicode = cache.toUnicode(code); unicode != 0) {
+        index = FT_Get_Char_Index(face, unicode);
+    }
+    if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
+        face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
+        return kGlyphError;
+    }
+    FT_GlyphSlot slot = face->glyph;
+    FT_Vector advance = slot->advance;
+    if (font.embolden) {
+        // As FreeType's own emboldening: a 24th of the em, widening the advance by as much.
+        const FT_Pos strength = FT_MulFix(face->units_per_EM, font.size->metrics.y_scale) / 24;
+        FT_Outline_EmboldenXY(&slot->outline, strength, strength);
+        advance.x += advance.x != 0 ? strength : 0;
+    }
+    const FT_Outline &outline = slot->outline;
+    const auto pointCount = static_cast<std::size_t>(std::max<int>(outline.n_points, 0));
+    font.points.resize(pointCount);
+    for (std::size_t i = 0; i < pointCount; ++i) {
+        const int tag = FT_CURVE_TAG(outline.tags[i]);
+        font.points[i] = {outline.points[i].x, outline.points[i].y,
+                          tag == FT_CURVE_TAG_ON      ? PointKind::OnCurve
+                          : tag == FT_CURVE_TAG_CONIC ? PointKind::Conic
+                                                      : PointKind::Cubic};
+    }
+    font.contourEnds.assign(outline.contours, outline.contours + std::max<int>(outline.n_contours, 0));
+    font.records.clear();
+    if (!appendNativeRecords(font.points, font.contourEnds, font.records) || font.records.size() >= kGlyphError) {
+        return kGlyphError;
+    }
+    font.lastMetrics = {clampToInt16(roundPixels(advance.x)), clampToInt16(roundPixels(advance.y))};
+    return static_cast<uint32_t>(font.records.size());
+}
 
 Font::Font(const FontRequest &request) noexcept {
     FontCache &cache = FontCache::instance();
@@ -454,52 +504,9 @@ double Font::pixelsPerEmY() const noexcept {
 
 uint32_t Font::glyphOutline(uint32_t code, GlyphMetrics &metrics, std::span<uint8_t> buffer) noexcept {
     Impl &font = *impl_;
-    FontCache &cache = FontCache::instance();
-    std::lock_guard lock(cache.mutex);
     if (code != font.lastCode) {
         font.lastCode = code;
-        font.lastResult = kGlyphError;
-        FT_Face face = font.face->face;
-        FT_Activate_Size(font.size);
-        FT_Set_Transform(face, font.transformed ? &font.transform : nullptr, nullptr);
-        FT_UInt index = 0;
-        if (font.face->symbol) {
-            index = FT_Get_Char_Index(face, 0xF000 | (code & 0xFF));
-            if (index == 0) {
-                index = FT_Get_Char_Index(face, code & 0xFF);
-            }
-        } else if (const char32_t unicode = cache.toUnicode(code); unicode != 0) {
-            index = FT_Get_Char_Index(face, unicode);
-        }
-        if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
-            face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
-            return kGlyphError;
-        }
-        FT_GlyphSlot slot = face->glyph;
-        FT_Vector advance = slot->advance;
-        if (font.embolden) {
-            // As FreeType's own emboldening: a 24th of the em, widening the advance by as much.
-            const FT_Pos strength = FT_MulFix(face->units_per_EM, font.size->metrics.y_scale) / 24;
-            FT_Outline_EmboldenXY(&slot->outline, strength, strength);
-            advance.x += advance.x != 0 ? strength : 0;
-        }
-        const FT_Outline &outline = slot->outline;
-        const auto pointCount = static_cast<std::size_t>(std::max<int>(outline.n_points, 0));
-        font.points.resize(pointCount);
-        for (std::size_t i = 0; i < pointCount; ++i) {
-            const int tag = FT_CURVE_TAG(outline.tags[i]);
-            font.points[i] = {outline.points[i].x, outline.points[i].y,
-                              tag == FT_CURVE_TAG_ON      ? PointKind::OnCurve
-                              : tag == FT_CURVE_TAG_CONIC ? PointKind::Conic
-                                                          : PointKind::Cubic};
-        }
-        font.contourEnds.assign(outline.contours, outline.contours + std::max<int>(outline.n_contours, 0));
-        font.records.clear();
-        if (!appendNativeRecords(font.points, font.contourEnds, font.records) || font.records.size() >= kGlyphError) {
-            return kGlyphError;
-        }
-        font.lastMetrics = {clampToInt16(roundPixels(advance.x)), clampToInt16(roundPixels(advance.y))};
-        font.lastResult = static_cast<uint32_t>(font.records.size());
+        font.lastResult = font.load(code);
     }
     if (font.lastResult == kGlyphError) {
         return kGlyphError;
