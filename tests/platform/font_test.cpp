@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/font.h"
+#include "tests/platform/font_support.h"
 
 namespace {
 
@@ -32,57 +33,7 @@ FontRequest request(const char *face, int32_t width = 64, int32_t weight = 400) 
     return r;
 }
 
-/// The face a font was read from, opened with FreeType directly at the font's size.
-class DirectFace {
-public:
-    explicit DirectFace(const Font &font) {
-        EXPECT_EQ(FT_Init_FreeType(&library_), 0);
-        EXPECT_EQ(FT_New_Face(library_, font.fileName().c_str(), font.faceIndex(), &face_), 0);
-        FT_Set_Char_Size(face_, std::lround(font.pixelsPerEmX() * 64), std::lround(font.pixelsPerEmY() * 64), 72, 72);
-    }
-    ~DirectFace() {
-        FT_Done_Face(face_);
-        FT_Done_FreeType(library_);
-    }
-    FT_Face face() const { return face_; }
-    const FT_Outline &load(char c) {
-        EXPECT_EQ(FT_Load_Char(face_, static_cast<unsigned char>(c), FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP), 0);
-        return face_->glyph->outline;
-    }
-
-private:
-    FT_Library library_ = nullptr;
-    FT_Face face_ = nullptr;
-};
-
-struct Point {
-    int32_t x, y;  // 16.16
-    bool on;
-    bool operator==(const Point &) const = default;
-};
-
-/// The records of a glyph as contours of points marked on or off the curve, read back from the record layout.
-std::vector<std::vector<Point>> readRecords(const std::vector<uint8_t> &bytes) {
-    auto at32 = [&](std::size_t i) {
-        int32_t v;
-        std::memcpy(&v, &bytes[i], 4);
-        return v;
-    };
-    std::vector<std::vector<Point>> contours;
-    for (std::size_t at = 0; at < bytes.size(); at += static_cast<std::size_t>(at32(at))) {
-        std::vector<Point> c{{at32(at + 8), at32(at + 12), true}};
-        for (std::size_t r = at + 16; r < at + static_cast<std::size_t>(at32(at));) {
-            const int type = bytes[r] | bytes[r + 1] << 8;
-            const int count = bytes[r + 2] | bytes[r + 3] << 8;
-            for (int i = 0; i < count; ++i) {
-                c.push_back({at32(r + 4 + 8 * i), at32(r + 8 + 8 * i), type == 1 || i == count - 1});
-            }
-            r += 4 + 8 * static_cast<std::size_t>(count);
-        }
-        contours.push_back(c);
-    }
-    return contours;
-}
+using Point = vutil::test::RecordPoint;
 
 std::vector<uint8_t> recordsOf(Font &font, char c, GlyphMetrics &metrics) {
     const uint32_t size = font.glyphOutline(static_cast<unsigned char>(c), metrics, {});
@@ -99,10 +50,10 @@ TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
     if (!font) {
         GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
     }
-    DirectFace direct(font);
+    vutil::test::DirectFace direct(font);
     for (const char c : std::string("Ag@&O8%e")) {
         GlyphMetrics metrics;
-        const std::vector<std::vector<Point>> ours = readRecords(recordsOf(font, c, metrics));
+        const std::vector<std::vector<Point>> ours = vutil::test::readRecords(recordsOf(font, c, metrics));
         const FT_Outline &outline = direct.load(c);
         ASSERT_EQ(ours.size(), static_cast<std::size_t>(outline.n_contours)) << c;
         EXPECT_EQ(metrics.cellIncX, (direct.face()->glyph->advance.x + 32) >> 6) << c;
@@ -145,7 +96,7 @@ TEST(HostFont, CellHeightAndAverageWidth) {
     if (!font) {
         GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
     }
-    DirectFace direct(font);
+    vutil::test::DirectFace direct(font);
     FT_Face face = direct.face();
     const auto *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     ASSERT_NE(os2, nullptr);
@@ -191,14 +142,14 @@ TEST(HostFont, CubicGlyphsBecomeQuadraticsThroughTheSameOnCurvePoints) {
     if (!font) {
         GTEST_SKIP() << "no outline font at all on this host (looked for " << kCubicFace << ")";
     }
-    DirectFace direct(font);
+    vutil::test::DirectFace direct(font);
     if (std::strcmp(FT_Get_Font_Format(direct.face()), "CFF") != 0) {
         GTEST_SKIP() << kCubicFace << " is not installed (Debian fonts-adf-gillius); " << font.fileName()
                      << " has no cubic outlines";
     }
     for (const char c : std::string("Sog&")) {
         GlyphMetrics metrics;
-        const std::vector<std::vector<Point>> ours = readRecords(recordsOf(font, c, metrics));
+        const std::vector<std::vector<Point>> ours = vutil::test::readRecords(recordsOf(font, c, metrics));
         const FT_Outline &outline = direct.load(c);
         ASSERT_EQ(ours.size(), static_cast<std::size_t>(outline.n_contours)) << c;
         int first = 0;
