@@ -5,21 +5,11 @@
 #include <string>
 
 #include "commands.h"
+#include "output.h"
 #include "text_drawing.h"
 
 namespace vutil::tool {
 namespace {
-
-constexpr const char *kOptions =
-    "  --font NAME     outline text in the host font of that face name (default: the built-in stroke font)\n"
-    "  --height H      text height in drawing units (default 12)\n"
-    "  --width W       character width (default: the height; outline text: the face's own aspect)\n"
-    "  --angle DEG     baseline direction, anticlockwise\n"
-    "  --oblique DEG   slant of the glyphs, positive to the right\n"
-    "  --vertical      characters stacked downward (stroke text only)\n"
-    "  --backward      mirrored across the line crossing the baseline at the start\n"
-    "  --upside-down   mirrored across the baseline\n"
-    "  -o OUT.svg      the file to write\n";
 
 bool parseNumber(const std::string &text, double &value) {
     try {
@@ -79,10 +69,7 @@ int runText(const Args &args) {
             std::string v;
             return value(v) && parseNumber(v, into);
         };
-        if (arg == "--help") {
-            std::printf("usage: vutil text %s\n%s\n%s", command.usage, command.summary, kOptions);
-            return 0;
-        } else if (arg == "--font") {
+        if (arg == "--font") {
             if (!value(font) || font.empty() || font.size() > 31) {
                 return usageError(command, "--font needs a face name of 1 to 31 bytes");
             }
@@ -122,15 +109,14 @@ int runText(const Args &args) {
     }
     const Segments segments = font.empty() ? strokeText(text, layout) : outlineText(text, font, layout);
     if (!font.empty() && segments.empty() && text.find_first_not_of(' ') != std::string::npos) {
-        std::fprintf(stderr, "vutil text: no outline font could be opened for '%s'\n", font.c_str());
-        return 1;
+        return failure("text", font, "no outline font can be opened for this face name");
     }
-    std::string reason;
-    if (!writeFileReplacing(output, svgPage(segments, !font.empty(), layout.height), reason)) {
-        std::fprintf(stderr, "vutil text: cannot write %s: %s\n", output.c_str(), reason.c_str());
-        return 1;
+    if (const int status = writeOutput("text", output, svgPage(segments, !font.empty(), layout.height)); status != 0) {
+        return status;
     }
-    std::printf("%zu segments written to %s\n", segments.size(), output.c_str());
+    if (output != kStandardOutput) {
+        std::printf("%zu segments written to %s\n", segments.size(), output.c_str());
+    }
     return 0;
 }
 

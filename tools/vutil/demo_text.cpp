@@ -110,8 +110,6 @@ void textSection(Context &context) {
     sheet.outline(outline);
     top += 90;
 
-    const std::string path = context.outputDirectory + "/text.svg";
-    std::string reason;
     std::fprintf(context.out, "stroke font: %d glyphs, %zu segments at height %g\n", glyphs, segmentCount,
                  kGlyphHeight);
     if (outline.empty()) {
@@ -120,11 +118,8 @@ void textSection(Context &context) {
         std::fprintf(context.out, "outline text: %zu segments from DejaVu Sans (or the host's nearest face)\n",
                      outline.size());
     }
-    if (writeFileReplacing(path, sheet.svg(top), reason)) {
-        std::fprintf(context.out, "text sheet written to %s\n", path.c_str());
-    } else {
-        std::fprintf(context.out, "cannot write %s: %s\n", path.c_str(), reason.c_str());
-    }
+    context.writeFile("text.svg", sheet.svg(top));
+    std::fprintf(context.out, "text sheet: text.svg\n");
 }
 
 }  // namespace vutil::tool::demo

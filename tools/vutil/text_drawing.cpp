@@ -1,11 +1,8 @@
 // Text drawn through the library's text services, collected as line segments and written as SVG paths.
 #include "text_drawing.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 
 #include "vutil.h"
 
@@ -87,30 +84,6 @@ std::string svgPathData(const Segments &segments, double scale) {
     }
     closeIfReturned();
     return data;
-}
-
-bool writeFileReplacing(const std::string &path, const std::string &data, std::string &reason) {
-    const std::string temporary = path + ".part";
-    std::FILE *file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-    const int writeError = errno;
-    if (std::fclose(file) != 0 || !written) {
-        reason = std::strerror(written ? errno : writeError);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        reason = error.message();
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace vutil::tool

@@ -36,8 +36,4 @@ Segments outlineText(const std::string &text, const std::string &face, const Tex
 /// one subpath, and a subpath that returns to its start is closed with "Z".
 std::string svgPathData(const Segments &segments, double scale = 1.0);
 
-/// Writes a file beside the target and renames it over the target on success, so a failure leaves any existing
-/// file alone. False with a reason on failure.
-bool writeFileReplacing(const std::string &path, const std::string &data, std::string &reason);
-
 }  // namespace vutil::tool
