@@ -10,7 +10,6 @@
 namespace vutil::tool::demo {
 namespace {
 
-constexpr double kSheetWidth = 800;
 constexpr int kColumns = 16;
 constexpr double kCellWidth = 48;
 constexpr double kCellHeight = 58;

@@ -73,12 +73,18 @@ std::string svgPathData(const Segments &segments, double scale) {
     for (const Segment &s : segments) {
         if (!open || s.x1 != lastX || s.y1 != lastY) {
             closeIfReturned();
-            data += "M" + number(s.x1 * scale) + " " + number(-s.y1 * scale);
+            data += 'M';
+            data += number(s.x1 * scale);
+            data += ' ';
+            data += number(-s.y1 * scale);
             startX = s.x1;
             startY = s.y1;
             open = true;
         }
-        data += "L" + number(s.x2 * scale) + " " + number(-s.y2 * scale);
+        data += 'L';
+        data += number(s.x2 * scale);
+        data += ' ';
+        data += number(-s.y2 * scale);
         lastX = s.x2;
         lastY = s.y2;
     }
