@@ -221,6 +221,13 @@ TEST(OutlineText, CallbackDrawsOutlinesAndSpacesAdvance) {
     const double space = static_cast<double>((direct.face()->glyph->advance.x + 32) >> 6);
     expectShifted(a, outline(" A"), space, 0);
     expectShifted(a, outline("  A"), 2 * space, 0);
+    // A face name filling all 32 bytes without a terminator is read to its last byte, no further.
+    kor_logfont unterminated;
+    std::memset(&unterminated, 'D', sizeof unterminated);
+    std::vector<Seg> segs;
+    ttxt(reinterpret_cast<intptr_t>(&segs), nullptr, "A", &unterminated, 0, 0, 0, 64, 64, 0, 0, nullptr, 0, 0, 0,
+         collect, 0);
+    EXPECT_FALSE(segs.empty());
 }
 
 TEST(OutlineText, MatrixTurnsOutlinesAndAdvance) {
@@ -247,6 +254,9 @@ TEST(OutlineText, EscapementTurnsTheFont) {
         EXPECT_NEAR(turned[i].a[1], plain[i].a[0], 1.0) << i;
         EXPECT_EQ(turned[i + plain.size()], turned[i]);
     }
+    // Angles whose tenths of a degree do not fit 32 bits, or are not numbers, make an upright font.
+    EXPECT_EQ(outline("L", nullptr, 0, 1e300), plain);
+    EXPECT_EQ(outline("L", nullptr, 0, NAN), plain);
 }
 
 TEST(OutlineText, AscentHeightEnlargesByTheFontsOwnRatio) {
