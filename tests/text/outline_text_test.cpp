@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/font.h"
 #include "platform/memory.h"
 #include "tests/platform/font_support.h"
@@ -167,6 +168,14 @@ TEST(OutlineText, DevicePathHandsOverTheWholeString) {
     EXPECT_EQ(textCall.numbers[12], TTXT_ITALIC);
     ttxt(0, nullptr, "x", &font, 0, 0, 0, 1, 1, 0, 0, nullptr, 0, 0, 0, nullptr, 0);  // no device: nothing
     EXPECT_EQ(textCall.calls, 2);
+    // A diagonal entry other than 1 takes the outline path, to the device's line operation.
+    device.line = nullptr;
+    for (const int entry : {0, 4, 8}) {
+        double scaled[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        scaled[entry] = 2;
+        ttxt(0, &device, "x", &font, 0, 0, 0, 1, 1, 0, 0, scaled, 0, 0, 0, nullptr, 0);
+        EXPECT_EQ(textCall.calls, 2) << entry;
+    }
 }
 
 // ---- ttxt: the outline path with a host font ----
@@ -228,6 +237,21 @@ TEST(OutlineText, CallbackDrawsOutlinesAndSpacesAdvance) {
     ttxt(reinterpret_cast<intptr_t>(&segs), nullptr, "A", &unterminated, 0, 0, 0, 64, 64, 0, 0, nullptr, 0, 0, 0,
          collect, 0);
     EXPECT_FALSE(segs.empty());
+}
+
+TEST(OutlineText, DoubleByteCharactersAreOneGlyph) {
+    REQUIRE_FONT();
+    // In code page 932, 0x83 0xBF is the Greek small alpha: one glyph, one advance, then the I.
+    vutil::platform::setAnsiCodePage(932);
+    const std::vector<Seg> pair = outline("\x83\xbfI");
+    const std::vector<Seg> i = outline("I");
+    vutil::platform::setAnsiCodePage(1252);
+    vutil::platform::Font font(request());
+    vutil::test::DirectFace direct(font);
+    FT_Load_Char(direct.face(), 0x3B1, FT_LOAD_NO_HINTING);
+    const double alpha = static_cast<double>((direct.face()->glyph->advance.x + 32) >> 6);
+    ASSERT_GT(pair.size(), i.size());
+    expectShifted(i, std::vector<Seg>(pair.end() - static_cast<std::ptrdiff_t>(i.size()), pair.end()), alpha, 0);
 }
 
 TEST(OutlineText, MatrixTurnsOutlinesAndAdvance) {
