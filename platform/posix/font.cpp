@@ -64,6 +64,9 @@ public:
         if (library_ != nullptr) {
             FT_Done_FreeType(library_);
         }
+        if (fontconfig_ != nullptr) {
+            FcConfigDestroy(fontconfig_);
+        }
     }
 
     std::mutex mutex;
@@ -79,7 +82,7 @@ private:
     std::optional<Match> matchFace(const FontRequest &request, const std::string &key, const std::string &name);
 
     FT_Library library_ = nullptr;
-    bool fontconfigReady_ = false;
+    FcConfig *fontconfig_ = nullptr;  ///< our own configuration, so that nothing of the process's is touched
     uint64_t clock_ = 0;
     std::vector<std::unique_ptr<CachedFace>> faces_;
     std::vector<Match> matches_;
@@ -177,9 +180,9 @@ std::optional<Match> FontCache::matchFace(const FontRequest &request, const std:
             return matches_[i];
         }
     }
-    if (!fontconfigReady_) {
-        fontconfigReady_ = FcInit() == FcTrue;
-        if (!fontconfigReady_) {
+    if (fontconfig_ == nullptr) {
+        fontconfig_ = FcInitLoadConfigAndFonts();
+        if (fontconfig_ == nullptr) {
             return std::nullopt;
         }
     }
@@ -204,10 +207,10 @@ std::optional<Match> FontCache::matchFace(const FontRequest &request, const std:
     }
     FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(fontconfig_, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern *found = FcFontMatch(nullptr, pattern, &result);
+    FcPattern *found = FcFontMatch(fontconfig_, pattern, &result);
     FcPatternDestroy(pattern);
     if (found == nullptr) {
         return std::nullopt;
