@@ -204,7 +204,8 @@ TEST(FaxLibtiff, ReproducesLibtiffsOwnDecode) {
         writeFile(dir.file("image.pbm"), toPbm(image));
         ASSERT_TRUE(runCommand("ppm2tiff -c none " + dir.file("image.pbm") + " " + dir.file("plain.tif")));
         for (const auto &coding : codings) {
-            for (bool msbFirst : {false, true}) {
+            // One bit order per image and coding, alternating between them.
+            for (bool msbFirst : {(seed + std::string(coding.option).size()) % 2 == 0}) {
                 SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " + coding.option +
                              (msbFirst ? " msb-first" : ""));
                 const std::string coded = dir.file("coded.tif"), back = dir.file("back.tif");

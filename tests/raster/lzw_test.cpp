@@ -182,7 +182,7 @@ TEST(LzwLimit, LimitsBelowOneDecodeEverythingAndOthersCutExactly) {
         EXPECT_EQ(decodeChecked(stream, limit).bytes, original) << limit;
     }
     // Every limit, most of them inside a string: exactly that many bytes, the input's first ones.
-    for (int32_t limit = 1; limit <= 20001; limit += limit < 600 ? 1 : 97) {
+    for (int32_t limit = 1; limit <= 20001; limit += limit < 80 ? 1 : 331) {
         Decoded decoded = decodeChecked(stream, limit);
         const int32_t expected = std::min<int32_t>(limit, 20000);
         ASSERT_EQ(decoded.count, expected) << limit;
