@@ -56,29 +56,13 @@ TEST_F(HostFile, PathsUseTheLibraryNotation) {
     pf::closeFile(file);
 }
 
-TEST_F(HostFile, ReadWriteSeekReportCountsAndPositions) {
-    std::string path = dir.write("f", "");
-    int32_t file = pf::openFile(path, pf::FileAccess::ReadWrite, pf::FileSharing::Exclusive);
-    ASSERT_GT(file, 0);
-    EXPECT_EQ(pf::writeFile(file, "hello", 5), 5);
-    EXPECT_EQ(pf::seekFile(file, 1, pf::SeekOrigin::Start), 1);
-    char buffer[8];
-    EXPECT_EQ(pf::readFile(file, buffer, 8), 4);
-    EXPECT_EQ(std::string(buffer, 4), "ello");
-    EXPECT_EQ(pf::readFile(file, buffer, 8), 0);
-    EXPECT_EQ(pf::seekFile(file, -2, pf::SeekOrigin::End), 3);
-    EXPECT_EQ(pf::seekFile(file, 1, pf::SeekOrigin::Current), 4);
-    EXPECT_EQ(pf::seekFile(file, -10, pf::SeekOrigin::Start), -1);
-    EXPECT_EQ(pf::seekFile(file, int64_t{1} << 32, pf::SeekOrigin::Start), -1) << "beyond 31 bits";
-    pf::closeFile(file);
-}
-
 // A seek whose target cannot be told in 31 bits fails, and fails the way a refused
 // seek does: the file stays where it was.
 TEST_F(HostFile, ASeekBeyond31BitsLeavesThePositionAlone) {
     std::string path = dir.write("f", "abcdef");
     int32_t file = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared);
     ASSERT_GT(file, 0);
+    EXPECT_EQ(pf::seekFile(file, -10, pf::SeekOrigin::Start), -1);
     EXPECT_EQ(pf::seekFile(file, 2, pf::SeekOrigin::Start), 2);
     EXPECT_EQ(pf::seekFile(file, int64_t{1} << 31, pf::SeekOrigin::Start), -1);
     EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::Current), -1);

@@ -77,31 +77,14 @@ TiffStrip readTiff(const std::vector<uint8_t> &file) {
         const int tag = u16(entry), type = u16(entry + 2);
         const uint32_t value = type == 3 ? static_cast<uint32_t>(u16(entry + 8)) : u32(entry + 8);
         EXPECT_EQ(u32(entry + 4), 1u) << "one strip, single values: tag " << tag;
-        switch (tag) {
-            case 256:
-                strip.width = static_cast<int32_t>(value);
-                break;
-            case 257:
-                strip.height = static_cast<int32_t>(value);
-                break;
-            case 259:
-                strip.compression = static_cast<int32_t>(value);
-                break;
-            case 262:
-                strip.photometric = static_cast<int32_t>(value);
-                break;
-            case 266:
-                strip.fillOrder = static_cast<int32_t>(value);
-                break;
-            case 273:
-                offset = value;
-                break;
-            case 279:
-                count = value;
-                break;
-            default:
-                break;
+        const std::pair<int, int32_t *> fields[] = {{256, &strip.width},       {257, &strip.height},
+                                                    {259, &strip.compression}, {262, &strip.photometric},
+                                                    {266, &strip.fillOrder}};
+        for (const auto &[known, field] : fields) {
+            if (tag == known) *field = static_cast<int32_t>(value);
         }
+        offset = tag == 273 ? value : offset;
+        count = tag == 279 ? value : count;
     }
     EXPECT_LE(static_cast<std::size_t>(offset) + count, file.size());
     strip.data.assign(file.begin() + offset, file.begin() + offset + count);
