@@ -349,6 +349,13 @@ TEST_F(BufferedFile, HandlesThatAreNotOpenGetTheFailureResult) {
         EXPECT_EQ(KorGetFileHandle(handle), 0);
         EXPECT_EQ(KorError(handle), 0);
         EXPECT_EQ(KorCloseFile(handle), 0);
+        double value = 0;
+        EXPECT_EQ(KorReadIntelDouble(&value, handle) + KorReadMotorLong(reinterpret_cast<int32_t *>(buffer), handle) +
+                      KorWriteIntelLong(handle, 1) + KorWriteIntelChar(handle, 1),
+                  0);
+        EXPECT_EQ(KorReadIntelStruct(buffer, 8, handle, "C4") + KorReadMotorStruct(buffer, 8, handle, "C4") +
+                      KorWriteIntelStruct(handle, buffer, 8, "C4"),
+                  0);
     }
     char line[4] = "zzz";
     int32_t handle = openWith("s", "abc");

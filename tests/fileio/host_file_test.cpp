@@ -19,7 +19,7 @@ namespace pf = vutil::platform;
 class HostFile : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (const char *name : {"open", "read", "lseek", "ftruncate"}) {
+        for (const char *name : {"open", "read", "lseek", "ftruncate", "fcntl"}) {
             pf::setFileSystemCall(name, nullptr);
         }
     }
@@ -74,6 +74,11 @@ TEST_F(HostFile, ASeekBeyond31BitsLeavesThePositionAlone) {
     pf::closeFile(file);
 }
 
+int failingFcntl(int, int, ...) {
+    errno = EBADF;
+    return -1;
+}
+
 // A named pipe where a drawing was expected must not hang the open: with no
 // writer it reads as an empty file, with no reader it cannot be opened to write.
 TEST_F(HostFile, ANamedPipeDoesNotBlockTheOpen) {
@@ -86,6 +91,9 @@ TEST_F(HostFile, ANamedPipeDoesNotBlockTheOpen) {
     pf::closeFile(reader);
     EXPECT_EQ(pf::openFile(path, pf::FileAccess::Write, pf::FileSharing::Exclusive), -1);
     EXPECT_FALSE(pf::createFile(path));
+    // A pipe whose blocking mode cannot be restored is not opened.
+    pf::setFileSystemCall("fcntl", reinterpret_cast<pf::SystemCall>(&failingFcntl));
+    EXPECT_EQ(pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared), -1);
 }
 
 off_t failingSeek(int, off_t, int) {

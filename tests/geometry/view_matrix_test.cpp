@@ -21,8 +21,8 @@ void expectRows(const hmatrix &m, const double (&rows)[3][3], double tolerance =
             }
         }
         EXPECT_EQ(m.m[i][3], 0.0);
+        EXPECT_EQ(m.m[3][i], 0.0);
     }
-    EXPECT_EQ(m.m[3][0], 0.0);
     EXPECT_EQ(m.m[3][3], 1.0);
 }
 
@@ -40,10 +40,14 @@ TEST(ViewMatrix, FlagsFromTheRotation) {
     create_viewmatrix(&m, scaled, 0, 0, 0);
     EXPECT_EQ(m.flags, HM_DIAGONAL);
     const double turned[9] = {0.6, -0.8, 0, 0.8, 0.6, 0, 0, 0, 1};
-    create_viewmatrix(&m, turned, 1, 2, 3);
+    for (auto &row : m.m) {
+        for (double &v : row) v = 7.5;  // every entry is written
+    }
+    create_viewmatrix(&m, turned, 1.5, 2.5, 3.5);
     EXPECT_EQ(m.flags, HM_PLANAR);
-    EXPECT_EQ(m.m[1][0], 0.8);
-    EXPECT_EQ(m.m[2][3], 3.0);
+    const double layout[4][4] = {{0.6, -0.8, 0, 1.5}, {0.8, 0.6, 0, 2.5}, {0, 0, 1, 3.5}, {0, 0, 0, 1}};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(m.m[i][j], layout[i][j]) << i << "," << j;
     const double tilted[9] = {1, 0, 0, 0, 0.6, -0.8, 0, 0.8, 0.6};
     create_viewmatrix(&m, tilted, 0, 0, 0);
     EXPECT_EQ(m.flags, 0);

@@ -21,34 +21,6 @@ struct Bilevel {
     Pixels pixels;  ///< one byte per pixel, 1 black
 };
 
-Bilevel parsePbm(const std::vector<uint8_t> &file) {
-    Bilevel image;
-    std::string text(file.begin(), file.end());
-    std::size_t at = 0;
-    auto token = [&]() {
-        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) {
-            ++at;
-        }
-        std::size_t start = at;
-        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) {
-            ++at;
-        }
-        return text.substr(start, at - start);
-    };
-    EXPECT_EQ(token(), "P4");
-    image.width = std::stoi(token());
-    image.height = std::stoi(token());
-    ++at;
-    const std::size_t rowBytes = (static_cast<std::size_t>(image.width) + 7) / 8;
-    for (int32_t y = 0; y < image.height; ++y) {
-        for (int32_t x = 0; x < image.width; ++x) {
-            const std::size_t byte = at + static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x) / 8;
-            image.pixels.push_back(byte < file.size() ? (file[byte] >> (7 - x % 8)) & 1 : 0);
-        }
-    }
-    return image;
-}
-
 std::vector<uint8_t> toPbm(const Bilevel &image) {
     fax::Image out{image.width, image.height, image.pixels};
     return fax::toPbm(out);
@@ -115,9 +87,8 @@ Bilevel decodeOrFail(const std::vector<uint8_t> &data, int32_t width, int32_t he
 }
 
 TEST(FaxFixtures, LibtiffStripsDecodeToTheImage) {
-    const Bilevel expected = parsePbm(readFile(dataPath("fax/image.pbm")));
-    ASSERT_EQ(expected.width, 2600);
-    ASSERT_EQ(expected.height, 16);
+    // The committed image, as the tool writes it.
+    const std::vector<uint8_t> expected = readFile(dataPath("fax/image.pbm"));
     const struct {
         const char *file;
         fax::Coding coding;
@@ -129,8 +100,8 @@ TEST(FaxFixtures, LibtiffStripsDecodeToTheImage) {
         {"fax/image.g4-msb.raw", fax::Coding::G4, true},
     };
     for (const auto &c : cases) {
-        Bilevel decoded = decodeOrFail(readFile(dataPath(c.file)), 2600, 16, c.coding, c.msbFirst);
-        EXPECT_TRUE(decoded.pixels == expected.pixels) << c.file;
+        EXPECT_TRUE(toPbm(decodeOrFail(readFile(dataPath(c.file)), 2600, 16, c.coding, c.msbFirst)) == expected)
+            << c.file;
     }
 }
 

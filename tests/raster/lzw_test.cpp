@@ -30,27 +30,6 @@ Decoded decodeChecked(const Bytes &stream, int32_t maxBytes = 0) {
 
 // ---- Streams made by ncompress ------------------------------------------------
 
-TEST(LzwFixtures, EveryWidthLimitOfNcompressDecodesToTheInput) {
-    const Bytes original = readFile(dataPath("lzw/sample.bin"));
-    ASSERT_EQ(original.size(), 49152u);
-    int clearsAtNarrowWidths = 0;
-    for (int width = 10; width <= 16; ++width) {
-        SCOPED_TRACE("compress -b " + std::to_string(width));
-        const Bytes stream = readFile(dataPath("lzw/sample.b" + std::to_string(width) + ".Z"));
-        ASSERT_GT(stream.size(), 3u);
-        EXPECT_EQ(stream[2] & 0x1F, width);
-        Decoded decoded = decodeChecked(stream);
-        EXPECT_EQ(decoded.count, static_cast<int32_t>(original.size()));
-        EXPECT_TRUE(decoded.bytes == original);
-        int clears = 0;
-        decodeWithReference(stream, 0, &clears);
-        if (width <= 12) {
-            clearsAtNarrowWidths += clears;
-        }
-    }
-    EXPECT_GT(clearsAtNarrowWidths, 0) << "the fixtures should exercise CLEAR codes";
-}
-
 class LzwNcompress : public ::testing::TestWithParam<int> {};
 
 TEST_P(LzwNcompress, LargeStreamsMatchTheInputAndUncompress) {
