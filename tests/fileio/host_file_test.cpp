@@ -1,11 +1,13 @@
 // Tests of the host file layer: locks, handles, positions and the system-call seam.
 #include <errno.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdarg>
 #include <string>
 
 #include "platform/file.h"
@@ -74,7 +76,15 @@ TEST_F(HostFile, ASeekBeyond31BitsLeavesThePositionAlone) {
     pf::closeFile(file);
 }
 
-int failingFcntl(int, int, ...) {
+// Refuses to tell a descriptor's flags; setting them would work.
+int failingFcntl(int fd, int command, ...) {
+    if (command != F_GETFL) {
+        va_list arguments;
+        va_start(arguments, command);
+        int value = va_arg(arguments, int);
+        va_end(arguments);
+        return ::fcntl(fd, command, value);
+    }
     errno = EBADF;
     return -1;
 }
