@@ -318,12 +318,16 @@ TEST(LzwDamaged, OddCodesAfterClearFollowTheTables) {
         {'a', 'b', 257, 256, 900, 'c', 257, 258},  // CLEAR, then a code far beyond
         {300, 'a', 256, 'b', 257, 258, 259, 'c'},  // a first code above 255
         {'a', 'b', 256, 'c', 256, 256, 256, 'd'},  // CLEAR after CLEAR
+        {300, 'a', 256, 256, 'b', 'c', 257, 'd'},  // CLEAR after CLEAR on the exact walk
     };
     for (const auto &codes : codeSets) {
         for (bool block : {true, false}) {
             decodeChecked(LzwEncoder(16, block).encodeCodes(codes));
         }
     }
+    // In block mode every CLEAR starts the table over, on both decoding paths.
+    EXPECT_EQ(decodeChecked(LzwEncoder(16, true).encodeCodes(codeSets[3])).bytes, stringBytes("abcd"));
+    EXPECT_EQ(decodeChecked(LzwEncoder(16, true).encodeCodes(codeSets[4])).bytes, stringBytes(",abcbcd"));
 }
 
 TEST(LzwDamaged, RandomDamageAgreesWithTheReference) {
