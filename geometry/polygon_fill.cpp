@@ -162,7 +162,7 @@ bool turnsAt(int32_t y, int32_t b, int32_t c) noexcept {
 /// below 2^33, so it is the same exact value whether the subtraction is made in integers or in
 /// doubles. Strictly between the edge's ends the crossing lies between its two x values up to a
 /// rounding far below 1, so it always converts to 32 bits.
-double exactCrossing(double slope, double x0, double y0, double y) noexcept {
+double crossingAt(double slope, double x0, double y0, double y) noexcept {
     return (y - y0) * slope + x0;
 }
 
@@ -173,8 +173,8 @@ bool crossesBefore(const ActiveEdge &a, const ActiveEdge &b, double y) noexcept 
     if (a.x != b.x) {
         return a.x < b.x;
     }
-    const double ax = exactCrossing(a.slope, a.x0, a.y0, y);
-    const double bx = exactCrossing(b.slope, b.x0, b.y0, y);
+    const double ax = crossingAt(a.slope, a.x0, a.y0, y);
+    const double bx = crossingAt(b.slope, b.x0, b.y0, y);
     return ax < bx || (ax == bx && a.slope < b.slope);
 }
 
@@ -340,7 +340,7 @@ private:
                 ended[endedCount++] = static_cast<int32_t>(i);
                 continue;
             }
-            const auto crossing = static_cast<int32_t>(exactCrossing(slope[i], x0[i], y0[i], lineY));
+            const auto crossing = static_cast<int32_t>(crossingAt(slope[i], x0[i], y0[i], lineY));
             x[i] = crossing;
             ordered &= previous <= crossing;
             previous = crossing;
@@ -413,7 +413,7 @@ private:
         }
         const auto entering = [lineY](const SlopedEdge &s) noexcept {
             return ActiveEdge{s.slope, s.x0, s.y0, s.hi,
-                              static_cast<int32_t>(exactCrossing(s.slope, s.x0, s.y0, lineY))};
+                              static_cast<int32_t>(crossingAt(s.slope, s.x0, s.y0, lineY))};
         };
         std::sort(t_.sloped + first, t_.sloped + last, [&](const SlopedEdge &a, const SlopedEdge &b) {
             return crossesBefore(entering(a), entering(b), lineY);
