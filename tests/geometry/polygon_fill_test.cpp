@@ -2,6 +2,7 @@
 // the edge-by-edge reference on many random polygons.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -230,7 +231,11 @@ std::vector<ipoint> randomPolygon(std::mt19937 &rng, int kind) {
             std::uniform_int_distribution<int32_t> c(0, 6);
             const int32_t x0 = c(rng), y0 = c(rng), x1 = c(rng), y1 = c(rng);
             p = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
-            if (rng() % 3 == 0) p[static_cast<std::size_t>(rng() % 5)].x += 1;
+            if (rng() % 2 == 0) std::reverse(p.begin(), p.end());  // the other winding
+            if (rng() % 3 == 0) {
+                ipoint &moved = p[static_cast<std::size_t>(rng() % 5)];
+                (rng() % 2 == 0 ? moved.x : moved.y) += 1;
+            }
             return p;
         }
     }
