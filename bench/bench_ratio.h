@@ -12,13 +12,16 @@
 
 namespace vutil::bench {
 
-/// Prints the console report as usual and keeps each benchmark's real time per iteration.
+/// Prints the console report as usual and keeps each benchmark's real time per iteration: the
+/// median when the run was repeated (--benchmark_repetitions), the time of its only run otherwise.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run> &runs) override {
         for (const Run &run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
                 times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            } else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                medians_[run.run_name.str()] = run.GetAdjustedRealTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -26,16 +29,22 @@ public:
 
     /// Time of `vutil` divided by time of `reference`, or a negative value when one is missing.
     double timeRatio(const std::string &vutil, const std::string &reference) const {
-        auto a = times_.find(vutil);
-        auto b = times_.find(reference);
-        if (a == times_.end() || b == times_.end() || b->second <= 0) {
-            return -1;
-        }
-        return a->second / b->second;
+        const double a = timeOf(vutil);
+        const double b = timeOf(reference);
+        return a < 0 || b <= 0 ? -1 : a / b;
     }
 
 private:
+    double timeOf(const std::string &name) const {
+        if (auto median = medians_.find(name); median != medians_.end()) {
+            return median->second;
+        }
+        auto time = times_.find(name);
+        return time == times_.end() ? -1 : time->second;
+    }
+
     std::map<std::string, double> times_;
+    std::map<std::string, double> medians_;
 };
 
 /// A vutil benchmark and the reference it is measured against.

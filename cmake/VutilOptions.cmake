@@ -2,8 +2,15 @@
 
 add_library(vutil_warnings INTERFACE)
 target_compile_options(vutil_warnings INTERFACE
-  -Wall -Wextra -Werror
+  -Wall -Wextra
   $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
+# Warnings are always on; whether they stop the build is the developer's and
+# CI's choice (the presets turn it on). Packagers, whose compilers may warn
+# about things no one here has seen yet, get the warnings without the stop.
+option(VUTIL_WERROR "Treat compiler warnings as errors" OFF)
+if(VUTIL_WERROR)
+  target_compile_options(vutil_warnings INTERFACE -Werror)
+endif()
 
 # Results must not depend on the compiler: no contraction into fused
 # multiply-add, no reassociation.

@@ -11,11 +11,19 @@
 //     only on its neighbours, so it is decided once);
 //   - the horizontal edges, sorted by y and then by their place in the polygon, which is the order in
 //     which they are drawn.
+//
+// The active list is the hot part on dense polygons (thousands of edges crossing each line). It is
+// kept column by column and in crossing order from line to line: one pass computes every crossing
+// afresh (the same product and sum as the edge-by-edge definition, so the same truncated value; a
+// running sum would round differently), notes the edges that have ended and checks the order. The
+// list is sorted again only where crossings swapped. Edges that end or begin move the entries
+// between them in whole runs, each entry at most once per line. Nothing is allocated per line.
 #include "geometry/polygon_fill.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "geometry/numeric.h"
@@ -24,13 +32,14 @@
 namespace vutil::geometry {
 namespace {
 
-/// An edge that crosses the lines strictly between its ends.
+/// An edge that crosses the lines strictly between its ends, with its start point held as doubles
+/// (converted once, not on every line).
 struct SlopedEdge {
     double slope;  ///< dx / dy of the edge, from its start point
-    int32_t lo;    ///< lower y of the two ends
-    int32_t hi;    ///< upper y
-    int32_t x0;    ///< start point, from which the crossing is computed
-    int32_t y0;
+    double x0;     ///< start point, from which the crossing is computed
+    double y0;
+    int32_t lo;  ///< lower y of the two ends
+    int32_t hi;  ///< upper y
 };
 
 /// A vertex that adds a crossing on the line through it.
@@ -47,22 +56,49 @@ struct FlatEdge {
     int32_t doubled;
 };
 
-/// An edge of the active list, with what its crossing needs kept at hand, and its crossing on the
-/// current line.
+/// One active edge taken out of the columns, to be moved or sorted whole.
 struct ActiveEdge {
     double slope;
-    double x0;  ///< the start point, held as doubles: converted once, not on every line
+    double x0;
     double y0;
     int32_t hi;
     int32_t x;
 };
 
+/// The active list: the edges spanning the current line, in crossing order, column by column, so
+/// that the crossings of a whole line come from one pass over contiguous arrays.
+struct ActiveColumns {
+    double *slope;
+    double *x0;
+    double *y0;
+    int32_t *hi;
+    int32_t *x;  ///< the crossing on the current line
+
+    ActiveEdge get(std::size_t i) const noexcept { return ActiveEdge{slope[i], x0[i], y0[i], hi[i], x[i]}; }
+    void set(std::size_t i, const ActiveEdge &e) const noexcept {
+        slope[i] = e.slope;
+        x0[i] = e.x0;
+        y0[i] = e.y0;
+        hi[i] = e.hi;
+        x[i] = e.x;
+    }
+    /// Moves entries [from, from + count) to start at `to`; the ranges may overlap.
+    void move(std::size_t to, std::size_t from, std::size_t count) const noexcept {
+        std::memmove(slope + to, slope + from, count * sizeof(double));
+        std::memmove(x0 + to, x0 + from, count * sizeof(double));
+        std::memmove(y0 + to, y0 + from, count * sizeof(double));
+        std::memmove(hi + to, hi + from, count * sizeof(int32_t));
+        std::memmove(x + to, x + from, count * sizeof(int32_t));
+    }
+};
+
 /// The work area of one call: fixed arrays for small polygons, one global block for larger ones.
+/// Each table holds one entry per point.
 struct FillTables {
     SlopedEdge *sloped;
-    ActiveEdge *active;
-    ActiveEdge *spare;  ///< the active list of the next line is built here, then the two swap
-    ActiveEdge *incoming;
+    ActiveEdge *scratch;  ///< the active list taken out whole, for a full sort
+    ActiveColumns active;
+    int32_t *ended;  ///< places in the active list of the edges that end on the current line
     VertexCrossing *vertices;
     FlatEdge *flats;
     int32_t *extras;
@@ -70,37 +106,50 @@ struct FillTables {
 
 struct SmallTables {
     SlopedEdge sloped[kSmallFillPolygon];
-    ActiveEdge active[kSmallFillPolygon];
-    ActiveEdge spare[kSmallFillPolygon];
-    ActiveEdge incoming[kSmallFillPolygon];
+    ActiveEdge scratch[kSmallFillPolygon];
+    double slope[kSmallFillPolygon];
+    double x0[kSmallFillPolygon];
+    double y0[kSmallFillPolygon];
+    int32_t hi[kSmallFillPolygon];
+    int32_t x[kSmallFillPolygon];
+    int32_t ended[kSmallFillPolygon];
     VertexCrossing vertices[kSmallFillPolygon];
     FlatEdge flats[kSmallFillPolygon];
     int32_t extras[kSmallFillPolygon];
+
+    FillTables tables() noexcept {
+        return FillTables{sloped, scratch, ActiveColumns{slope, x0, y0, hi, x}, ended, vertices, flats, extras};
+    }
 };
 
-/// Bytes of the global block for n points; each table holds n entries.
+/// Bytes of the global block for n points.
 std::size_t tableBytes(std::size_t n) noexcept {
-    return n *
-           (sizeof(SlopedEdge) + 3 * sizeof(ActiveEdge) + sizeof(VertexCrossing) + sizeof(FlatEdge) + sizeof(int32_t));
+    return n * (sizeof(SlopedEdge) + sizeof(ActiveEdge) + 3 * sizeof(double) + 4 * sizeof(int32_t) +
+                sizeof(VertexCrossing) + sizeof(FlatEdge));
+}
+
+/// Takes `count` entries of T from the block; the tables are laid out by decreasing alignment.
+template <typename T>
+T *carve(unsigned char *&bytes, std::size_t count) noexcept {
+    T *table = reinterpret_cast<T *>(bytes);
+    bytes += count * sizeof(T);
+    return table;
 }
 
 FillTables carveTables(void *block, std::size_t n) noexcept {
-    // Laid out by decreasing alignment; the block itself is aligned for any type.
     auto *bytes = static_cast<unsigned char *>(block);
     FillTables t{};
-    t.sloped = reinterpret_cast<SlopedEdge *>(bytes);
-    bytes += n * sizeof(SlopedEdge);
-    t.active = reinterpret_cast<ActiveEdge *>(bytes);
-    bytes += n * sizeof(ActiveEdge);
-    t.spare = reinterpret_cast<ActiveEdge *>(bytes);
-    bytes += n * sizeof(ActiveEdge);
-    t.incoming = reinterpret_cast<ActiveEdge *>(bytes);
-    bytes += n * sizeof(ActiveEdge);
-    t.vertices = reinterpret_cast<VertexCrossing *>(bytes);
-    bytes += n * sizeof(VertexCrossing);
-    t.flats = reinterpret_cast<FlatEdge *>(bytes);
-    bytes += n * sizeof(FlatEdge);
-    t.extras = reinterpret_cast<int32_t *>(bytes);
+    t.sloped = carve<SlopedEdge>(bytes, n);
+    t.scratch = carve<ActiveEdge>(bytes, n);
+    t.active.slope = carve<double>(bytes, n);
+    t.active.x0 = carve<double>(bytes, n);
+    t.active.y0 = carve<double>(bytes, n);
+    t.active.hi = carve<int32_t>(bytes, n);
+    t.active.x = carve<int32_t>(bytes, n);
+    t.ended = carve<int32_t>(bytes, n);
+    t.vertices = carve<VertexCrossing>(bytes, n);
+    t.flats = carve<FlatEdge>(bytes, n);
+    t.extras = carve<int32_t>(bytes, n);
     return t;
 }
 
@@ -109,43 +158,30 @@ bool turnsAt(int32_t y, int32_t b, int32_t c) noexcept {
     return (b < y && c < y) || (b > y && c > y);
 }
 
-/// The crossing of an edge with line y (given as a double) strictly between its ends, truncated
-/// toward zero. y - y0 is an integer below 2^33, so it is the same exact value whether the
-/// subtraction is made in integers or in doubles. The crossing lies between the edge's two x values
-/// up to a rounding far below 1, so it always converts to 32 bits.
-int32_t crossingAt(const ActiveEdge &e, double y) noexcept {
-    return static_cast<int32_t>((y - e.y0) * e.slope + e.x0);
+/// The crossing of an edge with line y (given as a double), before truncation. y - y0 is an integer
+/// below 2^33, so it is the same exact value whether the subtraction is made in integers or in
+/// doubles. Strictly between the edge's ends the crossing lies between its two x values up to a
+/// rounding far below 1, so it always converts to 32 bits.
+double crossingAt(double slope, double x0, double y0, double y) noexcept {
+    return (y - y0) * slope + x0;
 }
 
-bool byCrossing(const ActiveEdge &a, const ActiveEdge &b) noexcept {
-    return a.x < b.x;
-}
-
-/// Sorts the active list by crossing. From one line to the next the order barely changes, so an
-/// insertion sort is linear; when it meets much disorder (self-intersecting polygons) it hands over
-/// to a full sort.
-void sortActive(ActiveEdge *active, std::size_t count) noexcept {
-    std::size_t budget = 2 * count + 32;
-    for (std::size_t i = 1; i < count; ++i) {
-        const ActiveEdge item = active[i];
-        std::size_t j = i;
-        while (j > 0 && active[j - 1].x > item.x) {
-            if (budget-- == 0) {
-                active[j] = item;
-                std::sort(active, active + count, byCrossing);
-                return;
-            }
-            active[j] = active[j - 1];
-            --j;
-        }
-        active[j] = item;
+/// Crossing order on line y: by the truncated crossing, then by the crossing itself, then by slope,
+/// so that edges whose crossings round to the same x are kept in the order they take on the lines
+/// above, and the list seldom needs sorting again.
+bool crossesBefore(const ActiveEdge &a, const ActiveEdge &b, double y) noexcept {
+    if (a.x != b.x) {
+        return a.x < b.x;
     }
+    const double ax = crossingAt(a.slope, a.x0, a.y0, y);
+    const double bx = crossingAt(b.slope, b.x0, b.y0, y);
+    return ax < bx || (ax == bx && a.slope < b.slope);
 }
 
 class ScanConverter {
 public:
     ScanConverter(std::span<const ipoint> points, const FillTarget &target, const FillTables &tables) noexcept
-        : p_(points), target_(target), t_(tables) {}
+        : p_(points), target_(target), t_(tables), a_(tables.active) {}
 
     void run(int32_t step, int32_t ymin, int32_t ymax) noexcept {
         buildTables();
@@ -192,7 +228,8 @@ private:
                 t_.flats[flatCount_++] = FlatEdge{a.y, i, isStep ? 1 : 0};
             } else {
                 const double slope = difference(b.x, a.x) / difference(b.y, a.y);
-                t_.sloped[slopedCount_++] = SlopedEdge{slope, std::min(a.y, b.y), std::max(a.y, b.y), a.x, a.y};
+                t_.sloped[slopedCount_++] = SlopedEdge{slope, static_cast<double>(a.x), static_cast<double>(a.y),
+                                                       std::min(a.y, b.y), std::max(a.y, b.y)};
             }
         }
         // A vertex crosses the line through it unless the boundary turns back there or runs along the
@@ -247,59 +284,21 @@ private:
             t_.extras[extraCount++] = t_.vertices[nextVertex_].x;
         }
 
-        // Edges whose lower end lies below the line join the active list, unless they end on or
-        // below it too (lines skipped by a step above 1).
-        std::size_t incomingCount = 0;
-        for (; nextSloped_ < slopedCount_ && t_.sloped[nextSloped_].lo < y; ++nextSloped_) {
-            const SlopedEdge &entry = t_.sloped[nextSloped_];
-            if (entry.hi > y) {
-                ActiveEdge edge{entry.slope, static_cast<double>(entry.x0), static_cast<double>(entry.y0), entry.hi, 0};
-                edge.x = crossingAt(edge, lineY);
-                t_.incoming[incomingCount++] = edge;
-            }
-        }
-        std::sort(t_.incoming, t_.incoming + incomingCount, byCrossing);
-
-        // One pass rebuilds the active list for this line: ended edges leave, the others get their
-        // new crossing, and the new edges are merged in. The old order barely changes from line to
-        // line; where it did (edges that cross each other), the list is sorted again.
-        const ActiveEdge *from = t_.active;
-        ActiveEdge *to = t_.spare;
-        std::size_t kept = 0;
-        std::size_t j = 0;
-        bool ordered = true;
-        int32_t previous = INT32_MIN;
-        for (std::size_t i = 0; i < activeCount_; ++i) {
-            if (from[i].hi <= y) {
-                continue;
-            }
-            ActiveEdge edge = from[i];
-            edge.x = crossingAt(edge, lineY);
-            while (j < incomingCount && t_.incoming[j].x < edge.x) {
-                to[kept++] = t_.incoming[j++];
-            }
-            ordered = ordered && previous <= edge.x;
-            previous = edge.x;
-            to[kept++] = edge;
-        }
-        while (j < incomingCount) {
-            to[kept++] = t_.incoming[j++];
-        }
-        std::swap(t_.active, t_.spare);
-        activeCount_ = kept;
-        if (!ordered) {
-            sortActive(t_.active, activeCount_);
-        }
+        computeCrossings(y, lineY);
+        addIncoming(y, lineY);
 
         const std::size_t total = activeCount_ + extraCount;
         if (total < 2) {
             return drawn;
         }
         const auto line = static_cast<int32_t>(y);
-        const ActiveEdge *active = t_.active;
+        const int32_t *x = a_.x;
         if (extraCount == 0) {
+            const FillTarget target = target_;
             for (std::size_t c = 0; c + 1 < total; c += 2) {
-                emit(ipoint{active[c].x, line}, ipoint{active[c + 1].x, line});
+                const ipoint left{x[c], line};
+                const ipoint right{x[c + 1], line};
+                target.segment(target.context, target.device, &left, &right, target.user);
             }
             return true;
         }
@@ -309,8 +308,8 @@ private:
         std::size_t a = 0;
         std::size_t e = 0;
         const auto next = [&]() noexcept {
-            if (e == extraCount || (a < activeCount_ && active[a].x <= t_.extras[e])) {
-                return active[a++].x;
+            if (e == extraCount || (a < activeCount_ && x[a] <= t_.extras[e])) {
+                return x[a++];
             }
             return t_.extras[e++];
         };
@@ -320,6 +319,125 @@ private:
             emit(ipoint{left, line}, ipoint{right, line});
         }
         return true;
+    }
+
+    /// The crossings of the active edges with line y, in one pass that also finds the edges ending
+    /// on or below the line; these leave the list afterwards, the runs between them moving down in
+    /// one piece each. Where edges crossed each other since the last line, the list is sorted again.
+    void computeCrossings(int64_t y, double lineY) noexcept {
+        const std::size_t count = activeCount_;
+        const double *slope = a_.slope;
+        const double *x0 = a_.x0;
+        const double *y0 = a_.y0;
+        const int32_t *hi = a_.hi;
+        int32_t *x = a_.x;
+        int32_t *ended = t_.ended;
+        std::size_t endedCount = 0;
+        int32_t previous = INT32_MIN;
+        bool ordered = true;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (hi[i] <= y) [[unlikely]] {
+                ended[endedCount++] = static_cast<int32_t>(i);
+                continue;
+            }
+            const auto crossing = static_cast<int32_t>(crossingAt(slope[i], x0[i], y0[i], lineY));
+            x[i] = crossing;
+            ordered &= previous <= crossing;
+            previous = crossing;
+        }
+        if (endedCount != 0) {
+            std::size_t kept = static_cast<std::size_t>(ended[0]);
+            for (std::size_t r = 0; r < endedCount; ++r) {
+                const std::size_t from = static_cast<std::size_t>(ended[r]) + 1;
+                const std::size_t to = r + 1 < endedCount ? static_cast<std::size_t>(ended[r + 1]) : count;
+                a_.move(kept, from, to - from);
+                kept += to - from;
+            }
+            activeCount_ = kept;
+        }
+        if (!ordered) {
+            sortActive(lineY);
+        }
+    }
+
+    /// Sorts the active list by crossing. From one line to the next the order barely changes, so an
+    /// insertion sort is linear; when it meets much disorder (self-intersecting polygons) it hands
+    /// over to a full sort.
+    void sortActive(double y) noexcept {
+        const std::size_t count = activeCount_;
+        std::size_t budget = 2 * count + 32;
+        for (std::size_t i = 1; i < count; ++i) {
+            if (a_.x[i - 1] < a_.x[i]) {
+                continue;
+            }
+            const ActiveEdge item = a_.get(i);
+            std::size_t j = i;
+            while (j > 0 && crossesBefore(item, a_.get(j - 1), y)) {
+                if (budget-- == 0) {
+                    a_.set(j, item);
+                    sortWhole(y);
+                    return;
+                }
+                a_.set(j, a_.get(j - 1));
+                --j;
+            }
+            a_.set(j, item);
+        }
+    }
+
+    void sortWhole(double y) noexcept {
+        const std::size_t count = activeCount_;
+        for (std::size_t i = 0; i < count; ++i) {
+            t_.scratch[i] = a_.get(i);
+        }
+        std::sort(t_.scratch, t_.scratch + count,
+                  [y](const ActiveEdge &a, const ActiveEdge &b) { return crossesBefore(a, b, y); });
+        for (std::size_t i = 0; i < count; ++i) {
+            a_.set(i, t_.scratch[i]);
+        }
+    }
+
+    /// Adds the edges whose lower end lies below line y, unless they end on or below it too (lines
+    /// skipped by a step above 1). They come from the edge table in their crossing order, and each
+    /// is moved into place from the back of the list, so the entries behind it move only once.
+    void addIncoming(int64_t y, double lineY) noexcept {
+        const std::size_t first = nextSloped_;
+        std::size_t last = first;
+        for (; nextSloped_ < slopedCount_ && t_.sloped[nextSloped_].lo < y; ++nextSloped_) {
+            if (t_.sloped[nextSloped_].hi > y) {
+                t_.sloped[last++] = t_.sloped[nextSloped_];
+            }
+        }
+        if (first == last) {
+            return;
+        }
+        const auto entering = [lineY](const SlopedEdge &s) noexcept {
+            return ActiveEdge{s.slope, s.x0, s.y0, s.hi,
+                              static_cast<int32_t>(crossingAt(s.slope, s.x0, s.y0, lineY))};
+        };
+        std::sort(t_.sloped + first, t_.sloped + last, [&](const SlopedEdge &a, const SlopedEdge &b) {
+            return crossesBefore(entering(a), entering(b), lineY);
+        });
+        std::size_t end = activeCount_;
+        activeCount_ += last - first;
+        for (std::size_t m = last - first; m > 0; --m) {
+            const SlopedEdge &source = t_.sloped[first + m - 1];
+            const ActiveEdge edge = entering(source);
+            // The first place among entries [0, end) whose edge comes after the new one.
+            std::size_t lo = 0;
+            std::size_t hi = end;
+            while (lo < hi) {
+                const std::size_t mid = lo + (hi - lo) / 2;
+                if (crossesBefore(edge, a_.get(mid), lineY)) {
+                    hi = mid;
+                } else {
+                    lo = mid + 1;
+                }
+            }
+            a_.move(lo + m, lo, end - lo);
+            a_.set(lo + m - 1, edge);
+            end = lo;
+        }
     }
 
     /// The first y at which a table entry can draw something again.
@@ -344,6 +462,7 @@ private:
     std::span<const ipoint> p_;
     const FillTarget &target_;
     FillTables t_;
+    ActiveColumns a_;
     std::size_t slopedCount_ = 0;
     std::size_t vertexCount_ = 0;
     std::size_t flatCount_ = 0;
@@ -373,8 +492,7 @@ void fillPolygon(std::span<const ipoint> points, int32_t step, const FillTarget 
     FillTables tables{};
     std::optional<platform::LockedGlobal> block;
     if (n <= static_cast<std::size_t>(kSmallFillPolygon)) {
-        tables = FillTables{small.sloped,   small.active, small.spare, small.incoming,
-                            small.vertices, small.flats,  small.extras};
+        tables = small.tables();
     } else {
         // Each table has n entries; a count too large to describe in bytes is refused like a failed block.
         if (n > SIZE_MAX / tableBytes(1)) {

@@ -17,6 +17,10 @@
 // 255, a code above 255 right after a CLEAR); from that point on the decoder
 // falls back to walking the prefix and suffix tables through a bounded stack,
 // which gives the same bytes for every stream and stops a chain that loops.
+//
+// In block mode every CLEAR starts the table over, including a CLEAR that
+// directly follows another: an encoder may send it again before any other code,
+// and the compress tools decode such streams in full.
 #include "raster/lzw.h"
 
 #include <algorithm>
@@ -295,9 +299,12 @@ private:
             // One test catches the end of the data (-1), CLEAR and every code not yet defined.
             if (static_cast<uint32_t>(code) >= static_cast<uint32_t>(nextFree) || code == clearCode) [[unlikely]] {
                 if (code == clearCode) {
-                    nextFree = kClear;
-                    bits.clearPending = true;
-                    code = reader_.read(bits, nextFree);
+                    // A CLEAR right after a CLEAR is another CLEAR, as the compress tools read it.
+                    do {
+                        nextFree = kClear;
+                        bits.clearPending = true;
+                        code = reader_.read(bits, nextFree);
+                    } while (code == clearCode);
                     if (code >= kLiterals) {
                         return leaveForExactWalk(code);
                     }
@@ -383,7 +390,7 @@ private:
         const int32_t clearCode = blockMode_ ? kClear : kCodeCount;
         for (;;) {
             int32_t code = reader_.read(bits_, nextFree_);
-            if (code == clearCode) {
+            while (code == clearCode) {
                 nextFree_ = kClear;
                 bits_.clearPending = true;
                 code = reader_.read(bits_, nextFree_);

@@ -1,9 +1,11 @@
 // Tests of the point-list clippers KorClipPoly and KorClipVPoly, and of the thinning KorCullPolyline.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,10 +31,12 @@ struct GuardedClip {
             guardsIntact = guardsIntact && storage[i].x == -12345 && storage[i].y == -54321;
         }
     }
-    Points result() const { return Points(storage.begin(), storage.begin() + std::max(count, 0)); }
+    std::span<const ipoint> result() const {
+        return {storage.data(), static_cast<std::size_t>(std::clamp(count, 0, static_cast<int32_t>(storage.size())))};
+    }
 };
 
-bool same(const Points &a, const Points &b) {
+bool same(std::span<const ipoint> a, const Points &b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
@@ -40,9 +44,11 @@ bool same(const Points &a, const Points &b) {
     return true;
 }
 
-std::string describe(const Points &p) {
+std::string describe(std::span<const ipoint> p) {
     std::string s;
-    for (const ipoint &q : p) s += "(" + std::to_string(q.x) + "," + std::to_string(q.y) + ")";
+    for (const ipoint &q : p) {
+        s.append("(").append(std::to_string(q.x)).append(",").append(std::to_string(q.y)).append(")");
+    }
     return s;
 }
 

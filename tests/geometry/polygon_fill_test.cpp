@@ -3,6 +3,7 @@
 // shortcut, work areas and arguments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -163,7 +164,11 @@ std::vector<ipoint> randomPolygon(std::mt19937 &rng, int kind) {
             std::uniform_int_distribution<int32_t> c(0, 6);
             const int32_t x0 = c(rng), y0 = c(rng), x1 = c(rng), y1 = c(rng);
             p = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
-            if (rng() % 3 == 0) p[static_cast<std::size_t>(rng() % 5)].x += 1;
+            if (rng() % 2 == 0) std::reverse(p.begin(), p.end());  // the other winding
+            if (rng() % 3 == 0) {
+                ipoint &moved = p[static_cast<std::size_t>(rng() % 5)];
+                (rng() % 2 == 0 ? moved.x : moved.y) += 1;
+            }
             return p;
         }
     }
@@ -188,6 +193,46 @@ TEST_P(FillAgreement, EdgeTableMatchesReferenceCallForCall) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FillAgreement, ::testing::Values(0, 1, 2, 3, 4));
+
+/// Points on a circle, joined in the order i * stride: stride 1 is a convex polygon, larger strides
+/// make star polygons whose edges cross each other all over the inside.
+std::vector<ipoint> circleWalk(int points, int stride, double radius) {
+    std::vector<ipoint> p;
+    for (int i = 0; i <= points; ++i) {
+        const double a = 6.283185307179586 * ((i * stride) % points) / points + 0.1;
+        p.push_back({static_cast<int32_t>(radius * std::cos(a)), static_cast<int32_t>(radius * std::sin(a))});
+    }
+    return p;
+}
+
+TEST(FillPolygon, DenseCrossingAndWidePolygonsAgreeWithReference) {
+    // A dense star whose neighbouring crossings often truncate to the same x; the same traced twice
+    // (every edge doubled); chords crossing each other on every line, so that the active list is
+    // reordered line after line; and x values spanning the 32-bit range, where every crossing is a
+    // large product that a running sum would round differently.
+    std::vector<ipoint> dense;
+    for (int i = 0; i <= 1200; ++i) {
+        const double a = 6.283185307179586 * (i % 1200) / 1200 + 0.0001;
+        const double r = i % 2 == 0 ? 300.0 : 150.0;
+        dense.push_back({static_cast<int32_t>(r * std::cos(a)), static_cast<int32_t>(r * std::sin(a))});
+    }
+    std::vector<ipoint> twice = dense;
+    twice.insert(twice.end(), dense.begin() + 1, dense.end());
+    std::vector<ipoint> wide = circleWalk(45, 7, 1000.0);
+    std::mt19937 rng(99);
+    for (ipoint &q : wide) {
+        q.x = static_cast<int32_t>(q.x * 2147000.0) + static_cast<int32_t>(rng() % 997);
+    }
+    wide.back() = wide.front();
+    const std::vector<std::vector<ipoint>> shapes = {dense, twice, circleWalk(301, 150, 700.0),
+                                                     circleWalk(240, 97, 500.0), wide};
+    for (std::size_t s = 0; s < shapes.size(); ++s) {
+        for (int32_t step : {1, 3}) {
+            EXPECT_EQ(libraryCalls(shapes[s], step, false), referenceCalls(shapes[s], step, false))
+                << "shape " << s << " step " << step;
+        }
+    }
+}
 
 TEST(FillPolygon, StarAgreesWithReference) {
     std::vector<ipoint> star;

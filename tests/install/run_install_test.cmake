@@ -10,6 +10,19 @@ endfunction()
 file(REMOVE_RECURSE ${PREFIX} ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
 
+# The installed tool runs from the prefix and loads the installed library, not the build tree's.
+unset(ENV{LD_LIBRARY_PATH})
+run(${PREFIX}/${BINDIR}/vutil info)
+if(NOT LAST_OUTPUT MATCHES "vutil interface version [0-9]+.*[0-9]+ of [0-9]+ exports implemented")
+  message(FATAL_ERROR "installed vutil info printed:\n${LAST_OUTPUT}")
+endif()
+run(ldd ${PREFIX}/${BINDIR}/vutil)
+string(REGEX MATCH "libvutil\\.so[.0-9]* => ([^ ]+)" found "${LAST_OUTPUT}")
+string(FIND "${CMAKE_MATCH_1}" "${PREFIX}/" at)
+if(NOT at EQUAL 0)
+  message(FATAL_ERROR "installed vutil loads ${CMAKE_MATCH_1}, not the library under ${PREFIX}")
+endif()
+
 # The library directory name depends on the prefix (lib, lib64, lib/<triplet>).
 file(GLOB_RECURSE pc_files ${PREFIX}/*/vutil.pc)
 list(GET pc_files 0 pc_file)

@@ -132,7 +132,7 @@ inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0, in
         if (code < 0) {
             return result;
         }
-        if (blockMode && code == 256) {
+        while (blockMode && code == 256) {  // a CLEAR, or several in a row
             if (clears != nullptr) {
                 ++*clears;
             }
@@ -182,9 +182,14 @@ inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0, in
 /// make the streams the peer tool cannot (width limit 9, no block mode).
 class LzwEncoder {
 public:
-    /// `clearEvery`: in block mode, send CLEAR after this many input bytes (0: never).
-    LzwEncoder(int widthLimit, bool blockMode, std::size_t clearEvery = 0)
-        : widthLimit_(widthLimit), blockMode_(blockMode), clearEvery_(clearEvery), tableLimit_(1 << widthLimit) {}
+    /// `clearEvery`: in block mode, send CLEAR after this many input bytes (0: never), `clearRepeats`
+    /// times in a row.
+    LzwEncoder(int widthLimit, bool blockMode, std::size_t clearEvery = 0, int clearRepeats = 1)
+        : widthLimit_(widthLimit),
+          blockMode_(blockMode),
+          clearEvery_(clearEvery),
+          clearRepeats_(clearRepeats),
+          tableLimit_(1 << widthLimit) {}
 
     /// Fills the bits a decoder skips (the rest of a group before a width change or after a
     /// CLEAR, and the tail of the last byte) with ones instead of zeros.
@@ -227,7 +232,9 @@ public:
             }
             if (blockMode_ && clearEvery_ != 0 && ++sinceClear >= clearEvery_) {
                 emit(current);
-                emit(256);
+                for (int repeat = 0; repeat < clearRepeats_; ++repeat) {
+                    emit(256);
+                }
                 resetTable();
                 sinceClear = 0;
                 if (++i >= input.size()) {
@@ -276,16 +283,14 @@ private:
             group_[bit / 8] |= static_cast<uint8_t>(((code >> i) & 1) << (bit % 8));
         }
         ++codesInGroup_;
-        // The stream's first code and the code right after a CLEAR are data even when 256.
-        if (code == 256 && blockMode_ && seenFirst_ && !justCleared_) {
+        // The stream's first code is data even when 256; every later 256 is a CLEAR.
+        if (code == 256 && blockMode_ && seenFirst_) {
             decoderNextFree_ = 256;
             clearPending_ = true;
             previousWasData_ = false;
-            justCleared_ = true;
         } else {
             previousWasData_ = seenFirst_;
             seenFirst_ = true;
-            justCleared_ = false;
         }
     }
 
@@ -308,6 +313,7 @@ private:
     int widthLimit_;
     bool blockMode_;
     std::size_t clearEvery_;
+    int clearRepeats_;
     bool padOnes_ = false;
     int32_t tableLimit_;
     std::unordered_map<uint32_t, int32_t> table_;
@@ -318,7 +324,6 @@ private:
     bool clearPending_ = false;
     bool previousWasData_ = false;
     bool seenFirst_ = false;
-    bool justCleared_ = false;
     int codesInGroup_ = 0;
     uint8_t group_[16] = {};
     Bytes out_;

@@ -2,6 +2,7 @@
 // the tests' own encoder, the byte limit, bad headers and damaged streams.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "platform/memory.h"
@@ -107,6 +108,33 @@ INSTANTIATE_TEST_SUITE_P(Streams, LzwOwnEncoder,
                              return "width" + std::to_string(info.param.width) + (info.param.block ? "_block" : "") +
                                     (info.param.clearEvery ? "_clears" : "");
                          });
+
+TEST(LzwOwnEncoder, RepeatedClearsDecodeAsTheCompressToolsDecodeThem) {
+    // CLEAR sent twice and three times in a row, while the codes are 9 bits wide and after they have
+    // grown; each CLEAR after the first is read 9 bits wide at the start of a fresh group.
+    const Bytes original = makeData(DataKind::Text, 150000, 9);
+    const struct {
+        std::size_t clearEvery;
+        int repeats;
+    } cases[] = {{150, 2}, {150, 3}, {40000, 2}, {40000, 3}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE("CLEAR " + std::to_string(c.repeats) + " times every " + std::to_string(c.clearEvery));
+        const Bytes stream = LzwEncoder(16, true, c.clearEvery, c.repeats).encode(original);
+        int clears = 0;
+        decodeWithReference(stream, 0, &clears);
+        EXPECT_EQ(clears, c.repeats * static_cast<int>(original.size() / c.clearEvery));
+        EXPECT_TRUE(decodeChecked(stream).bytes == original);
+        TempDir dir;
+        writeFile(dir.file("in.Z"), stream);
+        for (const char *tool : {"gzip -dc", "uncompress.real -c"}) {
+            const std::string program(tool, std::strchr(tool, ' '));
+            if (haveTool(program)) {
+                ASSERT_TRUE(runCommand(std::string(tool) + " < " + dir.file("in.Z") + " > " + dir.file("out")));
+                EXPECT_TRUE(readFile(dir.file("out")) == original) << tool << " decodes it differently";
+            }
+        }
+    }
+}
 
 TEST(LzwOwnEncoder, WidthLimitsBelowNineAddNoEntries) {
     const Bytes original = stringBytes("abababababababab aaaaaaaaaaaaaaaaaaa");
@@ -247,16 +275,20 @@ TEST(LzwDamaged, APrefixChainThatLoopsEndsTheCall) {
 
 TEST(LzwDamaged, OddCodesAfterClearFollowTheTables) {
     const int32_t codeSets[][8] = {
-        {'a', 'b', 257, 256, 256, 'c', 257, 258},  // CLEAR, then 256 as data
+        {'a', 'b', 257, 256, 257, 'c', 257, 258},  // CLEAR, then the code after the next free one
         {'a', 'b', 257, 256, 900, 'c', 257, 258},  // CLEAR, then a code far beyond
         {300, 'a', 256, 'b', 257, 258, 259, 'c'},  // a first code above 255
         {'a', 'b', 256, 'c', 256, 256, 256, 'd'},  // CLEAR after CLEAR
+        {300, 'a', 256, 256, 'b', 'c', 257, 'd'},  // CLEAR after CLEAR on the exact walk
     };
     for (const auto &codes : codeSets) {
         for (bool block : {true, false}) {
             decodeChecked(LzwEncoder(16, block).encodeCodes(codes));
         }
     }
+    // In block mode every CLEAR starts the table over, on both decoding paths.
+    EXPECT_EQ(decodeChecked(LzwEncoder(16, true).encodeCodes(codeSets[3])).bytes, stringBytes("abcd"));
+    EXPECT_EQ(decodeChecked(LzwEncoder(16, true).encodeCodes(codeSets[4])).bytes, stringBytes(",abcbcd"));
 }
 
 TEST(LzwDamaged, RandomDamageAgreesWithTheReference) {
