@@ -47,8 +47,8 @@ void sortAlongEdge(std::span<int32_t> crossings, const vpoint *points, const Edg
     if (!distinct) {
         for (std::size_t i = 0; i < crossings.size(); ++i) {
             list[i].index = crossings[i];
-            list[i].key = (points[crossings[i]].x - edge.start.x) * edge.dx +
-                          (points[crossings[i]].y - edge.start.y) * edge.dy;
+            list[i].key =
+                (points[crossings[i]].x - edge.start.x) * edge.dx + (points[crossings[i]].y - edge.start.y) * edge.dy;
         }
         exchangeSort(list);
     }
@@ -96,8 +96,9 @@ public:
         int32_t offset = 0;
         for (int32_t c = 0; c < cut_.contours; ++c) {
             const int32_t count = cut_.counts[c];
+            const auto next = [count](int32_t j) noexcept { return j + 1 == count ? 0 : j + 1; };
             const auto gap = [&](int32_t j) noexcept {
-                return inCrossingList(offset + j) && inCrossingList(offset + (j + 1) % count);
+                return inCrossingList(offset + j) && inCrossingList(offset + next(j));
             };
             int32_t firstGap = 0;
             while (firstGap < count && !gap(firstGap)) {
@@ -106,13 +107,13 @@ public:
             if (firstGap == count) {
                 tables_.untouched[untouched_++] = {offset, count};
             } else {
-                Chain chain{offset, count, (firstGap + 1) % count, 0};
-                for (int32_t step = 1; step <= count; ++step) {
-                    const int32_t j = (firstGap + step) % count;
+                int32_t j = next(firstGap);
+                Chain chain{offset, count, j, 0};
+                for (int32_t step = 1; step <= count; ++step, j = next(j)) {
                     ++chain.length;
                     if (gap(j) && step < count) {
                         addChain(chain);
-                        chain = {offset, count, (j + 1) % count, 0};
+                        chain = {offset, count, next(j), 0};
                     }
                 }
                 addChain(chain);  // it ends at the first gap, where the walk began
@@ -135,8 +136,8 @@ public:
         int32_t fresh = 0;  // no chain before it has points left
         while (used < chains_) {
             Chain &chain = tables_.chains[current];
-            for (int32_t i = 0; i < chain.length; ++i) {
-                addToLoop(chain.offset + (chain.start + i) % chain.count);
+            for (int32_t i = 0, j = chain.start; i < chain.length; ++i, j = j + 1 == chain.count ? 0 : j + 1) {
+                addToLoop(chain.offset + j);
             }
             chain.length = 0;
             ++used;

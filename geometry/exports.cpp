@@ -180,7 +180,8 @@ VUTIL_API int32_t KorClipVPolyPoly(vpoint **points, int32_t n, int32_t **counts,
         m < 3) {
         return 0;
     }
-    return geo::clipContours(*points, n, *counts, *ncontours, std::span<const vpoint>(clip, static_cast<std::size_t>(m)));
+    return geo::clipContours(*points, n, *counts, *ncontours,
+                             std::span<const vpoint>(clip, static_cast<std::size_t>(m)));
 }
 
 VUTIL_API int32_t KorTermClipVPolyPoly(void) noexcept {

@@ -56,8 +56,11 @@ ClassifiedSegment classify(const vpoint &p0, const vpoint &p1, const ClipEdge &e
     const double uy = p1.y - p0.y;
     const double d = edge.nx * ux + edge.ny * uy;
     const double w = edge.side(p0);
-    const double length = std::sqrt(ux * ux + uy * uy);
-    if (length == 0.0 || std::fabs(d / length) < kParallel) {
+    const double squared = ux * ux + uy * uy;
+    // The length is at most |ux| + |uy|: a d above this bound is far from parallel, and only below it
+    // is the division needed.
+    const bool farFromParallel = std::fabs(d) > 1e-20 * (std::fabs(ux) + std::fabs(uy));
+    if (squared == 0.0 || (!farFromParallel && std::fabs(d / std::sqrt(squared)) < kParallel)) {
         // A segment on the edge line itself is invisible.
         return {w > 0.0 ? Piece::kWhole : Piece::kInvisible, {}};
     }
@@ -207,16 +210,16 @@ struct Box {
     }
 };
 
-/// True when the contour sizes are not negative and fit in the n points.
-bool soundCounts(const int32_t *counts, int32_t contours, int32_t n) noexcept {
+/// The number of points the contours hold, or -1 when a size is negative.
+int64_t contourPoints(const int32_t *counts, int32_t contours) noexcept {
     int64_t sum = 0;
     for (int32_t c = 0; c < contours; ++c) {
         if (counts[c] < 0) {
-            return false;
+            return -1;
         }
         sum += counts[c];
     }
-    return sum <= n;
+    return sum;
 }
 
 /// The refusal of a result: the caller's points stay, no contour is reported.
@@ -253,20 +256,26 @@ int32_t clipContours(vpoint *&points, int32_t n, int32_t *counts, int32_t &conto
         return 0;
     }
     const std::span<const vpoint> subject(points, static_cast<std::size_t>(n));
-    if (Box(subject).misses(Box(clip)) || contours < 0 || !soundCounts(counts, contours, n)) {
+    if (Box(subject).misses(Box(clip)) || contours < 0) {
         return 0;
     }
-    if (contours == 0) {
-        return 0;  // nothing to clip, nothing visible
+    const int64_t covered = contourPoints(counts, contours);
+    if (covered < 0 || covered > n) {
+        return 0;
     }
-    if (n > kMaxClipPoints || !state.work.reserve(subject.size()) ||
+    if (covered == 0) {
+        contours = 0;  // nothing to clip, nothing visible
+        return 0;
+    }
+    // Points beyond the last contour belong to none: they take no part, even when no edge clips.
+    auto total = static_cast<int32_t>(covered);
+    if (total > kMaxClipPoints || !state.work.reserve(static_cast<std::size_t>(total)) ||
         !state.counts.reserve(static_cast<std::size_t>(contours))) {
         return refuse(counts, contours);
     }
-    std::copy(subject.begin(), subject.end(), state.work.data());
+    std::copy_n(points, total, state.work.data());
     std::copy_n(counts, contours, state.counts.data());
 
-    int32_t total = n;
     int32_t kept = contours;
     const std::size_t m = clip.size();
     const std::size_t edges = samePoint(clip[m - 1], clip[0]) ? m - 1 : m;  // an open polygon closes itself
