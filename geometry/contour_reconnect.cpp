@@ -27,16 +27,21 @@ void exchangeSort(std::span<KeyedCrossing> list) noexcept {
 }
 
 /// Sorts the crossings by their place along the edge, (P - A) . e, ascending. When the keys are
-/// distinct numbers every ascending sort gives the same order, and the quick one is used.
+/// distinct numbers every ascending sort gives the same order, and the quick one is used; otherwise
+/// the exchange sort runs, in time that grows with the square of the crossings.
 void sortAlongEdge(std::span<int32_t> crossings, const vpoint *points, const EdgeLine &edge,
                    KeyedCrossing *keyed) noexcept {
     const std::span<KeyedCrossing> list(keyed, crossings.size());
-    bool distinct = true;
-    for (std::size_t i = 0; i < crossings.size(); ++i) {
-        const vpoint &p = points[crossings[i]];
-        list[i] = {(p.x - edge.start.x) * edge.dx + (p.y - edge.start.y) * edge.dy, crossings[i]};
-        distinct = distinct && !std::isnan(list[i].key);
-    }
+    const auto keyAll = [&] {
+        bool numbers = true;
+        for (std::size_t i = 0; i < crossings.size(); ++i) {
+            const vpoint &p = points[crossings[i]];
+            list[i] = {(p.x - edge.start.x) * edge.dx + (p.y - edge.start.y) * edge.dy, crossings[i]};
+            numbers = numbers && !std::isnan(list[i].key);
+        }
+        return numbers;
+    };
+    bool distinct = keyAll();
     if (distinct) {
         std::sort(list.begin(), list.end(),
                   [](const KeyedCrossing &a, const KeyedCrossing &b) { return a.key < b.key; });
@@ -45,11 +50,7 @@ void sortAlongEdge(std::span<int32_t> crossings, const vpoint *points, const Edg
         }
     }
     if (!distinct) {
-        for (std::size_t i = 0; i < crossings.size(); ++i) {
-            list[i].index = crossings[i];
-            list[i].key =
-                (points[crossings[i]].x - edge.start.x) * edge.dx + (points[crossings[i]].y - edge.start.y) * edge.dy;
-        }
+        keyAll();
         exchangeSort(list);
     }
     for (std::size_t i = 0; i < crossings.size(); ++i) {
@@ -80,11 +81,10 @@ public:
         return position + 1 < sorted.size() ? sorted[position + 1] : sorted[0];
     }
 
-    /// Marks the crossings and their places in the sorted list; the first of a repeated index counts.
+    /// Marks the crossings with their places in the sorted list.
     void markCrossings() noexcept {
         std::fill_n(tables_.sortedPosition.data(), cut_.total, -1);
-        std::fill_n(tables_.chainStart.data(), cut_.total, -1);
-        for (std::size_t p = cut_.crossings.size(); p-- > 0;) {
+        for (std::size_t p = 0; p < cut_.crossings.size(); ++p) {
             tables_.sortedPosition[cut_.crossings[p]] = static_cast<int32_t>(p);
         }
     }
@@ -93,6 +93,7 @@ public:
     /// chains running from the second crossing of one gap to the first crossing of the next; the
     /// contours without one are kept whole.
     void buildChains() noexcept {
+        std::fill_n(tables_.chainStart.data(), cut_.total, -1);
         int32_t offset = 0;
         for (int32_t c = 0; c < cut_.contours; ++c) {
             const int32_t count = cut_.counts[c];
@@ -124,13 +125,10 @@ public:
 
     int32_t chainCount() const noexcept { return chains_; }
 
-    /// Joins the chains into loops and gathers their points; returns the number of points written.
-    /// Each step uses one chain, so the walk ends after as many steps as there are chains, even when
-    /// a broken pairing sends it to a chain already used.
-    int32_t walkLoops() noexcept {
-        if (chains_ == 0) {
-            return 0;
-        }
+    /// Joins the chains into loops and gathers their points. Each step uses one chain, so the walk
+    /// ends after as many steps as there are chains, even when a broken pairing sends it to a chain
+    /// already used.
+    void walkLoops() noexcept {
         int32_t current = 0;
         int32_t used = 0;
         int32_t fresh = 0;  // no chain before it has points left
@@ -161,7 +159,6 @@ public:
         if (loopPoints_ > 0) {
             closeLoop();  // a walk cut short by a broken pairing
         }
-        return written_;
     }
 
     /// Appends the uncut contours whole, after the loops, and returns the number of points written.
@@ -178,11 +175,9 @@ public:
     int32_t contoursOut() const noexcept { return contoursOut_; }
 
 private:
+    /// Records a chain; no two chains begin at the same point.
     void addChain(const Chain &chain) noexcept {
-        const int32_t first = chain.offset + chain.start;
-        if (tables_.chainStart[first] < 0) {
-            tables_.chainStart[first] = chains_;
-        }
+        tables_.chainStart[chain.offset + chain.start] = chains_;
         tables_.chains[chains_++] = chain;
     }
 
@@ -247,7 +242,7 @@ int32_t reconnectContours(CutContours &cut, const EdgeLine &edge, ReconnectTable
         !tables.untouched.reserve(contours) || !cut.counts.reserve(total + contours)) {
         return -1;
     }
-    // Only with four or more crossings is there an order to find; two pair up as they are.
+    // Fewer than four crossings pair up in the order they were recorded.
     if (cut.crossings.size() >= 4) {
         sortAlongEdge(cut.crossings, cut.points.data(), edge, tables.keyed.data());
     }
