@@ -10,57 +10,33 @@
 // a clip size byte, one size byte per contour, then coordinates. A coordinate byte below 0xF0 picks a
 // value from a small table (on and around the edges of the unit square scaled by 10, repeated values,
 // values that are not numbers); from 0xF0 up, the next eight bytes are the double itself.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <vector>
 
+#include "fuzz_reader.h"
 #include "vutil/geometry.h"
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using vutil::fuzz::check;
 
-class Reader {
+/// The values of this harness: a byte below 0xF0 picks a coordinate from the table, others are
+/// followed by the coordinate itself.
+class Values {
 public:
-    Reader(const uint8_t *data, std::size_t size) : data_(data), size_(size) {}
-    uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    Values(const uint8_t *data, std::size_t size) : in_(data, size) {}
+    uint8_t byte() { return in_.take<uint8_t>(); }
     double coordinate() {
-        static const double kTable[] = {-5,
-                                        -3,
-                                        0,
-                                        2,
-                                        4,
-                                        5,
-                                        6,
-                                        8,
-                                        10,
-                                        12,
-                                        15,
-                                        20,
-                                        1e-300,
-                                        0.0005,
-                                        1e6,
-                                        -0.0,
-                                        7.5,
-                                        std::numeric_limits<double>::quiet_NaN(),
-                                        std::numeric_limits<double>::infinity(),
-                                        -1e300};
+        constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+        constexpr double kInf = std::numeric_limits<double>::infinity();
+        static const double kTable[] = {-5, -3, 0,      2,      4,   5,    6,   8,    10,   12,
+                                        15, 20, 1e-300, 0.0005, 1e6, -0.0, 7.5, kNaN, kInf, -1e300};
         const uint8_t b = byte();
-        if (b < 0xF0) {
-            return kTable[b % (sizeof kTable / sizeof kTable[0])];
-        }
-        double value = 0;
-        unsigned char bytes[sizeof value] = {};
-        for (unsigned char &c : bytes) c = byte();
-        std::memcpy(&value, bytes, sizeof value);
-        return value;
+        return b < 0xF0 ? kTable[b % (sizeof kTable / sizeof kTable[0])] : in_.take<double>();
     }
     vpoint point() {
         const double x = coordinate(), y = coordinate();
@@ -68,9 +44,7 @@ public:
     }
 
 private:
-    const uint8_t *data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
+    vutil::fuzz::Reader in_;
 };
 
 bool moderate(const vpoint &p) {
@@ -93,7 +67,7 @@ bool visible(const vpoint &p, const std::vector<vpoint> &clip) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Reader in(data, size);
+    Values in(data, size);
     const uint8_t flags = in.byte();
     const int contours = 1 + in.byte() % 4;
     const int m = in.byte() % 12;
