@@ -66,15 +66,12 @@ public:
 
     bool inCrossingList(int32_t index) const noexcept { return tables_.sortedPosition[index] >= 0; }
 
-    /// The crossing paired with `index`: its neighbour in the sorted list, (0, 1), (2, 3), ...; the
-    /// last of an odd number, and a point that is not a crossing, take the first crossing.
+    /// The crossing paired with the crossing `index`: its neighbour in the sorted list, (0, 1), (2, 3),
+    /// ...; the last of an odd number takes the first. (The walk asks only for the last point of a
+    /// chain, which is always a crossing.)
     int32_t partner(int32_t index) const noexcept {
         const std::span<const int32_t> sorted = cut_.crossings;
-        const int32_t p = tables_.sortedPosition[index];
-        if (p < 0) {
-            return sorted[0];
-        }
-        const auto position = static_cast<std::size_t>(p);
+        const auto position = static_cast<std::size_t>(tables_.sortedPosition[index]);
         if (position % 2 == 1) {
             return sorted[position - 1];
         }
@@ -124,6 +121,7 @@ public:
     }
 
     int32_t chainCount() const noexcept { return chains_; }
+    std::size_t untouchedCount() const noexcept { return static_cast<std::size_t>(untouched_); }
 
     /// Joins the chains into loops and gathers their points. Each step uses one chain, so the walk
     /// ends after as many steps as there are chains, even when a broken pairing sends it to a chain
@@ -235,11 +233,10 @@ int32_t reconnectContours(CutContours &cut, const EdgeLine &edge, ReconnectTable
     }
     const auto total = static_cast<std::size_t>(cut.total);
     const std::size_t contours = static_cast<std::size_t>(cut.contours);
-    // A contour has at most one chain per point; loops and untouched contours together are no more
-    // than chains and contours.
+    // A contour has at most one chain per point.
     if (!tables.sortedPosition.reserve(total) || !tables.chainStart.reserve(total) ||
         !tables.keyed.reserve(cut.crossings.size()) || !tables.chains.reserve(total) ||
-        !tables.untouched.reserve(contours) || !cut.counts.reserve(total + contours)) {
+        !tables.untouched.reserve(contours)) {
         return -1;
     }
     // Fewer than four crossings pair up in the order they were recorded.
@@ -249,8 +246,10 @@ int32_t reconnectContours(CutContours &cut, const EdgeLine &edge, ReconnectTable
     Reconnection walk(cut, tables);
     walk.markCrossings();
     walk.buildChains();
-    // Every point goes into a chain or an untouched contour; each loop adds at most two closing points.
-    if (!tables.gathered.reserve(total + 2 * static_cast<std::size_t>(walk.chainCount()))) {
+    // Every point goes into a chain or an untouched contour; a loop takes at least one chain and adds
+    // at most two closing points.
+    const auto chains = static_cast<std::size_t>(walk.chainCount());
+    if (!tables.gathered.reserve(total + 2 * chains) || !cut.counts.reserve(chains + walk.untouchedCount())) {
         return -1;
     }
     walk.walkLoops();

@@ -174,8 +174,8 @@ VUTIL_API int32_t KorInitClipVPolyPoly(int32_t max_points, int32_t max_contours)
     return 1;
 }
 
-VUTIL_API int32_t KorClipVPolyPoly(vpoint **points, int32_t n, int32_t **counts, int32_t *ncontours,
-                                   const vpoint *clip, int32_t m) noexcept {
+VUTIL_API int32_t KorClipVPolyPoly(vpoint **points, int32_t n, int32_t **counts, int32_t *ncontours, const vpoint *clip,
+                                   int32_t m) noexcept {
     if (points == nullptr || counts == nullptr || *counts == nullptr || ncontours == nullptr || clip == nullptr ||
         m < 3) {
         return 0;

@@ -83,14 +83,11 @@ void rotateRing(vpoint *ring, int32_t count, const ClipEdge &edge) noexcept {
     while (first < count && !(std::fabs(edge.side(ring[first])) > kOffLine)) {
         ++first;
     }
-    if (first == 0 || count == 0) {
-        return;
+    if (first == 0 || count < 2) {
+        return;  // a single point has nothing to turn
     }
     const int32_t vertices = count - 1;  // before the closing point
-    if (vertices > 0) {
-        const int32_t shift = (first == count ? 1 : first) % vertices;
-        std::rotate(ring, ring + shift, ring + vertices);
-    }
+    std::rotate(ring, ring + (first == count ? 1 : first) % vertices, ring + vertices);
     ring[vertices] = ring[0];
 }
 
@@ -177,13 +174,11 @@ int32_t clipAgainstEdge(int32_t total, int32_t &contours, const vpoint &a, const
         offset += count;
     }
     contours = kept;
-    int32_t result = out.written();
-    if (result > 0 && out.crossingCount() > 0) {
-        CutContours cut{state.edge, result, state.counts, contours,
-                        std::span<int32_t>(state.crossings.data(), static_cast<std::size_t>(out.crossingCount()))};
-        result = reconnectContours(cut, edge.line, state.reconnect);
-        contours = cut.contours;
-    }
+    // The pieces are reconnected along the edge; without a crossing nothing changes.
+    CutContours cut{state.edge, out.written(), state.counts, contours,
+                    std::span<int32_t>(state.crossings.data(), static_cast<std::size_t>(out.crossingCount()))};
+    const int32_t result = reconnectContours(cut, edge.line, state.reconnect);
+    contours = cut.contours;
     state.work.swap(state.edge);
     return result;
 }

@@ -21,7 +21,8 @@ inline void setClipAllocationFailureAfter(long successes) noexcept {
     detail::clipAllocationsBeforeFailure = successes;
 }
 
-/// malloc for the clipper's tables and results; null when memory runs out or the seam says so.
+/// malloc for the clipper's tables and results (never asked for 0 bytes); null when memory runs out
+/// or the seam says so.
 inline void *clipMalloc(std::size_t bytes) noexcept {
     if (detail::clipAllocationsBeforeFailure == 0) {
         return nullptr;
@@ -29,7 +30,7 @@ inline void *clipMalloc(std::size_t bytes) noexcept {
     if (detail::clipAllocationsBeforeFailure > 0) {
         --detail::clipAllocationsBeforeFailure;
     }
-    return std::malloc(bytes == 0 ? 1 : bytes);
+    return std::malloc(bytes);
 }
 
 /// An array of plain elements whose storage grows on demand and is kept until released. It has no
@@ -52,15 +53,12 @@ public:
         if (count <= capacity_) {
             return true;
         }
+        if (count > kMaxElements) {
+            return false;
+        }
         std::size_t grown = capacity_ == 0 ? kFirstCapacity : capacity_;
         while (grown < count) {
-            if (grown > kMaxElements / 2) {
-                return false;
-            }
             grown *= 2;
-        }
-        if (grown > kMaxElements) {
-            return false;
         }
         T *bigger = static_cast<T *>(clipMalloc(grown * sizeof(T)));
         if (bigger == nullptr) {

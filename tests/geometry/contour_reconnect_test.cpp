@@ -77,6 +77,11 @@ TEST(ReconnectContours, BrokenPairingsEndWithinTheWalk) {
     // closes the loop it has and leaves the chain it never reached.
     std::vector<int32_t> odd = {1, 2, 3};
     EXPECT_TRUE(sameXY(reconnect({xy({{5, 1}, {10, 2}, {10, 3}, {10, 4}})}, odd), {xy({{10, 3}})}));
+    // The unpaired third crossing ends the first chain; its partner, the first crossing, begins the
+    // second chain, which leads back to the start.
+    std::vector<int32_t> unpaired = {0, 1, 3};
+    EXPECT_TRUE(sameXY(reconnect({xy({{10, 1}, {10, 2}, {5, 5}, {10, 3}})}, unpaired),
+                       {xy({{10, 2}, {5, 5}, {10, 3}, {10, 1}, {10, 2}})}));
     // Crossings that never follow one another leave the contour whole.
     std::vector<int32_t> apart = {0, 2};
     const Contour zigzag = xy({{10, 1}, {5, 1}, {10, 2}, {5, 2}, {10, 1}});

@@ -72,20 +72,40 @@ TEST(ClipVPolyPoly, ExamplesAgainstTheSquare) {
     }
 }
 
-TEST(ClipVPolyPoly, CrossingsTakeZeroZAndRingsStartClearOfTheEdgeLine) {
+TEST(ClipVPolyPoly, EdgeClipRules) {
     CallerSubject corner({xy({{-5, -5}, {5, -5}, {5, 5}, {-5, 5}, {-5, -5}}, 7.0)});
     ASSERT_EQ(clip(corner, kSquare), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(corner.points[i].z, i == 2 ? 7.0 : 0.0) << i;
-    // The first vertex lies within 0.001 of the first edge's line: the ring starts at the next one,
-    // and its closing point becomes a copy of that vertex, z included.
-    CallerSubject near({{{5, 0.0005, 1}, {8, 2, 2}, {8, 8, 3}, {2, 8, 4}, {2, 2, 5}, {5, 0.0005, 9}}});
-    ASSERT_EQ(clip(near, kSquare), 6);
-    const vpoint expected[] = {{8, 2, 2}, {8, 8, 3}, {2, 8, 4}, {2, 2, 5}, {5, 0.0005, 1}, {8, 2, 2}};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(corner.points[i].z, i == 2 ? 7.0 : 0.0) << i;  // crossings take z = 0
+    // The first vertex lies 0.001 from the first edge's line, not farther: the ring starts at the next
+    // one, and its closing point becomes a copy of that vertex, z included. A ring that starts clear of
+    // the line keeps its closing point.
+    CallerSubject near({{{5, 0.001, 1}, {8, 2, 2}, {8, 8, 3}, {2, 8, 4}, {2, 2, 5}, {5, 0.001, 9}}, kInside});
+    near.points[10].z = 9;
+    ASSERT_EQ(clip(near, kSquare), 11);
+    const vpoint expected[] = {{8, 2, 2}, {8, 8, 3}, {2, 8, 4}, {2, 2, 5}, {5, 0.001, 1}, {8, 2, 2}};
     EXPECT_EQ(std::memcmp(near.points, expected, sizeof expected), 0);
+    EXPECT_EQ(near.points[10].z, 9);
     // No vertex is clear of the line: the ring turns by one.
     CallerSubject flat({xy({{5, 0.0002}, {6, 0.0002}, {6, 0.0004}, {5, 0.0002}})});
     ASSERT_EQ(clip(flat, kSquare), 4);
     EXPECT_TRUE(sameXY(flat.contours(), {xy({{6, 0.0002}, {6, 0.0004}, {5, 0.0002}, {6, 0.0002}})}));
+    // An edge crossed at a tiny angle is still crossed; a vertex that touches an edge line from
+    // outside shows nothing.
+    CallerSubject shallow({xy({{2, -1e-20}, {8, 1e-20}, {8, 5}, {2, 5}, {2, -1e-20}})});
+    const int32_t n = clip(shallow, kSquare);
+    EXPECT_NEAR(vutil::test::shoelace(shallow.points, static_cast<std::size_t>(n)), 30, 1e-9);
+    for (const Contour &c : {xy({{12, 2}, {10, 4}, {12, 6}, {12, 2}}), xy({{-2, 2}, {0, 4}, {-2, 6}, {-2, 2}}),
+                             xy({{2, -2}, {4, 0}, {6, -2}, {2, -2}}), xy({{2, 12}, {4, 10}, {6, 12}, {2, 12}})}) {
+        CallerSubject touching({c});
+        EXPECT_EQ(clip(touching, kSquare), 0);
+        EXPECT_EQ(touching.ncontours, 0);  // the boxes touch, so the edges ran and found nothing
+    }
+    // A point that is not a number hides the segments at it, leaving one crossing: the contour's last
+    // point, reached inside, becomes the second, and the contour is closed along the edge.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    CallerSubject odd({xy({{0, 5}, {nan, nan}, {3, -2}, {4, 5}, {0, 5}})});
+    EXPECT_EQ(clip(odd, xy({{-100, 0}, {100, 0}, {100, 100}, {-100, 100}})), 4);
+    EXPECT_TRUE(sameXY(odd.contours(), {xy({{3 + 2.0 / 7, 0}, {4, 5}, {0, 5}, {3 + 2.0 / 7, 0}})}));
 }
 
 /// A random simple polygon, counter-clockwise and star-shaped about (cx, cy): one vertex in each of
@@ -174,9 +194,17 @@ TEST(ClipVPolyPoly, RefusalsChangeNothingTheyShouldNot) {
         EXPECT_EQ(clip(s, kSquare), 0);
         EXPECT_EQ(s.counts[0] + s.counts[1] + s.ncontours, first + second + contours);
     }
+    s.counts[0] = 0, s.counts[1] = 0, s.ncontours = 2;  // contours without points: nothing visible
+    EXPECT_EQ(clip(s, kSquare), 0);
+    EXPECT_EQ(s.ncontours, 0);
     s.counts[0] = 9, s.counts[1] = 5, s.ncontours = 2;
     EXPECT_EQ(clip(s, xy({{20, 0}, {30, 0}, {30, 10}})), 0);  // bounding boxes apart
     EXPECT_EQ(s.ncontours, 2);
+    const vpoint first = s.points[0];
+    s.points[0].x = std::numeric_limits<double>::quiet_NaN();  // the box starts from the first point
+    EXPECT_EQ(clip(s, xy({{20, 0}, {30, 0}, {30, 10}})), 0);
+    EXPECT_EQ(s.ncontours, 0);
+    s.points[0] = first, s.ncontours = 2;
     EXPECT_EQ(clip(s, xy({{4.5, 0}, {5.5, 0}, {5, 1}})), 0);  // boxes meet, nothing visible
     EXPECT_EQ(s.ncontours, 0);
     EXPECT_EQ(s.counts[0] + s.counts[1], 14);  // counts are written only for contours that come out
