@@ -10,36 +10,13 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz_reader.h"
 #include "vutil/geometry.h"
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-class Reader {
-public:
-    Reader(const uint8_t *data, std::size_t size) : data_(data), size_(size) {}
-    template <typename T>
-    T take() {
-        T value{};
-        unsigned char bytes[sizeof(T)] = {};
-        for (std::size_t i = 0; i < sizeof(T) && pos_ < size_; ++i) {
-            bytes[i] = data_[pos_++];
-        }
-        std::memcpy(&value, bytes, sizeof(T));
-        return value;
-    }
-    std::size_t left() const { return size_ - pos_; }
-
-private:
-    const uint8_t *data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
-};
+using vutil::fuzz::check;
+using vutil::fuzz::Reader;
 
 struct IntWindow {
     int32_t xmin, ymin, xmax, ymax;

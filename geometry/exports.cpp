@@ -6,6 +6,7 @@
 #include "geometry/matrix.h"
 #include "geometry/point_transform.h"
 #include "geometry/poly_clip.h"
+#include "geometry/poly_poly_clip.h"
 #include "geometry/polygon_fill.h"
 #include "geometry/view_matrix.h"
 #include "vutil/geometry.h"
@@ -166,7 +167,26 @@ VUTIL_API void FillPolygon(intptr_t context, intptr_t device, const ipoint *poin
                      geo::FillTarget{context, device, user, segment, rect});
 }
 
-/* KorInitClipVPolyPoly, KorClipVPolyPoly and KorTermClipVPolyPoly belong to the polygon-against-polygon
- * clipper, which is built separately. */
+/* ---- Polygon-against-polygon clipping ---- */
+
+VUTIL_API int32_t KorInitClipVPolyPoly(int32_t max_points, int32_t max_contours) noexcept {
+    geo::reserveClipState(max_points, max_contours);
+    return 1;
+}
+
+VUTIL_API int32_t KorClipVPolyPoly(vpoint **points, int32_t n, int32_t **counts, int32_t *ncontours, const vpoint *clip,
+                                   int32_t m) noexcept {
+    if (points == nullptr || counts == nullptr || *counts == nullptr || ncontours == nullptr || clip == nullptr ||
+        m < 3) {
+        return 0;
+    }
+    return geo::clipContours(*points, n, *counts, *ncontours,
+                             std::span<const vpoint>(clip, static_cast<std::size_t>(m)));
+}
+
+VUTIL_API int32_t KorTermClipVPolyPoly(void) noexcept {
+    geo::releaseClipState();
+    return 1;
+}
 
 }  // extern "C"

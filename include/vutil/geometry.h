@@ -54,13 +54,31 @@ VUTIL_API int32_t KorClipPoly(ipoint *points, int32_t n, int32_t xmin, int32_t y
 VUTIL_API int32_t KorClipVPoly(vpoint *points, int32_t n, vpoint wmin, vpoint wmax) VUTIL_NOEXCEPT;
 /** Thins a long polyline in place to about 150 points evenly spaced by length; always 1. */
 VUTIL_API int32_t KorCullPolyline(vpoint *points, int32_t *n) VUTIL_NOEXCEPT;
-/** Sets up the polygon-against-polygon clipper's working storage; always 1. */
+
+/* ---- Polygon-against-polygon clipping -----------------------------------------
+ * One process-wide working state serves every clip: calls must not overlap. */
+
+/** Reserves the clipper's working storage for subjects of about max_points points in max_contours
+ *  contours; optional (a clip sets up and grows what it needs); always 1. */
 VUTIL_API int32_t KorInitClipVPolyPoly(int32_t max_points, int32_t max_contours) VUTIL_NOEXCEPT;
-/** Clips closed contours against a convex counter-clockwise polygon of m points; replaces *points (malloc'd)
- *  and rewrites *counts and *ncontours; the new point count, or 0. */
+/** Clips a subject of closed contours against a convex polygon and returns the visible part as closed
+ *  contours; a contour can split into several.
+ *  - *points: the subject's n points, all contours one after another. The block must come from malloc:
+ *    on success it is released with free and *points receives a new malloc block of exactly the result's
+ *    points, which the caller releases with free. Caller and library must therefore share one C heap.
+ *  - *counts: the number of points of each of the *ncontours contours. On success its first entries receive
+ *    the sizes of the contours that come out, and no entry beyond them is written. It must have room for
+ *    every contour that comes out: n entries always suffice (a result of more contours is refused).
+ *  - clip: m points of a convex polygon running counter-clockwise (y up; the visible side of each edge is
+ *    on its left), closed (last point equal to the first) or open.
+ *  Returns the number of points in the new subject, or 0: with nothing changed for fewer than three clip
+ *  points, an empty subject, negative counts or counts adding up to more than n, and a subject whose
+ *  bounding box misses the clip polygon's; with *ncontours 0 when nothing is visible; and with *ncontours 0,
+ *  (*counts)[0] 0 and *points kept when memory runs out. Crossing points made by the clip have z = 0. */
 VUTIL_API int32_t KorClipVPolyPoly(vpoint **points, int32_t n, int32_t **counts, int32_t *ncontours,
                                    const vpoint *clip, int32_t m) VUTIL_NOEXCEPT;
-/** Releases the clipper's working storage; always 1. */
+/** Releases the clipper's working storage; harmless when repeated, and later clips set it up again;
+ *  always 1. */
 VUTIL_API int32_t KorTermClipVPolyPoly(void) VUTIL_NOEXCEPT;
 
 /* ---- Curves and arcs ----------------------------------------------------------*/

@@ -1,7 +1,8 @@
-// Demo section: geometry. Clips lines and polygons, walks arcs and Bezier curves and fills a polygon,
-// and draws all of it on one SVG sheet.
+// Demo section: geometry. Clips lines and polygons (to a window and to a convex polygon), walks arcs and
+// Bezier curves and fills a polygon, and draws all of it on one SVG sheet.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,12 +36,20 @@ public:
         body_ += format("<rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\" class=\"%s\"/>\n", std::fmin(x0, x1),
                         std::fmin(y0, y1), std::fabs(x1 - x0), std::fabs(y1 - y0), cls);
     }
+    /// A closed outline filled in the hue given (degrees), whatever its length.
+    void colouredPolygon(const std::vector<std::pair<double, double>> &points, int hue) {
+        body_ += "<polygon points=\"";
+        for (const auto &[x, y] : points) {
+            body_ += format("%g,%g ", x, y);
+        }
+        body_ += format("\" style=\"fill:hsl(%d,70%%,55%%);fill-opacity:0.6;stroke:hsl(%d,70%%,30%%)\"/>\n", hue, hue);
+    }
     void dot(double x, double y, const char *cls) {
         body_ += format("<circle cx=\"%g\" cy=\"%g\" r=\"2.5\" class=\"%s\"/>\n", x, y, cls);
     }
     std::string text() {
         closePanel();
-        return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"860\" viewBox=\"0 0 800 860\">\n"
+        return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"1280\" viewBox=\"0 0 800 1280\">\n"
                "<style>\n"
                " .title{font:bold 14px sans-serif} .caption{font:10px sans-serif;fill:#333}\n"
                " .window{fill:#f4f8ff;stroke:#2255aa;stroke-width:1.5}\n"
@@ -54,7 +63,7 @@ public:
                " .arc{fill:none;stroke:#2255aa;stroke-width:1.8}\n"
                " .vertex{fill:#2255aa} .span{stroke:#d04010;stroke-width:1.5}\n"
                " .outline{fill:none;stroke:#333;stroke-width:0.8}\n"
-               "</style>\n<rect width=\"800\" height=\"860\" fill=\"white\"/>\n" +
+               "</style>\n<rect width=\"800\" height=\"1280\" fill=\"white\"/>\n" +
                body_ + "</svg>\n";
     }
 
@@ -202,6 +211,60 @@ void fill(Sheet &sheet, std::FILE *out) {
     std::fprintf(out, "filled a %zu-point polygon: %d spans\n", polygon.size(), sink.spans);
 }
 
+/// Clips a closed subject by a convex polygon and draws each contour that comes out in its own colour.
+void clipByPolygon(Sheet &sheet, std::FILE *out, const char *what, const std::vector<vpoint> &subject,
+                   const std::vector<vpoint> &clip) {
+    sheet.polyline(outlineOf(clip.data(), clip.size()), "window", true);
+    sheet.polyline(outlineOf(subject.data(), subject.size()), "before");
+    auto *points = static_cast<vpoint *>(std::malloc(subject.size() * sizeof(vpoint)));  // the clip replaces it
+    if (points == nullptr) {
+        return;
+    }
+    std::copy(subject.begin(), subject.end(), points);
+    std::vector<int32_t> counts(subject.size(), 0);  // room for as many contours as points
+    counts[0] = static_cast<int32_t>(subject.size());
+    int32_t *countsAt = counts.data();
+    int32_t contours = 1;
+    const int32_t n = KorClipVPolyPoly(&points, static_cast<int32_t>(subject.size()), &countsAt, &contours,
+                                       clip.data(), static_cast<int32_t>(clip.size()));
+    for (int32_t c = 0, at = 0; n > 0 && c < contours; at += counts[static_cast<std::size_t>(c++)]) {
+        sheet.colouredPolygon(outlineOf(points + at, static_cast<std::size_t>(counts[static_cast<std::size_t>(c)])),
+                              c * 360 / contours);
+    }
+    std::fprintf(out, "%s of %zu points clipped by a %zu-sided polygon: %d contours, %d points\n", what,
+                 subject.size(), clip.size(), n > 0 ? contours : 0, n);
+    std::free(points);
+}
+
+/// A convex polygon of `sides` corners about (cx, cy), counter-clockwise, open.
+std::vector<vpoint> convexPolygon(double cx, double cy, double r, int sides, double turn) {
+    std::vector<vpoint> p;
+    for (int i = 0; i < sides; ++i) {
+        const double a = turn + 6.283185307179586 * i / sides;
+        p.push_back({cx + r * std::cos(a), cy + r * std::sin(a), 0.0});
+    }
+    return p;
+}
+
+void clipShapes(Sheet &sheet, std::FILE *out) {
+    sheet.panel(20, 900, "A U clipped by a hexagon",
+                "KorClipVPolyPoly: the base is cut off, each arm is a contour");
+    const std::vector<vpoint> u = {{95, 10, 0},   {235, 10, 0}, {235, 230, 0}, {195, 230, 0}, {195, 50, 0},
+                                   {135, 50, 0}, {135, 230, 0}, {95, 230, 0},  {95, 10, 0}};
+    clipByPolygon(sheet, out, "U", u, convexPolygon(165, 165, 120, 6, 0));
+
+    sheet.panel(420, 900, "A comb clipped by an octagon", "KorClipVPolyPoly: every tooth comes out as a contour");
+    std::vector<vpoint> comb = {{15, 15, 0}, {315, 15, 0}};
+    for (int tooth = 11; tooth >= 0; --tooth) {
+        const double right = 15 + 25 * (tooth + 1), left = right - 13;
+        for (const auto &[x, y] : {std::pair{right, 250.0}, {left, 250.0}, {left, 40.0}, {left - 12, 40.0}}) {
+            comb.push_back({x, y, 0});
+        }
+    }
+    comb.push_back(comb.front());
+    clipByPolygon(sheet, out, "comb", comb, convexPolygon(165, 175, 140, 8, 0.3926990816987241));
+}
+
 }  // namespace
 
 void geometrySection(Context &context) {
@@ -210,6 +273,7 @@ void geometrySection(Context &context) {
     clipPolygons(sheet, context.out);
     curves(sheet, context.out);
     fill(sheet, context.out);
+    clipShapes(sheet, context.out);
     hmatrix view;
     create_vmatrix(&view, 1, 1, 1, 0);
     double p[3] = {1, 0, 0};
