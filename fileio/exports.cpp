@@ -407,8 +407,7 @@ VUTIL_API void KORsplitpath(const char *path, char *drive, char *dir, char *name
     }
 }
 
-VUTIL_API void KORmakepath(char *path, const char *drive, const char *dir, const char *name,
-                           const char *ext) noexcept {
+VUTIL_API void KORmakepath(char *path, const char *drive, const char *dir, const char *name, const char *ext) noexcept {
     if (path == nullptr) {
         return;
     }

@@ -1,6 +1,7 @@
 // File names in the library's notation: split and build, the name normaliser and the searches for files.
 #include "fileio/file_names.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -128,15 +129,22 @@ bool isAbsoluteName(std::string_view name) noexcept {
 }
 
 std::string normalizeName(std::string_view name, std::string_view currentDirectory) {
+    // Slashes are read as backslashes (a slash is never the second byte of a
+    // double-byte character), so that names written either way resolve alike.
+    auto withBackslashes = [](std::string_view text) {
+        std::string copy(text);
+        std::replace(copy.begin(), copy.end(), '/', '\\');
+        return copy;
+    };
     std::string text;
     if (isAbsoluteName(name)) {
-        text = name;
+        text = withBackslashes(name);
     } else {
-        text = currentDirectory;
-        if (!(endsWithSeparator(text) && text.back() == '\\')) {
+        text = withBackslashes(currentDirectory);
+        if (!endsWithSeparator(text)) {
             text.push_back('\\');
         }
-        text += name;
+        text += withBackslashes(name);
     }
 
     // The real separators: backslashes that are not second bytes of double-byte characters.

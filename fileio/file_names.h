@@ -50,10 +50,10 @@ bool storePath(char *out, std::string_view path) noexcept;
 void storeComponent(char *out, std::string_view component, std::size_t room) noexcept;
 
 /// The name normaliser's result for `name`: absolute names as they are, other
-/// names joined to `currentDirectory`; then one trailing backslash removed, "."
-/// and ".." components resolved, and runs of backslashes after the root made
-/// single. "\" when ".." climbs above the root or nothing is left. The name must
-/// not be empty. Only backslashes separate components here.
+/// names joined to `currentDirectory`, slashes read as backslashes; then one
+/// trailing backslash removed, "." and ".." components resolved, and runs of
+/// backslashes after the root made single. "\" when ".." climbs above the root
+/// or nothing is left. The name must not be empty.
 std::string normalizeName(std::string_view name, std::string_view currentDirectory);
 
 /// True when the normaliser takes a name as it is: it begins with a backslash or
