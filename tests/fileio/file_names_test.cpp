@@ -182,16 +182,13 @@ std::string modelNormalize(std::string name, std::string cwd) {
     if (!text.empty() && text.back() == '\\') {
         text.pop_back();
     }
-    if (text.empty()) {
-        return "\\";
-    }
     std::vector<std::string> parts;
     std::stringstream stream(text);
     for (std::string part; std::getline(stream, part, '\\');) {
         parts.push_back(part);
     }
-    if (text.back() == '\\') {
-        parts.push_back("");  // getline drops a last empty piece
+    if (parts.empty() || text.back() == '\\') {
+        parts.push_back("");  // getline gives nothing for an empty text and drops a last empty piece
     }
     std::vector<std::string> stack;
     for (std::size_t i = 1; i < parts.size(); ++i) {
@@ -207,6 +204,9 @@ std::string modelNormalize(std::string name, std::string cwd) {
     std::string result = parts[0];
     for (const std::string &part : stack) {
         result += "\\" + part;
+    }
+    if (result.empty()) {
+        return "\\";
     }
     std::size_t keep = result.size() >= 2 && result[1] == ':' ? 2 : 0;
     if (keep < result.size() && result[keep] == '\\') {
@@ -241,6 +241,7 @@ TEST(Normalizer, ExamplesAndEdges) {
         {"\\\\\\a\\\\\\b\\", "\\\\a\\b"},
         {"C:\\\\\\a", "C:\\\\a"},
         {".", "C:\\work"},
+        {"\\a\\..", "\\"},  // nothing left: the root
     };
     for (const Case &c : cases) {
         EXPECT_EQ(fileio::normalizeName(c.name, "C:\\work"), c.normalized) << c.name;
