@@ -492,14 +492,15 @@ VUTIL_API char *KOR_GetNormalizedFName(const char *name) noexcept {
         std::string_view given(name);
         std::string normalized =
             fio::normalizeName(given, fio::isAbsoluteName(given) ? std::string() : fio::currentDirectory());
-        if (normalized.size() + 1 > normalizedName.capacity) {
-            char *grown = static_cast<char *>(std::realloc(normalizedName.text, normalized.size() + 1));
+        const std::size_t need = normalized.size() + 1;
+        if (need > normalizedName.capacity) {
+            char *grown = static_cast<char *>(std::realloc(normalizedName.text, need));
             if (grown == nullptr) {
                 return nullptr;
             }
-            normalizedName = {grown, normalized.size() + 1};
+            normalizedName = {grown, need};
         }
-        std::memcpy(normalizedName.text, normalized.c_str(), normalized.size() + 1);
+        std::memcpy(normalizedName.text, normalized.c_str(), need);
         return normalizedName.text;
     } catch (...) {
         return nullptr;

@@ -419,17 +419,14 @@ TEST_F(Search, PathSearchOrder) {
     const fs::path own = fs::canonical("/proc/self/exe").parent_path();
     const std::string unique = "vutil-search-" + std::to_string(::getpid());
     const fs::path ownFonts = own / unique;
-    struct Cleanup {
-        fs::path path;
-        ~Cleanup() { fs::remove_all(path); }
-    } cleanup{ownFonts};
-    fs::remove(own / (unique + ".shx"));
-    struct Cleanup2 {
-        fs::path path;
-        ~Cleanup2() { fs::remove(path); }
-    } cleanup2{own / (unique + ".shx")};
-
     const std::string file = unique + ".shx";
+    struct Cleanup {
+        fs::path directory, file;
+        ~Cleanup() {
+            fs::remove_all(directory);
+            fs::remove(file);
+        }
+    } cleanup{ownFonts, own / file};
     const std::string list = unique + ",C:\\shared;;C:\\other";
     char out[KOR_MAX_PATH];
     auto search = [&] {
@@ -458,6 +455,24 @@ TEST_F(Search, PathSearchOrder) {
     EXPECT_EQ(search(), own.string() + "/" + unique + "\\" + file);
     EXPECT_EQ(KORsearchpaths(file.c_str(), list.c_str(), nullptr), nullptr);
     EXPECT_EQ(KORsearchpaths(file.c_str(), nullptr, out), std::string(file)) << "no list: the name itself";
+}
+
+TEST_F(Search, AnswersMustFitAPathBuffer) {
+    // "C:\" + 100 + "\" + name: a name of 155 characters makes 259, one more 260.
+    const std::string directory(100, 'd');
+    const std::string fits = std::string(151, 'f') + ".dwg";
+    const std::string tooLong = std::string(152, 'f') + ".dwg";
+    touch(directory + "/" + fits);
+    touch(directory + "/" + tooLong);
+    const std::string place = "C:\\" + directory + "\\";
+    char out[KOR_MAX_PATH];
+    ASSERT_EQ(get_xref_name(out, (place + fits.substr(0, 151)).c_str(), nullptr, nullptr, nullptr, ".dwg"), 1);
+    EXPECT_EQ(std::string(out), place + fits);
+    EXPECT_EQ(get_xref_name(out, (place + tooLong.substr(0, 152)).c_str(), nullptr, nullptr, nullptr, ".dwg"), 0);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(KORsearchpaths(fits.c_str(), place.c_str(), out), out);
+    EXPECT_EQ(std::string(out), place + fits);
+    EXPECT_EQ(KORsearchpaths(tooLong.c_str(), place.c_str(), out), nullptr);
 }
 
 }  // namespace
