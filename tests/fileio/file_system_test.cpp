@@ -278,6 +278,10 @@ TEST_F(FileSystem, TemporaryDirectoryFallsBackToTmp) {
         ASSERT_EQ(KorMakeTmpName(name), 1);
         EXPECT_EQ(fs::path(name).parent_path(), "/tmp") << variable;
     }
+    setenv("TMPDIR", "//", 1);
+    char name[KOR_MAX_PATH];
+    ASSERT_EQ(KorMakeTmpName(name), 1);
+    EXPECT_EQ(std::string(name).rfind("/vu", 0), 0u) << "the root is a directory too: " << name;
 }
 
 TEST_F(FileSystem, AppendIntoADirectoryUsesTheSourceName) {
