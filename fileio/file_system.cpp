@@ -43,14 +43,18 @@ bool isBareDrive(std::string_view path) noexcept {
 
 /// The drive number of a path (0 for A:): its own drive letter, else the one of
 /// the current directory; a host path outside every drive counts as drive C:.
-uint32_t driveNumber(std::string_view path) {
-    std::string here;
-    if (!(path.size() >= 2 && path[1] == ':')) {
-        here = currentDirectory();
-        path = here;
-    }
-    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-        return static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(path[0])) - 'A');
+uint32_t driveNumber(std::string_view path) noexcept {
+    try {
+        std::string here;
+        if (!(path.size() >= 2 && path[1] == ':')) {
+            here = currentDirectory();
+            path = here;
+        }
+        if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+            return static_cast<uint32_t>(std::toupper(static_cast<unsigned char>(path[0])) - 'A');
+        }
+    } catch (...) {
+        // no memory for the current directory
     }
     return 2;
 }
@@ -117,12 +121,7 @@ bool fileStatus(std::string_view path, kor_stat &status) noexcept {
     if (!host) {
         return false;
     }
-    uint32_t drive = 2;
-    try {
-        drive = driveNumber(path);
-    } catch (...) {
-        // no memory for the current directory: keep drive C:
-    }
+    const uint32_t drive = driveNumber(path);
     status = kor_stat{};
     status.st_dev = drive;
     status.st_rdev = drive;

@@ -440,6 +440,11 @@ TEST_F(Search, PathSearchOrder) {
         return std::string(out);
     };
     EXPECT_EQ(search(), "-");
+    // A directory that begins with a backslash is not looked for under the library's.
+    fs::create_directories(ownFonts);
+    std::ofstream(ownFonts / file).put('x');
+    EXPECT_EQ(KORsearchpaths(file.c_str(), ("\\" + unique).c_str(), out), nullptr);
+    fs::remove_all(ownFonts);
     fs::create_directories(dir.path() / "other" / file);  // a directory is not an answer
     EXPECT_EQ(search(), "-");
     std::ofstream(own / file).put('x');

@@ -107,6 +107,9 @@ TEST_F(FileSystem, SizesAndStatus) {
     EXPECT_EQ(status.st_dev, 3u) << "the drive of the current directory";
     unsetenv("VUTIL_DRIVE_D");
     unsetenv("VUTIL_DRIVE_E");
+    unsetenv("VUTIL_DRIVE_C");
+    ASSERT_EQ(KorStat(dir.file("five").c_str(), &status), 0);
+    EXPECT_EQ(status.st_dev, 2u) << "outside every drive: C:";
     EXPECT_EQ(KorStat("C:\\none", &status), -1);
     EXPECT_EQ(KorStat("C:\\five", nullptr), -1);
 }
