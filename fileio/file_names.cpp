@@ -197,7 +197,7 @@ std::string normalizeName(std::string_view name, std::string_view currentDirecto
     // Runs of backslashes become one, except a first backslash after the drive:
     // a leading double backslash names a network share.
     std::size_t start = hasDrive(result) ? 2 : 0;
-    if (start < result.size() && result[start] == '\\') {
+    if (result[start] == '\\') {  // at the end, result[start] is the terminator
         ++start;
     }
     std::string collapsed;
