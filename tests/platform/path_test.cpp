@@ -44,6 +44,8 @@ TEST(HostPath, MappedDrivesUseTheirDirectory) {
     EXPECT_EQ(toHostPath("c:/dwg"), "/mnt/c/dwg");
     EXPECT_EQ(toHostPath("C:rel"), "/mnt/c/rel");
     EXPECT_EQ(toHostPath("C:"), "/mnt/c");
+    EXPECT_EQ(toHostPath("C:\\"), "/mnt/c/");
+    EXPECT_EQ(toHostPath("D:\\"), "/data/");
     EXPECT_EQ(toHostPath("D:\\x"), "/data/x");
     EXPECT_EQ(toHostPath("D:x"), "/data/x");
     unsetenv("VUTIL_DRIVE_C");
