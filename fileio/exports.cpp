@@ -66,6 +66,22 @@ std::string_view textOf(const char *text) noexcept {
     return text != nullptr ? std::string_view(text) : std::string_view();
 }
 
+/// Stores the path that `find` gives into a caller's path buffer of 260 bytes:
+/// an empty text when it gives none, when the path does not fit, or when memory
+/// runs out. True when a path was stored.
+template <typename Find>
+bool storeFound(char *out, Find find) noexcept {
+    try {
+        if (std::optional<std::string> found = find()) {
+            return fio::storePath(out, *found);
+        }
+    } catch (...) {
+        // no memory: as if nothing was found
+    }
+    out[0] = '\0';
+    return false;
+}
+
 /// The process-wide area of KOR_GetNormalizedFName, made on first use. A text
 /// that fits its capacity replaces the last one in place; an empty name frees it.
 std::string *normalizedName = nullptr;
@@ -403,13 +419,9 @@ VUTIL_API void KORsplitpath(const char *path, char *drive, char *dir, char *name
 }
 
 VUTIL_API void KORmakepath(char *path, const char *drive, const char *dir, const char *name, const char *ext) noexcept {
-    if (path == nullptr) {
-        return;
-    }
-    try {
-        fio::storePath(path, fio::makePath(textOf(drive), textOf(dir), textOf(name), textOf(ext)));
-    } catch (...) {
-        path[0] = '\0';
+    if (path != nullptr) {
+        storeFound(path,
+                   [&] { return std::optional(fio::makePath(textOf(drive), textOf(dir), textOf(name), textOf(ext))); });
     }
 }
 
@@ -422,13 +434,11 @@ VUTIL_API char *KORsubstitute_dir(const char *dir_source, char *out, const char 
     if (out == nullptr) {
         return nullptr;
     }
-    try {
+    storeFound(out, [&] {
         fio::PathParts place = fio::splitPath(textOf(dir_source));
         fio::PathParts file = fio::splitPath(textOf(name_source));
-        fio::storePath(out, fio::makePath(place.drive, place.directory, file.name, file.extension));
-    } catch (...) {
-        out[0] = '\0';
-    }
+        return std::optional(fio::makePath(place.drive, place.directory, file.name, file.extension));
+    });
     return out;
 }
 
@@ -443,11 +453,12 @@ VUTIL_API int32_t KOR_GetModuleFileName(char *out) noexcept {
     if (out == nullptr) {
         return 0;
     }
-    try {
-        fio::storeComponent(out, fio::moduleFileName(), fio::kMaxPath);
-    } catch (...) {
-        out[0] = '\0';
-    }
+    // A longer name is cut, as the host's module-name query cuts it.
+    storeFound(out, [] {
+        std::string name = fio::moduleFileName();
+        name.resize(fio::fittingLength(name, fio::kMaxPath));
+        return std::optional(name);
+    });
     return 1;
 }
 
@@ -455,22 +466,13 @@ VUTIL_API int32_t KOR_GetModuleDirFile(char *out, const char *name) noexcept {
     if (out == nullptr) {
         return 0;
     }
-    try {
-        fio::storePath(out, fio::moduleDirFile(textOf(name)));
-    } catch (...) {
-        out[0] = '\0';
-    }
+    storeFound(out, [&] { return std::optional(fio::moduleDirFile(textOf(name))); });
     return 1;
 }
 
 VUTIL_API void KOR_GetDLLFileName(const char *base, char *out) noexcept {
-    if (out == nullptr) {
-        return;
-    }
-    try {
-        fio::storePath(out, std::string(textOf(base)) + ".dll");
-    } catch (...) {
-        out[0] = '\0';
+    if (out != nullptr) {
+        storeFound(out, [&] { return std::optional(std::string(textOf(base)) + ".dll"); });
     }
 }
 
@@ -502,14 +504,10 @@ VUTIL_API int32_t get_xref_name(char *out, const char *referenced, const char *p
     if (out == nullptr) {
         return 0;
     }
-    out[0] = '\0';
-    try {
-        std::optional<std::string> found =
-            fio::findReference(textOf(referenced), textOf(place1), textOf(place2), textOf(ext));
-        return found && fio::storePath(out, *found) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    return storeFound(
+               out, [&] { return fio::findReference(textOf(referenced), textOf(place1), textOf(place2), textOf(ext)); })
+               ? 1
+               : 0;
 }
 
 VUTIL_API int32_t GetFileAlias(uint32_t /*code*/, char *out) noexcept {
@@ -520,16 +518,8 @@ VUTIL_API int32_t GetFileAlias(uint32_t /*code*/, char *out) noexcept {
 }
 
 VUTIL_API void KORsearchenv(const char *file, const char *var, char *out) noexcept {
-    if (out == nullptr) {
-        return;
-    }
-    out[0] = '\0';
-    try {
-        if (std::optional<std::string> found = fio::searchEnvironment(textOf(file), var)) {
-            fio::storePath(out, *found);
-        }
-    } catch (...) {
-        out[0] = '\0';
+    if (out != nullptr) {
+        storeFound(out, [&] { return fio::searchEnvironment(textOf(file), var); });
     }
 }
 
@@ -537,14 +527,7 @@ VUTIL_API char *KORsearchpaths(const char *file, const char *directories, char *
     if (out == nullptr) {
         return nullptr;
     }
-    out[0] = '\0';
-    try {
-        std::optional<std::string> found = fio::searchPaths(textOf(file), directories);
-        return found && fio::storePath(out, *found) ? out : nullptr;
-    } catch (...) {
-        out[0] = '\0';
-        return nullptr;
-    }
+    return storeFound(out, [&] { return fio::searchPaths(textOf(file), directories); }) ? out : nullptr;
 }
 
 // ---- File-system operations ------------------------------------------------------
