@@ -84,6 +84,7 @@ TEST(SplitPath, DoubleByteCharactersStayWhole) {
     EXPECT_EQ(got.dir, "\\d\x95\\\\");
     EXPECT_EQ(got.name, "n\x95\\");
     EXPECT_EQ(got.ext, ".e");
+    EXPECT_EQ(split("\x95\\n").name, "\x95\\n") << "a double-byte character at the start";
     // A cut never leaves half a character.
     std::string longName = std::string(254, 'n') + "\x95\\";
     char base[256];
@@ -249,6 +250,7 @@ TEST(Normalizer, ExamplesAndEdges) {
     }
     EXPECT_EQ(fileio::normalizeName("a", "C:\\"), "C:\\a") << "no second backslash after a root";
     EXPECT_EQ(fileio::normalizeName("a", "\\"), "\\a");
+    EXPECT_EQ(fileio::normalizeName("a", ""), "\\a") << "no current directory: the root";
 }
 
 TEST(Normalizer, AgreesWithTheModelOnGeneratedNames) {
