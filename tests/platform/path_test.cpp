@@ -1,6 +1,4 @@
 // Tests of the mapping from library paths to host paths.
-#include "platform/path.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/codepage.h"
+#include "platform/path.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -23,14 +22,9 @@ TEST(HostPath, BackslashesBecomeSlashesAndUnmappedDrivesAreDropped) {
         const char *host;
     };
     const Case cases[] = {
-        {"C:\\dwg\\a.dwg", "/dwg/a.dwg"},
-        {"c:\\dwg\\a.dwg", "/dwg/a.dwg"},
-        {"a\\b.txt", "a/b.txt"},
-        {"/already/host", "/already/host"},
-        {"D:name.dwg", "name.dwg"},
-        {"", ""},
-        {"\\\\server\\share", "//server/share"},
-        {"1:\\x", "1:/x"},
+        {"C:\\dwg\\a.dwg", "/dwg/a.dwg"}, {"c:\\dwg\\a.dwg", "/dwg/a.dwg"}, {"a\\b.txt", "a/b.txt"},
+        {"/already/host", "/already/host"}, {"D:name.dwg", "name.dwg"},    {"", ""},
+        {"\\\\server\\share", "//server/share"}, {"1:\\x", "1:/x"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(toHostPath(c.library), c.host) << c.library;

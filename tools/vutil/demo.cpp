@@ -40,6 +40,7 @@ int runDemo(const Args &args) {
         {"File access", demo::fileioSection},
         {"Codecs, raster and colour", demo::rasterSection},
         {"Geometry", demo::geometrySection},
+        {"Text", demo::textSection},
     };
     for (const Section &section : sections) {
         std::fprintf(context.out, "== %s ==\n", section.title);

@@ -34,6 +34,17 @@ const std::vector<Command> &commands() {
          "IN.raw holds the coded rows with their first bit in the low bit of each byte, or in the\n"
          "high bit with --msb-first. OUT \"-\" is standard output.",
          runFax},
+        {"text",
+         "TEXT [--font NAME] [--height H] [--width W] [--angle DEG] [--oblique DEG] "
+         "[--vertical|--backward|--upside-down] -o OUT.svg",
+         "draw text in the stroke font or a host font as SVG paths\n"
+         "Draws TEXT in the built-in stroke font, or with --font in the host's outline font of that face\n"
+         "name, H high (default 12) and W wide per character (default: H; outline text: the face's own\n"
+         "aspect), its baseline turned DEG anticlockwise and its glyphs slanted DEG to the right.\n"
+         "--vertical stacks the characters downward (stroke text only); --backward and --upside-down\n"
+         "mirror the text about its start. \"%%d\", \"%%p\", \"%%c\", \"%%u\" and \"%%o\" are the stroke font's\n"
+         "escapes for degree, plus-minus, diameter, underline and overline. OUT \"-\" is standard output.",
+         runText},
         {"path", "{normalize|split|xref} ARGS...",
          "normalise and split names, trace a reference search\n"
          "Paths are in the library's notation (drive letters, backslashes); a drive X: is the directory\n"
