@@ -1,12 +1,20 @@
-// Exports of the file services: buffered files, byte order, record descriptors, foreign floats, coordinate readers.
+// Exports of the file services: buffered files, byte order, record descriptors, foreign floats, coordinate readers,
+// file names and file-system operations.
 #include <cstdarg>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "fileio/buffered_file.h"
 #include "fileio/byte_order.h"
 #include "fileio/coordinate_reader.h"
+#include "fileio/file_names.h"
+#include "fileio/file_system.h"
 #include "fileio/foreign_float.h"
 #include "fileio/record_descriptor.h"
+#include "platform/file_system.h"
+#include "runtime/strings.h"
 #include "vutil/fileio.h"
 
 namespace fio = vutil::fileio;
@@ -52,6 +60,31 @@ int32_t writeIntel(int32_t handle, const void *source) noexcept {
 const char *orEmpty(const char *descriptor) noexcept {
     return descriptor != nullptr ? descriptor : "";
 }
+
+/// A caller's text, a null pointer read as an empty one.
+std::string_view textOf(const char *text) noexcept {
+    return text != nullptr ? std::string_view(text) : std::string_view();
+}
+
+/// Stores the path that `find` gives into a caller's path buffer of 260 bytes:
+/// an empty text when it gives none, when the path does not fit, or when memory
+/// runs out. True when a path was stored.
+template <typename Find>
+bool storeFound(char *out, Find find) noexcept {
+    try {
+        if (std::optional<std::string> found = find()) {
+            return fio::storePath(out, *found);
+        }
+    } catch (...) {
+        // no memory: as if nothing was found
+    }
+    out[0] = '\0';
+    return false;
+}
+
+/// The process-wide area of KOR_GetNormalizedFName, made on first use. A text
+/// that fits its capacity replaces the last one in place; an empty name frees it.
+std::string *normalizedName = nullptr;
 
 }  // namespace
 
@@ -364,6 +397,182 @@ VUTIL_API int32_t Read2Reals(const char *text, double *a, double *b) noexcept {
 VUTIL_API int32_t Read4Reals(const char *text, double *a, double *b, double *c, double *d) noexcept {
     double *const destinations[] = {a, b, c, d};
     return fio::readReals(text, destinations) ? 1 : 0;
+}
+
+// ---- File names and search paths ------------------------------------------------
+// Results that do not fit a caller's path buffer of 260 bytes are not stored.
+
+VUTIL_API void KORsplitpath(const char *path, char *drive, char *dir, char *name, char *ext) noexcept {
+    fio::PathParts parts = fio::splitPath(textOf(path));
+    if (drive != nullptr) {
+        fio::storeComponent(drive, parts.drive, 3);
+    }
+    if (dir != nullptr) {
+        fio::storeComponent(dir, parts.directory, fio::kMaxComponent);
+    }
+    if (name != nullptr) {
+        fio::storeComponent(name, parts.name, fio::kMaxComponent);
+    }
+    if (ext != nullptr) {
+        fio::storeComponent(ext, parts.extension, fio::kMaxComponent);
+    }
+}
+
+VUTIL_API void KORmakepath(char *path, const char *drive, const char *dir, const char *name, const char *ext) noexcept {
+    if (path != nullptr) {
+        storeFound(path,
+                   [&] { return std::optional(fio::makePath(textOf(drive), textOf(dir), textOf(name), textOf(ext))); });
+    }
+}
+
+VUTIL_API int32_t extension(const char *path, const char *ext) noexcept {
+    std::string own(fio::splitPath(textOf(path)).extension);
+    return ext != nullptr && vutil::runtime::compareIgnoringCase(own.c_str(), ext) == 0 ? 1 : 0;
+}
+
+VUTIL_API char *KORsubstitute_dir(const char *dir_source, char *out, const char *name_source) noexcept {
+    if (out == nullptr) {
+        return nullptr;
+    }
+    storeFound(out, [&] {
+        fio::PathParts place = fio::splitPath(textOf(dir_source));
+        fio::PathParts file = fio::splitPath(textOf(name_source));
+        return std::optional(fio::makePath(place.drive, place.directory, file.name, file.extension));
+    });
+    return out;
+}
+
+VUTIL_API int32_t KOR_TranslatePath(char *path) noexcept {
+    for (char *c = path; c != nullptr && *c != '\0'; ++c) {
+        *c = *c == '/' ? '\\' : *c;
+    }
+    return 1;
+}
+
+VUTIL_API int32_t KOR_GetModuleFileName(char *out) noexcept {
+    if (out == nullptr) {
+        return 0;
+    }
+    // A longer name is cut, as the host's module-name query cuts it.
+    storeFound(out, [] {
+        std::string name = fio::moduleFileName();
+        name.resize(fio::fittingLength(name, fio::kMaxPath));
+        return std::optional(name);
+    });
+    return 1;
+}
+
+VUTIL_API int32_t KOR_GetModuleDirFile(char *out, const char *name) noexcept {
+    if (out == nullptr) {
+        return 0;
+    }
+    storeFound(out, [&] { return std::optional(fio::moduleDirFile(textOf(name))); });
+    return 1;
+}
+
+VUTIL_API void KOR_GetDLLFileName(const char *base, char *out) noexcept {
+    if (out != nullptr) {
+        storeFound(out, [&] { return std::optional(std::string(textOf(base)) + ".dll"); });
+    }
+}
+
+VUTIL_API char *KOR_GetNormalizedFName(const char *name) noexcept {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    if (*name == '\0') {
+        delete normalizedName;
+        normalizedName = nullptr;
+        return nullptr;
+    }
+    try {
+        std::string_view given(name);
+        std::string normalized =
+            fio::normalizeName(given, fio::isAbsoluteName(given) ? std::string() : fio::currentDirectory());
+        if (normalizedName == nullptr) {
+            normalizedName = new std::string;
+        }
+        *normalizedName = normalized;
+        return normalizedName->data();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+VUTIL_API int32_t get_xref_name(char *out, const char *referenced, const char *place1, const char *place2,
+                                const void * /*unused*/, const char *ext) noexcept {
+    if (out == nullptr) {
+        return 0;
+    }
+    return storeFound(
+               out, [&] { return fio::findReference(textOf(referenced), textOf(place1), textOf(place2), textOf(ext)); })
+               ? 1
+               : 0;
+}
+
+VUTIL_API int32_t GetFileAlias(uint32_t /*code*/, char *out) noexcept {
+    if (out != nullptr) {
+        out[0] = '\0';
+    }
+    return 0;
+}
+
+VUTIL_API void KORsearchenv(const char *file, const char *var, char *out) noexcept {
+    if (out != nullptr) {
+        storeFound(out, [&] { return fio::searchEnvironment(textOf(file), var); });
+    }
+}
+
+VUTIL_API char *KORsearchpaths(const char *file, const char *directories, char *out) noexcept {
+    if (out == nullptr) {
+        return nullptr;
+    }
+    return storeFound(out, [&] { return fio::searchPaths(textOf(file), directories); }) ? out : nullptr;
+}
+
+// ---- File-system operations ------------------------------------------------------
+
+VUTIL_API int32_t direct_f(const char *path) noexcept {
+    return fio::kindOf(textOf(path));
+}
+
+VUTIL_API int32_t KorFileSize(const char *path) noexcept {
+    return fio::fileSize(textOf(path));
+}
+
+VUTIL_API int32_t KorStat(const char *path, kor_stat *status) noexcept {
+    return status != nullptr && fio::fileStatus(textOf(path), *status) ? 0 : -1;
+}
+
+VUTIL_API int32_t KorUnlink(const char *path) noexcept {
+    return vutil::platform::removeFile(textOf(path)) ? 1 : 0;
+}
+
+VUTIL_API int32_t ChangeDirectory(const char *path) noexcept {
+    return fio::changeDirectory(textOf(path));
+}
+
+VUTIL_API int32_t KORmakedir(const char *path) noexcept {
+    return fio::makeDirectories(textOf(path)) ? 1 : 0;
+}
+
+VUTIL_API int32_t KorMakeTmpName(char *out) noexcept {
+    if (out == nullptr) {
+        return 0;
+    }
+    try {
+        fio::storePath(out, fio::makeTemporaryName());
+    } catch (...) {
+        out[0] = '\0';
+    }
+    return 1;
+}
+
+VUTIL_API int32_t KorAppendFile(const char *destination, const char *source) noexcept {
+    if (source == nullptr) {
+        return 1;
+    }
+    return destination != nullptr && fio::appendFile(destination, source) ? 1 : 0;
 }
 
 }  // extern "C"

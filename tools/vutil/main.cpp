@@ -45,6 +45,21 @@ const std::vector<Command> &commands() {
          "mirror the text about its start. \"%%d\", \"%%p\", \"%%c\", \"%%u\" and \"%%o\" are the stroke font's\n"
          "escapes for degree, plus-minus, diameter, underline and overline. OUT \"-\" is standard output.",
          runText},
+        {"path", "{normalize|split|xref} ARGS...",
+         "normalise and split names, trace a reference search\n"
+         "Paths are in the library's notation (drive letters, backslashes); a drive X: is the directory\n"
+         "of VUTIL_DRIVE_X, or is dropped, and names that do not exist as written are found without\n"
+         "regard to case.\n"
+         "  normalize NAME...   the absolute, resolved form of each name (relative names join the\n"
+         "                      current directory)\n"
+         "  split PATH...       drive, directory, base name and extension of each path\n"
+         "  xref REFERENCED EXT [PLACE1 [PLACE2]]\n"
+         "                      where a drawing's external reference is found: the referenced name\n"
+         "                      with extension EXT (\".dwg\"), then the directories of PLACE1 and PLACE2\n"
+         "                      (a directory ends with a backslash), then the current directory and\n"
+         "                      the directories of ACAD; each candidate is listed with what is there.\n"
+         "                      Exit 1 when nothing is found.",
+         runPath},
     };
     return table;
 }
