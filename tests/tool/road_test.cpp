@@ -203,7 +203,8 @@ TEST(Road, PointsThatAreNotNumbersDrawNothing) {
 TEST(Road, WindowsThatCannotMakeAPageAreRefused) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double windows[][4] = {{0, 0, 0, 50}, {10, 0, 0, 50}, {0, 50, 100, 0}, {0, 0, nan, 50},
-                                 {0, 0, 1e-300, 1}, {-1e308, 0, 1e308, 1}, {0, 0, 1, 5}};
+                                 {0, 0, 1e-300, 1}, {-1e308, 0, 1e308, 1}, {0, 0, 1, 5},
+                                 {0, 1e-317, 2e-317, 2.1e-317}};
     for (const auto &window : windows) {
         drawing::Drawing d = planDrawing({});
         std::memcpy(d.header.window, window, sizeof window);

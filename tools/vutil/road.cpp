@@ -48,8 +48,10 @@ public:
         const bool numbers = std::all_of(w, w + 4, [](double v) { return std::isfinite(v); }) &&
                              std::isfinite(header.view[0]) && std::isfinite(header.view[1]) &&
                              std::isfinite(header.view[2]) && std::isfinite(header.twist);
-        return numbers && w[2] - w[0] > 0 && w[3] - w[1] > 0 && std::isfinite(w[2] - w[0]) &&
-               std::isfinite(w[3] - w[1]) && (w[3] - w[1]) / (w[2] - w[0]) * kPageWidth < kMaxPageHeight;
+        const double width = w[2] - w[0], height = w[3] - w[1];
+        // A window narrower than the smallest normal number would need an infinite scale.
+        return numbers && width > 0 && height > 0 && std::isfinite(width) && std::isfinite(height) &&
+               std::isfinite((kPageWidth - 2 * kMargin) / width) && height / width * kPageWidth < kMaxPageHeight;
     }
 
     int height() const { return height_; }
