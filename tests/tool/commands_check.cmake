@@ -86,10 +86,13 @@ write_hex(${WORK}/empty.Z ${header})
 run_tool(0 uncompress ${WORK}/empty.Z ${WORK}/empty.out)
 expect_match("${OUT}" "^0 bytes written to")
 expect_file(${WORK}/empty.out "")
+run_tool(0 uncompress ${WORK}/empty.Z)
+expect_match("${OUT}" "^0 bytes\n$")
 file(READ ${DATA}/lzw/sample.b12.Z header LIMIT 4 HEX)
 write_hex(${WORK}/cut.Z ${header})
 run_tool(1 uncompress ${WORK}/cut.Z ${WORK}/existing.txt)
 expect_match("${ERR}" "cut.Z: no complete code after the header")
+run_tool(1 uncompress ${WORK}/cut.Z)
 file(COPY ${DATA}/lzw/sample.b12.Z DESTINATION ${WORK})
 run_tool(1 uncompress ${WORK}/sample.b12.Z ${WORK}/no-such-directory/out.bin)
 expect_match("${ERR}" "^vutil uncompress: ${WORK}/no-such-directory/out.bin: cannot create a file in")
@@ -112,6 +115,26 @@ expect_match("${OUT}" "^${expected_size} bytes\n$")
 run_tool(0 uncompress ${WORK}/sample.b12.Z ${WORK}/head.bin --max 10)
 string(SUBSTRING "${sample}" 0 20 head)
 expect_file(${WORK}/head.bin "${head}" HEX)
+
+# A write the library cannot finish (here: a file-size limit of 1 KiB) is found by the size
+# of what reached the file, and the output stays as it was.
+execute_process(COMMAND sh -c "trap '' XFSZ; ulimit -f 1 && exec \"$0\" uncompress \"$1\" \"$2\""
+                        ${TOOL} ${WORK}/sample.b12.Z ${WORK}/existing.txt
+                RESULT_VARIABLE status ERROR_VARIABLE err)
+string(LENGTH "${sample}" digits)
+math(EXPR sample_size "${digits} / 2")
+if(NOT status EQUAL 1 OR NOT err MATCHES "existing.txt: cannot write: [0-9]+ of ${sample_size} bytes reached the file")
+  message(FATAL_ERROR "uncompress under a file-size limit: ${status} ${err}")
+endif()
+expect_file(${WORK}/existing.txt "${sample}" HEX)
+
+# A demo that cannot write one of its files says which and fails.
+file(MAKE_DIRECTORY ${WORK}/demo/drawing.svg)
+run_tool(1 demo --out ${WORK}/demo)
+expect_match("${ERR}" "^vutil demo: ${WORK}/demo/drawing.svg: is a directory\n$")
+
+run_tool(0 demo --tour --out ${WORK}/tour)
+expect_match("${OUT}" "read back: .*== Runtime services ==.*== File access ==.*== Codecs, raster and colour ==")
 
 # "-" is standard output, and then nothing else goes there.
 execute_process(COMMAND ${TOOL} uncompress ${DATA}/lzw/sample.b16.Z - OUTPUT_FILE ${WORK}/stdout.bin

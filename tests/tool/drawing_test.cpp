@@ -103,7 +103,10 @@ TEST_F(DrawingFile, DamagedHeadersAreRefused) {
         {"version", [](std::string &b) { b[4] = 2; }, "version 2"},
         {"too many entities", [](std::string &b) { b.replace(8, 4, "\xA1\x86\x01\x00", 4); }, "100001 entities"},
         {"more entities than the file holds", [](std::string &b) { ++b[8]; }, "ends before entity"},
-        {"cut inside an entity", [](std::string &b) { b.resize(b.size() - 1); }, "ends inside entity"},
+        {"as many entities as a drawing may have", [](std::string &b) { b.replace(8, 4, "\xA0\x86\x01\x00", 4); },
+         "the file ends before entity 34"},
+        {"cut inside the last entity", [](std::string &b) { b.resize(b.size() - 1); }, "ends inside entity 33"},
+        {"cut inside the first", [](std::string &b) { b.resize(76 + 8 + 40); }, "ends inside entity 0"},
     };
     for (const auto &c : cases) {
         std::string reason;

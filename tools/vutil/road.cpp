@@ -34,7 +34,7 @@ bool finite(const vpoint &p) {
 /// The view: world points into view coordinates, and the window onto the page.
 class Page {
 public:
-    Page(const drawing::Header &header) {
+    explicit Page(const drawing::Header &header) {
         create_vmatrix(&view_, header.view[0], header.view[1], header.view[2], header.twist);
         min_ = {header.window[0], header.window[1], 0};
         max_ = {header.window[2], header.window[3], 0};
