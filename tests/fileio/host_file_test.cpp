@@ -1,11 +1,13 @@
 // Tests of the host file layer: locks, handles, positions and the system-call seam.
 #include <errno.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdarg>
 #include <string>
 
 #include "platform/file.h"
@@ -19,7 +21,7 @@ namespace pf = vutil::platform;
 class HostFile : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (const char *name : {"open", "read", "lseek", "ftruncate"}) {
+        for (const char *name : {"open", "read", "lseek", "ftruncate", "fcntl"}) {
             pf::setFileSystemCall(name, nullptr);
         }
     }
@@ -56,29 +58,13 @@ TEST_F(HostFile, PathsUseTheLibraryNotation) {
     pf::closeFile(file);
 }
 
-TEST_F(HostFile, ReadWriteSeekReportCountsAndPositions) {
-    std::string path = dir.write("f", "");
-    int32_t file = pf::openFile(path, pf::FileAccess::ReadWrite, pf::FileSharing::Exclusive);
-    ASSERT_GT(file, 0);
-    EXPECT_EQ(pf::writeFile(file, "hello", 5), 5);
-    EXPECT_EQ(pf::seekFile(file, 1, pf::SeekOrigin::Start), 1);
-    char buffer[8];
-    EXPECT_EQ(pf::readFile(file, buffer, 8), 4);
-    EXPECT_EQ(std::string(buffer, 4), "ello");
-    EXPECT_EQ(pf::readFile(file, buffer, 8), 0);
-    EXPECT_EQ(pf::seekFile(file, -2, pf::SeekOrigin::End), 3);
-    EXPECT_EQ(pf::seekFile(file, 1, pf::SeekOrigin::Current), 4);
-    EXPECT_EQ(pf::seekFile(file, -10, pf::SeekOrigin::Start), -1);
-    EXPECT_EQ(pf::seekFile(file, int64_t{1} << 32, pf::SeekOrigin::Start), -1) << "beyond 31 bits";
-    pf::closeFile(file);
-}
-
 // A seek whose target cannot be told in 31 bits fails, and fails the way a refused
 // seek does: the file stays where it was.
 TEST_F(HostFile, ASeekBeyond31BitsLeavesThePositionAlone) {
     std::string path = dir.write("f", "abcdef");
     int32_t file = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared);
     ASSERT_GT(file, 0);
+    EXPECT_EQ(pf::seekFile(file, -10, pf::SeekOrigin::Start), -1);
     EXPECT_EQ(pf::seekFile(file, 2, pf::SeekOrigin::Start), 2);
     EXPECT_EQ(pf::seekFile(file, int64_t{1} << 31, pf::SeekOrigin::Start), -1);
     EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::Current), -1);
@@ -88,6 +74,19 @@ TEST_F(HostFile, ASeekBeyond31BitsLeavesThePositionAlone) {
     EXPECT_EQ(std::string(buffer, 4), "cdef");
     EXPECT_EQ(pf::seekFile(file, INT32_MAX, pf::SeekOrigin::Start), INT32_MAX) << "the last position that fits";
     pf::closeFile(file);
+}
+
+// Refuses to tell a descriptor's flags; setting them would work.
+int failingFcntl(int fd, int command, ...) {
+    if (command != F_GETFL) {
+        va_list arguments;
+        va_start(arguments, command);
+        int value = va_arg(arguments, int);
+        va_end(arguments);
+        return ::fcntl(fd, command, value);
+    }
+    errno = EBADF;
+    return -1;
 }
 
 // A named pipe where a drawing was expected must not hang the open: with no
@@ -102,6 +101,9 @@ TEST_F(HostFile, ANamedPipeDoesNotBlockTheOpen) {
     pf::closeFile(reader);
     EXPECT_EQ(pf::openFile(path, pf::FileAccess::Write, pf::FileSharing::Exclusive), -1);
     EXPECT_FALSE(pf::createFile(path));
+    // A pipe whose blocking mode cannot be restored is not opened.
+    pf::setFileSystemCall("fcntl", reinterpret_cast<pf::SystemCall>(&failingFcntl));
+    EXPECT_EQ(pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Shared), -1);
 }
 
 off_t failingSeek(int, off_t, int) {

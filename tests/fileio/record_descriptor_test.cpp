@@ -1,4 +1,5 @@
-// Tests of the record descriptors: layout, limits, packing, byte order and partial records.
+// Tests of the record descriptors: layouts byte by byte, limits, packing, byte order, partial
+// records, and whole-record transfers checked against element-by-element ones.
 #include "vutil/fileio.h"
 
 #include "fileio/record_descriptor.h"
@@ -19,206 +20,128 @@ namespace {
 
 using RecordDescriptor = FileTest;
 
-// The packed 26-byte image of «C4,L2;D1 I3»: bytes 1..26.
-std::string sampleImage() {
-    std::string image(26, '\0');
-    for (int i = 0; i < 26; ++i) {
-        image[static_cast<std::size_t>(i)] = static_cast<char>(i + 1);
-    }
-    return image;
-}
-
-struct Sample {
-    uint8_t chars[4];
-    int32_t longs[2];
-    double value;
-    int16_t ints[3];
-};
-static_assert(sizeof(Sample) == 32);
-
-template <typename T>
-T load(const uint8_t *bytes) {
-    T value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
-std::string pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>(i * 7 + 1);
-    }
-    return bytes;
-}
-
 ssize_t refusedWrite(int, const void *, size_t) {
     errno = ENOSPC;
     return -1;
 }
 
-TEST_F(RecordDescriptor, ReadsTheWorkedLayoutInBothOrders) {
-    std::string image = sampleImage();
-    int32_t handle = openWith("rec", image + image);
-    uint8_t record[40];
-    std::memset(record, 0xEE, sizeof record);
-    EXPECT_EQ(KorReadIntelStruct(record, 1000, handle, "C4,L2;D1 I3"), 26);
-    const auto *bytes = reinterpret_cast<const uint8_t *>(image.data());
-    EXPECT_EQ(std::memcmp(record, bytes, 12), 0);
-    EXPECT_EQ(record[12], 0xEE) << "padding is left alone";
-    EXPECT_EQ(std::memcmp(record + 16, bytes + 12, 8), 0);
-    EXPECT_EQ(std::memcmp(record + 24, bytes + 20, 6), 0);
-    EXPECT_EQ(record[30], 0xEE);
-
-    Sample motor{};
-    EXPECT_EQ(KorReadMotorStruct(&motor, 1000, handle, "C4,L2;D1 I3"), 32);
-    EXPECT_EQ(std::memcmp(motor.chars, bytes, 4), 0);
-    EXPECT_EQ(motor.longs[0], 0x05060708);
-    EXPECT_EQ(motor.longs[1], 0x090A0B0C);
-    EXPECT_EQ(load<uint64_t>(reinterpret_cast<uint8_t *>(&motor.value)), 0x0D0E0F1011121314u);
-    EXPECT_EQ(motor.ints[0], 0x1516);
-    EXPECT_EQ(motor.ints[2], 0x191A);
-    EXPECT_EQ(KorTellFile(handle), 52);
+/// Bytes 1, 2, 3, ...
+std::string counting(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(i + 1);
+    }
+    return bytes;
 }
 
-TEST_F(RecordDescriptor, PackingLeadingTheDescriptor) {
-    std::string image = sampleImage();
-    int32_t handle = openWith("rec", image);
-    uint8_t record[32] = {};
-    EXPECT_EQ(KorReadMotorStruct(record, 1000, handle, "P1 C4 L2 D1 I3"), 0) << "Motor records cannot be packed";
-    EXPECT_EQ(KorTellFile(handle), 0);
-    EXPECT_EQ(KorReadIntelStruct(record, 1000, handle, "P1 C4 L2 D1 I3"), 26);
-    EXPECT_EQ(std::memcmp(record, image.data(), 26), 0);
+/// A record as hex pairs, ".." for a byte left untouched (0xEE), spaces ignored.
+std::string picture(const uint8_t *record, std::size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        text += record[i] == 0xEE ? std::string("..") : std::string{digits[record[i] >> 4], digits[record[i] & 15]};
+    }
+    while (text.size() >= 2 && text.compare(text.size() - 2, 2, "..") == 0) {
+        text.resize(text.size() - 2);
+    }
+    return text;
 }
 
-TEST(RecordDescriptorMemory, PackingTakesEffectOnlyBeforeTheFirstField) {
-    const uint8_t image[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    uint8_t record[16] = {};
-    EXPECT_EQ(memcpyIntelStruct(record, image, 8, "C3 P1 L1"), 1) << "P1 after a field is ignored";
-    EXPECT_EQ(load<uint32_t>(record + 4), 0x07060504u);
-    std::memset(record, 0, sizeof record);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 4, "C0 P1 L1"), 1) << "a C0 does not count as a field";
-    EXPECT_EQ(load<uint32_t>(record), 0x04030201u);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 5, "P1 C1 L1"), 1);
-    EXPECT_EQ(load<uint32_t>(record + 1), 0x05040302u);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 8, "P2 C1 L1"), 1) << "only a count of exactly 1 packs";
-    EXPECT_EQ(memcpyIntelStruct(record, image, 5, "L P1 C1 L1"), 1) << "a bare letter occupies no memory";
+std::string withoutSpaces(std::string text) {
+    std::erase(text, ' ');
+    return text;
 }
 
-TEST(RecordDescriptorMemory, SizeCheckAgainstTheNaturalSize) {
-    std::string image = sampleImage();
-    Sample record{};
-    EXPECT_EQ(memcpyIntelStruct(&record, image.data(), 32, "C4,L2;D1 I3"), 1);
-    EXPECT_EQ(record.longs[0], 0x08070605);
-    std::memset(&record, 0, sizeof record);
-    EXPECT_EQ(memcpyIntelStruct(&record, image.data(), 30, "C4,L2;D1 I3"), 0);
-    EXPECT_EQ(load<uint64_t>(reinterpret_cast<uint8_t *>(&record.value)), 0x14131211100F0E0Du)
-        << "the D item is still taken with size 30";
-    EXPECT_EQ(record.ints[2], 0x1A19);
-    std::memset(&record, 0, sizeof record);
-    EXPECT_EQ(memcpyMotorStruct(&record, image.data(), 32, "C4,L2;D1 I3"), 1);
-    EXPECT_EQ(record.longs[1], 0x090A0B0C);
-    EXPECT_EQ(record.chars[3], 4);
-}
-
-TEST(RecordDescriptorMemory, LongAndDoubleItemsAreTestedAfterAligning) {
-    const uint8_t image[8] = {9, 8, 7, 6, 5, 4, 3, 2};
-    uint8_t record[16];
-    std::memset(record, 0xEE, sizeof record);
-    // The long is refused (1 + 4 > 4) but the offset was already rounded to 4.
-    EXPECT_EQ(memcpyIntelStruct(record, image, 4, "C1 L1"), 1);
-    EXPECT_EQ(record[0], 9);
-    EXPECT_EQ(record[4], 0xEE);
-    // An Int is tested before aligning: 1 + 1 <= 2, then aligned to 2.
-    EXPECT_EQ(memcpyIntelStruct(record, image, 4, "C1 I1"), 1);
-    EXPECT_EQ(load<uint16_t>(record + 2), 0x0708);
-}
-
-TEST(RecordDescriptorMemory, BareLettersAlignButMoveNothing) {
-    const uint8_t image[2] = {0x11, 0x22};
-    uint8_t record[8];
-    std::memset(record, 0, sizeof record);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 0, "L"), 1);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 8, "C1 L C1"), 1);
-    EXPECT_EQ(record[0], 0x11);
-    EXPECT_EQ(record[4], 0x22);
-    EXPECT_EQ(record[1], 0);
-}
-
-TEST(RecordDescriptorMemory, UnknownLettersEndTheDescriptor) {
-    const uint8_t image[4] = {1, 2, 3, 4};
-    struct Case {
+// Each descriptor applied to the image 01 02 03 ... by the memory operations: the result and
+// every byte of the record.
+TEST(RecordDescriptorMemory, LayoutsByteByByte) {
+    const struct {
         const char *descriptor;
         uint32_t size;
+        bool motor;
+        int32_t result;
+        const char *record;
+    } cases[] = {
+        {"C4,L2;D1 I3", 32, false, 1, "01020304 05060708 090a0b0c ........ 0d0e0f1011121314 15161718191a"},
+        {"C4,L2;D1 I3", 30, false, 0, "01020304 05060708 090a0b0c ........ 0d0e0f1011121314 15161718191a"},
+        {"C4,L2;D1 I3", 32, true, 1, "01020304 08070605 0c0b0a09 ........ 14131211100f0e0d 161518171a19"},
+        {"C4,L2;D1 I3", 16, true, 1, "01020304 08070605 0c0b0a09"},  // the D does not fit after aligning
+        {"C3 P1 L1", 8, false, 1, "010203.. 04050607"},             // packing after a field is ignored
+        {"C0 P1 L1", 4, false, 1, "01020304"},                      // C0 is no field
+        {"L P1 C1 L1", 5, false, 1, "01 02030405"},                 // nor is a bare letter
+        {"P1 C1 I1 D1", 11, true, 1, "01 0302 0b0a090807060504"},
+        {"P2 C1 L1", 8, false, 1, "01...... 02030405"},             // only a count of exactly 1 packs
+        {"C1 L1", 4, false, 1, "01"},                               // L refused after aligning to 4
+        {"C1 I1", 4, false, 1, "01.. 0203"},                        // I tested before aligning
+        {"C1 L C1", 8, false, 1, "01...... 02"},
+        {"L", 0, false, 1, ""},
+        {"X2 C1", 0, false, 1, ""},  // unknown letters end the descriptor
+        {"4C C1", 0, false, 1, ""},
+        {"C1 X2 C1", 1, false, 1, "01"},
+        {"C2 f1 C1", 2, false, 1, "0102"},
+        {"c1 i1", 4, false, 1, "01.. 0203"},
+        {"C1 C1 \x80 C1", 2, false, 1, "0102"},
+        {" ,C1;; ,C1, ", 2, false, 1, "0102"},  // separator runs make no empty items
+        {"C3xyz", 3, false, 1, "010203"},       // counts are read by the atoi rules
+        {"C+3", 3, false, 1, "010203"},
+        {"C\t3", 3, false, 1, "010203"},
+        {"Cx3", 0, false, 1, ""},
+        {"C2 C-1 C2", 2, false, 1, "0102"},  // a negative count ends the walk
+        {"C2 C-99999999999 C2", 2, false, 1, "0102"},
+        {"C2 I2", 3, false, 0, "0102"},  // the limit takes whole items
+        {"C2 I2", 6, false, 1, "0102 03040506"},
     };
-    // Each one moves exactly the items before the unknown one.
-    for (const Case &c : {Case{"X2 C1", 0}, Case{"4C C1", 0}, Case{"C1 X2 C1", 1}, Case{"C2 f1 C1", 2},
-                          Case{"c1 i1", 4}, Case{"C1 C1 \x80 C1", 2}}) {
-        SCOPED_TRACE(c.descriptor);
-        uint8_t record[8] = {};
-        EXPECT_EQ(memcpyIntelStruct(record, image, c.size, c.descriptor), 1);
+    const std::string image = counting(40);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.descriptor << " size " << c.size << (c.motor ? " motor" : ""));
+        uint8_t record[40];
+        std::memset(record, 0xEE, sizeof record);
+        EXPECT_EQ(c.motor ? memcpyMotorStruct(record, image.data(), c.size, c.descriptor)
+                          : memcpyIntelStruct(record, image.data(), c.size, c.descriptor),
+                  c.result);
+        EXPECT_EQ(picture(record, sizeof record), withoutSpaces(c.record));
     }
-}
-
-TEST(RecordDescriptorMemory, SeparatorRunsProduceNoEmptyItems) {
-    const uint8_t image[2] = {7, 8};
-    uint8_t a[2] = {}, b[2] = {};
-    EXPECT_EQ(memcpyIntelStruct(a, image, 2, " ,C1;; ,C1, "), 1);
-    EXPECT_EQ(memcpyIntelStruct(b, image, 2, "C1 C1"), 1);
-    EXPECT_EQ(std::memcmp(a, b, 2), 0);
-    EXPECT_EQ(a[1], 8);
-}
-
-TEST(RecordDescriptorMemory, CountsAreReadByTheAtoiRules) {
-    const uint8_t image[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    uint8_t record[8] = {};
-    EXPECT_EQ(memcpyIntelStruct(record, image, 3, "C3xyz"), 1);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 3, "C+3"), 1);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 3, "C\t3"), 1);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 0, "Cx3"), 1);
-}
-
-TEST(RecordDescriptorMemory, ANegativeCountEndsTheWalk) {
-    const uint8_t image[4] = {1, 2, 3, 4};
-    uint8_t record[8];
-    std::memset(record, 0xEE, sizeof record);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 2, "C2 C-1 C2"), 1);
-    EXPECT_EQ(record[2], 0xEE);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 2, "C2 C-99999999999 C2"), 1);
-}
-
-TEST(RecordDescriptorMemory, OnlyTheFirst511CharactersCount) {
+    // Only the first 511 characters of a descriptor count.
     std::string descriptor;
     while (descriptor.size() < 600) {
         descriptor += "C1 ";
     }
-    std::vector<uint8_t> image(200, 1), record(200, 0);
-    EXPECT_EQ(memcpyIntelStruct(record.data(), image.data(), 170, descriptor.c_str()), 1);
+    std::vector<uint8_t> ones(200, 1), record(200, 0);
+    EXPECT_EQ(memcpyIntelStruct(record.data(), ones.data(), 170, descriptor.c_str()), 1);
     EXPECT_EQ(record[169], 1);
     EXPECT_EQ(record[170], 0);
 }
 
-TEST_F(RecordDescriptor, TheLimitCountsElementsNotBytes) {
-    int32_t handle = openWith("rec", std::string(64, '\x01'));
-    uint8_t record[64] = {};
+TEST_F(RecordDescriptor, FileRecordsCountPackedBytesOrTheNaturalSize) {
+    std::string image = counting(26);
+    int32_t handle = openWith("rec", image + image + std::string(64, '\x01'));
+    uint8_t record[40];
+    std::memset(record, 0xEE, sizeof record);
+    EXPECT_EQ(KorReadIntelStruct(record, 1000, handle, "C4,L2;D1 I3"), 26);
+    EXPECT_EQ(picture(record, 40), withoutSpaces("01020304 05060708 090a0b0c ........ 0d0e0f1011121314 15161718191a"));
+    EXPECT_EQ(KorReadMotorStruct(record, 1000, handle, "P1 C4 L2 D1 I3"), 0) << "Motor records cannot be packed";
+    EXPECT_EQ(KorReadMotorStruct(record, 1000, handle, "C4,L2;D1 I3"), 32);
+    EXPECT_EQ(KorTellFile(handle), 52);
+    // The limit counts elements: packed bytes for Intel, the memory offset for Motor.
     EXPECT_EQ(KorReadIntelStruct(record, 10, handle, "C8 C3"), 8);
-    EXPECT_EQ(KorTellFile(handle), 8);
     EXPECT_EQ(KorReadIntelStruct(record, 3, handle, "L3"), 12);
-    EXPECT_EQ(KorTellFile(handle), 20);
-    // Motor records test against the memory offset: 2 + 3 > 4 refuses the Ints.
-    EXPECT_EQ(KorReadMotorStruct(record, 4, handle, "C3 I2"), 3);
-    EXPECT_EQ(KorTellFile(handle), 23);
+    EXPECT_EQ(KorReadMotorStruct(record, 4, handle, "C3 I2"), 3) << "2 + 3 > 4 refuses the Ints";
     EXPECT_EQ(KorReadMotorStruct(record, 5, handle, "C3 I2"), 8);
-    EXPECT_EQ(KorTellFile(handle), 30);
+    EXPECT_EQ(KorTellFile(handle), 82);
+    EXPECT_EQ(KorReadIntelStruct(record, 100, handle, ""), 0) << "an empty record reads nothing";
+
+    int32_t writer = openWith("w", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
+    EXPECT_EQ(KorWriteIntelStruct(writer, record, 5, "C4,L2;D1 I3"), 4);
+    EXPECT_EQ(KorWriteIntelStruct(writer, record, 1000, ""), 0);
+    EXPECT_EQ(KorWriteIntelStruct(handle, record, 1000, "C4"), 0) << "a read-only file";
 }
 
 TEST_F(RecordDescriptor, EndOfFileInsideARecordGivesZero) {
-    int32_t handle = openWith("rec", std::string("\x01\x02\x03\x04\x05\x06\x07", 7));
+    int32_t handle = openWith("rec", counting(7));
     uint8_t record[16];
     std::memset(record, 0xEE, sizeof record);
     EXPECT_EQ(KorReadIntelStruct(record, 100, handle, "C2 L2"), 0);
-    EXPECT_EQ(record[1], 2);
-    EXPECT_EQ(load<uint32_t>(record + 4), 0x06050403u);
-    EXPECT_EQ(record[8], 7) << "the byte that arrived stays in the last element";
+    EXPECT_EQ(picture(record, 16), "0102....0304050607") << "the byte that arrived stays in the last element";
     EXPECT_EQ(KorTellFile(handle), 7);
     EXPECT_EQ(KorEof(handle), 0) << "the short element delivered a byte";
     EXPECT_EQ(KorReadIntelStruct(record, 100, handle, "C1"), 0);
@@ -226,39 +149,120 @@ TEST_F(RecordDescriptor, EndOfFileInsideARecordGivesZero) {
     KorSeekFile(handle, 0, KOR_SEEK_SET);
     EXPECT_EQ(KorReadMotorStruct(record, 100, handle, "I4"), 0);
     EXPECT_EQ(KorTellFile(handle), 7);
-    EXPECT_EQ(KorReadIntelStruct(record, 100, handle, ""), 0) << "an empty record reads nothing";
 }
 
-TEST_F(RecordDescriptor, WritesPackedLittleEndianRecords) {
-    int32_t handle = openWith("w", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
-    Sample record{{'a', 'b', 'c', 'd'}, {0x01020304, -1}, 1.0, {1, 2, 0x0102}};
-    EXPECT_EQ(KorWriteIntelStruct(handle, &record, 1000, "C4,L2;D1 I3"), 26);
-    EXPECT_EQ(KorWriteIntelStruct(handle, &record, 5, "C4,L2;D1 I3"), 4);
-    ASSERT_EQ(KorCloseFile(handle), 1);
-    std::string bytes = contents("w");
-    ASSERT_EQ(bytes.size(), 30u);
-    EXPECT_EQ(bytes.substr(0, 8), std::string("abcd\x04\x03\x02\x01", 8));
-    EXPECT_EQ(bytes.substr(26), "abcd");
-
-    handle = openWith("w", bytes);
-    Sample back{};
-    EXPECT_EQ(KorReadIntelStruct(&back, 1000, handle, "C4,L2;D1 I3"), 26);
-    EXPECT_EQ(std::memcmp(&back.ints, &record.ints, sizeof back.ints), 0);
-    EXPECT_EQ(back.value, 1.0);
-    EXPECT_EQ(back.longs[1], -1);
+/// A random descriptor of up to six items (type letters, counts, bare letters, packing).
+std::string randomDescriptor(std::mt19937 &random, bool packing) {
+    std::string text;
+    const int items = 1 + static_cast<int>(random() % 6);
+    for (int i = 0; i < items; ++i) {
+        text += packing && random() % 8 == 0 ? 'P' : "CILDcl"[random() % 6];
+        if (random() % 6 != 0) {
+            text += std::to_string(random() % 7);
+        }
+        text += " ,;"[random() % 3];
+    }
+    return text;
 }
 
-TEST_F(RecordDescriptor, AFailedWriteGivesZero) {
-    int32_t handle = openWith("r", "read only");
-    Sample record{};
-    EXPECT_EQ(KorWriteIntelStruct(handle, &record, 1000, "C4,L2;D1 I3"), 0);
-    EXPECT_EQ(KorWriteIntelStruct(handle, &record, 1000, ""), 0);
+// Records taken from the buffer in one piece must match records read element by element
+// (a file whose buffer could not be allocated reads every element alone) and the same
+// image unpacked in memory.
+TEST_F(RecordDescriptor, WholeRecordReadsMatchElementReadsAndUnpacking) {
+    std::mt19937 random(12345);
+    std::string bytes(40000, '\0');
+    for (char &byte : bytes) {
+        byte = static_cast<char>(random());
+    }
+    int32_t buffered = openWith("a", bytes);
+    fileio::failBufferAllocations(1);
+    int32_t unbuffered = openWith("b", bytes);
+    for (int step = 0; step < 20000; ++step) {
+        const bool motor = random() % 2 == 0;
+        const std::string descriptor = randomDescriptor(random, !motor);
+        const auto limit = static_cast<uint32_t>(random() % 4 == 0 ? random() % 20 : 1000);
+        SCOPED_TRACE(testing::Message() << step << " " << descriptor << " limit " << limit);
+        const int32_t at = KorTellFile(buffered);
+        uint8_t a[400], b[400], c[400];
+        std::memset(a, 0x5A, sizeof a);
+        std::memset(b, 0x5A, sizeof b);
+        std::memset(c, 0x5A, sizeof c);
+        int32_t ra = motor ? KorReadMotorStruct(a, limit, buffered, descriptor.c_str())
+                           : KorReadIntelStruct(a, limit, buffered, descriptor.c_str());
+        int32_t rb = motor ? KorReadMotorStruct(b, limit, unbuffered, descriptor.c_str())
+                           : KorReadIntelStruct(b, limit, unbuffered, descriptor.c_str());
+        ASSERT_EQ(ra, rb);
+        ASSERT_EQ(std::memcmp(a, b, sizeof a), 0);
+        ASSERT_EQ(KorTellFile(buffered), KorTellFile(unbuffered));
+        ASSERT_EQ(KorEof(buffered), KorEof(unbuffered));
+        if (ra == 0 && KorEof(buffered) == 1) {
+            break;
+        }
+        if (limit == 1000 && ra != 0) {
+            // With room for every item the memory walk takes the same items from the same bytes.
+            motor ? memcpyMotorStruct(c, bytes.data() + at, 1000, descriptor.c_str())
+                  : memcpyIntelStruct(c, bytes.data() + at, 1000, descriptor.c_str());
+            ASSERT_EQ(std::memcmp(a, c, sizeof a), 0);
+        }
+    }
+    EXPECT_EQ(KorEof(buffered), 1) << "the walk reached the end of the file";
 }
 
-// Records of 4 GiB and more: the byte total passes 32 bits, which must not make
-// the record look small enough to be moved from or into the buffer in one piece.
+// Records gathered into the buffer at once must match records written element by element,
+// and read back to the same fields.
+TEST_F(RecordDescriptor, WholeRecordWritesMatchElementWritesAndReadBack) {
+    std::mt19937 random(777);
+    int32_t buffered = openWith("a", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
+    fileio::failBufferAllocations(1);
+    int32_t unbuffered = openWith("b", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
+    struct Written {
+        std::string descriptor;
+        uint32_t limit;
+        std::vector<uint8_t> record;
+        int32_t result = 0;
+    };
+    std::vector<Written> written;
+    for (int step = 0; step < 3000; ++step) {
+        Written w{randomDescriptor(random, true), static_cast<uint32_t>(random() % 4 == 0 ? random() % 20 : 1000),
+                  std::vector<uint8_t>(400)};
+        for (uint8_t &byte : w.record) {
+            byte = static_cast<uint8_t>(random());
+        }
+        SCOPED_TRACE(testing::Message() << step << " " << w.descriptor);
+        w.result = KorWriteIntelStruct(buffered, w.record.data(), w.limit, w.descriptor.c_str());
+        ASSERT_EQ(KorWriteIntelStruct(unbuffered, w.record.data(), w.limit, w.descriptor.c_str()), w.result);
+        ASSERT_EQ(KorTellFile(buffered), KorTellFile(unbuffered));
+        written.push_back(std::move(w));
+    }
+    ASSERT_EQ(KorCloseFile(buffered), 1);
+    ASSERT_EQ(KorCloseFile(unbuffered), 1);
+    ASSERT_TRUE(contents("a") == contents("b"));
+    int32_t reader = openWith("a", contents("a"));
+    for (const Written &w : written) {
+        SCOPED_TRACE(w.descriptor);
+        // Read twice into records filled differently: the bytes that come out the same are
+        // the fields, and they are exactly the ones written.
+        std::vector<uint8_t> one(400, 0xEE), two(400, 0x11);
+        const int32_t at = KorTellFile(reader);
+        ASSERT_EQ(KorReadIntelStruct(one.data(), w.limit, reader, w.descriptor.c_str()), w.result);
+        KorSeekFile(reader, at, KOR_SEEK_SET);
+        ASSERT_EQ(KorReadIntelStruct(two.data(), w.limit, reader, w.descriptor.c_str()), w.result);
+        int32_t fieldBytes = 0;
+        for (std::size_t i = 0; i < one.size(); ++i) {
+            if (one[i] == two[i]) {
+                ASSERT_EQ(one[i], w.record[i]) << i;
+                ++fieldBytes;
+            }
+        }
+        ASSERT_EQ(fieldBytes, w.result);
+    }
+    EXPECT_EQ(KorGetc(reader), -1);
+}
+
+// Records of 4 GiB and more: the byte total passes 32 bits, which must not make the
+// record look small enough to be moved from or into the buffer in one piece.
 TEST_F(RecordDescriptor, RecordsBeyond4GiBGoElementByElement) {
-    std::string bytes = pattern(40);
+    std::string bytes = counting(40);
     int32_t handle = openWith("big", bytes);
     uint8_t record[64];
     std::memset(record, 0xEE, sizeof record);
@@ -267,16 +271,10 @@ TEST_F(RecordDescriptor, RecordsBeyond4GiBGoElementByElement) {
     EXPECT_EQ(std::memcmp(record, bytes.data(), 40), 0);
     EXPECT_EQ(record[40], 0xEE);
     EXPECT_EQ(KorTellFile(handle), 40);
-
     KorSeekFile(handle, 0, KOR_SEEK_SET);
-    std::memset(record, 0xEE, sizeof record);
     EXPECT_EQ(KorReadMotorStruct(record, UINT32_MAX, handle, "C16 D536870912"), 0);
-    EXPECT_EQ(std::memcmp(record, bytes.data(), 16), 0);
-    EXPECT_EQ(record[16], static_cast<uint8_t>(bytes[23])) << "the first Double is byte-reversed";
-    EXPECT_EQ(KorTellFile(handle), 40);
-
-    // Writing: one-byte buffer, so every Double goes straight to the host, and
-    // the host refuses it; only the record's first element is looked at.
+    EXPECT_EQ(record[16], bytes[23]) << "the first Double is byte-reversed";
+    // Writing: one-byte buffer, so every Double goes straight to the host, which refuses it.
     fileio::failBufferAllocations(1);
     int32_t output = openWith("big.out", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
     platform::setFileSystemCall("write", reinterpret_cast<platform::SystemCall>(&refusedWrite));
@@ -284,24 +282,16 @@ TEST_F(RecordDescriptor, RecordsBeyond4GiBGoElementByElement) {
     EXPECT_EQ(KorWriteIntelStruct(output, &first, UINT32_MAX, "D536870912"), 0);
 }
 
-TEST_F(RecordDescriptor, WorksWhileTheCallerIsTokenizing) {
+TEST_F(RecordDescriptor, DescriptorsAreParsedPrivatelyAndAgainWhenEdited) {
     char text[] = "one two three";
-    char *token = std::strtok(text, " ");
-    ASSERT_STREQ(token, "one");
+    ASSERT_STREQ(std::strtok(text, " "), "one");
     uint8_t record[32];
-    std::string image = sampleImage();
-    EXPECT_EQ(memcpyIntelStruct(record, image.data(), 32, "C4,L2;D1 I3"), 1);
-    double x = 0, y = 0;
-    EXPECT_EQ(read_lf_coord_pair("1.5, -2", &x, &y), 2);
-    EXPECT_STREQ(std::strtok(nullptr, " "), "two");
-    EXPECT_STREQ(std::strtok(nullptr, " "), "three");
-}
-
-TEST(RecordDescriptorMemory, ADescriptorEditedInPlaceIsReadAgain) {
     char descriptor[] = "C1 C1";
     const uint8_t image[4] = {1, 2, 3, 4};
-    uint8_t record[8] = {};
     EXPECT_EQ(memcpyIntelStruct(record, image, 2, descriptor), 1);
+    double x = 0, y = 0;
+    EXPECT_EQ(read_lf_coord_pair("1.5, -2", &x, &y), 2);
+    EXPECT_STREQ(std::strtok(nullptr, " "), "two") << "the caller's tokenizing goes on";
     descriptor[4] = '3';
     EXPECT_EQ(memcpyIntelStruct(record, image, 2, descriptor), 0);
     EXPECT_EQ(memcpyIntelStruct(record, image, 4, descriptor), 1);
@@ -310,52 +300,13 @@ TEST(RecordDescriptorMemory, ADescriptorEditedInPlaceIsReadAgain) {
         memcpyIntelStruct(record, image, 0, other);
     }
     EXPECT_EQ(memcpyIntelStruct(record, image, 4, descriptor), 1);
-}
-
-TEST(RecordDescriptorParse, ItemsUpToTheFirstUnknownLetter) {
-    fileio::Descriptor descriptor;
-    fileio::parseDescriptor("c4,L2;d1 I3 p1 Q9 C1", descriptor);
-    ASSERT_EQ(descriptor.size, 5u);
-    EXPECT_EQ(descriptor.items[0].letter, 'C');
-    EXPECT_EQ(descriptor.items[0].count, 4);
-    EXPECT_EQ(descriptor.items[2].letter, 'D');
-    EXPECT_EQ(descriptor.items[4].letter, 'P');
-    fileio::parseDescriptor("C99999999999", descriptor);
-    EXPECT_EQ(descriptor.items[0].count, INT32_MAX);
-}
-
-// Records read from the buffer in one piece must match records read element by
-// element: a file whose buffer could not be allocated reads every element alone.
-TEST_F(RecordDescriptor, WholeRecordReadsMatchElementReads) {
-    std::mt19937 random(12345);
-    std::string bytes(40000, '\0');
-    for (char &byte : bytes) {
-        byte = static_cast<char>(random());
-    }
-    const char *descriptors[] = {"C4,L2;D1 I3", "I1 D2", "L3 C1", "C7", "D1", "P1 I1 L1 D1 C3", "C1 L C1"};
-    int32_t buffered = openWith("a", bytes);
-    fileio::failBufferAllocations(1);
-    int32_t unbuffered = openWith("b", bytes);
-    for (int step = 0; step < 40000; ++step) {
-        const char *descriptor = descriptors[random() % std::size(descriptors)];
-        bool motor = random() % 2 == 0 && descriptor[0] != 'P';
-        uint32_t limit = random() % 4 == 0 ? random() % 20 : 1000;
-        uint8_t a[64], b[64];
-        std::memset(a, 0x5A, sizeof a);
-        std::memset(b, 0x5A, sizeof b);
-        int32_t ra = motor ? KorReadMotorStruct(a, limit, buffered, descriptor)
-                           : KorReadIntelStruct(a, limit, buffered, descriptor);
-        int32_t rb = motor ? KorReadMotorStruct(b, limit, unbuffered, descriptor)
-                           : KorReadIntelStruct(b, limit, unbuffered, descriptor);
-        ASSERT_EQ(ra, rb) << step << " " << descriptor;
-        ASSERT_EQ(std::memcmp(a, b, sizeof a), 0) << step << " " << descriptor;
-        ASSERT_EQ(KorTellFile(buffered), KorTellFile(unbuffered)) << step;
-        ASSERT_EQ(KorEof(buffered), KorEof(unbuffered)) << step;
-        if (ra == 0 && KorEof(buffered) == 1) {
-            break;
-        }
-    }
-    EXPECT_EQ(KorEof(buffered), 1) << "the walk reached the end of the file";
+    fileio::Descriptor parsed;
+    fileio::parseDescriptor("c4,L2;d1 I3 p1 Q9 C1", parsed);
+    ASSERT_EQ(parsed.size, 5u);
+    EXPECT_EQ(parsed.items[2].letter, 'D');
+    EXPECT_EQ(parsed.items[4].letter, 'P');
+    fileio::parseDescriptor("C99999999999", parsed);
+    EXPECT_EQ(parsed.items[0].count, INT32_MAX);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "vutil/geometry.h"
@@ -10,45 +11,6 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-
-TEST(BezierPoint, LineAndCubicWeights) {
-    const vpoint line[2] = {{0, 0, 0}, {10, 20, 30}};
-    vpoint out;
-    BezierPoint(&out, 0.25, 2, line);
-    EXPECT_EQ(out.x, 2.5);
-    EXPECT_EQ(out.y, 5);
-    EXPECT_EQ(out.z, 7.5);
-    const vpoint cubic[4] = {{8, 0, 0}, {0, 8, 0}, {0, 0, 8}, {16, 16, 16}};
-    BezierPoint(&out, 0.5, 4, cubic);
-    EXPECT_EQ(out.x, 8.0 / 8 + 16.0 / 8);
-    EXPECT_EQ(out.y, 8.0 * 3 / 8 + 16.0 / 8);
-    EXPECT_EQ(out.z, 8.0 * 3 / 8 + 16.0 / 8);
-}
-
-TEST(BezierPoint, EndsAreTheEndControlPoints) {
-    const vpoint c[5] = {{1, 2, 3}, {7, -1, 0}, {4, 4, 4}, {-3, 5, 1}, {9, 8, 7}};
-    vpoint out;
-    BezierPoint(&out, 0.0, 5, c);
-    EXPECT_EQ(out.x, 1);
-    EXPECT_EQ(out.y, 2);
-    EXPECT_EQ(out.z, 3);
-    BezierPoint(&out, 1.0, 5, c);
-    EXPECT_EQ(out.x, 9);
-    EXPECT_EQ(out.y, 8);
-    EXPECT_EQ(out.z, 7);
-}
-
-TEST(BezierPoint, ThirteenPointsKeepExactBinomials) {
-    // Degree 12: the middle weight is 924; with all control points at x = 1 the weights sum to 1.
-    std::vector<vpoint> c(13, vpoint{1, 0, 0});
-    vpoint out;
-    BezierPoint(&out, 0.5, 13, c.data());
-    EXPECT_NEAR(out.x, 1.0, 1e-15);
-    std::vector<vpoint> spike(13, vpoint{0, 0, 0});
-    spike[6].x = 4096;
-    BezierPoint(&out, 0.5, 13, spike.data());
-    EXPECT_EQ(out.x, 924.0);
-}
 
 /// The curve point by repeated linear interpolation, the textbook construction.
 vpoint deCasteljau(std::vector<vpoint> p, double t) {
@@ -61,12 +23,14 @@ vpoint deCasteljau(std::vector<vpoint> p, double t) {
     return p[0];
 }
 
-TEST(BezierPoint, LongCurvesAreEvaluatedSoundly) {
-    // Beyond 13 points the 32-bit binomials would overflow; such curves are still the Bezier curve.
-    for (int k : {13, 14, 20, 40, 300}) {
+// Curves of every length, short ones with exact 32-bit binomials and long ones whose binomials
+// would overflow: each point is the one de Casteljau's construction gives, and the ends are
+// the end control points.
+TEST(BezierPoint, AgreesWithDeCasteljau) {
+    for (int k : {1, 2, 3, 4, 7, 12, 13, 14, 20, 40, 300}) {
         std::vector<vpoint> c;
-        for (int i = 0; i < k; ++i) c.push_back({std::cos(i * 0.7) * 100, std::sin(i * 1.3) * 50, i * 1.0});
-        for (double t : {0.0, 0.1, 0.5, 0.77, 0.999, 1.0}) {
+        for (int i = 0; i < k; ++i) c.push_back({std::cos(i * 0.7) * 100, std::sin(i * 1.3) * 50, i * 1.5 - 7});
+        for (double t : {0.0, 0.1, 0.3, 0.5, 0.77, 0.999, 1.0}) {
             vpoint out;
             BezierPoint(&out, t, k, c.data());
             const vpoint expected = deCasteljau(c, t);
@@ -74,7 +38,27 @@ TEST(BezierPoint, LongCurvesAreEvaluatedSoundly) {
             EXPECT_NEAR(out.y, expected.y, 1e-9) << k << " " << t;
             EXPECT_NEAR(out.z, expected.z, 1e-9) << k << " " << t;
         }
+        vpoint first, last;
+        BezierPoint(&first, 0.0, k, c.data());
+        BezierPoint(&last, 1.0, k, c.data());
+        EXPECT_EQ(first.x, c.front().x);
+        EXPECT_EQ(last.y, c.back().y);
+        // Samples stop short of the end: sample s of n is the point at s / n.
+        std::vector<vpoint> samples(5);
+        Bezier(samples.data(), 5, c.data(), k);
+        for (int s = 0; s < 5; ++s) {
+            EXPECT_NEAR(samples[static_cast<std::size_t>(s)].x, deCasteljau(c, s / 5.0).x, 1e-9) << k << " " << s;
+        }
     }
+    // Degree 12: the middle weight is 924 exactly.
+    std::vector<vpoint> spike(13, vpoint{0, 0, 0});
+    spike[6].x = 4096;
+    vpoint out{5, 5, 5};
+    BezierPoint(&out, 0.5, 13, spike.data());
+    EXPECT_EQ(out.x, 924.0);
+    BezierPoint(&out, 0.5, 0, nullptr);
+    EXPECT_EQ(out.x, 0);
+    EXPECT_EQ(out.z, 0);
 }
 
 TEST(BezierPoint, HugeControlCountsTakeLinearTime) {
@@ -90,49 +74,47 @@ TEST(BezierPoint, HugeControlCountsTakeLinearTime) {
     EXPECT_TRUE(!std::isfinite(out.x) || std::fabs(out.x - 2.0) < 1e-6) << out.x;
 }
 
-TEST(BezierPoint, NoControlPointsGivesOrigin) {
-    vpoint out{5, 5, 5};
-    BezierPoint(&out, 0.5, 0, nullptr);
-    EXPECT_EQ(out.x, 0);
-    EXPECT_EQ(out.z, 0);
-}
-
-TEST(Bezier, SamplesStopShortOfTheEnd) {
-    const vpoint line[2] = {{0, 0, 0}, {8, 0, 0}};
-    vpoint out[4];
-    Bezier(out, 4, line, 2);
-    EXPECT_EQ(out[0].x, 0);
-    EXPECT_EQ(out[1].x, 2);
-    EXPECT_EQ(out[2].x, 4);
-    EXPECT_EQ(out[3].x, 6);
-}
-
-TEST(CircleThrough3Points, Cases) {
+// Three random points of random circles, horizontal chords among them, give back the circle.
+TEST(CircleThrough3Points, FindsTheCircle) {
+    std::mt19937 random(21);
+    std::uniform_real_distribution<double> centre(-500, 500), radius(0.5, 300), angle(0, 2 * kPi);
+    int refused = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        const double x0 = centre(random), y0 = centre(random), r = radius(random);
+        double a[3] = {angle(random), angle(random), angle(random)};
+        if (trial % 3 == 1) a[1] = kPi - a[0];  // the first chord horizontal
+        if (trial % 3 == 2) a[2] = kPi - a[1];  // the second chord horizontal
+        double x[3], y[3];
+        for (int i = 0; i < 3; ++i) {
+            x[i] = x0 + r * std::cos(a[i]);
+            y[i] = y0 + r * std::sin(a[i]);
+        }
+        // Well-separated points only: near-coincident ones make the circle ill-conditioned.
+        bool apart = true;
+        for (int i = 0; i < 3; ++i) apart = apart && std::hypot(x[i] - x[(i + 1) % 3], y[i] - y[(i + 1) % 3]) > r / 4;
+        if (!apart) continue;
+        double cx = 0, cy = 0, cr = 0;
+        getradiusfrom3points(x[0], y[0], x[1], y[1], x[2], y[2], &cx, &cy, &cr);
+        if (cr < 0) {
+            // Refused as collinear: bisectors of nearly equal slope (nearly vertical chords) are rare.
+            ++refused;
+            continue;
+        }
+        ASSERT_NEAR(cx, x0, 1e-6 * r) << trial;
+        ASSERT_NEAR(cy, y0, 1e-6 * r) << trial;
+        ASSERT_NEAR(cr, r, 1e-6 * r) << trial;
+    }
+    EXPECT_LT(refused, 30);
     double cx = 9, cy = 9, r = 9;
-    getradiusfrom3points(1, 0, 0, 1, -1, 0, &cx, &cy, &r);
-    EXPECT_EQ(cx, 0);
-    EXPECT_EQ(cy, 0);
-    EXPECT_EQ(r, 1);
-    getradiusfrom3points(0, 0, 1, 0, 2, 0, &cx, &cy, &r);  // both chords flat
-    EXPECT_EQ(cx, 0);
-    EXPECT_EQ(cy, 0);
+    getradiusfrom3points(0, 0, 1, 0, 2, 0.0005, &cx, &cy, &r);  // both chords flat
     EXPECT_EQ(r, -1);
+    EXPECT_EQ(cx, 0);
     getradiusfrom3points(0, 0, 1, 1, 2, 2, &cx, &cy, &r);  // parallel bisectors
     EXPECT_EQ(r, -1);
-    // First chord flat: centre on x = 1.
     getradiusfrom3points(0, 0, 2, 0, 3, 1, &cx, &cy, &r);
     EXPECT_EQ(cx, 1);
     EXPECT_DOUBLE_EQ(cy, 2);
     EXPECT_DOUBLE_EQ(r, std::sqrt(5.0));
-    // Second chord flat.
-    getradiusfrom3points(3, 1, 2, 0, 0, 0, &cx, &cy, &r);
-    EXPECT_EQ(cx, 1);
-    EXPECT_DOUBLE_EQ(cy, 2);
-    // A general circle.
-    getradiusfrom3points(5 + 3, 2, 5, 2 + 3, 5 - 3, 2, &cx, &cy, &r);
-    EXPECT_DOUBLE_EQ(cx, 5);
-    EXPECT_DOUBLE_EQ(cy, 2);
-    EXPECT_DOUBLE_EQ(r, 3);
 }
 
 std::vector<vpoint> arc(const vpoint &centre, double rx, double ry, double a0, double a1, double step, int maxpts,
@@ -142,76 +124,47 @@ std::vector<vpoint> arc(const vpoint &centre, double rx, double ry, double a0, d
     return out;
 }
 
-TEST(ArcPoints, QuarterCircleInEighths) {
-    const vpoint centre{0, 0, 5};
-    int32_t count = 0;
-    const auto out = arc(centre, 1, 1, 0, kPi / 2, kPi / 8, 100, count);
-    ASSERT_EQ(count, 5);
-    double a = 0;
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(out[i].x, KOR_Cos(a));
-        EXPECT_EQ(out[i].y, KOR_Sin(a));
-        EXPECT_EQ(out[i].z, 5);
-        a += kPi / 8;
+// Points every step from the start, the last replaced by the end, on an ellipse about the centre.
+TEST(ArcPoints, StepsFromStartToEnd) {
+    const struct {
+        double a0, a1, step;
+        int32_t maxpts, count;
+    } cases[] = {
+        {0, kPi / 2, kPi / 8, 100, 5},   {0, kPi / 2, 0.5, 100, 4}, {3 * kPi / 2, 0, kPi / 4, 100, 3},
+        {0, kPi, 0.1, 1, 2},             {0, kPi, 0.1, 7, 7},          {0, kPi, 0.1, 0, 0},
+        {0, kPi, 0.0, 9, 9},             {1.0, 1.0, 0.3, 9, 1 + 1},    {-2.5, -2.0, 0.25, 9, 3},
+    };
+    const vpoint centre{1.5, -2.5, 5};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.a0 << " to " << c.a1 << " by " << c.step << " max " << c.maxpts);
+        int32_t count = 0;
+        const auto out = arc(centre, 2, 3, c.a0, c.a1, c.step, c.maxpts, count);
+        ASSERT_EQ(count, c.count);
+        const double end = c.a1 < c.a0 ? c.a1 + 2 * kPi : c.a1;
+        for (int32_t i = 0; i < count; ++i) {
+            const double a = i == count - 1 && count > 1 ? end : c.a0 + i * c.step;
+            EXPECT_NEAR(out[static_cast<std::size_t>(i)].x, 1.5 + 2 * KOR_Cos(a), 1e-12) << i;
+            EXPECT_NEAR(out[static_cast<std::size_t>(i)].y, -2.5 + 3 * KOR_Sin(a), 1e-12) << i;
+            EXPECT_EQ(out[static_cast<std::size_t>(i)].z, 5);
+        }
+        EXPECT_EQ(out[static_cast<std::size_t>(count)].x, -99) << "nothing beyond the count";
     }
-    EXPECT_EQ(out[4].x, KOR_Cos(kPi / 2));
-    EXPECT_EQ(out[4].y, KOR_Sin(kPi / 2));
-    EXPECT_EQ(out[5].x, -99);  // nothing beyond the count
-}
-
-TEST(ArcPoints, LastGeneratedPointIsReplacedByTheEnd) {
-    const vpoint centre{1, 2, 0};
-    int32_t count = 0;
-    const auto out = arc(centre, 2, 3, 0, kPi / 2, 0.5, 100, count);
-    ASSERT_EQ(count, 4);
-    EXPECT_EQ(out[2].x, 1 + 2 * KOR_Cos(1.0));
-    EXPECT_EQ(out[2].y, 2 + 3 * KOR_Sin(1.0));
-    EXPECT_EQ(out[3].x, 1 + 2 * KOR_Cos(kPi / 2));
-    EXPECT_EQ(out[3].y, 2 + 3 * KOR_Sin(kPi / 2));
-}
-
-TEST(ArcPoints, EndBeforeStartRunsThroughTwoPi) {
-    const vpoint centre{0, 0, 0};
-    int32_t count = 0;
-    const auto out = arc(centre, 1, 1, 3 * kPi / 2, 0, kPi / 4, 100, count);
-    ASSERT_EQ(count, 3);
-    EXPECT_EQ(out[2].x, KOR_Cos(0 + 6.283185307179586));
-    EXPECT_NEAR(out[1].x, std::cos(7 * kPi / 4), 1e-12);
-}
-
-TEST(ArcPoints, MaxPointsBounds) {
-    const vpoint centre{0, 0, 0};
-    int32_t count = 0;
-    auto out = arc(centre, 1, 1, 0, kPi, 0.1, 1, count);
-    EXPECT_EQ(count, 2);  // start point, then the end point appended
-    EXPECT_EQ(out[0].x, 1);
-    EXPECT_EQ(out[1].x, KOR_Cos(kPi));
-    EXPECT_EQ(out[2].x, -99);
-    out = arc(centre, 1, 1, 0, kPi, 0.1, 7, count);
-    EXPECT_EQ(count, 7);
-    out = arc(centre, 1, 1, 0, kPi, 0.1, 0, count);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(out[0].x, -99);
-    out = arc(centre, 1, 1, 0, kPi, 0.0, 9, count);  // no progress: stops at maxpts
-    EXPECT_EQ(count, 9);
 }
 
 TEST(ArcPoints, HostileAnglesEndQuickly) {
     const vpoint centre{0, 0, 0};
     int32_t count = 0;
     // An infinite start would need endless turns; the arc ends at its start instead.
-    auto out = arc(centre, 1, 1, INFINITY, 0, 0.1, 4, count);
+    arc(centre, 1, 1, INFINITY, 0, 0.1, 4, count);
     EXPECT_LE(count, 4);
-    // Too large for a turn to move the end angle.
-    out = arc(centre, 1, 1, 1e17, 1e17 - 64, 0.1, 4, count);
+    arc(centre, 1, 1, 1e17, 1e17 - 64, 0.1, 4, count);  // too large for a turn to move the end
     EXPECT_EQ(count, 4);
-    out = arc(centre, 1, 1, NAN, 1, 0.1, 4, count);
+    arc(centre, 1, 1, NAN, 1, 0.1, 4, count);
     EXPECT_EQ(count, 0);
-    out = arc(centre, 1, 1, 0, NAN, 0.1, 4, count);
+    arc(centre, 1, 1, 0, NAN, 0.1, 4, count);
     EXPECT_EQ(count, 0);
-    // Many turns apart but within the bound: brought past the start turn by turn.
-    out = arc(centre, 1, 1, 1000.0, 0.0, 0.5, 100, count);
-    EXPECT_GE(count, 2);
+    arc(centre, 1, 1, 1000.0, 0.0, 0.5, 1000, count);  // many turns apart, brought past the start turn by turn
+    EXPECT_EQ(count, 1 + static_cast<int32_t>((std::ceil(1000 / (2 * kPi)) * 2 * kPi - 1000) / 0.5));
 }
 
 }  // namespace

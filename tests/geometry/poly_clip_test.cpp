@@ -250,50 +250,44 @@ TEST(ClipVPoly, RandomListsStayInsideUpToRounding) {
     }
 }
 
-std::vector<vpoint> linePoints(int n, double dx) {
-    std::vector<vpoint> p;
-    p.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) p.push_back({i * dx, 0, 0});
-    return p;
-}
-
-TEST(CullPolyline, ThinsByLength) {
-    auto p = linePoints(301, 1.0);
-    int32_t n = 301;
-    EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
-    ASSERT_EQ(n, 102);
-    for (int i = 0; i < 101; ++i) EXPECT_EQ(p[static_cast<std::size_t>(i)].x, 3.0 * i) << i;
-    EXPECT_EQ(p[101].x, 300);  // the last point twice
-}
-
-TEST(CullPolyline, ShortPathsAreLeftAlone) {
-    auto p = linePoints(149, 1.0);
-    const auto before = p;
-    int32_t n = 149;
-    EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
-    EXPECT_EQ(n, 149);
-    for (std::size_t i = 0; i < p.size(); ++i) EXPECT_EQ(p[i].x, before[i].x);
-}
-
-TEST(CullPolyline, ZeroLengthPathStaysWithinItsRoom) {
-    for (int count : {150, 151, 200, 1000}) {
-        std::vector<vpoint> p(static_cast<std::size_t>(count) + 8, vpoint{1, 2, 3});
-        p[static_cast<std::size_t>(count)] = vpoint{-9, -9, -9};  // guard just past the caller's points
-        int32_t n = count;
+// Thinning keeps every third point of paths of 150 points and more (and the last twice),
+// leaves shorter paths alone, keeps zero-length paths within their room, and gives the ends
+// alone when a coordinate is not a number.
+TEST(CullPolyline, ThinsLongPathsOnly) {
+    const struct {
+        int count;
+        double dx;
+        int nanAt;
+        int32_t kept;
+    } cases[] = {{301, 1.0, -1, 102}, {150, 1.0, -1, 0}, {149, 1.0, -1, 149}, {150, 0.0, -1, 150}, {151, 0.0, -1, 151},
+                 {200, 0.0, -1, 151}, {1000, 0.0, -1, 151}, {200, 1.0, 50, 2}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.count);
+        std::vector<vpoint> p(static_cast<std::size_t>(c.count) + 8, vpoint{-9, -9, -9});
+        for (int i = 0; i < c.count; ++i) p[static_cast<std::size_t>(i)] = {i * c.dx + 1, 2, 3};
+        if (c.nanAt >= 0) p[static_cast<std::size_t>(c.nanAt)].y = std::numeric_limits<double>::quiet_NaN();
+        const auto before = p;
+        int32_t n = c.count;
         EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
-        EXPECT_EQ(n, std::min(count, 151)) << count;
-        EXPECT_EQ(p[static_cast<std::size_t>(count)].x, -9);
+        if (c.kept == 0) {
+            // Thinned at the threshold: fewer points, from the first to the last, in order.
+            EXPECT_LT(n, c.count);
+            EXPECT_EQ(p[0].x, 1);
+            EXPECT_EQ(p[static_cast<std::size_t>(n) - 1].x, c.count);
+            for (int32_t i = 1; i < n; ++i) EXPECT_GT(p[static_cast<std::size_t>(i)].x, p[static_cast<std::size_t>(i) - 1].x);
+            continue;
+        }
+        ASSERT_EQ(n, c.kept);
+        EXPECT_EQ(p[static_cast<std::size_t>(c.count)].x, -9) << "nothing past the caller's points";
+        if (c.nanAt >= 0) {
+            EXPECT_EQ(p[1].x, before[static_cast<std::size_t>(c.count) - 1].x);
+        } else if (c.dx != 0 && c.count >= 150) {
+            for (int32_t i = 0; i + 1 < n; ++i) EXPECT_EQ(p[static_cast<std::size_t>(i)].x, 3.0 * i + 1) << i;
+            EXPECT_EQ(p[static_cast<std::size_t>(n) - 1].x, before[static_cast<std::size_t>(c.count) - 1].x);
+        } else if (c.dx != 0) {
+            for (int i = 0; i < c.count; ++i) EXPECT_EQ(p[static_cast<std::size_t>(i)].x, before[static_cast<std::size_t>(i)].x);
+        }
     }
-}
-
-TEST(CullPolyline, NotANumberGivesFirstAndLast) {
-    auto p = linePoints(200, 1.0);
-    p[50].y = std::numeric_limits<double>::quiet_NaN();
-    int32_t n = 200;
-    EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);
-    EXPECT_EQ(n, 2);
-    EXPECT_EQ(p[0].x, 0);
-    EXPECT_EQ(p[1].x, 199);
 }
 
 }  // namespace

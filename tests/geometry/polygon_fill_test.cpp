@@ -1,5 +1,6 @@
-// Tests of the polygon fill: the defined spans, the rectangle shortcut, work areas, and agreement with
-// the edge-by-edge reference on many random polygons.
+// Tests of the polygon fill: agreement with the edge-by-edge reference on many random polygons of
+// every awkward kind (vertices and horizontal edges on scan lines, apexes, steps), the rectangle
+// shortcut, work areas and arguments.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -20,16 +21,6 @@ FillCall span(int32_t x1, int32_t x2, int32_t y) {
     return FillCall{'S', {x1, y}, {x2, y}};
 }
 
-std::vector<int32_t> linesOf(const std::vector<FillCall> &calls) {
-    std::vector<int32_t> lines;
-    for (const FillCall &c : calls) {
-        if (lines.empty() || lines.back() != c.a.y) {
-            lines.push_back(c.a.y);
-        }
-    }
-    return lines;
-}
-
 const std::vector<ipoint> kSquare = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}};
 
 TEST(FillPolygon, RectangleGoesWholeToTheRectangleCallback) {
@@ -41,64 +32,6 @@ TEST(FillPolygon, RectangleGoesWholeToTheRectangleCallback) {
     // Without a rectangle callback it is scan-converted.
     const auto calls = libraryCalls(rect, 1, false);
     EXPECT_EQ(calls, (std::vector<FillCall>{span(0, 10, 1), span(0, 10, 2), span(0, 10, 3), span(0, 10, 4)}));
-}
-
-TEST(FillPolygon, LinesStrictlyInsideEveryStep) {
-    EXPECT_EQ(linesOf(libraryCalls(kSquare, 1, false)), (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(linesOf(libraryCalls(kSquare, 3, false)), (std::vector<int32_t>{3, 6, 9}));
-    for (int32_t step : {0, -5}) {
-        EXPECT_EQ(libraryCalls(kSquare, step, false), libraryCalls(kSquare, 1, false)) << step;
-    }
-}
-
-TEST(FillPolygon, OneStepHighIsScannedOnceOnItsTop) {
-    const std::vector<ipoint> thin = {{0, 0}, {10, 0}, {10, 2}, {0, 2}, {0, 0}};
-    // The line at ymax holds two horizontal edges, drawn in their own order, and two vertex crossings
-    // from the vertical edges' ends.
-    EXPECT_EQ(libraryCalls(thin, 2, false), (std::vector<FillCall>{{'S', {10, 2}, {0, 2}}, span(0, 10, 2)}));
-    EXPECT_EQ(libraryCalls(thin, 2, false), referenceCalls(thin, 2, false));
-}
-
-TEST(FillPolygon, FlatPolygonDrawsNothing) {
-    const std::vector<ipoint> flat = {{0, 4}, {10, 4}, {20, 4}, {0, 4}};
-    EXPECT_TRUE(libraryCalls(flat, 1, false).empty());
-    EXPECT_TRUE(libraryCalls(flat, 3, false).empty());
-}
-
-std::vector<FillCall> onLine(const std::vector<FillCall> &calls, int32_t y) {
-    std::vector<FillCall> line;
-    for (const FillCall &c : calls) {
-        if (c.a.y == y) line.push_back(c);
-    }
-    return line;
-}
-
-TEST(FillPolygon, ApexAndPassingVertices) {
-    // The notch's vertex (5, 5) is a turning point of the boundary on line 5: it adds no crossing, so
-    // the line is one span; a crossing there would have left three and dropped the right part.
-    const std::vector<ipoint> notch = {{0, 0}, {10, 0}, {10, 10}, {5, 5}, {0, 10}, {0, 0}};
-    const auto calls = libraryCalls(notch, 1, false);
-    EXPECT_EQ(onLine(calls, 5), (std::vector<FillCall>{span(0, 10, 5)}));
-    EXPECT_EQ(onLine(calls, 6), (std::vector<FillCall>{span(0, 4, 6), span(6, 10, 6)}));
-    // The kite's side vertices on line 0 are passed through by the boundary: one crossing each.
-    const std::vector<ipoint> kite = {{0, 0}, {5, -5}, {10, 0}, {5, 5}, {0, 0}};
-    EXPECT_EQ(onLine(libraryCalls(kite, 1, false), 0), (std::vector<FillCall>{span(0, 10, 0)}));
-}
-
-TEST(FillPolygon, HorizontalEdgeKeepsItsOwnOrder) {
-    // A horizontal edge on a scan line running right to left is drawn right to left.
-    const std::vector<ipoint> step = {{0, 0}, {10, 0}, {10, 5}, {4, 5}, {4, 10}, {0, 10}, {0, 0}};
-    const auto calls = libraryCalls(step, 1, false);
-    EXPECT_NE(std::find(calls.begin(), calls.end(), FillCall{'S', {10, 5}, {4, 5}}), calls.end());
-    EXPECT_EQ(calls, referenceCalls(step, 1, false));
-}
-
-TEST(FillPolygon, CrossingsAreTruncatedTowardZero) {
-    // Edge from (0, 0) to (29, 10): at y = 1 the crossing is 2.9 -> 2; mirrored, -2.9 -> -2.
-    const std::vector<ipoint> right = {{0, 0}, {29, 10}, {40, 10}, {40, 0}, {0, 0}};
-    EXPECT_EQ(libraryCalls(right, 1, false)[0], span(2, 40, 1));
-    const std::vector<ipoint> left = {{0, 0}, {-29, 10}, {-40, 10}, {-40, 0}, {0, 0}};
-    EXPECT_EQ(libraryCalls(left, 1, false)[0], span(-40, -2, 1));
 }
 
 TEST(FillPolygon, CrossingAtTheOldEndMarkerIsPaired) {

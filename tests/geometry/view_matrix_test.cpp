@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "vutil/geometry.h"
 #include "vutil/runtime.h"
@@ -20,8 +21,8 @@ void expectRows(const hmatrix &m, const double (&rows)[3][3], double tolerance =
             }
         }
         EXPECT_EQ(m.m[i][3], 0.0);
+        EXPECT_EQ(m.m[3][i], 0.0);
     }
-    EXPECT_EQ(m.m[3][0], 0.0);
     EXPECT_EQ(m.m[3][3], 1.0);
 }
 
@@ -39,10 +40,14 @@ TEST(ViewMatrix, FlagsFromTheRotation) {
     create_viewmatrix(&m, scaled, 0, 0, 0);
     EXPECT_EQ(m.flags, HM_DIAGONAL);
     const double turned[9] = {0.6, -0.8, 0, 0.8, 0.6, 0, 0, 0, 1};
-    create_viewmatrix(&m, turned, 1, 2, 3);
+    for (auto &row : m.m) {
+        for (double &v : row) v = 7.5;  // every entry is written
+    }
+    create_viewmatrix(&m, turned, 1.5, 2.5, 3.5);
     EXPECT_EQ(m.flags, HM_PLANAR);
-    EXPECT_EQ(m.m[1][0], 0.8);
-    EXPECT_EQ(m.m[2][3], 3.0);
+    const double layout[4][4] = {{0.6, -0.8, 0, 1.5}, {0.8, 0.6, 0, 2.5}, {0, 0, 1, 3.5}, {0, 0, 0, 1}};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(m.m[i][j], layout[i][j]) << i << "," << j;
     const double tilted[9] = {1, 0, 0, 0, 0.6, -0.8, 0, 0.8, 0.6};
     create_viewmatrix(&m, tilted, 0, 0, 0);
     EXPECT_EQ(m.flags, 0);
@@ -72,31 +77,26 @@ TEST(TwistMatrix, FirstNonZeroAngleOnly) {
     EXPECT_EQ(m.flags, HM_PLANAR);
 }
 
-TEST(WorldToView, AlongPlusZIsTheIdentity) {
-    for (double dz : {1.0, 5.0}) {
+TEST(WorldToView, AxisDirections) {
+    const struct {
+        double dx, dy, dz;
+        double rows[3][3];
+        int32_t flags;
+    } cases[] = {
+        {0, 0, 1, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},
+        {0, 0, 5, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},
+        {0, 0, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},  // no direction behaves as +z
+        {0, 0, -1, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, 0},
+        {1, 0, 0, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 0},
+        {0, -3, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}, 0},
+    };
+    for (const auto &c : cases) {
         hmatrix m;
-        create_vmatrix(&m, 0, 0, dz, 0);
-        expectRows(m, kIdentity);
-        EXPECT_EQ(m.flags, HM_UNIT);
+        create_vmatrix(&m, c.dx, c.dy, c.dz, 0);
+        expectRows(m, c.rows);
+        EXPECT_EQ(m.flags, c.flags) << c.dx << " " << c.dy << " " << c.dz;
     }
-    hmatrix zero;
-    create_vmatrix(&zero, 0, 0, 0, 0);  // no direction behaves as +z
-    expectRows(zero, kIdentity);
-    EXPECT_EQ(zero.flags, HM_UNIT);
-}
-
-TEST(WorldToView, AlongMinusZAndAlongX) {
-    hmatrix m;
-    create_vmatrix(&m, 0, 0, -1, 0);
-    const double minusZ[3][3] = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
-    expectRows(m, minusZ);
-    EXPECT_EQ(m.flags, 0);
-    create_vmatrix(&m, 1, 0, 0, 0);
-    const double plusX[3][3] = {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}};
-    expectRows(m, plusX);
-}
-
-TEST(WorldToView, TwistTurnsAnticlockwiseAndNegativeIsIgnored) {
+    // A twist turns the view anticlockwise; a negative one is ignored.
     hmatrix m;
     create_vmatrix(&m, 0, 0, 1, kPi / 2);
     double p[3] = {1, 0, 0};
@@ -107,6 +107,46 @@ TEST(WorldToView, TwistTurnsAnticlockwiseAndNegativeIsIgnored) {
     create_vmatrix(&m, 0, 0, 1, -kPi / 2);
     expectRows(m, kIdentity);
     EXPECT_EQ(m.flags, HM_UNIT);
+}
+
+// Random directions and twists: the frame is orthonormal and right-handed, its third row is the
+// direction, its first row lies in the world xy plane (or, for directions within 1/64 of the
+// z axis, in the plane of world x and z), and the twist turns the first two rows.
+TEST(WorldToView, FramesOfRandomDirections) {
+    std::mt19937 random(6);
+    std::uniform_real_distribution<double> component(-2, 2), twist(0, 6);
+    for (int trial = 0; trial < 2000; ++trial) {
+        const double scale = trial % 4 == 0 ? 0.005 : 1.0;  // every fourth near the z axis
+        const double d[3] = {component(random) * scale, component(random) * scale, component(random)};
+        const double t = trial % 2 ? twist(random) : 0.0;
+        hmatrix m, plain;
+        create_vmatrix(&m, d[0], d[1], d[2], t);
+        create_vmatrix(&plain, d[0], d[1], d[2], 0);
+        const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_NEAR(m.m[2][i], d[i] / length, 1e-12);
+            for (int j = 0; j < 3; ++j) {
+                double dot = 0;
+                for (int k = 0; k < 3; ++k) dot += m.m[i][k] * m.m[j][k];
+                ASSERT_NEAR(dot, i == j ? 1.0 : 0.0, 1e-12);
+            }
+        }
+        ASSERT_NEAR(hmatrix_determinant(&m), 1.0, 1e-12);
+        const bool nearZ = std::fabs(d[0] / length) < 1.0 / 64 && std::fabs(d[1] / length) < 1.0 / 64;
+        if (!nearZ) {
+            ASSERT_EQ(plain.m[0][2], 0.0) << trial;
+            ASSERT_GT(plain.m[0][0] * -d[1] + plain.m[0][1] * d[0], 0) << "world z cross the direction";
+        } else if (!(d[0] > 0 && d[1] > 0)) {
+            ASSERT_EQ(plain.m[0][1], 0.0) << trial;
+            ASSERT_GT(plain.m[0][0] * d[2] - plain.m[0][2] * d[0], 0) << "world y cross the direction";
+        }
+        double s = 0, c = 1;
+        KOR_SinCos(t, &s, &c);
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_NEAR(m.m[0][k], c * plain.m[0][k] - s * plain.m[1][k], 1e-12);
+            ASSERT_NEAR(m.m[1][k], s * plain.m[0][k] + c * plain.m[1][k], 1e-12);
+        }
+    }
 }
 
 TEST(WorldToView, ArbitraryAxisNearZ) {
@@ -123,25 +163,6 @@ TEST(WorldToView, ArbitraryAxisNearZ) {
     EXPECT_EQ(m.m[0][1], 0.0);
     EXPECT_GT(m.m[0][0], 0.99);
     EXPECT_LT(m.m[0][2], 0.0);
-    // Beyond the 1/64 threshold world z is used.
-    create_vmatrix(&m, 0.02, 0.0, 1.0, 0);
-    EXPECT_EQ(m.m[0][2], 0.0);
-}
-
-TEST(WorldToView, FrameIsOrthonormal) {
-    const double dirs[][3] = {{1, 2, 3}, {-4, 0.5, 0.1}, {0.01, 0.001, -1}, {0, -3, 0}, {1e-3, 2e-3, 1}};
-    for (const auto &d : dirs) {
-        hmatrix m;
-        create_vmatrix(&m, d[0], d[1], d[2], 0.7);
-        for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j) {
-                double dot = 0;
-                for (int k = 0; k < 3; ++k) dot += m.m[i][k] * m.m[j][k];
-                EXPECT_NEAR(dot, i == j ? 1.0 : 0.0, 1e-12);
-            }
-        }
-        EXPECT_NEAR(hmatrix_determinant(&m), 1.0, 1e-12);
-    }
 }
 
 TEST(WorldToView, ComponentsAreClampedBeforeNormalising) {

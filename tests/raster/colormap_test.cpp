@@ -1,9 +1,10 @@
-// Tests of the colour maps: the AutoCAD Color Index palette, the maps handed to a driver
-// and the pseudo-true-colour cube.
+// Tests of the colour maps: the AutoCAD Color Index palette against its hue, saturation and value
+// definition, the maps handed to a driver and the pseudo-true-colour cube.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <climits>
+#include <cmath>
 #include <vector>
 
 #include "vutil/raster.h"
@@ -15,67 +16,54 @@ constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
     return r | g << 8 | b << 16;
 }
 
-TEST(AcadColours, KnownEntries) {
-    const struct {
-        int32_t index;
-        uint32_t colour;
-    } cases[] = {
-        {1, rgb(255, 0, 0)},
-        {2, rgb(255, 255, 0)},
-        {3, rgb(0, 255, 0)},
-        {4, rgb(0, 255, 255)},
-        {5, rgb(0, 0, 255)},
-        {6, rgb(255, 0, 255)},
-        {7, rgb(255, 255, 255)},
-        {8, rgb(85, 85, 85)},
-        {9, rgb(170, 170, 170)},
-        {11, rgb(255, 128, 128)},
-        {13, rgb(204, 102, 102)},
-        {19, rgb(51, 26, 26)},
-        {48, rgb(51, 38, 0)},
-        {50, rgb(255, 255, 0)},
-        {129, rgb(26, 51, 45)},
-        {249, rgb(51, 26, 32)},
-        {250, rgb(73, 73, 73)},
-        {251, rgb(109, 109, 109)},
-        {252, rgb(146, 146, 146)},
-        {253, rgb(182, 182, 182)},
-        {254, rgb(182, 182, 182)},
-        {255, rgb(255, 255, 255)},
-        {0, 0},
-        {-1, 0},
-        {INT32_MIN, 0},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(GetAcadRGBColor(c.index), c.colour) << c.index;
+/// The palette by its definition: 1-6 the primaries and secondaries, 7 white, 8 and 9 greys;
+/// 10-249 24 hues 15 degrees apart, each in five values from 255 down in fifths, at full and
+/// half saturation; 250-255 a grey ramp in sevenths (254 repeats 253). Channels are rounded half up.
+uint32_t aciColour(int32_t index) {
+    const auto round = [](double v) { return static_cast<uint32_t>(std::floor(v + 0.5)); };
+    if (index <= 0) return 0;
+    if (index <= 7) {
+        const uint32_t bits[] = {0, 1, 3, 2, 6, 4, 5, 7};  // red, yellow, green, cyan, blue, magenta, white
+        const uint32_t b = bits[index];
+        return rgb(b & 1 ? 255 : 0, b & 2 ? 255 : 0, b & 4 ? 255 : 0);
     }
-    for (int32_t i = 0; i < 256; ++i) {
-        EXPECT_EQ(GetAcadRGBColor(i) >> 24, 0u) << i;
+    if (index == 8) return rgb(85, 85, 85);
+    if (index == 9) return rgb(170, 170, 170);
+    if (index >= 250) {
+        const double grey = round((std::min(index, 253) - 248 + (index == 255 ? 2 : 0)) * 255.0 / 7.0);
+        return rgb(static_cast<uint32_t>(grey), static_cast<uint32_t>(grey), static_cast<uint32_t>(grey));
     }
-    // Indices past the palette keep a defined colour (the sanitizers watch the arithmetic).
+    const double hue = (index / 10 - 1) * 15.0;
+    const double value = 255.0 * (5 - index % 10 / 2) / 5;
+    const double saturation = index % 2 == 0 ? 1.0 : 0.5;
+    // Hue, saturation and value to red, green and blue, the textbook way.
+    const int sector = static_cast<int>(hue / 60);
+    const double f = hue / 60 - sector;
+    const double p = value * (1 - saturation), q = value * (1 - saturation * f), t = value * (1 - saturation * (1 - f));
+    const double channels[6][3] = {{value, t, p}, {q, value, p}, {p, value, t}, {p, q, value}, {t, p, value}, {value, p, q}};
+    const double *c = channels[sector];
+    return rgb(round(c[0]), round(c[1]), round(c[2]));
+}
+
+TEST(AcadColours, EveryEntryFollowsTheDefinition) {
+    for (int32_t i = -2; i < 256; ++i) {
+        EXPECT_EQ(GetAcadRGBColor(i), aciColour(i)) << i;
+    }
+    EXPECT_EQ(GetAcadRGBColor(INT32_MIN), 0u);
+    // Indices past the palette keep a defined grey (the sanitizers watch the arithmetic).
     for (int32_t i : {256, 1000, INT32_MAX}) {
         const uint32_t colour = GetAcadRGBColor(i);
         EXPECT_EQ(colour >> 24, 0u);
         EXPECT_EQ(colour & 0xFF, (colour >> 8) & 0xFF) << "a grey";
     }
-}
-
-TEST(AcadColours, CreateDefaultColorsWritesExactly256Bytes) {
     std::array<uint8_t, 260> red, green, blue;
     red.fill(0xEE);
     green.fill(0xEE);
     blue.fill(0xEE);
     CreateDefaultColors(red.data(), green.data(), blue.data());
-    for (int i = 0; i < 256; ++i) {
-        const uint32_t colour = GetAcadRGBColor(i);
-        ASSERT_EQ(red[static_cast<std::size_t>(i)], colour & 0xFF);
-        ASSERT_EQ(green[static_cast<std::size_t>(i)], (colour >> 8) & 0xFF);
-        ASSERT_EQ(blue[static_cast<std::size_t>(i)], (colour >> 16) & 0xFF);
-    }
-    for (std::size_t i = 256; i < 260; ++i) {
-        EXPECT_EQ(red[i], 0xEE);
-        EXPECT_EQ(green[i], 0xEE);
-        EXPECT_EQ(blue[i], 0xEE);
+    for (std::size_t i = 0; i < 260; ++i) {
+        const uint32_t expected = i < 256 ? aciColour(static_cast<int32_t>(i)) : rgb(0xEE, 0xEE, 0xEE);
+        ASSERT_EQ(rgb(red[i], green[i], blue[i]), expected) << i;
     }
 }
 
@@ -115,96 +103,80 @@ Received handTo(Set set) {
     current = nullptr;
     EXPECT_EQ(received.calls, 1);
     EXPECT_EQ(received.context, INTPTR_MAX - 3);
+    EXPECT_EQ(received.first, 0);
     return received;
 }
 
 TEST(ColourMaps, StandardMapsReachTheDriver) {
     Received acad = handTo(SetAcadColormap);
     EXPECT_EQ(acad.bits, 8);
-    EXPECT_EQ(acad.first, 0);
-    EXPECT_EQ(acad.last, 255);
     ASSERT_EQ(acad.colours.size(), 256u);
+    Received cube = handTo(SetPseudoTrueColormap);
+    EXPECT_EQ(cube.bits, 8);
+    ASSERT_EQ(cube.colours.size(), 256u);
     for (int32_t i = 0; i < 256; ++i) {
-        EXPECT_EQ(acad.colours[static_cast<std::size_t>(i)], GetAcadRGBColor(i));
+        EXPECT_EQ(acad.colours[static_cast<std::size_t>(i)], aciColour(i));
+        EXPECT_EQ(cube.colours[static_cast<std::size_t>(i)], GetPseudoTrueColorRGB(i));
     }
-
+    // The 16-colour map: bits 0-2 of the index turn on blue, green and red, bit 3 brightens what
+    // is off; entries 6 and 7 are brown and light grey.
     Received vga = handTo(SetVGAColormap);
     EXPECT_EQ(vga.bits, 4);
-    EXPECT_EQ(vga.colours,
-              (std::vector<uint32_t>{rgb(0, 0, 0), rgb(0, 0, 255), rgb(0, 255, 0), rgb(0, 255, 255), rgb(255, 0, 0),
-                                     rgb(255, 0, 255), rgb(255, 85, 0), rgb(170, 170, 170), rgb(85, 85, 85),
-                                     rgb(85, 85, 255), rgb(85, 255, 85), rgb(85, 255, 255), rgb(255, 85, 85),
-                                     rgb(255, 85, 255), rgb(255, 255, 85), rgb(255, 255, 255)}));
-
+    ASSERT_EQ(vga.colours.size(), 16u);
+    for (uint32_t i = 0; i < 16; ++i) {
+        const uint32_t off = i & 8 ? 85 : 0;
+        const uint32_t expected = i == 6   ? rgb(255, 85, 0)
+                                  : i == 7 ? rgb(170, 170, 170)
+                                           : rgb(i & 4 ? 255 : off, i & 2 ? 255 : off, i & 1 ? 255 : off);
+        EXPECT_EQ(vga.colours[i], expected) << i;
+    }
     Received mono = handTo(SetMonoColormap);
     EXPECT_EQ(mono.bits, 1);
     EXPECT_EQ(mono.colours, (std::vector<uint32_t>{0, rgb(255, 255, 255)}));
     Received reverse = handTo(SetReverseMonoColormap);
     EXPECT_EQ(reverse.colours, (std::vector<uint32_t>{rgb(255, 255, 255), 0}));
-
     Received trueColour = handTo(SetTrueColormap);
     EXPECT_EQ(trueColour.bits, 24);
-    EXPECT_EQ(trueColour.first, 0);
     EXPECT_EQ(trueColour.last, 0);
     EXPECT_TRUE(trueColour.nullTables);
-
-    Received cube = handTo(SetPseudoTrueColormap);
-    EXPECT_EQ(cube.bits, 8);
-    ASSERT_EQ(cube.colours.size(), 256u);
-    for (int32_t i = 0; i < 256; ++i) {
-        EXPECT_EQ(cube.colours[static_cast<std::size_t>(i)], GetPseudoTrueColorRGB(i));
-    }
-}
-
-TEST(ColourMaps, GreyRamps) {
-    const struct {
-        int32_t bits;
-        int16_t handedBits;
-        std::vector<uint32_t> firstGreys;
-        std::size_t entries;
-    } cases[] = {
-        {1, 1, {0, 255}, 2}, {2, 2, {0, 85, 170, 255}, 4}, {8, 8, {0, 1, 2, 3}, 256}, {12, 12, {0, 1, 2, 3}, 256},
-        {0, 0, {0}, 1},      {4, 4, {0, 17, 34, 51}, 16},  {-3, -3, {0}, 1},
-    };
-    for (const auto &c : cases) {
-        Received grey = handTo([&](intptr_t context, const kor_output_driver *driver) {
-            return SetGrayColormap(context, driver, c.bits);
-        });
-        EXPECT_EQ(grey.bits, c.handedBits) << c.bits;
-        ASSERT_EQ(grey.colours.size(), c.entries) << c.bits;
-        EXPECT_EQ(grey.last, static_cast<int32_t>(c.entries) - 1);
-        for (std::size_t i = 0; i < c.firstGreys.size(); ++i) {
-            const uint32_t g = c.firstGreys[i];
-            EXPECT_EQ(grey.colours[i], rgb(g, g, g)) << c.bits << " entry " << i;
-        }
-        if (c.entries > 1) {
-            EXPECT_EQ(grey.colours.back(), rgb(255, 255, 255));
-        }
-    }
-}
-
-TEST(ColourMaps, NoDriverGivesZero) {
     EXPECT_EQ(SetAcadColormap(0, nullptr), 0);
     kor_output_driver empty{};
     EXPECT_EQ(SetGrayColormap(0, &empty, 8), 0);
 }
 
+// Grey ramps of 2^bits evenly spread entries (at most 256) from black to white.
+TEST(ColourMaps, GreyRamps) {
+    for (int32_t bits : {-3, 0, 1, 2, 3, 4, 7, 8, 12}) {
+        Received grey = handTo([&](intptr_t context, const kor_output_driver *driver) {
+            return SetGrayColormap(context, driver, bits);
+        });
+        const int32_t entries = bits <= 0 ? 1 : bits >= 8 ? 256 : 1 << bits;
+        EXPECT_EQ(grey.bits, bits);
+        ASSERT_EQ(grey.colours.size(), static_cast<std::size_t>(entries)) << bits;
+        EXPECT_EQ(grey.last, entries - 1);
+        for (int32_t i = 0; i < entries; ++i) {
+            const uint32_t g = entries == 1 ? 0 : static_cast<uint32_t>(i * 255 / (entries - 1));
+            EXPECT_EQ(grey.colours[static_cast<std::size_t>(i)], rgb(g, g, g)) << bits << " entry " << i;
+        }
+    }
+}
+
 TEST(PseudoTrueColour, CubeAndIndex) {
-    EXPECT_EQ(GetPseudoTrueColorIndex(rgb(255, 255, 255)), 255);
-    EXPECT_EQ(GetPseudoTrueColorRGB(255), rgb(255, 255, 255));
-    EXPECT_EQ(GetPseudoTrueColorIndex(rgb(192, 224, 224)), 255);
-    EXPECT_EQ(GetPseudoTrueColorRGB(256), 0u);
-    EXPECT_EQ(GetPseudoTrueColorRGB(-1), 0u);
-    EXPECT_EQ(GetPseudoTrueColorRGB(INT32_MIN), 0u);
-    EXPECT_EQ(GetPseudoTrueColorRGB(0), 0u);
-    // Entry i: blue (i / 32) * 32, green ((i / 4) % 8) * 32, red (i % 4) * 64.
-    EXPECT_EQ(GetPseudoTrueColorRGB(1 + 4 * 3 + 32 * 5), rgb(64, 96, 160));
+    // Entry i: blue (i / 32) * 32, green ((i / 4) % 8) * 32, red (i % 4) * 64; the last is white.
     for (int32_t i = 0; i < 256; ++i) {
-        EXPECT_EQ(GetPseudoTrueColorIndex(GetPseudoTrueColorRGB(i)), i);
+        const uint32_t expected = i == 255 ? rgb(255, 255, 255)
+                                           : rgb(static_cast<uint32_t>(i % 4 * 64), static_cast<uint32_t>(i / 4 % 8 * 32),
+                                                 static_cast<uint32_t>(i / 32 * 32));
+        EXPECT_EQ(GetPseudoTrueColorRGB(i), expected) << i;
+        EXPECT_EQ(GetPseudoTrueColorIndex(expected), i);
+    }
+    for (int32_t i : {256, -1, INT32_MIN}) {
+        EXPECT_EQ(GetPseudoTrueColorRGB(i), 0u);
     }
     // Only the top bits of each channel count; bits 24-31 are ignored.
     EXPECT_EQ(GetPseudoTrueColorIndex(rgb(0x3F, 0x1F, 0x1F) | 0xFF000000u), 0);
     EXPECT_EQ(GetPseudoTrueColorIndex(rgb(0x40, 0x20, 0x20)), 1 | 4 | 32);
+    EXPECT_EQ(GetPseudoTrueColorIndex(rgb(192, 224, 224)), 255);
 }
 
 }  // namespace

@@ -21,34 +21,6 @@ struct Bilevel {
     Pixels pixels;  ///< one byte per pixel, 1 black
 };
 
-Bilevel parsePbm(const std::vector<uint8_t> &file) {
-    Bilevel image;
-    std::string text(file.begin(), file.end());
-    std::size_t at = 0;
-    auto token = [&]() {
-        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) {
-            ++at;
-        }
-        std::size_t start = at;
-        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) {
-            ++at;
-        }
-        return text.substr(start, at - start);
-    };
-    EXPECT_EQ(token(), "P4");
-    image.width = std::stoi(token());
-    image.height = std::stoi(token());
-    ++at;
-    const std::size_t rowBytes = (static_cast<std::size_t>(image.width) + 7) / 8;
-    for (int32_t y = 0; y < image.height; ++y) {
-        for (int32_t x = 0; x < image.width; ++x) {
-            const std::size_t byte = at + static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x) / 8;
-            image.pixels.push_back(byte < file.size() ? (file[byte] >> (7 - x % 8)) & 1 : 0);
-        }
-    }
-    return image;
-}
-
 std::vector<uint8_t> toPbm(const Bilevel &image) {
     fax::Image out{image.width, image.height, image.pixels};
     return fax::toPbm(out);
@@ -77,31 +49,14 @@ TiffStrip readTiff(const std::vector<uint8_t> &file) {
         const int tag = u16(entry), type = u16(entry + 2);
         const uint32_t value = type == 3 ? static_cast<uint32_t>(u16(entry + 8)) : u32(entry + 8);
         EXPECT_EQ(u32(entry + 4), 1u) << "one strip, single values: tag " << tag;
-        switch (tag) {
-            case 256:
-                strip.width = static_cast<int32_t>(value);
-                break;
-            case 257:
-                strip.height = static_cast<int32_t>(value);
-                break;
-            case 259:
-                strip.compression = static_cast<int32_t>(value);
-                break;
-            case 262:
-                strip.photometric = static_cast<int32_t>(value);
-                break;
-            case 266:
-                strip.fillOrder = static_cast<int32_t>(value);
-                break;
-            case 273:
-                offset = value;
-                break;
-            case 279:
-                count = value;
-                break;
-            default:
-                break;
+        const std::pair<int, int32_t *> fields[] = {{256, &strip.width},       {257, &strip.height},
+                                                    {259, &strip.compression}, {262, &strip.photometric},
+                                                    {266, &strip.fillOrder}};
+        for (const auto &[known, field] : fields) {
+            if (tag == known) *field = static_cast<int32_t>(value);
         }
+        offset = tag == 273 ? value : offset;
+        count = tag == 279 ? value : count;
     }
     EXPECT_LE(static_cast<std::size_t>(offset) + count, file.size());
     strip.data.assign(file.begin() + offset, file.begin() + offset + count);
@@ -132,9 +87,8 @@ Bilevel decodeOrFail(const std::vector<uint8_t> &data, int32_t width, int32_t he
 }
 
 TEST(FaxFixtures, LibtiffStripsDecodeToTheImage) {
-    const Bilevel expected = parsePbm(readFile(dataPath("fax/image.pbm")));
-    ASSERT_EQ(expected.width, 2600);
-    ASSERT_EQ(expected.height, 16);
+    // The committed image, as the tool writes it.
+    const std::vector<uint8_t> expected = readFile(dataPath("fax/image.pbm"));
     const struct {
         const char *file;
         fax::Coding coding;
@@ -146,8 +100,8 @@ TEST(FaxFixtures, LibtiffStripsDecodeToTheImage) {
         {"fax/image.g4-msb.raw", fax::Coding::G4, true},
     };
     for (const auto &c : cases) {
-        Bilevel decoded = decodeOrFail(readFile(dataPath(c.file)), 2600, 16, c.coding, c.msbFirst);
-        EXPECT_TRUE(decoded.pixels == expected.pixels) << c.file;
+        EXPECT_TRUE(toPbm(decodeOrFail(readFile(dataPath(c.file)), 2600, 16, c.coding, c.msbFirst)) == expected)
+            << c.file;
     }
 }
 
@@ -204,7 +158,8 @@ TEST(FaxLibtiff, ReproducesLibtiffsOwnDecode) {
         writeFile(dir.file("image.pbm"), toPbm(image));
         ASSERT_TRUE(runCommand("ppm2tiff -c none " + dir.file("image.pbm") + " " + dir.file("plain.tif")));
         for (const auto &coding : codings) {
-            for (bool msbFirst : {false, true}) {
+            // One bit order per image and coding, alternating between them.
+            for (bool msbFirst : {(seed + std::string(coding.option).size()) % 2 == 0}) {
                 SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " + coding.option +
                              (msbFirst ? " msb-first" : ""));
                 const std::string coded = dir.file("coded.tif"), back = dir.file("back.tif");

@@ -172,22 +172,16 @@ TEST(Group34Tables, CallsAreIdenticalAndLeaveNoScratchBehind) {
     const std::size_t before = platform::globalBlocksInUse();
     TableSet first;
     EXPECT_EQ(platform::globalBlocksInUse(), before);
-    TableSet second;
-    EXPECT_EQ(first.whiteRuns, second.whiteRuns);
-    EXPECT_EQ(first.whiteLengths, second.whiteLengths);
-    EXPECT_EQ(first.blackRuns, second.blackRuns);
-    EXPECT_EQ(first.blackLengths, second.blackLengths);
-    EXPECT_EQ(first.modeValues, second.modeValues);
-    EXPECT_EQ(first.modeLengths, second.modeLengths);
-    // Without scratch memory the tables are built in place, with the same result.
-    for (long failAfter = 0; failAfter < 6; ++failAfter) {
+    // Again, and without scratch memory (the tables are then built in place): the same result.
+    for (long failAfter = -1; failAfter < 6; ++failAfter) {
         platform::setGlobalAllocFailureAfter(failAfter);
-        TableSet fallback;
+        TableSet again;
         platform::setGlobalAllocFailureAfter(-1);
         EXPECT_EQ(platform::globalBlocksInUse(), before) << failAfter;
-        EXPECT_EQ(fallback.whiteRuns, first.whiteRuns) << failAfter;
-        EXPECT_EQ(fallback.blackLengths, first.blackLengths) << failAfter;
-        EXPECT_EQ(fallback.modeLengths, first.modeLengths) << failAfter;
+        for (auto part : {&TableSet::whiteRuns, &TableSet::whiteLengths, &TableSet::blackRuns, &TableSet::blackLengths,
+                          &TableSet::modeValues, &TableSet::modeLengths}) {
+            EXPECT_EQ(again.*part, first.*part) << failAfter;
+        }
     }
     // The unload step finds nothing held and frees nothing.
     raster::releaseGroup34Scratch();

@@ -328,8 +328,8 @@ private:
 enum class DataKind { Text, Records, Random };
 
 inline Bytes makeData(DataKind kind, std::size_t size, uint32_t seed = 1) {
-    Bytes data;
-    data.reserve(size + 64);
+    static const char *const words[] = {"line", "arc", "circle", "layer", "block", "ENTITIES", "SECTION", "ENDSEC",
+                                        "0",    "10",  "20",     "62",    "8",     "1.000000", "-12.5",   "3.14159"};
     uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
     auto next = [&]() {
         state ^= state << 13;
@@ -337,38 +337,21 @@ inline Bytes makeData(DataKind kind, std::size_t size, uint32_t seed = 1) {
         state ^= state << 17;
         return state;
     };
-    static const char *const words[] = {"line",    "arc",    "circle", "layer",    "block", "insert", "text",
-                                        "style",   "dim",    "hatch",  "solid",    "trace", "vertex", "polyline",
-                                        "0",       "10",     "20",     "30",       "8",     "62",     "ENTITIES",
-                                        "SECTION", "ENDSEC", "EOF",    "1.000000", "-12.5", "3.14159"};
-    constexpr std::size_t wordCount = sizeof words / sizeof words[0];
+    Bytes data;
     while (data.size() < size) {
-        switch (kind) {
-            case DataKind::Text: {
-                const char *word = words[next() % wordCount];
-                data.insert(data.end(), word, word + std::strlen(word));
-                data.push_back(next() % 7 == 0 ? '\n' : ' ');
-                break;
-            }
-            case DataKind::Records: {
-                // 32-byte records: a running id, a small type, coordinates that drift.
-                uint32_t id = static_cast<uint32_t>(data.size() / 32);
-                uint8_t record[32] = {};
-                std::memcpy(record, &id, 4);
-                record[4] = static_cast<uint8_t>(next() % 4);
-                int32_t x = static_cast<int32_t>(id * 16 + next() % 8), y = static_cast<int32_t>(id % 1000);
-                std::memcpy(record + 8, &x, 4);
-                std::memcpy(record + 12, &y, 4);
-                data.insert(data.end(), record, record + 32);
-                break;
-            }
-            case DataKind::Random: {
-                uint64_t v = next();
-                for (int i = 0; i < 8; ++i) {
-                    data.push_back(static_cast<uint8_t>(v >> (8 * i)));
-                }
-                break;
-            }
+        if (kind == DataKind::Text) {
+            const char *word = words[next() % std::size(words)];
+            data.insert(data.end(), word, word + std::strlen(word));
+            data.push_back(next() % 7 == 0 ? '\n' : ' ');
+        } else if (kind == DataKind::Records) {
+            // 32-byte records: a running id, a small type, coordinates that drift.
+            const auto id = static_cast<uint32_t>(data.size() / 32);
+            const uint32_t record[8] = {id, static_cast<uint32_t>(next() % 4), id * 16 + static_cast<uint32_t>(next() % 8),
+                                        id % 1000};
+            data.insert(data.end(), reinterpret_cast<const uint8_t *>(record), reinterpret_cast<const uint8_t *>(record + 8));
+        } else {
+            const uint64_t v = next();
+            data.insert(data.end(), reinterpret_cast<const uint8_t *>(&v), reinterpret_cast<const uint8_t *>(&v + 1));
         }
     }
     data.resize(size);

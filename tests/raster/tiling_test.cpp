@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "platform/memory.h"
@@ -62,21 +63,58 @@ Grid tile(kor_tile_request r) {
     return grid;
 }
 
-TEST(Tiling, ThreeByThreeWithAShortLastColumnAndRow) {
-    Grid grid = tile(request(100, 40));
-    EXPECT_EQ(grid.result, 1);
-    ASSERT_EQ(grid.rows, 3);
-    ASSERT_EQ(grid.columns, 3);
-    const double edges[3][2] = {{0, 40}, {40, 80}, {80, 100}};
-    for (int32_t r = 0; r < 3; ++r) {
-        for (int32_t c = 0; c < 3; ++c) {
-            const Tile &t = grid.at(r, c);
-            EXPECT_EQ(t.x0, edges[c][0]);
-            EXPECT_EQ(t.x1, edges[c][1]);
-            EXPECT_EQ(t.y0, edges[r][0]);
-            EXPECT_EQ(t.y1, edges[r][1]);
-            EXPECT_EQ(t.z0, 0.0);
-            EXPECT_EQ(t.z1, 0.0);
+// Random requests, whole-numbered and fractional, with gaps, overlaps and either direction: the
+// grid covers the scaled extents with the fewest tiles, tiles start one pitch apart from the
+// origin, each spans the pitch less the gap, and the last one ends where the area ends.
+TEST(Tiling, GridsCoverTheScaledExtents) {
+    std::mt19937 random(5);
+    const double sizes[] = {1, 2, 3, 0.5, 0.1, 7.25, 40};
+    for (int trial = 0; trial < 300; ++trial) {
+        kor_tile_request r{};
+        double length[2], sign[2];
+        for (int a = 0; a < 3; ++a) {
+            r.tileSize[a] = sizes[random() % std::size(sizes)] * (trial % 3 == 0 ? 1.0 : 1.0 + random() % 100 / 37.0);
+            r.gap[a] = random() % 3 == 0 ? 0.0 : r.tileSize[a] * (static_cast<double>(random() % 100) / 200.0 - 0.25);
+            r.scale[a] = (random() % 2 ? 1.0 : -1.0) * (random() % 2 ? 1.0 : 0.25 + random() % 16 / 4.0);
+            r.origin[a] = static_cast<double>(random() % 200) - 100.0;
+            r.extentsMin[a] = static_cast<double>(random() % 100) - 50.0;
+            r.extentsMax[a] = r.extentsMin[a] + static_cast<double>(random() % 64) * r.tileSize[a] / 4.0;
+            if (a < 2) {
+                length[a] = std::fabs(r.extentsMax[a] - r.extentsMin[a] + r.gap[a]) * std::fabs(r.scale[a]);
+                sign[a] = r.scale[a] < 0 ? -1.0 : 1.0;
+            }
+        }
+        SCOPED_TRACE(trial);
+        Grid grid = tile(r);
+        ASSERT_EQ(grid.result, 1);
+        const int32_t counts[2] = {grid.columns, grid.rows};
+        if (!grid.haveBlock) {
+            ASSERT_TRUE(length[0] == 0 || length[1] == 0);
+            continue;
+        }
+        for (int a = 0; a < 2; ++a) {
+            // The fewest tiles that cover the length (a length within rounding of a whole number
+            // of tiles may go either way).
+            ASSERT_GE(counts[a] * r.tileSize[a], length[a] * (1 - 1e-12)) << "axis " << a;
+            ASSERT_LT((counts[a] - 1) * r.tileSize[a], length[a] * (1 + 1e-12)) << "axis " << a;
+        }
+        for (int32_t row = 0; row < grid.rows; ++row) {
+            for (int32_t column = 0; column < grid.columns; ++column) {
+                const Tile &t = grid.at(row, column);
+                const int32_t index[2] = {column, row};
+                const double low[2] = {t.x0, t.y0}, high[2] = {t.x1, t.y1};
+                for (int a = 0; a < 2; ++a) {
+                    const double tolerance = 1e-9 * (1 + std::fabs(r.origin[a]) + length[a]);
+                    const double start = r.origin[a] + sign[a] * index[a] * r.tileSize[a];
+                    const bool last = index[a] == counts[a] - 1;
+                    const double end = last ? r.origin[a] + sign[a] * (length[a] - r.gap[a])
+                                            : start + sign[a] * (r.tileSize[a] - r.gap[a]);
+                    ASSERT_NEAR(low[a], start, tolerance) << "axis " << a << " tile " << index[a];
+                    ASSERT_NEAR(high[a], end, tolerance) << "axis " << a << " tile " << index[a];
+                }
+                ASSERT_EQ(t.z0, 0.0);
+                ASSERT_EQ(t.z1, 0.0);
+            }
         }
     }
 }
@@ -86,52 +124,11 @@ TEST(Tiling, AnExactMultipleGainsNoTile) {
     EXPECT_EQ(grid.rows, 2);
     EXPECT_EQ(grid.columns, 2);
     EXPECT_EQ(grid.at(1, 1).x1, 100);
-    // Also where the division is not exact in binary.
-    Grid tenths = tile(request(0.3, 0.1));
+    Grid tenths = tile(request(0.3, 0.1));  // also where the division is not exact in binary
     EXPECT_EQ(tenths.columns, 3);
-}
-
-TEST(Tiling, GapsLeaveSpaceBetweenTiles) {
-    Grid grid = tile(request(100, 40, 2));
-    ASSERT_EQ(grid.columns, 3);
-    const double edges[3][2] = {{0, 38}, {40, 78}, {80, 100}};
-    for (int32_t c = 0; c < 3; ++c) {
-        EXPECT_EQ(grid.at(0, c).x0, edges[c][0]);
-        EXPECT_EQ(grid.at(0, c).x1, edges[c][1]);
-    }
-    // A negative gap makes neighbours overlap.
-    Grid overlap = tile(request(100, 40, -5));
-    ASSERT_GE(overlap.columns, 2);
-    EXPECT_GT(overlap.at(0, 0).x1, overlap.at(0, 1).x0);
-}
-
-TEST(Tiling, NegativeScaleRunsTheOtherWay) {
-    kor_tile_request r = request(100, 40);
-    r.scale[1] = -1;
-    Grid grid = tile(r);
-    ASSERT_EQ(grid.rows, 3);
-    for (int32_t row = 0; row < 3; ++row) {
-        EXPECT_LT(grid.at(row, 0).y1, grid.at(row, 0).y0);
-    }
-    EXPECT_EQ(grid.at(0, 0).y0, 0);
-    EXPECT_EQ(grid.at(2, 0).y1, -100);
-    EXPECT_EQ(grid.at(2, 2).x1, 100);
-}
-
-TEST(Tiling, NeighboursStartOnePitchApart) {
-    kor_tile_request r = request(1000, 64, 3, 2.5);
-    r.origin[0] = -17;
-    r.origin[1] = 40;
-    Grid grid = tile(r);
-    ASSERT_GT(grid.columns, 3);
-    for (int32_t c = 1; c < grid.columns; ++c) {
-        EXPECT_NEAR(grid.at(0, c).x0 - grid.at(0, c - 1).x0, 64, 1e-9);
-    }
-    for (int32_t c = 0; c + 1 < grid.columns; ++c) {
-        EXPECT_NEAR(grid.at(0, c).x1 - grid.at(0, c).x0, 61, 1e-9);
-    }
-    // The area ends at origin + |1000 + 3| * 2.5 - 3.
-    EXPECT_EQ(grid.at(grid.rows - 1, grid.columns - 1).x1, -17 + 1003 * 2.5 - 3);
+    Grid ones = tile(request(3, 1));
+    EXPECT_EQ(ones.columns, 3);
+    EXPECT_EQ(ones.at(2, 2).y1, 3);
 }
 
 TEST(Tiling, NoTiles) {

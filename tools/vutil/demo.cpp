@@ -112,20 +112,25 @@ int runDemo(const Args &args) {
     std::fprintf(context.out, "== A drawing along one road through the library ==\n");
     road(context);
 
-    // The sheets of the geometry and colour services; their commentary only on the tour.
+    // The sheets of the geometry, text and colour services; their commentary only on the tour.
     std::FILE *quiet = tour ? nullptr : std::fopen("/dev/null", "w");
     demo::Context sheets{tour ? context.out : quiet, context.outputDirectory};
     if (tour) {
         std::fprintf(context.out, "\n== Geometry ==\n");
     }
     demo::geometrySection(sheets);
+    if (tour) {
+        std::fprintf(context.out, "\n== Text ==\n");
+    }
+    demo::textSection(sheets);
     context.writeFile("palette.svg", paletteSvg());
     if (quiet != nullptr) {
         std::fclose(quiet);
     }
     context.failed = context.failed || sheets.failed;
-    std::fprintf(context.out, "%ssheets: %s/geometry.svg, %s/palette.svg\n", tour ? "\n" : "",
-                 context.outputDirectory.c_str(), context.outputDirectory.c_str());
+    const char *dir = context.outputDirectory.c_str();
+    std::fprintf(context.out, "%ssheets: %s/geometry.svg, %s/text.svg, %s/palette.svg\n", tour ? "\n" : "", dir, dir,
+                 dir);
 
     if (tour) {
         struct Section {

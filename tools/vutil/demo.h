@@ -20,5 +20,6 @@ void runtimeSection(Context &context);
 void fileioSection(Context &context);
 void rasterSection(Context &context);
 void geometrySection(Context &context);
+void textSection(Context &context);
 
 }  // namespace vutil::tool::demo

@@ -15,8 +15,8 @@ const std::vector<Command> &commands() {
          "a drawing taken through the library end to end, and a tour of it on built-in data\n"
          "Writes a small compressed drawing (drawing.Z), reads it back as a format reader would\n"
          "and draws it as drawing.svg and drawing.png in DIR (default vutil-demo), with sheets of\n"
-         "the geometry and colour services beside them. --tour also shows the runtime, file and\n"
-         "raster services at work.",
+         "the geometry, text and colour services beside them. --tour also tells what the sheets\n"
+         "show and shows the runtime, file and raster services at work.",
          runDemo},
         {"records", "FILE DESCRIPTOR [--motor] [--offset N] [--count N]",
          "dump a file's records field by field\n"
@@ -35,6 +35,17 @@ const std::vector<Command> &commands() {
          "IN.raw holds the coded rows with their first bit in the low bit of each byte, or in the\n"
          "high bit with --msb-first. OUT \"-\" is standard output.",
          runFax},
+        {"text",
+         "TEXT [--font NAME] [--height H] [--width W] [--angle DEG] [--oblique DEG] "
+         "[--vertical|--backward|--upside-down] -o OUT.svg",
+         "draw text in the stroke font or a host font as SVG paths\n"
+         "Draws TEXT in the built-in stroke font, or with --font in the host's outline font of that face\n"
+         "name, H high (default 12) and W wide per character (default: H; outline text: the face's own\n"
+         "aspect), its baseline turned DEG anticlockwise and its glyphs slanted DEG to the right.\n"
+         "--vertical stacks the characters downward (stroke text only); --backward and --upside-down\n"
+         "mirror the text about its start. \"%%d\", \"%%p\", \"%%c\", \"%%u\" and \"%%o\" are the stroke font's\n"
+         "escapes for degree, plus-minus, diameter, underline and overline. OUT \"-\" is standard output.",
+         runText},
     };
     return table;
 }

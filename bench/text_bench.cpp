@@ -1,0 +1,212 @@
+// Text: segments per second of stroke text over a 10,000-character string, and glyphs per second of outline text
+// (ttxt with a callback) against a plain FreeType loop over the same glyphs of the same face at the same size
+// (load the glyph unhinted, decompose its outline), in the same run.
+//
+// The stroke reference walks the same glyph bytes and hands out each segment scaled and moved only: the least any
+// stroke layout must do. Counts of segments and glyphs are checked to agree before timing.
+#include <benchmark/benchmark.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "bench_ratio.h"
+#include "platform/font.h"
+#include "text/stroke_font.h"
+#include "vutil/text.h"
+
+namespace {
+
+constexpr const char *kFace = "DejaVu Sans";
+
+/// 10,000 characters: printable ASCII and the accented letters, with an escape now and then.
+const std::string &strokeString() {
+    static const std::string text = [] {
+        std::string s;
+        for (int i = 0; s.size() < 10000; ++i) {
+            if (i % 97 == 0) {
+                s += "%%d";
+            } else {
+                s += static_cast<char>(i % 7 == 0 ? 130 + i % 25 : 33 + i % 94);
+            }
+        }
+        s.resize(10000);
+        return s;
+    }();
+    return text;
+}
+
+/// 1,000 characters of running text for the outline path.
+const std::string &outlineString() {
+    static const std::string text = [] {
+        std::string s;
+        while (s.size() < 1000) {
+            s += "The quick brown fox jumps over the lazy dog 0123456789. ";
+        }
+        s.resize(1000);
+        return s;
+    }();
+    return text;
+}
+
+struct Sums {
+    long count = 0;
+    double x = 0;
+};
+
+void countSegment(intptr_t context, draw_device *, const double *first, const double *second, intptr_t) {
+    auto *sums = reinterpret_cast<Sums *>(context);
+    ++sums->count;
+    sums->x += first[0] + second[1];
+}
+
+long strokeSegments() {
+    Sums sums;
+    txt(reinterpret_cast<intptr_t>(&sums), nullptr, strokeString().c_str(), 0, 0, 0, 2.5, 2.0, 0.3, 0.1, nullptr, 0, 0,
+        countSegment, nullptr);
+    return sums.count;
+}
+
+void vutilStrokeText(benchmark::State &state) {
+    init_txt();
+    long segments = 0;
+    for (auto _ : state) {
+        Sums sums;
+        txt(reinterpret_cast<intptr_t>(&sums), nullptr, strokeString().c_str(), 0, 0, 0, 2.5, 2.0, 0.3, 0.1, nullptr,
+            0, 0, countSegment, nullptr);
+        benchmark::DoNotOptimize(sums.x);
+        segments += sums.count;
+    }
+    state.SetItemsProcessed(segments);
+    state.counters["segments"] = static_cast<double>(strokeSegments());
+}
+
+/// The reference: glyph bytes to scaled segments, no escapes, slant, rotation or mirrors.
+void referenceGlyphWalk(benchmark::State &state) {
+    init_txt();
+    long segments = 0;
+    const std::string &text = strokeString();
+    for (auto _ : state) {
+        Sums sums;
+        double cx = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            unsigned code = static_cast<unsigned char>(text[i]);
+            if (code == '%' && i + 2 < text.size() && text[i + 1] == '%') {
+                code = 127;
+                i += 2;
+            }
+            if (const int8_t *g = vutil::text::glyphOf(static_cast<uint8_t>(code))) {
+                double from[3] = {cx + g[0] * 2.0 / 12, g[1] * 2.5 / 12, 0};
+                for (g += 2; !(g[0] == 21 && g[1] == 21); g += 2) {
+                    if (g[0] == 20 && g[1] == 20) {
+                        g += 2;
+                        from[0] = cx + g[0] * 2.0 / 12;
+                        from[1] = g[1] * 2.5 / 12;
+                        continue;
+                    }
+                    const double to[3] = {cx + g[0] * 2.0 / 12, g[1] * 2.5 / 12, 0};
+                    countSegment(reinterpret_cast<intptr_t>(&sums), nullptr, from, to, 0);
+                    std::memcpy(from, to, sizeof from);
+                }
+            }
+            cx += 2.0;
+        }
+        benchmark::DoNotOptimize(sums.x);
+        segments += sums.count;
+    }
+    state.SetItemsProcessed(segments);
+}
+
+void vutilOutlineText(benchmark::State &state) {
+    kor_logfont font{};
+    std::strcpy(font.lfFaceName, kFace);
+    long glyphs = 0;
+    for (auto _ : state) {
+        Sums sums;
+        ttxt(reinterpret_cast<intptr_t>(&sums), nullptr, outlineString().c_str(), &font, 0, 0, 0, 10, 10, 0, 0,
+             nullptr, 0, 0, 0, countSegment, 0);
+        benchmark::DoNotOptimize(sums.x);
+        glyphs += static_cast<long>(outlineString().size());
+    }
+    state.SetItemsProcessed(glyphs);
+}
+
+int decomposeMove(const FT_Vector *to, void *user) {
+    static_cast<Sums *>(user)->x += static_cast<double>(to->x);
+    return 0;
+}
+int decomposeLine(const FT_Vector *to, void *user) {
+    ++static_cast<Sums *>(user)->count;
+    static_cast<Sums *>(user)->x += static_cast<double>(to->y);
+    return 0;
+}
+int decomposeConic(const FT_Vector *control, const FT_Vector *to, void *user) {
+    static_cast<Sums *>(user)->count += 2;
+    static_cast<Sums *>(user)->x += static_cast<double>(control->x + to->y);
+    return 0;
+}
+int decomposeCubic(const FT_Vector *c1, const FT_Vector *c2, const FT_Vector *to, void *user) {
+    static_cast<Sums *>(user)->count += 3;
+    static_cast<Sums *>(user)->x += static_cast<double>(c1->x + c2->x + to->y);
+    return 0;
+}
+
+/// The reference: the same face file at the same size, each character loaded and decomposed.
+void referenceFreeTypeLoop(benchmark::State &state) {
+    vutil::platform::FontRequest request;
+    request.height = 64;
+    request.width = 64;
+    request.weight = 400;
+    request.faceName = kFace;
+    vutil::platform::Font font(request);
+    if (!font) {
+        state.SkipWithError("no outline font on this host");
+        return;
+    }
+    FT_Library library;
+    FT_Face face;
+    if (FT_Init_FreeType(&library) != 0 || FT_New_Face(library, font.fileName().c_str(), font.faceIndex(), &face)) {
+        state.SkipWithError("FreeType cannot open the face");
+        return;
+    }
+    FT_Set_Char_Size(face, std::lround(font.pixelsPerEmX() * 64), std::lround(font.pixelsPerEmY() * 64), 72, 72);
+    const FT_Outline_Funcs funcs = {decomposeMove, decomposeLine, decomposeConic, decomposeCubic, 0, 0};
+    long glyphs = 0;
+    for (auto _ : state) {
+        Sums sums;
+        for (const char c : outlineString()) {
+            const FT_UInt index = FT_Get_Char_Index(face, static_cast<unsigned char>(c));
+            if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0) {
+                FT_Outline_Decompose(&face->glyph->outline, &funcs, &sums);
+            }
+        }
+        benchmark::DoNotOptimize(sums.x);
+        glyphs += static_cast<long>(outlineString().size());
+    }
+    state.SetItemsProcessed(glyphs);
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+}
+
+}  // namespace
+
+BENCHMARK(referenceGlyphWalk)->Name("Reference_GlyphWalk")->Unit(benchmark::kMicrosecond);
+BENCHMARK(vutilStrokeText)->Name("Vutil_txt")->Unit(benchmark::kMicrosecond);
+BENCHMARK(referenceFreeTypeLoop)->Name("Reference_FreeTypeLoop")->Unit(benchmark::kMicrosecond);
+BENCHMARK(vutilOutlineText)->Name("Vutil_ttxt")->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    vutil::bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    vutil::bench::printSpeedRatios(reporter, "reference",
+                                   {{"stroke text, 10,000 characters", "Vutil_txt", "Reference_GlyphWalk"},
+                                    {"outline text, 1,000 glyphs", "Vutil_ttxt", "Reference_FreeTypeLoop"}});
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,175 @@
+// Tests of the host font layer against FreeType itself: sizes, and the native records of glyphs of named fonts
+// (DejaVu Sans for quadratic outlines, Gillius ADF for cubic ones) point for point.
+#include <ft2build.h>
+#include <gtest/gtest.h>
+#include FT_FREETYPE_H
+#include FT_FONT_FORMATS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/font.h"
+#include "tests/platform/font_support.h"
+
+namespace {
+
+using vutil::platform::Font;
+using vutil::platform::FontRequest;
+using vutil::platform::GlyphMetrics;
+using vutil::platform::kGlyphError;
+
+constexpr const char *kQuadraticFace = "DejaVu Sans";
+constexpr const char *kCubicFace = "Gillius ADF";
+
+FontRequest request(const char *face, int32_t width = 64, int32_t weight = 400) {
+    FontRequest r;
+    r.height = 64;
+    r.width = width;
+    r.weight = weight;
+    r.faceName = face;
+    return r;
+}
+
+using Point = vutil::test::RecordPoint;
+
+std::vector<uint8_t> recordsOf(Font &font, char c, GlyphMetrics &metrics) {
+    const uint32_t size = font.glyphOutline(static_cast<unsigned char>(c), metrics, {});
+    EXPECT_NE(size, kGlyphError);
+    std::vector<uint8_t> bytes(size == kGlyphError ? 0 : size);
+    if (!bytes.empty()) {
+        EXPECT_EQ(font.glyphOutline(static_cast<unsigned char>(c), metrics, bytes), size);
+    }
+    return bytes;
+}
+
+TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
+    Font font(request(kQuadraticFace));
+    if (!font) {
+        GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
+    }
+    vutil::test::DirectFace direct(font);
+    for (const char c : std::string("Ag@&O8%e")) {
+        GlyphMetrics metrics;
+        const std::vector<std::vector<Point>> ours = vutil::test::readRecords(recordsOf(font, c, metrics));
+        const FT_Outline &outline = direct.load(c);
+        ASSERT_EQ(ours.size(), static_cast<std::size_t>(outline.n_contours)) << c;
+        EXPECT_EQ(metrics.cellIncX, (direct.face()->glyph->advance.x + 32) >> 6) << c;
+        int first = 0;
+        for (std::size_t k = 0; k < ours.size(); ++k) {
+            const int last = outline.contours[k];
+            std::vector<Point> theirs;
+            for (int i = first; i <= last; ++i) {
+                theirs.push_back({static_cast<int32_t>(outline.points[i].x * 1024),
+                                  static_cast<int32_t>(outline.points[i].y * 1024),
+                                  FT_CURVE_TAG(outline.tags[i]) == FT_CURVE_TAG_ON});
+            }
+            first = last + 1;
+            std::vector<Point> mine = ours[k];
+            // A contour that closes with a spline repeats its start; one opening between two control points
+            // starts on the implied point between them.
+            if (mine.size() > 1 && mine.back() == mine.front()) {
+                mine.pop_back();
+            }
+            if (!theirs.front().on && !theirs.back().on) {
+                EXPECT_EQ(mine.front().x, (theirs.front().x + theirs.back().x) / 2);
+                mine.erase(mine.begin());
+            }
+            // The same cycle of points, from the start the records chose.
+            ASSERT_EQ(mine.size(), theirs.size()) << c << " contour " << k;
+            std::size_t shift = 0;
+            while (shift < theirs.size() && !(theirs[shift] == mine[0])) {
+                ++shift;
+            }
+            ASSERT_LT(shift, theirs.size()) << c << " contour " << k;
+            for (std::size_t i = 0; i < mine.size(); ++i) {
+                EXPECT_EQ(mine[i], theirs[(i + shift) % theirs.size()]) << c << " contour " << k << " point " << i;
+            }
+        }
+    }
+}
+
+TEST(HostFont, CellHeightAndAverageWidth) {
+    Font font(request(kQuadraticFace));
+    if (!font) {
+        GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
+    }
+    vutil::test::DirectFace direct(font);
+    FT_Face face = direct.face();
+    const auto *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    ASSERT_NE(os2, nullptr);
+    const double cell = (os2->usWinAscent + os2->usWinDescent) * font.pixelsPerEmY() / face->units_per_EM;
+    EXPECT_NEAR(cell, 64, 1.0);
+    EXPECT_NEAR(font.metrics().height, 64, 1);
+    EXPECT_EQ(font.metrics().internalLeading, font.metrics().height - std::lround(font.pixelsPerEmY()));
+    EXPECT_NEAR(os2->xAvgCharWidth * font.pixelsPerEmX() / face->units_per_EM, 64, 0.5);
+    // Width 0 keeps the face's aspect.
+    Font natural(request(kQuadraticFace, 0));
+    EXPECT_EQ(natural.pixelsPerEmX(), natural.pixelsPerEmY());
+}
+
+TEST(HostFont, BoldAndBufferRules) {
+    Font regular(request(kQuadraticFace, 0));
+    if (!regular) {
+        GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
+    }
+    Font bold(request(kQuadraticFace, 0, 700));
+    ASSERT_TRUE(bold);
+    // A bold face, or a regular one thickened: either way the strokes are wider.
+    GlyphMetrics m;
+    EXPECT_GT(recordsOf(bold, 'l', m).size(), 0u);
+    const int16_t boldAdvance = m.cellIncX;
+    recordsOf(regular, 'l', m);
+    EXPECT_GT(boldAdvance, m.cellIncX);
+
+    const uint32_t size = regular.glyphOutline('B', m, {});
+    ASSERT_NE(size, kGlyphError);
+    std::vector<uint8_t> small(size - 1);
+    EXPECT_EQ(regular.glyphOutline('B', m, small), kGlyphError);
+    std::vector<uint8_t> roomy(size + 10, 0xEE);
+    EXPECT_EQ(regular.glyphOutline('B', m, roomy), size);
+    EXPECT_EQ(roomy[size], 0xEE);
+    // A character the face lacks (0x81 is unassigned in code page 1252) draws the face's missing-glyph outline.
+    EXPECT_NE(regular.glyphOutline(0x81, m, {}), kGlyphError);
+    EXPECT_EQ(regular.glyphOutline(' ', m, {}), 0u);
+    EXPECT_GT(m.cellIncX, 0);
+}
+
+TEST(HostFont, CubicGlyphsBecomeQuadraticsThroughTheSameOnCurvePoints) {
+    Font font(request(kCubicFace, 0));
+    if (!font) {
+        GTEST_SKIP() << "no outline font at all on this host (looked for " << kCubicFace << ")";
+    }
+    vutil::test::DirectFace direct(font);
+    if (std::strcmp(FT_Get_Font_Format(direct.face()), "CFF") != 0) {
+        GTEST_SKIP() << kCubicFace << " is not installed (Debian fonts-adf-gillius); " << font.fileName()
+                     << " has no cubic outlines";
+    }
+    for (const char c : std::string("Sog&")) {
+        GlyphMetrics metrics;
+        const std::vector<std::vector<Point>> ours = vutil::test::readRecords(recordsOf(font, c, metrics));
+        const FT_Outline &outline = direct.load(c);
+        ASSERT_EQ(ours.size(), static_cast<std::size_t>(outline.n_contours)) << c;
+        int first = 0;
+        for (std::size_t k = 0; k < ours.size(); ++k) {
+            // Every on-curve point of the cubic outline is an on-curve point of ours, in the same order.
+            std::size_t next = 0;
+            for (int i = first; i <= outline.contours[k]; ++i) {
+                if (FT_CURVE_TAG(outline.tags[i]) != FT_CURVE_TAG_ON) {
+                    continue;
+                }
+                const Point want{static_cast<int32_t>(outline.points[i].x * 1024),
+                                 static_cast<int32_t>(outline.points[i].y * 1024), true};
+                while (next < ours[k].size() && !(ours[k][next] == want)) {
+                    ++next;
+                }
+                EXPECT_LT(next, ours[k].size()) << c << " contour " << k << " point " << i;
+            }
+            first = outline.contours[k] + 1;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+// Stroke text: lays a string out in the built-in stroke font and hands it out as line segments.
+//
+// A glyph point goes through three steps, all about the insertion point: the slant, the rotation of the baseline,
+// and the caller's matrix. The mirror flags act last, on whole segments, across two lines through the insertion
+// point: one crossing the baseline (backward text) and the baseline itself (upside-down text).
+#include "text/stroke_text.h"
+
+#include <span>
+
+#include "geometry/point_transform.h"
+#include "runtime/trig.h"
+#include "text/stroke_font.h"
+
+namespace vutil::text {
+namespace {
+
+/// The font's cell is 12 units; this is the scale the layout has always used for it (not quite 1/12).
+constexpr double kUnitScale = 0.083333333333333;
+
+struct Point {
+    double x, y, z;
+};
+
+/// Cosine and sine of an angle, with exactly (1, 0) for an angle of exactly 0.
+struct Turn {
+    double c = 1.0;
+    double s = 0.0;
+    explicit Turn(double angle) noexcept {
+        if (angle != 0.0) {
+            c = runtime::cosine(angle);
+            s = runtime::sine(angle);
+        }
+    }
+    bool isIdentity() const noexcept { return s == 0.0 && c == 1.0; }
+};
+
+class StrokeLayout {
+public:
+    explicit StrokeLayout(const StrokeText &text) noexcept
+        : text_(text),
+          vertical_((text.flags & TXT_VERTICAL) != 0),
+          backward_((text.flags & TXT_BACKWARD) != 0),
+          upsideDown_((text.flags & TXT_UPSIDEDOWN) != 0),
+          // Vertical text turns every glyph a quarter turn the other way (see glyphPoint), so the baseline runs
+          // downward with the glyphs upright.
+          baseline_(vertical_ ? text.angle - runtime::kHalfPi : text.angle),
+          slant_(text.oblique),
+          sx_(text.width * kUnitScale),
+          sy_(text.height * kUnitScale),
+          cx_(text.x) {
+        if (backward_ || upsideDown_) {
+            backwardEnd_ = {text.x + text.width * baseline_.s, text.y - text.height * baseline_.c};
+            upsideDownEnd_ = {text.x + text.height * baseline_.c, text.y + text.width * baseline_.s};
+        }
+    }
+
+    std::array<double, 3> run() noexcept {
+        bool overline = false;
+        bool underline = false;
+        const auto *s = reinterpret_cast<const unsigned char *>(text_.text);
+        while (*s != 0) {
+            unsigned code = *s++;
+            if (code == '%' && *s == '%') {
+                const unsigned char selector = s[1];
+                if (selector == 0) {
+                    break;  // "%%" at the very end selects nothing
+                }
+                s += 2;
+                switch (selector) {
+                    case '%':
+                        code = '%';
+                        break;
+                    case 'c':
+                    case 'C':
+                        code = 129;  // diameter sign
+                        break;
+                    case 'd':
+                    case 'D':
+                        code = 127;  // degree sign
+                        break;
+                    case 'p':
+                    case 'P':
+                        code = 128;  // plus-minus sign
+                        break;
+                    case 'o':
+                    case 'O':
+                        overline = !overline;
+                        continue;
+                    case 'u':
+                    case 'U':
+                        underline = !underline;
+                        continue;
+                    default:
+                        code = 0;
+                        if (selector >= '0' && selector <= '9') {
+                            code = selector - '0';
+                            for (int more = 0; more < 2 && *s >= '0' && *s <= '9'; ++more) {
+                                code = code * 10 + (*s++ - '0');
+                            }
+                        }
+                        break;
+                }
+            }
+            if (overline) {
+                rule(text_.height);
+            }
+            if (underline) {
+                rule(0.0);
+            }
+            // Numeric escapes reach 999; the codes beyond the table draw nothing.
+            if (code < 256) {
+                if (const int8_t *glyph = glyphOf(static_cast<uint8_t>(code))) {
+                    drawGlyph(glyph);
+                }
+            }
+            cx_ += vertical_ ? text_.height : text_.width;
+        }
+        const double d = cx_ - text_.x;
+        return {text_.x + d * baseline_.c, text_.y + d * baseline_.s, text_.z};
+    }
+
+private:
+    /// A glyph point in the text's own frame, before slant, rotation and matrix.
+    Point glyphPoint(int8_t gx, int8_t gy) const noexcept {
+        if (vertical_) {
+            return {cx_ - gy * sx_, text_.y + gx * sy_, text_.z};
+        }
+        return {cx_ + gx * sx_, text_.y + gy * sy_, text_.z};
+    }
+
+    /// Slant, rotation and matrix, each about the insertion point.
+    void place(Point &p) const noexcept {
+        if (!slant_.isIdentity()) {
+            geometry::slantX(p.x, p.y, text_.x, text_.y, slant_.c, slant_.s);
+        }
+        if (!baseline_.isIdentity()) {
+            geometry::rotateAbout(p.x, p.y, text_.x, text_.y, baseline_.c, baseline_.s);
+        }
+        if (text_.matrix != nullptr) {
+            const std::span<const double, 9> m(text_.matrix, 9);
+            const double dx = p.x - text_.x;
+            const double dy = p.y - text_.y;
+            const double dz = p.z - text_.z;
+            p = {text_.x + geometry::applyMatrixRow(m, 0, dx, dy, dz),
+                 text_.y + geometry::applyMatrixRow(m, 1, dx, dy, dz),
+                 text_.z + geometry::applyMatrixRow(m, 2, dx, dy, dz)};
+        }
+    }
+
+    /// Mirrors a placed segment as the flags ask (x and y only) and hands it out.
+    void emit(const Point &a, const Point &b) const noexcept {
+        double first[3] = {a.x, a.y, a.z};
+        double second[3] = {b.x, b.y, b.z};
+        if (backward_) {
+            mirror(first, second, backwardEnd_);
+        }
+        if (upsideDown_) {
+            mirror(first, second, upsideDownEnd_);
+        }
+        text_.sink(first, second);
+    }
+
+    void mirror(double *first, double *second, const std::array<double, 2> &lineEnd) const noexcept {
+        geometry::reflectInLine(first[0], first[1], text_.x, text_.y, lineEnd[0], lineEnd[1]);
+        geometry::reflectInLine(second[0], second[1], text_.x, text_.y, lineEnd[0], lineEnd[1]);
+    }
+
+    /// An overline or underline across the current character cell, at the given height above the baseline.
+    void rule(double above) noexcept {
+        Point a{cx_, text_.y + above, text_.z};
+        Point b{cx_ + text_.width, text_.y + above, text_.z};
+        place(a);
+        place(b);
+        emit(a, b);
+    }
+
+    /// Each stroke of n points gives n - 1 segments; lifting the pen gives none.
+    void drawGlyph(const int8_t *g) noexcept {
+        Point a = glyphPoint(g[0], g[1]);
+        Point b = glyphPoint(g[2], g[3]);
+        g += 4;
+        place(a);
+        place(b);
+        for (;;) {
+            emit(a, b);
+            a = b;
+            const int8_t gx = g[0];
+            const int8_t gy = g[1];
+            g += 2;
+            if (gx == kGlyphEnd && gy == kGlyphEnd) {
+                return;
+            }
+            if (gx == kPenUp && gy == kPenUp) {
+                a = glyphPoint(g[0], g[1]);
+                b = glyphPoint(g[2], g[3]);
+                g += 4;
+                place(a);
+            } else {
+                b = glyphPoint(gx, gy);
+            }
+            place(b);
+        }
+    }
+
+    const StrokeText &text_;
+    const bool vertical_;
+    const bool backward_;
+    const bool upsideDown_;
+    const Turn baseline_;
+    const Turn slant_;
+    const double sx_;
+    const double sy_;
+    double cx_;  ///< the current character's left end along the baseline, before rotation
+    std::array<double, 2> backwardEnd_{};
+    std::array<double, 2> upsideDownEnd_{};
+};
+
+}  // namespace
+
+std::array<double, 3> drawStrokeText(const StrokeText &text) noexcept {
+    return StrokeLayout(text).run();
+}
+
+}  // namespace vutil::text
