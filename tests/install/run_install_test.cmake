@@ -39,10 +39,30 @@ run(${C_COMPILER} -std=c11 -Wall -Wextra -Werror ${CONSUMER_DIR}/main.c ${flags}
 set(ENV{LD_LIBRARY_PATH} ${lib_dir})
 run(${WORK_DIR}/consumer_pkgconfig)
 message(STATUS "pkg-config consumer: ${LAST_OUTPUT}")
+run(${CXX_COMPILER} -std=c++17 -Wall -Wextra -Wpedantic -Werror ${CONSUMER_DIR}/main.cpp ${flags}
+    -o ${WORK_DIR}/consumer_cxx_pkgconfig)
+run(${WORK_DIR}/consumer_cxx_pkgconfig)
+message(STATUS "pkg-config C++ consumer: ${LAST_OUTPUT}")
 
 # find_package
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/cmake -G ${GENERATOR}
-    -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_C_COMPILER=${C_COMPILER})
+    -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake)
 run(${WORK_DIR}/cmake/consumer)
 message(STATUS "find_package consumer: ${LAST_OUTPUT}")
+run(${WORK_DIR}/cmake/consumer_cxx)
+message(STATUS "find_package C++ consumer: ${LAST_OUTPUT}")
+
+# The tree holds the library, the public headers, the tool and both package descriptions.
+file(GLOB installed_headers RELATIVE ${PREFIX}/include ${PREFIX}/include/vutil.h ${PREFIX}/include/vutil/*.h)
+list(LENGTH installed_headers header_count)
+file(GLOB installed_libraries ${lib_dir}/libvutil.so.*)
+foreach(expected ${PREFIX}/bin/vutil ${lib_dir}/libvutil.so ${lib_dir}/cmake/vutil/vutilConfig.cmake
+                 ${lib_dir}/cmake/vutil/vutilConfigVersion.cmake ${pc_file})
+  if(NOT EXISTS ${expected})
+    message(FATAL_ERROR "the install tree lacks ${expected}")
+  endif()
+endforeach()
+if(header_count LESS 9 OR NOT installed_libraries)
+  message(FATAL_ERROR "the install tree holds the headers ${installed_headers} and the libraries ${installed_libraries}")
+endif()

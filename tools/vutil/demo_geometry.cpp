@@ -280,7 +280,6 @@ void geometrySection(Context &context) {
     mult_hmatrix_v(&view, p);
     std::fprintf(context.out, "view along (1,1,1): world x goes to (%.4f, %.4f, %.4f)\n", p[0], p[1], p[2]);
     context.writeFile("geometry.svg", sheet.text());
-    std::fprintf(context.out, "geometry sheet: geometry.svg\n");
 }
 
 }  // namespace vutil::tool::demo

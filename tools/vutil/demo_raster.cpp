@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "demo.h"
-#include "palette_svg.h"
 #include "vutil.h"
 
 namespace vutil::tool::demo {
@@ -27,14 +26,14 @@ const uint8_t kCompressedText[] = {
 
 void rasterSection(Context &context) {
     std::FILE *out = context.out;
-    const std::string compressed = context.outputDirectory + "/drawing.Z";
-    const std::string expanded = context.outputDirectory + "/drawing.txt";
-    context.writeFile("drawing.Z", {reinterpret_cast<const char *>(kCompressedText), sizeof kCompressedText});
+    const std::string compressed = context.outputDirectory + "/sample.Z";
+    const std::string expanded = context.outputDirectory + "/sample.txt";
+    context.writeFile("sample.Z", {reinterpret_cast<const char *>(kCompressedText), sizeof kCompressedText});
     const int32_t size = KOR_decompress(compressed.c_str(), nullptr, 0);
     const int32_t written = KOR_decompress(compressed.c_str(), expanded.c_str(), 0);
     std::fprintf(out, "KOR_decompress: %zu compressed bytes expand to %d bytes (counted first, then %d written)\n",
                  sizeof kCompressedText, size, written);
-    const std::string peek = context.outputDirectory + "/drawing-head.txt";
+    const std::string peek = context.outputDirectory + "/sample-head.txt";
     std::fprintf(out, "  a peek at the first 20 bytes: %d bytes\n",
                  KOR_decompress(compressed.c_str(), peek.c_str(), 20));
     std::ifstream text(expanded);
@@ -88,9 +87,6 @@ void rasterSection(Context &context) {
     const uint32_t colour = GetAcadRGBColor(11);
     std::fprintf(out, "AutoCAD colour 11 is RGB(%u, %u, %u); white is pseudo-true-colour index %d\n", colour & 0xFF,
                  (colour >> 8) & 0xFF, (colour >> 16) & 0xFF, GetPseudoTrueColorIndex(0xFFFFFF));
-    const std::string svg = paletteSvg();
-    context.writeFile("palette.svg", svg);
-    std::fprintf(out, "palette.svg: the 256 AutoCAD colours and the 16-colour, grey and pseudo-true-colour maps\n");
 }
 
 }  // namespace vutil::tool::demo

@@ -11,11 +11,12 @@ namespace vutil::tool {
 const std::vector<Command> &commands() {
     static const std::vector<Command> table = {
         {"info", "", "library version, export table and host settings", runInfo},
-        {"demo", "[--out DIR]",
+        {"demo", "[--out DIR] [--tour]",
          "a drawing taken through the library end to end, and a tour of it on built-in data\n"
-         "Writes a small compressed drawing, reads it back as a format reader would and draws\n"
-         "it as an SVG page and a PNG in DIR (default vutil-demo), with sheets of the other\n"
-         "subsystems beside them.",
+         "Writes a small compressed drawing (drawing.Z), reads it back as a format reader would\n"
+         "and draws it as drawing.svg and drawing.png in DIR (default vutil-demo), with sheets of\n"
+         "the geometry, text and colour services beside them. --tour also tells what the sheets\n"
+         "show and shows the runtime, file and raster services at work.",
          runDemo},
         {"records", "FILE DESCRIPTOR [--motor] [--offset N] [--count N]",
          "dump a file's records field by field\n"

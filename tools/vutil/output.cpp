@@ -46,6 +46,12 @@ mode_t creationMode() {
     return 0666 & ~mask;
 }
 
+std::string temporaryDirectory() {
+    std::error_code error;
+    std::string directory = std::filesystem::temp_directory_path(error).string();
+    return error ? "/tmp" : directory;
+}
+
 int64_t nowMillis() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -90,11 +96,7 @@ bool OutputFile::open(std::string &reason) {
     }
     mode_t mode = 0;
     if (toStandardOutput() || (exists && !S_ISREG(status.st_mode))) {
-        std::error_code error;
-        directory = std::filesystem::temp_directory_path(error).string();
-        if (error) {
-            directory = "/tmp";
-        }
+        directory = temporaryDirectory();
     } else {
         // An existing file (through a symbolic link, if the target is one) is replaced
         // where it lies and keeps its permissions.
@@ -167,6 +169,21 @@ bool OutputFile::commit(std::string &reason) {
         written = false;
     }
     return written;
+}
+
+ScratchFile::ScratchFile() {
+    std::string name = temporaryDirectory() + "/vutil-scratch.XXXXXX";
+    const int descriptor = ::mkstemp(name.data());
+    if (descriptor >= 0) {
+        ::close(descriptor);
+        path_ = name;
+    }
+}
+
+ScratchFile::~ScratchFile() {
+    if (!path_.empty()) {
+        ::unlink(path_.c_str());
+    }
 }
 
 int writeOutput(std::string_view command, const std::string &target, std::string_view data) {

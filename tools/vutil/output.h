@@ -48,6 +48,21 @@ private:
     bool committed_ = false;
 };
 
+/// An empty file of the system's temporary directory, for data a command passes from
+/// one library call to the next; it is removed when the object goes away.
+class ScratchFile {
+public:
+    ScratchFile();
+    ~ScratchFile();
+    ScratchFile(const ScratchFile &) = delete;
+    ScratchFile &operator=(const ScratchFile &) = delete;
+    /// Empty when no file could be made.
+    const std::string &path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 /// Writes `data` to `target` ("-" for standard output) through an OutputFile; reports a
 /// failure as `command` and returns 0 or 1.
 int writeOutput(std::string_view command, const std::string &target, std::string_view data);

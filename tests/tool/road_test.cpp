@@ -1,0 +1,199 @@
+// Tests of the demo's road: a drawing viewed, clipped to its window, walked and filled into a page of paths.
+#include "road.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "lzw_encoder.h"
+#include "support/temp_dir.h"
+
+namespace vutil::tool {
+namespace {
+
+using drawing::Entity;
+using drawing::Kind;
+using test::TempDir;
+
+/// The page of a plan view (looking down z, no twist) of the window 0..100 x 0..50:
+/// 912 pixels for 100 units, a margin of 24.
+constexpr double kScale = 9.12;
+double pageX(double x) { return 24 + x * kScale; }
+double pageY(double y) { return 24 + (50 - y) * kScale; }
+
+drawing::Drawing planDrawing(std::vector<Entity> entities) {
+    drawing::Drawing d;
+    std::memcpy(d.header.magic, "VDRW", 4);
+    d.header.version = 1;
+    const double window[4] = {0, 0, 100, 50}, view[3] = {0, 0, 1};
+    std::memcpy(d.header.window, window, sizeof window);
+    std::memcpy(d.header.view, view, sizeof view);
+    d.header.entities = static_cast<int32_t>(entities.size());
+    d.entities = std::move(entities);
+    return d;
+}
+
+Entity entity(Kind kind, std::vector<drawing::Point> points) {
+    Entity e;
+    e.kind = kind;
+    e.colour = 1;
+    e.points = std::move(points);
+    return e;
+}
+
+Picture draw(const drawing::Drawing &d, RoadSummary &summary) {
+    Picture picture;
+    std::string reason;
+    EXPECT_TRUE(drawDrawing(d, picture, summary, reason)) << reason;
+    return picture;
+}
+
+TEST(Road, LinesAreClippedToTheWindowAndMappedOntoThePage) {
+    RoadSummary summary;
+    const Picture picture = draw(planDrawing({entity(Kind::Line, {{-10, 25, 0}, {50, 25, 0}}),
+                                              entity(Kind::Polyline, {{10, 10, 0}, {110, 10, 0}, {110, 40, 0},
+                                                                      {10, 40, 0}}),
+                                              entity(Kind::Line, {{120, 10, 0}, {130, 60, 0}})}),
+                                 summary);
+    EXPECT_EQ(picture.width, kPageWidth);
+    EXPECT_EQ(picture.height, 504);  // 50 units of 9.12 pixels and the two margins
+    ASSERT_EQ(picture.paths.size(), 4u);
+    const PagePath &frame = picture.paths[0];
+    EXPECT_EQ(frame.kind, "window");
+    ASSERT_EQ(frame.pieces.size(), 1u);
+    EXPECT_NEAR(frame.pieces[0][2].x, pageX(100), 1e-9);
+    EXPECT_NEAR(frame.pieces[0][2].y, pageY(50), 1e-9);
+
+    const PagePath &line = picture.paths[1];
+    EXPECT_EQ(line.kind, "line");
+    EXPECT_FALSE(line.filled);
+    ASSERT_EQ(line.pieces.size(), 1u);
+    ASSERT_EQ(line.pieces[0].size(), 2u);
+    EXPECT_NEAR(line.pieces[0][0].x, pageX(0), 1e-9);  // cut at the window's left edge
+    EXPECT_NEAR(line.pieces[0][0].y, pageY(25), 1e-9);
+    EXPECT_NEAR(line.pieces[0][1].x, pageX(50), 1e-9);
+
+    // The polyline leaves the window and comes back: two pieces, its excursion gone.
+    const PagePath &polyline = picture.paths[2];
+    ASSERT_EQ(polyline.pieces.size(), 2u);
+    EXPECT_NEAR(polyline.pieces[0][1].x, pageX(100), 1e-9);
+    EXPECT_NEAR(polyline.pieces[1][0].x, pageX(100), 1e-9);
+    EXPECT_NEAR(polyline.pieces[1][0].y, pageY(40), 1e-9);
+    EXPECT_NEAR(polyline.pieces[1][1].x, pageX(10), 1e-9);
+
+    EXPECT_TRUE(picture.paths[3].pieces.empty());  // wholly outside: an empty path keeps its place
+    EXPECT_EQ(summary.segments, 3);
+    EXPECT_EQ(summary.entities, 3);
+    EXPECT_EQ(summary.byKind[1], 2);
+    EXPECT_EQ(summary.byKind[2], 1);
+}
+
+TEST(Road, ArcPointsLieOnTheCircleAndCloseIt) {
+    Entity circle = entity(Kind::Arc, {{50, 25, 0}});
+    circle.rx = circle.ry = 10;
+    circle.end = 2 * std::acos(-1.0);
+    Entity quarter = circle;
+    quarter.start = 0;
+    quarter.end = std::acos(0.0);
+    RoadSummary summary;
+    const Picture picture = draw(planDrawing({circle, quarter}), summary);
+    const auto &ring = picture.paths[1].pieces;
+    ASSERT_EQ(ring.size(), 1u);
+    const double radius = 10 * kScale;
+    for (std::size_t i = 0; i < ring[0].size(); ++i) {
+        const PagePoint &p = ring[0][i];
+        EXPECT_NEAR(std::hypot(p.x - pageX(50), p.y - pageY(25)), radius, 1e-6);
+        if (i > 0) {  // no chord strays more than a fifth of a pixel from the circle
+            const PagePoint &q = ring[0][i - 1];
+            const double middle = std::hypot((p.x + q.x) / 2 - pageX(50), (p.y + q.y) / 2 - pageY(25));
+            EXPECT_LE(radius - middle, 0.2 + 1e-9);
+            EXPECT_GE(radius - middle, 0.1);  // nor are they needlessly short
+        }
+    }
+    EXPECT_NEAR(ring[0].front().x, ring[0].back().x, 1e-9);
+    EXPECT_NEAR(ring[0].front().y, ring[0].back().y, 1e-9);
+    // The quarter runs anticlockwise from the right to the top, which is up the page.
+    const auto &arc = picture.paths[2].pieces[0];
+    EXPECT_NEAR(arc.front().x, pageX(60), 1e-9);
+    EXPECT_NEAR(arc.back().y, pageY(35), 1e-9);
+    EXPECT_EQ(summary.segments, static_cast<int64_t>(ring[0].size() + arc.size() - 2));
+}
+
+TEST(Road, RegionsAreClippedAndFilledWithSpansOnTheirScanLines) {
+    Entity square = entity(Kind::Region, {{10, 10, 0}, {20, 10, 0}, {20, 20, 0}, {10, 20, 0}, {10, 10, 0}});
+    Entity triangle = entity(Kind::Region, {{60, 5, 0}, {140, 5, 0}, {60, 45, 0}});  // open: closed by the road
+    triangle.spacing = 3;
+    RoadSummary summary;
+    const Picture picture = draw(planDrawing({square, triangle}), summary);
+    const PagePath &rectangle = picture.paths[1];
+    EXPECT_TRUE(rectangle.filled);
+    ASSERT_EQ(rectangle.pieces.size(), 1u);  // an axis-aligned rectangle comes whole
+    EXPECT_EQ(rectangle.pieces[0][0].x, std::floor(pageX(10)));
+    EXPECT_EQ(rectangle.pieces[0][2].x, std::floor(pageX(20)) + 1);
+    EXPECT_EQ(rectangle.pieces[0][0].y, std::floor(pageY(20)));
+    EXPECT_EQ(rectangle.pieces[0][2].y, std::floor(pageY(10)) + 1);
+
+    // The triangle is cut at x = 100; its spans run every third pixel row between its top and bottom.
+    const PagePath &spans = picture.paths[2];
+    const double top = std::floor(pageY(45)), bottom = std::floor(pageY(5));
+    ASSERT_FALSE(spans.pieces.empty());
+    EXPECT_EQ(spans.pieces.size(), static_cast<std::size_t>(std::ceil((bottom - top) / 3) - 1));
+    for (const auto &span : spans.pieces) {
+        EXPECT_EQ(std::fmod(span[0].y - top, 3.0), 0.0);
+        EXPECT_EQ(span[2].y - span[0].y, 1.0);
+        EXPECT_GT(span[0].y, top);
+        EXPECT_LT(span[0].y, bottom);
+        EXPECT_EQ(span[0].x, std::floor(pageX(60)));
+        EXPECT_LE(span[1].x, std::floor(pageX(100)) + 1);
+    }
+    EXPECT_EQ(spans.pieces.back()[1].x, std::floor(pageX(100)) + 1);  // the bottom rows reach the cut
+    EXPECT_EQ(summary.spans, static_cast<int64_t>(1 + spans.pieces.size()));
+}
+
+TEST(Road, WindowsThatCannotMakeAPageAreRefused) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double windows[][5] = {{0, 0, 0, 50, 0},         {10, 0, 0, 50, 0},     {0, 50, 100, 0, 0},
+                                 {0, 0, nan, 50, 0},        {0, 0, 1e-300, 1, 0},  {-1e308, 0, 1e308, 1, 0},
+                                 {0, 1e-317, 2e-317, 2.1e-317, 0}, {0, 0, 1, 5, 0}, {0, 0, 100, 50, nan}};
+    for (const auto &window : windows) {
+        drawing::Drawing d = planDrawing({});
+        std::memcpy(d.header.window, window, 4 * sizeof(double));
+        d.header.twist = window[4];
+        Picture picture;
+        RoadSummary summary;
+        std::string reason;
+        EXPECT_FALSE(drawDrawing(d, picture, summary, reason)) << window[2] << " " << window[3];
+        EXPECT_EQ(reason, "the drawing's view or window is not usable");
+    }
+}
+
+TEST(Road, WalksFromTheCompressedFileAndReportsWhatItCannotRead) {
+    TempDir dir;
+    const std::string raw = dir.file("drawing.vdr");
+    ASSERT_TRUE(drawing::write(raw, drawing::builtin()));
+    const std::string compressed = dir.write("drawing.Z", compressLzw(TempDir::read(raw)));
+    Picture picture;
+    RoadSummary summary;
+    std::string reason;
+    ASSERT_TRUE(walkRoad(compressed, picture, summary, reason)) << reason;
+    const drawing::Drawing builtin = drawing::builtin();
+    EXPECT_EQ(summary.entities, static_cast<int32_t>(builtin.entities.size()));
+    EXPECT_EQ(picture.paths.size(), builtin.entities.size() + 1);
+    EXPECT_EQ(summary.expandedBytes, static_cast<int32_t>(TempDir::read(raw).size()));
+    EXPECT_GT(summary.milliseconds, 0.0);
+
+    const std::pair<std::string, const char *> cases[] = {
+        {TempDir::read(raw), "not a readable .Z file"},
+        {compressLzw(TempDir::read(raw).substr(0, 1000)), "the file ends"},
+    };
+    for (const auto &[bytes, expected] : cases) {
+        EXPECT_FALSE(walkRoad(dir.write("bad.Z", bytes), picture, summary, reason));
+        EXPECT_NE(reason.find(expected), std::string::npos) << reason;
+    }
+    EXPECT_FALSE(walkRoad(dir.file("missing.Z"), picture, summary, reason));
+}
+
+}  // namespace
+}  // namespace vutil::tool
