@@ -16,6 +16,7 @@ const std::vector<Command> &commands() {
         {"uncompress", "IN [OUT] [--max N]", "expand a .Z file (or count its bytes)", runUncompress},
         {"palette", "OUT.svg", "the colour maps as an SVG sheet of swatches", runPalette},
         {"fax", "WIDTH HEIGHT {g3|g3-2d|g4} IN.raw OUT.pbm [--msb-first]", "decode raw Group 3/4 data to PBM", runFax},
+        {"ini", "FILE [SECTION [KEY [VALUE]]] [--delete]", "read and write settings in an initialisation file", runIni},
     };
     return table;
 }
