@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <unordered_set>
 
 namespace vutil::platform {
 namespace {
@@ -30,12 +31,32 @@ bool sameName(std::string_view a, std::string_view b) noexcept {
 
 bool holdsLineBreak(std::string_view s) noexcept { return s.find_first_of("\r\n") != std::string_view::npos; }
 
-/// Appends name to names unless a name equal to it (ignoring case) is there already.
-void addOnce(std::vector<std::string_view> &names, std::string_view name) {
-    if (std::none_of(names.begin(), names.end(), [&](std::string_view n) { return sameName(n, name); })) {
-        names.push_back(name);
+/// Collects names in order, each once whatever its case.
+class NameList {
+public:
+    void add(std::string_view name) {
+        if (seen_.insert(name).second) {
+            names_.push_back(name);
+        }
     }
-}
+    std::vector<std::string_view> take() { return std::move(names_); }
+
+private:
+    struct FoldedHash {
+        std::size_t operator()(std::string_view s) const noexcept {
+            std::size_t hash = 14695981039346656037ull;
+            for (char c : s) {
+                hash = (hash ^ static_cast<unsigned char>(foldCase(c))) * 1099511628211ull;
+            }
+            return hash;
+        }
+    };
+    struct FoldedEqual {
+        bool operator()(std::string_view a, std::string_view b) const noexcept { return sameName(a, b); }
+    };
+    std::vector<std::string_view> names_;
+    std::unordered_set<std::string_view, FoldedHash, FoldedEqual> seen_;
+};
 
 }  // namespace
 
@@ -43,7 +64,12 @@ ProfileText::ProfileText(std::string text) : text_(std::move(text)) { parse(); }
 
 void ProfileText::parse() {
     lines_.clear();
+    if (text_.size() > UINT32_MAX) {
+        text_.clear();
+    }
     const std::string_view all(text_);
+    lines_.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
+    auto offset = [&](std::string_view part) { return static_cast<uint32_t>(part.data() - all.data()); };
     bool inSection = false;
     for (std::size_t begin = 0; begin < all.size();) {
         std::size_t newline = all.find('\n', begin);
@@ -52,26 +78,32 @@ void ProfileText::parse() {
         if (end > begin && all[end - 1] == '\r') {
             --end;
         }
-        Line line{begin, end, next, Kind::Other, {}, 0};
+        Line line{static_cast<uint32_t>(begin), static_cast<uint32_t>(end), static_cast<uint32_t>(next), 0, 0, 0,
+                  Kind::Other};
         const std::string_view content = trim(all.substr(begin, end - begin));
         const std::size_t equals = content.find('=');
         const std::size_t close = content.find(']');
+        std::string_view name;
         if (!content.empty() && (content.front() == ';' || content.front() == '#')) {
             line.kind = Kind::Comment;
         } else if (!content.empty() && content.front() == '[' && close != std::string_view::npos) {
             line.kind = Kind::Header;
-            line.name = trim(content.substr(1, close - 1));
+            name = trim(content.substr(1, close - 1));
             inSection = true;
         } else if (inSection && equals != std::string_view::npos && content.front() != '[') {
-            line.name = trim(content.substr(0, equals));
-            if (!line.name.empty()) {
+            name = trim(content.substr(0, equals));
+            if (!name.empty()) {
                 line.kind = Kind::Key;
-                std::size_t value = static_cast<std::size_t>(content.data() - all.data()) + equals + 1;
+                std::size_t value = offset(content) + equals + 1;
                 while (value < end && isBlank(all[value])) {
                     ++value;
                 }
-                line.valueBegin = value;
+                line.valueBegin = static_cast<uint32_t>(value);
             }
+        }
+        if (!name.empty()) {
+            line.nameBegin = offset(name);
+            line.nameSize = static_cast<uint32_t>(name.size());
         }
         lines_.push_back(line);
         begin = next;
@@ -84,7 +116,7 @@ std::size_t ProfileText::findSection(std::string_view section) const {
         return lines_.size();  // "[]" names no section that can be asked for, or written
     }
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind == Kind::Header && sameName(lines_[i].name, section)) {
+        if (lines_[i].kind == Kind::Header && sameName(nameOf(lines_[i]), section)) {
             return i;
         }
     }
@@ -116,7 +148,7 @@ std::optional<std::string_view> ProfileText::value(std::string_view section, std
     key = trim(key);
     for (std::size_t i = header + 1, end = sectionEnd(header); i < end; ++i) {
         const Line &line = lines_[i];
-        if (line.kind == Kind::Key && sameName(line.name, key)) {
+        if (line.kind == Kind::Key && sameName(nameOf(line), key)) {
             std::string_view value = trim(std::string_view(text_).substr(line.valueBegin, line.end - line.valueBegin));
             if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
                 value = value.substr(1, value.size() - 2);
@@ -128,26 +160,26 @@ std::optional<std::string_view> ProfileText::value(std::string_view section, std
 }
 
 std::vector<std::string_view> ProfileText::sectionNames() const {
-    std::vector<std::string_view> names;
+    NameList names;
     for (const Line &line : lines_) {
-        if (line.kind == Kind::Header && !line.name.empty()) {
-            addOnce(names, line.name);
+        if (line.kind == Kind::Header && line.nameSize > 0) {
+            names.add(nameOf(line));
         }
     }
-    return names;
+    return names.take();
 }
 
 std::vector<std::string_view> ProfileText::keyNames(std::string_view section) const {
-    std::vector<std::string_view> names;
+    NameList names;
     const std::size_t header = findSection(section);
     if (header < lines_.size()) {
         for (std::size_t i = header + 1, end = sectionEnd(header); i < end; ++i) {
             if (lines_[i].kind == Kind::Key) {
-                addOnce(names, lines_[i].name);
+                names.add(nameOf(lines_[i]));
             }
         }
     }
-    return names;
+    return names.take();
 }
 
 bool ProfileText::setValue(std::string_view section, std::string_view key, std::string_view value) {
@@ -173,7 +205,7 @@ bool ProfileText::setValue(std::string_view section, std::string_view key, std::
     std::size_t insertAfter = header;
     for (std::size_t i = header + 1; i < end; ++i) {
         const Line &line = lines_[i];
-        if (line.kind == Kind::Key && sameName(line.name, key)) {
+        if (line.kind == Kind::Key && sameName(nameOf(line), key)) {
             const std::size_t count = line.end - line.valueBegin;
             if (std::string_view(text_).substr(line.valueBegin, count) == value) {
                 return false;
@@ -203,30 +235,39 @@ bool ProfileText::removeKey(std::string_view section, std::string_view key) {
         return false;
     }
     key = trim(key);
-    bool changed = false;
-    // From the last line back, so that the offsets of the lines still to visit stay right.
-    for (std::size_t i = sectionEnd(header); i-- > header + 1;) {
-        if (lines_[i].kind == Kind::Key && sameName(lines_[i].name, key)) {
-            text_.erase(lines_[i].begin, lines_[i].next - lines_[i].begin);
-            changed = true;
-        }
-    }
-    if (changed) {
-        parse();
-    }
-    return changed;
+    const std::size_t end = sectionEnd(header);
+    return removeLines([&](std::size_t i) {
+        return i > header && i < end && lines_[i].kind == Kind::Key && sameName(nameOf(lines_[i]), key);
+    });
 }
 
 bool ProfileText::removeSection(std::string_view section) {
-    bool changed = false;
-    for (std::size_t header = findSection(section); header < lines_.size(); header = findSection(section)) {
-        const std::size_t end = sectionEnd(header);
-        const std::size_t to = end < lines_.size() ? lines_[end].begin : text_.size();
-        text_.erase(lines_[header].begin, to - lines_[header].begin);
-        parse();
-        changed = true;
+    section = trim(section);
+    bool inside = false;
+    return removeLines([&](std::size_t i) {
+        if (lines_[i].kind == Kind::Header) {
+            inside = !section.empty() && sameName(nameOf(lines_[i]), section);
+        }
+        return inside;
+    });
+}
+
+bool ProfileText::removeLines(const std::function<bool(std::size_t)> &removed) {
+    // One pass that keeps the other lines, so that many lines to remove cost
+    // no more than one.
+    std::string kept;
+    kept.reserve(text_.size());
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (!removed(i)) {
+            kept.append(text_, lines_[i].begin, lines_[i].next - lines_[i].begin);
+        }
     }
-    return changed;
+    if (kept.size() == text_.size()) {
+        return false;
+    }
+    text_ = std::move(kept);
+    parse();
+    return true;
 }
 
 bool ProfileText::writable(std::string_view section, std::string_view key, std::string_view value) noexcept {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,6 +26,7 @@ namespace vutil::platform {
 /// Editing changes only the lines it must and keeps every other byte.
 class ProfileText {
 public:
+    /// Text of 4 GiB or more is taken as empty.
     explicit ProfileText(std::string text = {});
 
     /// The value of key in section, or nothing when either is absent.
@@ -55,16 +57,24 @@ public:
 
 private:
     enum class Kind : uint8_t { Other, Comment, Header, Key };
+    /// Offsets into the text, in 32 bits: a file's lines are indexed whole,
+    /// and the index should stay small beside the text.
     struct Line {
-        std::size_t begin;  ///< first byte of the line
-        std::size_t end;    ///< end of the content, before any CR LF or LF
-        std::size_t next;   ///< first byte of the following line
+        uint32_t begin;       ///< first byte of the line
+        uint32_t end;         ///< end of the content, before any CR LF or LF
+        uint32_t next;        ///< first byte of the following line
+        uint32_t nameBegin;   ///< section or key name, trimmed
+        uint32_t nameSize;
+        uint32_t valueBegin;  ///< for keys: the value part, after '=' and its blanks
         Kind kind;
-        std::string_view name;   ///< section or key name, trimmed
-        std::size_t valueBegin;  ///< for keys: the value part, after '=' and its blanks
     };
 
+    std::string_view nameOf(const Line &line) const {
+        return std::string_view(text_).substr(line.nameBegin, line.nameSize);
+    }
     void parse();
+    /// Removes the lines for which removed(index) holds, in file order; true when there were any.
+    bool removeLines(const std::function<bool(std::size_t)> &removed);
     /// Index of the first header of section, or lines_.size().
     std::size_t findSection(std::string_view section) const;
     /// One past the last line of the section whose header is at index header.

@@ -39,7 +39,7 @@ void execInterpreter(const char *commandLine, int highestFile) noexcept {
     }
     char *const arguments[] = {const_cast<char *>("sh"), const_cast<char *>("-c"), const_cast<char *>(commandLine),
                                nullptr};
-    execv(kInterpreter, arguments);
+    execve(kInterpreter, arguments, environ);
 }
 
 void report(int pipe, int error) noexcept {

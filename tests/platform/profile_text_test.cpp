@@ -1,6 +1,7 @@
 // Tests of the initialisation-file text: the reading rules, the result buffers and the edits.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,32 @@ TEST(ProfileText, WritesThatWouldNotReadBackAreRefused) {
     // Names that are fine: brackets inside a section name, blanks inside names.
     EXPECT_EQ(edited("", "a[b", "k k", "v", ProfileEdit::Changed), "[a[b]\nk k=v\n");
     EXPECT_EQ(read(ProfileText("[a[b]\nk k=v\n"), "a[b", "k k"), "v");
+}
+
+TEST(ProfileText, ManyNamesAndRemovalsTakeLinearTime) {
+    // A hostile file of 100000 sections, all of one name or all different:
+    // listing and removing must not compare or copy every one with every other.
+    std::string same, different;
+    for (int i = 0; i < 100000; ++i) {
+        same += "[s]\nk=1\n";
+        different += "[s" + std::to_string(i) + "]\n";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    ProfileText sameText(same);
+    EXPECT_EQ(sameText.sectionNames().size(), 1u);
+    EXPECT_TRUE(sameText.removeSection("S"));
+    EXPECT_EQ(sameText.text(), "");
+    ProfileText differentText(different);
+    EXPECT_EQ(differentText.sectionNames().size(), 100000u);
+    std::string manyKeys = "[s]\n";
+    for (int i = 0; i < 100000; ++i) {
+        manyKeys += "K=" + std::to_string(i) + "\n";
+    }
+    ProfileText keyText(manyKeys);
+    EXPECT_EQ(keyText.keyNames("s").size(), 1u);
+    EXPECT_TRUE(keyText.removeKey("s", "k"));
+    EXPECT_EQ(keyText.text(), "[s]\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 }  // namespace

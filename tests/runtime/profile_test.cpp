@@ -200,8 +200,8 @@ TEST(ProfileFiles, ReplacementKeepsLinksModesAndRefusesOtherKinds) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(read("s", "k", fifo), "<absent>") << "a named pipe reads as empty, without waiting";
     EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", fifo.c_str()), 0);
-    // Files past 16 MiB are not read.
-    const std::string big = dir.write("big.ini", "[s]\nk=1\n" + std::string(16 << 20, ';'));
+    // Files past 1 MiB are not read.
+    const std::string big = dir.write("big.ini", "[s]\nk=1\n" + std::string(1 << 20, ';'));
     EXPECT_EQ(read("s", "k", big), "<absent>");
     EXPECT_EQ(KorWritePrivateProfileString("s", "k", "2", big.c_str()), 0);
 }
