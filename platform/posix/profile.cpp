@@ -239,8 +239,12 @@ bool update(const std::string &path, const char *section, const char *key, const
     if (place.name.size() + 6 > NAME_MAX) {
         return false;  // no room for the names of the lock and the new file
     }
-    const bool removal = key == nullptr || value == nullptr;
-    if (removal && ::access(target->c_str(), F_OK) != 0 && errno == ENOENT) {
+    struct stat status {};
+    const bool exists = ::stat(target->c_str(), &status) == 0;
+    if (exists ? !S_ISREG(status.st_mode) : errno != ENOENT) {
+        return false;  // directories, pipes and devices are never replaced
+    }
+    if (!exists && (key == nullptr || value == nullptr)) {
         return true;  // nothing to remove, and no lock file left behind for it
     }
     Descriptor lock(openFile(place.directory + "/." + place.name + ".lock", O_RDWR | O_CREAT | O_NOFOLLOW));
@@ -251,7 +255,6 @@ bool update(const std::string &path, const char *section, const char *key, const
     std::optional<mode_t> mode;
     Descriptor current(openFile(*target, O_RDONLY));
     if (current) {
-        struct stat status {};
         std::optional<std::string> whole = ::fstat(current.get(), &status) == 0 ? readWhole(current.get()) : std::nullopt;
         if (!whole) {
             return false;  // not a regular file, too large, or unreadable: left as it is

@@ -192,6 +192,8 @@ TEST(ProfileFiles, ReplacementKeepsLinksModesAndRefusesOtherKinds) {
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", dir.path().c_str()), 0) << "a directory";
+    EXPECT_FALSE(fs::exists(dir.path().parent_path() / ("." + dir.path().filename().string() + ".lock")))
+        << "no lock file beside what is never replaced";
     EXPECT_EQ(read("s", "k", dir.path().string()), "<absent>");
     const std::string fifo = dir.file("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
