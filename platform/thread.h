@@ -34,7 +34,8 @@ void raiseThreadPriority(Thread *thread) noexcept;
 
 /// Adds one to the thread's suspend count. When the count was 0 a running
 /// thread stops where it is, and the call returns once it has stopped; a
-/// thread may suspend itself. Returns the previous count, or -1 when the
+/// thread may suspend itself. (On POSIX hosts the thread is stopped by a
+/// real-time signal, SIGRTMAX - 3, which the service takes for itself.) Returns the previous count, or -1 when the
 /// thread has ended or the count is already kMaxSuspendCount.
 int32_t suspendThread(Thread *thread) noexcept;
 

@@ -18,7 +18,7 @@ extern "C" [[noreturn]] void vutil_exit_foreign_thread(void) noexcept;
 namespace vutil::platform {
 
 /// How a suspension works: the suspender raises the count and sends the
-/// thread kSuspendSignal; the handler, on the thread itself, reports that the
+/// thread the suspend signal; the handler, on the thread itself, reports that the
 /// thread has stopped and then waits in sigsuspend until the count is back at
 /// 0. The resumer lowers the count and sends the same signal to wake the
 /// waiting handler; a delivery that finds no park request does nothing. The
@@ -50,6 +50,9 @@ std::atomic<Thread *> records{nullptr};
 
 thread_local Thread *currentThread = nullptr;
 
+/// The real-time signal the thread service takes for itself (its handler is
+/// installed when the first thread is started). One near the top of the range,
+/// away from the numbers programs count up from SIGRTMIN.
 int suspendSignal() noexcept { return SIGRTMAX - 3; }
 
 void onSuspendSignal(int) noexcept {
