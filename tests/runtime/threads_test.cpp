@@ -230,23 +230,34 @@ TEST(LocalTime, AllThirtyTwoBitTimesInTheSharedRecord) {
 TEST(Command, StartsDetachedThroughTheShellWithoutWaiting) {
     vutil::test::TempDir dir;
     const std::string done = dir.file("done");
+    // This process reads from a pipe and has another file open that it would
+    // hand to its children: the command must get neither.
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const int savedInput = dup(0);
+    dup2(pipeEnds[0], 0);
     const auto start = Clock::now();
-    // The command reports its session and its input, after a pause the call must not wait for.
-    EXPECT_EQ(KORsystem("sleep 0.3; { cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/0; echo %d; } > %s.part && "
-                        "mv %s.part %s",
-                        42, done.c_str(), done.c_str(), done.c_str()),
-              33);
-    EXPECT_LT(Clock::now() - start, 250ms);
+    // The command reports its session, its input and the other file, after a
+    // pause the call must not wait for.
+    const int32_t result = KORsystem(
+        "sleep 0.3; { cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/0; ls /proc/$$/fd/%d 2>/dev/null; echo %d; } "
+        "> %s.part && mv %s.part %s",
+        pipeEnds[1], 42, done.c_str(), done.c_str(), done.c_str());
+    const auto took = Clock::now() - start;
+    dup2(savedInput, 0);
+    close(savedInput);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    EXPECT_EQ(result, 33);
+    EXPECT_LT(took, 250ms);
     // Nothing is left for this process to reap: the command is not its child.
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
     ASSERT_TRUE(eventually([&] { return std::filesystem::exists(done); }));
-    const std::string expected =
-        "\n/dev/null\n42\n";  // a session of its own (a number other than ours), no input
     const std::string report = vutil::test::TempDir::read(done);
     const std::size_t firstLine = report.find('\n');
-    EXPECT_NE(std::stol(report.substr(0, firstLine)), static_cast<long>(getsid(0)));
-    EXPECT_EQ(report.substr(firstLine), expected);
+    EXPECT_NE(std::stol(report.substr(0, firstLine)), static_cast<long>(getsid(0))) << "a session of its own";
+    EXPECT_EQ(report.substr(firstLine), "\n/dev/null\n42\n") << "no input and no other file";
 }
 
 TEST(Command, LongerLinesThan1023CharactersAreRefused) {
