@@ -175,6 +175,7 @@ TEST(ProfileFiles, NamesWithoutADirectoryLiveInTheSettingsDirectory) {
     const ScopedEnv drive("VUTIL_DRIVE_Q", dir.path().c_str());
     EXPECT_EQ(KorWritePrivateProfileString("s", "k", "drive", "Q:\\b.ini"), 1);
     EXPECT_EQ(TempDir::read(dir.file("b.ini")), "[s]\nk=drive\n");
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", "Q:"), 0) << "a bare drive names its directory";
     const ScopedEnv noHome("HOME", nullptr);
     EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", "a.ini"), 0) << "no settings directory";
     EXPECT_EQ(read("s", "k", "a.ini"), "<absent>");
