@@ -70,7 +70,6 @@ void ProfileText::parse() {
     const std::string_view all(text_);
     lines_.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
     auto offset = [&](std::string_view part) { return static_cast<uint32_t>(part.data() - all.data()); };
-    bool inSection = false;
     for (std::size_t begin = 0; begin < all.size();) {
         std::size_t newline = all.find('\n', begin);
         const std::size_t next = newline == std::string_view::npos ? all.size() : newline + 1;
@@ -89,8 +88,7 @@ void ProfileText::parse() {
         } else if (!content.empty() && content.front() == '[' && close != std::string_view::npos) {
             line.kind = Kind::Header;
             name = trim(content.substr(1, close - 1));
-            inSection = true;
-        } else if (inSection && equals != std::string_view::npos && content.front() != '[') {
+        } else if (equals != std::string_view::npos && content.front() != '[') {
             name = trim(content.substr(0, equals));
             if (!name.empty()) {
                 line.kind = Kind::Key;

@@ -259,7 +259,6 @@ void raiseThreadPriority(Thread *thread) noexcept {
 }
 
 int32_t suspendThread(Thread *thread) noexcept {
-    const bool self = thread == currentThread;
     bool mustPark = false;
     int32_t previous;
     {
@@ -274,9 +273,9 @@ int32_t suspendThread(Thread *thread) noexcept {
         if (mustPark) {
             thread->parkRequests.fetch_add(1);
             // Under the lock the thread cannot have ended, so its id is still
-            // valid. A thread suspending itself takes the signal when the
-            // block above ends, after the lock is released.
-            if (!self && pthread_kill(thread->id, suspendSignal()) != 0) {
+            // valid. A thread suspending itself has the signal blocked here
+            // and takes it when the block ends, after the lock is released.
+            if (pthread_kill(thread->id, suspendSignal()) != 0) {
                 thread->parkRequests.fetch_sub(1);
                 thread->suspendCount.store(previous);
                 return -1;
@@ -284,9 +283,6 @@ int32_t suspendThread(Thread *thread) noexcept {
         }
     }
     if (mustPark) {
-        if (self) {
-            pthread_kill(thread->id, suspendSignal());
-        }
         waitForPark(thread);
     }
     return previous;

@@ -96,6 +96,8 @@ TEST(Threads, SuspensionReallyStopsARunningThread) {
     EXPECT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }));
     EXPECT_EQ(KOR_SuspendThread(thread), 0) << "an ended thread";
     EXPECT_EQ(KOR_ResumeThread(thread), 0) << "an ended thread";
+    EXPECT_EQ(vutil::platform::suspendThread(host(thread)), -1);
+    EXPECT_EQ(vutil::platform::resumeThread(host(thread)), -1);
 }
 
 struct SelfStopper {
