@@ -29,9 +29,7 @@ bool AtomTable::add(uint32_t key, uint32_t value) noexcept {
 }
 
 uint32_t AtomTable::find(uint32_t key) const noexcept {
-    if (key == 0) {
-        return 0;  // the free entries' key
-    }
+    // Key 0 finds a free entry, whose value is 0 as well.
     for (const Entry &entry : entries_) {
         if (entry.key == key) {
             return entry.value;

@@ -85,7 +85,8 @@ std::string settingsDirectory() {
     return {};
 }
 
-/// Makes the directory and its missing parents (mode 0700, as for a user's settings).
+/// Makes the directory and its missing parents (mode 0700, as for a user's
+/// settings). Something else of that name is found out by the write after.
 bool makeDirectories(const std::string &directory) {
     for (std::size_t slash = directory.find('/', 1);; slash = directory.find('/', slash + 1)) {
         const std::string prefix = directory.substr(0, slash);
@@ -93,11 +94,9 @@ bool makeDirectories(const std::string &directory) {
             return false;
         }
         if (slash == std::string::npos) {
-            break;
+            return true;
         }
     }
-    struct stat status {};
-    return ::stat(directory.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 /// The whole content of a regular file open at fd; nothing for other kinds of
@@ -163,18 +162,15 @@ bool writeAll(int fd, const std::string &bytes) noexcept {
     return true;
 }
 
-/// A file's directory and name.
+/// A file's directory, with its closing slash ("" for the current one), and its name.
 struct Place {
     std::string directory;
     std::string name;
 };
 
 Place placeOf(const std::string &path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return {".", path};
-    }
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+    const std::size_t nameBegin = path.rfind('/') + 1;  // 0 without a slash
+    return {path.substr(0, nameBegin), path.substr(nameBegin)};
 }
 
 /// Writes bytes to a file beside target, flushes it to the disk and renames it
@@ -183,7 +179,7 @@ Place placeOf(const std::string &path) {
 /// A new file takes the old one's mode, or the default mode for new files.
 bool replaceWhole(const std::string &target, const std::string &bytes, std::optional<mode_t> mode) {
     const Place place = placeOf(target);
-    const std::string beside = place.directory + "/." + place.name + ".new";
+    const std::string beside = place.directory + "." + place.name + ".new";
     Descriptor out(openFile(beside, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW));
     if (!out) {
         return false;
@@ -196,7 +192,7 @@ bool replaceWhole(const std::string &target, const std::string &bytes, std::opti
         return false;
     }
     // Make the rename itself lasting; the new text is in place either way.
-    Descriptor parent(openFile(place.directory, O_RDONLY | O_DIRECTORY));
+    Descriptor parent(openFile(place.directory.empty() ? "." : place.directory, O_RDONLY | O_DIRECTORY));
     if (parent) {
         ::fsync(parent.get());
     }
@@ -247,7 +243,7 @@ bool update(const std::string &path, const char *section, const char *key, const
     if (!exists && (key == nullptr || value == nullptr)) {
         return true;  // nothing to remove, and no lock file left behind for it
     }
-    Descriptor lock(openFile(place.directory + "/." + place.name + ".lock", O_RDWR | O_CREAT | O_NOFOLLOW));
+    Descriptor lock(openFile(place.directory + "." + place.name + ".lock", O_RDWR | O_CREAT | O_NOFOLLOW));
     if (!lock || !lockExclusive(lock.get())) {
         return false;
     }

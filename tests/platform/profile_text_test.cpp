@@ -127,6 +127,10 @@ TEST(ProfileText, ListsThatDoNotFitAreCutAndEndInTwoNuls) {
         EXPECT_EQ(buffer.substr(0, c.bytes.size()), c.bytes) << c.size;
         EXPECT_EQ(buffer[c.size], '#') << c.size;
     }
+    // A long last name is cut to the room there is, and no further.
+    std::string cut(8, '#');
+    EXPECT_EQ(copyProfileList({"ab", "cdefghijklmnop"}, std::span(cut.data(), 7)), 5);
+    EXPECT_EQ(cut, std::string("ab\0cd\0\0#", 8));
     std::string buffer(3, '#');
     EXPECT_EQ(copyProfileList({}, std::span(buffer.data(), 3)), 0);
     EXPECT_EQ(buffer, std::string("\0\0#", 3)) << "an empty list ends in two NULs";

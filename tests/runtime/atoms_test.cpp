@@ -54,14 +54,6 @@ std::vector<std::string> entries(const kor_listbox *list) {
     return out;
 }
 
-/// The slots beyond the count must be empty: the list's invariant.
-void expectTailEmpty(const kor_listbox *list) {
-    const auto *box = reinterpret_cast<const vutil::runtime::ListBox *>(list);
-    for (uint32_t i = box->count(); i < box->capacity(); ++i) {
-        ASSERT_EQ(box->entry(i), nullptr);
-    }
-}
-
 TEST(ListBox, GrowsBy32AndKeepsCopies) {
     kor_listbox *list = KorCreateListBox();
     ASSERT_NE(list, nullptr);
@@ -81,7 +73,6 @@ TEST(ListBox, GrowsBy32AndKeepsCopies) {
     EXPECT_EQ(KorRemoveAllFromListBox(list), 1);
     EXPECT_EQ(KorQueryListBoxNumEntries(list), 0u);
     EXPECT_EQ(box->capacity(), 96u) << "the capacity never shrinks";
-    expectTailEmpty(list);
     EXPECT_EQ(KorAddToListBox(list, ""), 1);
     EXPECT_STREQ(KorQueryListBoxEntry(list, 0), "");
     EXPECT_EQ(KorDestroyListBox(list), 1);
@@ -101,7 +92,6 @@ TEST(ListBox, RemovalClosesTheGapAndAlwaysReturnsZero) {
     EXPECT_EQ(KorRemoveFromListBox(list, 1), 0) << "index equal to the count";
     EXPECT_EQ(KorRemoveFromListBox(list, UINT32_MAX), 0);
     EXPECT_EQ(entries(list), (std::vector<std::string>{"b"}));
-    expectTailEmpty(list);
     KorDestroyListBox(list);
 }
 
