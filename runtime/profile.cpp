@@ -33,7 +33,7 @@ std::string gcvt(double value, int digits) {
         return "nan";
     }
     if (std::isinf(value)) {
-        return value < 0 ? "-inf" : "inf";
+        return std::signbit(value) ? "-inf" : "inf";
     }
     digits = std::clamp(digits, 1, 17);
     // The decimal exponent of the value as it is, before the rounding to `digits`.

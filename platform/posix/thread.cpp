@@ -226,12 +226,10 @@ WaitResult waitForThread(Thread *thread, uint32_t milliseconds) noexcept {
     if (clock_gettime(CLOCK_MONOTONIC, &deadline) != 0) {
         return WaitResult::Failed;
     }
-    deadline.tv_sec += static_cast<time_t>(milliseconds / 1000);
-    deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
+    constexpr int64_t kNanosecondsPerSecond = 1000000000;
+    const int64_t nanoseconds = deadline.tv_nsec + int64_t{milliseconds} * 1000000;
+    deadline.tv_sec += static_cast<time_t>(nanoseconds / kNanosecondsPerSecond);
+    deadline.tv_nsec = static_cast<long>(nanoseconds % kNanosecondsPerSecond);
     SuspendSignalBlocked blocked;
     Locked locked(thread);
     while (!thread->ended) {
