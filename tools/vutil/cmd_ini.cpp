@@ -5,26 +5,11 @@
 #include <vector>
 
 #include "commands.h"
+#include "output.h"
 #include "vutil.h"
 
 namespace vutil::tool {
 namespace {
-
-constexpr char kHelp[] =
-    "usage: vutil ini FILE [SECTION [KEY [VALUE]]] [--delete]\n"
-    "\n"
-    "  vutil ini FILE                    the names of the sections\n"
-    "  vutil ini FILE SECTION            the keys of the section, as KEY=VALUE\n"
-    "  vutil ini FILE SECTION KEY        the value of the key\n"
-    "  vutil ini FILE SECTION KEY VALUE  sets the key (file and section are made as needed)\n"
-    "  vutil ini FILE SECTION [KEY] --delete\n"
-    "                                    removes the key, or the whole section\n"
-    "\n"
-    "Sections and keys are found without regard to case. A FILE without a directory\n"
-    "lives in the settings directory: $VUTIL_PROFILE_DIR, else $XDG_CONFIG_HOME/vutil,\n"
-    "else ~/.config/vutil. Writes replace the file whole, never leaving half of one.\n"
-    "Exit status: 0 done, 1 the key or section is not there or the file cannot be\n"
-    "written, 2 wrong arguments.\n";
 
 /// What a read gives, with a buffer grown until the answer is not cut.
 std::string readProfile(const char *section, const char *key, const char *def, const char *file) {
@@ -62,11 +47,6 @@ bool hasName(const std::vector<std::string> &list, const std::string &name) {
     return false;
 }
 
-int failed(const std::string &file, const std::string &reason) {
-    std::fprintf(stderr, "vutil ini: %s: %s\n", file.c_str(), reason.c_str());
-    return 1;
-}
-
 }  // namespace
 
 int runIni(const Args &args) {
@@ -74,10 +54,6 @@ int runIni(const Args &args) {
     Args positional;
     bool remove = false;
     for (const std::string &arg : args) {
-        if (arg == "--help") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
         if (arg == "--delete") {
             remove = true;
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
@@ -99,7 +75,7 @@ int runIni(const Args &args) {
     if (remove || positional.size() == 4) {
         const char *value = positional.size() == 4 ? positional[3].c_str() : nullptr;
         if (KorWritePrivateProfileString(section, key, value, file) == 0) {
-            return failed(positional[0],
+            return failure("ini", positional[0],
                           "cannot be written (is its directory there and writable? names must not be empty "
                           "nor hold line breaks, a key no '=', a section no ']')");
         }
@@ -112,7 +88,7 @@ int runIni(const Args &args) {
         return 0;
     }
     if (!hasName(names(readProfile(nullptr, nullptr, nullptr, file)), section)) {
-        return failed(positional[0], "no section [" + positional[1] + "]");
+        return failure("ini", positional[0], "no section [" + positional[1] + "]");
     }
     if (key == nullptr) {
         for (const std::string &name : names(readProfile(section, nullptr, nullptr, file))) {
@@ -124,7 +100,7 @@ int runIni(const Args &args) {
     // answer can only be a present key's own empty value.
     const std::string value = readProfile(section, key, "", file);
     if (value.empty() && readProfile(section, key, "-", file) == "-") {
-        return failed(positional[0], "no key " + positional[2] + " in section [" + positional[1] + "]");
+        return failure("ini", positional[0], "no key " + positional[2] + " in section [" + positional[1] + "]");
     }
     std::printf("%s\n", value.c_str());
     return 0;
