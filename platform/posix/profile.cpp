@@ -261,13 +261,9 @@ bool update(const std::string &path, const char *section, const char *key, const
         return false;
     }
     ProfileText text(std::move(content));
-    switch (editProfile(text, section, key, value)) {
-        case ProfileEdit::Refused:
-            return false;
-        case ProfileEdit::Unchanged:
-            return true;
-        case ProfileEdit::Changed:
-            break;
+    const ProfileEdit edit = editProfile(text, section, key, value);
+    if (edit != ProfileEdit::Changed) {
+        return edit == ProfileEdit::Unchanged;  // the same value again, or a removal of nothing
     }
     return replaceWhole(*target, text.text(), mode);
 }

@@ -33,6 +33,7 @@ const char kSample[] =
     "no equals\n"
     "Scale=second\n"
     "Eq=a=b\r\n"
+    "Zed=z\n"
     "[view]\n"
     "Later=ignored\n"
     "[Other]\n"
@@ -65,6 +66,7 @@ TEST(ProfileText, ReadingRules) {
              Case{"View", "Mixed", "'a\""},          // nor are two different ones
              Case{"View", "Empty", ""},              // present, and empty
              Case{"View", "Eq", "a=b"},              // the first '=' splits; CR LF ends the line
+             Case{"vIEW", "zED", "z"},               // A to Z, both ends
              Case{"View", "Hidden", "<absent>"},     // comments with ';'
              Case{"View", "# Also", "<absent>"},     // and with '#'
              Case{"View", "Later", "<absent>"},      // a second [view] section does not count
@@ -93,7 +95,7 @@ TEST(ProfileText, NullNamesListSectionsAndKeysOnceEach) {
     const ProfileText text(kSample);
     EXPECT_EQ(list(&text, nullptr, 100), (std::vector<std::string>{"View", "Other"}));
     EXPECT_EQ(list(&text, "view", 100),
-              (std::vector<std::string>{"Scale", "Title", "Single", "Odd", "Lone", "Mixed", "Empty", "Eq"}));
+              (std::vector<std::string>{"Scale", "Title", "Single", "Odd", "Lone", "Mixed", "Empty", "Eq", "Zed"}));
     EXPECT_EQ(list(&text, "absent", 100), (std::vector<std::string>{}));
     EXPECT_EQ(list(nullptr, nullptr, 100), (std::vector<std::string>{}));
     // A null section lists sections even with a key given.

@@ -238,6 +238,10 @@ TEST(Command, StartsDetachedThroughTheShellWithoutWaiting) {
     ASSERT_EQ(pipe(pipeEnds), 0);
     const int savedInput = dup(0);
     dup2(pipeEnds[0], 0);
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+    };
+    const auto filesBefore = openFiles();
     const auto start = Clock::now();
     // The command reports its session, its input and the other file, after a
     // pause the call must not wait for.
@@ -246,6 +250,7 @@ TEST(Command, StartsDetachedThroughTheShellWithoutWaiting) {
         "> %s.part && mv %s.part %s",
         pipeEnds[1], 42, done.c_str(), done.c_str(), done.c_str());
     const auto took = Clock::now() - start;
+    EXPECT_EQ(openFiles(), filesBefore) << "the call keeps no file open";
     dup2(savedInput, 0);
     close(savedInput);
     close(pipeEnds[0]);
