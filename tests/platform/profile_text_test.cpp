@@ -24,6 +24,7 @@ const char kSample[] =
     "Single='x'\n"
     "Odd=\"unbalanced\n"
     "Lone=\"\n"
+    "Blank=''\n"
     "Mixed='a\"\n"
     "Empty=\n"
     "=no name\n"
@@ -63,6 +64,7 @@ TEST(ProfileText, ReadingRules) {
              Case{"View", "Single", "x"},            // single quotes too
              Case{"View", "Odd", "\"unbalanced"},    // only a pair of quotes goes
              Case{"View", "Lone", "\""},             // a lone quote is no pair
+             Case{"View", "Blank", ""},              // a pair with nothing inside
              Case{"View", "Mixed", "'a\""},          // nor are two different ones
              Case{"View", "Empty", ""},              // present, and empty
              Case{"View", "Eq", "a=b"},              // the first '=' splits; CR LF ends the line
@@ -95,7 +97,7 @@ TEST(ProfileText, NullNamesListSectionsAndKeysOnceEach) {
     const ProfileText text(kSample);
     EXPECT_EQ(list(&text, nullptr, 100), (std::vector<std::string>{"View", "Other"}));
     EXPECT_EQ(list(&text, "view", 100),
-              (std::vector<std::string>{"Scale", "Title", "Single", "Odd", "Lone", "Mixed", "Empty", "Eq", "Zed"}));
+              (std::vector<std::string>{"Scale", "Title", "Single", "Odd", "Lone", "Blank", "Mixed", "Empty", "Eq", "Zed"}));
     EXPECT_EQ(list(&text, "absent", 100), (std::vector<std::string>{}));
     EXPECT_EQ(list(nullptr, nullptr, 100), (std::vector<std::string>{}));
     // A null section lists sections even with a key given.

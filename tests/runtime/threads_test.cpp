@@ -64,6 +64,7 @@ TEST(Threads, SuspendedThreadStartsOnlyWhenItsCountReachesZero) {
     EXPECT_EQ(counter.count.load(), 0u) << "ran with a suspend count of 1";
     EXPECT_EQ(KOR_ResumeThread(thread), 1);
     EXPECT_TRUE(eventually([&] { return counter.count.load() > 0; }));
+    EXPECT_EQ(KOR_ResumeThread(thread), 1) << "resuming a running thread is no failure";
     EXPECT_EQ(vutil::platform::resumeThread(host(thread)), 0) << "a running thread's count stays 0";
     EXPECT_EQ(vutil::platform::suspendThread(host(thread)), 0);
     const uint64_t stopped = counter.count.load();
