@@ -13,10 +13,11 @@
 namespace vutil::runtime {
 namespace {
 
-/// Drops the zeros that end the fraction in text[begin, end), keeping the point.
+/// Drops the zeros that end the fraction before `end` (the exponent's 'e', or
+/// the end of the text), keeping the point; a number without a point has none.
 void dropTrailingZeros(std::string &text, std::size_t end) {
     const std::size_t point = text.find('.');
-    if (point == std::string::npos || point >= end) {
+    if (point == std::string::npos) {
         return;
     }
     std::size_t keep = end;
