@@ -228,29 +228,28 @@ TEST(ProfileText, WritesThatWouldNotReadBackAreRefused) {
 }
 
 TEST(ProfileText, ManyNamesAndRemovalsTakeLinearTime) {
-    // A hostile file of 100000 sections, all of one name or all different:
-    // listing and removing must not compare or copy every one with every other.
-    std::string same, different;
-    for (int i = 0; i < 100000; ++i) {
+    // A hostile file of 200000 sections, all of one name or all different:
+    // listing and removing must not compare or copy every one with every other
+    // (that would take minutes; done in one pass it takes a fraction of a second,
+    // a few seconds under the sanitizers).
+    constexpr int kCount = 200000;
+    std::string same, different, keys = "[s]\n";
+    for (int i = 0; i < kCount; ++i) {
         same += "[s]\nk=1\n";
         different += "[s" + std::to_string(i) + "]\n";
+        keys += "K=" + std::to_string(i) + "\n";
     }
     const auto start = std::chrono::steady_clock::now();
     ProfileText sameText(same);
     EXPECT_EQ(sameText.sectionNames().size(), 1u);
     EXPECT_TRUE(sameText.removeSection("S"));
     EXPECT_EQ(sameText.text(), "");
-    ProfileText differentText(different);
-    EXPECT_EQ(differentText.sectionNames().size(), 100000u);
-    std::string manyKeys = "[s]\n";
-    for (int i = 0; i < 100000; ++i) {
-        manyKeys += "K=" + std::to_string(i) + "\n";
-    }
-    ProfileText keyText(manyKeys);
+    EXPECT_EQ(ProfileText(different).sectionNames().size(), static_cast<std::size_t>(kCount));
+    ProfileText keyText(keys);
     EXPECT_EQ(keyText.keyNames("s").size(), 1u);
     EXPECT_TRUE(keyText.removeKey("s", "k"));
     EXPECT_EQ(keyText.text(), "[s]\n");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 }  // namespace
