@@ -1,16 +1,33 @@
-// Exports of the runtime services: strings, number text, sorting, sine and cosine, RC4 and hex text.
+// Exports of the runtime services: strings, number text, atoms and list boxes, settings files, sorting,
+// threads and commands, sine and cosine, RC4 and hex text.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
+#include "platform/profile.h"
+#include "platform/thread.h"
+#include "runtime/atoms.h"
 #include "runtime/cipher.h"
 #include "runtime/numbers.h"
+#include "runtime/profile.h"
 #include "runtime/sorting.h"
 #include "runtime/strings.h"
+#include "runtime/threads.h"
 #include "runtime/trig.h"
 #include "vutil/runtime.h"
 
 namespace rt = vutil::runtime;
+namespace pf = vutil::platform;
+
+namespace {
+
+// The handles that cross the boundary are the internal records themselves.
+rt::ListBox *listBox(kor_listbox *list) noexcept { return reinterpret_cast<rt::ListBox *>(list); }
+const rt::ListBox *listBox(const kor_listbox *list) noexcept { return reinterpret_cast<const rt::ListBox *>(list); }
+pf::Thread *hostThread(kor_thread *thread) noexcept { return reinterpret_cast<pf::Thread *>(thread); }
+
+}  // namespace
 
 extern "C" {
 
@@ -108,6 +125,94 @@ VUTIL_API uint32_t KorStrToUL(const char *text, char **end, int32_t base) noexce
     return rt::toUint32(scan);
 }
 
+// ---- Atom table and list boxes -----------------------------------------------------
+
+VUTIL_API int32_t KorAddAtom(uint32_t key, uint32_t value) noexcept { return rt::AtomTable::shared().add(key, value); }
+
+VUTIL_API uint32_t KorFindAtom(uint32_t key) noexcept { return rt::AtomTable::shared().find(key); }
+
+VUTIL_API int32_t KorDeleteAtom(uint32_t key) noexcept {
+    rt::AtomTable::shared().remove(key);
+    return 1;
+}
+
+VUTIL_API kor_listbox *KorCreateListBox(void) noexcept { return reinterpret_cast<kor_listbox *>(rt::ListBox::create()); }
+
+VUTIL_API int32_t KorDestroyListBox(kor_listbox *list) noexcept {
+    delete listBox(list);
+    return list != nullptr ? 1 : 0;
+}
+
+VUTIL_API int32_t KorAddToListBox(kor_listbox *list, const char *s) noexcept {
+    return list != nullptr && s != nullptr && listBox(list)->add(s) ? 1 : 0;
+}
+
+// Always 0, after a removal as well: callers cannot tell the two apart.
+VUTIL_API int32_t KorRemoveFromListBox(kor_listbox *list, uint32_t index) noexcept {
+    if (list != nullptr) {
+        listBox(list)->remove(index);
+    }
+    return 0;
+}
+
+VUTIL_API int32_t KorRemoveAllFromListBox(kor_listbox *list) noexcept {
+    if (list == nullptr) {
+        return 0;
+    }
+    listBox(list)->clear();
+    return 1;
+}
+
+VUTIL_API const char *KorQueryListBoxEntry(const kor_listbox *list, uint32_t index) noexcept {
+    return list != nullptr ? listBox(list)->entry(index) : nullptr;
+}
+
+VUTIL_API uint32_t KorQueryListBoxNumEntries(const kor_listbox *list) noexcept {
+    return list != nullptr ? listBox(list)->count() : 0;
+}
+
+VUTIL_API int32_t KorSortListBox(kor_listbox *list, kor_compare_proc compare) noexcept {
+    if (list == nullptr || compare == nullptr) {
+        return 0;
+    }
+    listBox(list)->sort(compare);
+    return 1;
+}
+
+// ---- Settings files ---------------------------------------------------------------
+
+VUTIL_API int32_t KorGetPrivateProfileString(const char *section, const char *key, const char *def, char *buffer,
+                                             int32_t size, const char *file) noexcept {
+    std::span<char> room;
+    if (buffer != nullptr && size > 0) {
+        room = {buffer, static_cast<std::size_t>(size)};
+    }
+    return pf::getProfileString(section, key, def, room, file);
+}
+
+VUTIL_API int32_t KorGetPrivateProfileInt(const char *section, const char *key, int32_t def, const char *file) noexcept {
+    return pf::getProfileInt(section, key, def, file);
+}
+
+VUTIL_API int32_t KorWritePrivateProfileString(const char *section, const char *key, const char *value,
+                                               const char *file) noexcept {
+    return pf::writeProfileString(section, key, value, file) ? 1 : 0;
+}
+
+VUTIL_API int32_t KorWritePrivateProfileInt(const char *section, const char *key, int32_t value,
+                                            const char *file) noexcept {
+    return rt::writeProfileInt(section, key, value, file);
+}
+
+VUTIL_API double KorGetPrivateProfileReal(const char *section, const char *key, double def, const char *file) noexcept {
+    return rt::readProfileReal(section, key, def, file);
+}
+
+VUTIL_API int32_t KorWritePrivateProfileReal(const char *section, const char *key, double value,
+                                             const char *file) noexcept {
+    return rt::writeProfileReal(section, key, value, file);
+}
+
 // ---- Sorting and clamping -----------------------------------------------------------
 
 VUTIL_API void sortints(int32_t *x1, int32_t *y1, int32_t *x2, int32_t *y2) noexcept {
@@ -133,6 +238,47 @@ VUTIL_API void KorQSort(void *base, size_t count, size_t size, kor_compare_proc 
     if (base != nullptr && compare != nullptr && count > 1 && size > 0) {
         std::qsort(base, count, size, compare);
     }
+}
+
+// ---- Threads, time and commands --------------------------------------------------------
+
+// The stack size is what the thread gets to start with; the host's default
+// stack, which is larger than any 16-bit size, is reserved for it either way.
+VUTIL_API kor_thread *KOR_CreateThread(kor_thread_proc routine, uint32_t stack_size, void *context,
+                                       int32_t suspended) noexcept {
+    return reinterpret_cast<kor_thread *>(pf::startThread(routine, context, stack_size & 0xFFFFu, suspended != 0));
+}
+
+VUTIL_API int32_t KOR_DestroyThread(kor_thread *thread) noexcept {
+    return thread == nullptr ? 1 : rt::destroyThread(hostThread(thread));
+}
+
+VUTIL_API int32_t KOR_YieldThread(void) noexcept { return 1; }
+
+VUTIL_API int32_t KOR_SuspendThread(kor_thread *thread) noexcept {
+    return thread != nullptr && pf::suspendThread(hostThread(thread)) >= 0 ? 1 : 0;
+}
+
+VUTIL_API int32_t KOR_ResumeThread(kor_thread *thread) noexcept {
+    return thread != nullptr && pf::resumeThread(hostThread(thread)) >= 0 ? 1 : 0;
+}
+
+VUTIL_API void KOR_ExitThread(void) noexcept { pf::exitThread(); }
+
+VUTIL_API struct tm *KOR_LocalTime(int32_t seconds) noexcept {
+    const std::time_t time = seconds;
+    return std::localtime(&time);
+}
+
+VUTIL_API int32_t KORsystem(const char *format, ...) noexcept {
+    if (format == nullptr) {
+        return rt::kCommandBadFormat;
+    }
+    va_list arguments;
+    va_start(arguments, format);
+    const int32_t result = rt::startCommand(format, arguments);
+    va_end(arguments);
+    return result;
 }
 
 // ---- Sine and cosine ------------------------------------------------------------------

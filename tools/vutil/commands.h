@@ -30,6 +30,7 @@ int runPalette(const Args &args);
 int runFax(const Args &args);
 int runText(const Args &args);
 int runPath(const Args &args);
+int runIni(const Args &args);
 
 /// The command of that name; every name used here is in the table.
 const Command &findCommand(const char *name);

@@ -1,6 +1,8 @@
 // Demo section: runtime services on built-in data.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "demo.h"
 #include "vutil.h"
@@ -56,6 +58,35 @@ void runtimeSection(Context &context) {
     KOR_HexBin(hex, static_cast<int32_t>(2 * length), message);
     KOR_rc4(message, static_cast<int32_t>(length), KOR_prepare_rc4key(key, sizeof key));
     std::fprintf(out, "deciphered again   = \"%.*s\"\n", static_cast<int>(length), message);
+
+    // A list box sorted with the caller's comparison, and an atom.
+    kor_listbox *layers = KorCreateListBox();
+    for (const char *layer : {"WALLS", "DOORS", "TEXT", "AXES"}) {
+        KorAddToListBox(layers, layer);
+    }
+    KorSortListBox(layers, [](const void *a, const void *b) {
+        return std::strcmp(*static_cast<const char *const *>(a), *static_cast<const char *const *>(b));
+    });
+    std::fprintf(out, "sorted layers:");
+    for (uint32_t i = 0; i < KorQueryListBoxNumEntries(layers); ++i) {
+        std::fprintf(out, " %s", KorQueryListBoxEntry(layers, i));
+    }
+    KorDestroyListBox(layers);
+    KorAddAtom(0x4C415945, 4);
+    std::fprintf(out, "\natom 0x4C415945 -> %u\n", KorFindAtom(0x4C415945));
+
+    // A settings file: written key by key (each write replaces the file whole), read back.
+    const std::string settings = context.outputDirectory + "/viewer.ini";
+    std::remove(settings.c_str());
+    KorWritePrivateProfileString("Display", "Background", "black", settings.c_str());
+    KorWritePrivateProfileInt("Display", "Pens", 7, settings.c_str());
+    KorWritePrivateProfileReal("View", "Scale", 2.0 / 3.0, settings.c_str());
+    char background[32];
+    KorGetPrivateProfileString("display", "BACKGROUND", "white", background, sizeof background, settings.c_str());
+    std::fprintf(out, "%s: background %s, pens %d, scale %g (3 digits), zoom %g (the default)\n", settings.c_str(),
+                 background, KorGetPrivateProfileInt("Display", "Pens", 0, settings.c_str()),
+                 KorGetPrivateProfileReal("View", "Scale", 1.0, settings.c_str()),
+                 KorGetPrivateProfileReal("View", "Zoom", 1.25, settings.c_str()));
 }
 
 }  // namespace vutil::tool::demo

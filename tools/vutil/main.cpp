@@ -61,6 +61,17 @@ const std::vector<Command> &commands() {
          "                      the directories of ACAD; each candidate is listed with what is there.\n"
          "                      Exit 1 when nothing is found.",
          runPath},
+        {"ini", "FILE [SECTION [KEY [VALUE]]] [--delete]",
+         "read and write settings in an initialisation file\n"
+         "  vutil ini FILE                    the names of the sections\n"
+         "  vutil ini FILE SECTION            the keys of the section, as KEY=VALUE\n"
+         "  vutil ini FILE SECTION KEY        the value of the key\n"
+         "  vutil ini FILE SECTION KEY VALUE  sets the key (file and section are made as needed)\n"
+         "  vutil ini FILE SECTION [KEY] --delete  removes the key, or the whole section\n"
+         "Sections and keys are found without regard to case. A FILE without a directory lives in\n"
+         "the settings directory: $VUTIL_PROFILE_DIR, else $XDG_CONFIG_HOME/vutil, else\n"
+         "~/.config/vutil. A write replaces the file whole, never leaving half of one.",
+         runIni},
     };
     return table;
 }

@@ -1,0 +1,331 @@
+// Tests of settings files: the exports on real files, where files live, whole replacement, concurrent writers.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/profile.h"
+#include "runtime/profile.h"
+#include "support/temp_dir.h"
+#include "vutil/runtime.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vutil::test::TempDir;
+
+/// Sets an environment variable for a scope (null: unset), then restores it.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const char *value) : name_(name) {
+        if (const char *old = std::getenv(name)) {
+            old_ = old;
+        }
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char *name_;
+    std::optional<std::string> old_;
+};
+
+std::string read(const char *section, const char *key, const std::string &file, const char *def = "<absent>") {
+    char buffer[256];
+    const int32_t n = KorGetPrivateProfileString(section, key, def, buffer, sizeof buffer, file.c_str());
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+std::string sourceData(const char *name) { return TempDir::read(std::string(VUTIL_RUNTIME_TEST_DATA "/profile/") + name); }
+
+TEST(ProfileFiles, EditsKeepEveryOtherLineOfAHandWrittenFile) {
+    TempDir dir;
+    const std::string file = dir.write("viewer.ini", sourceData("viewer.ini"));
+    const auto before = fs::last_write_time(file);
+    EXPECT_EQ(KorWritePrivateProfileString("Display", "Background", "black", file.c_str()), 1);
+    EXPECT_EQ(fs::last_write_time(file), before) << "a write that changes nothing leaves the file alone";
+    EXPECT_EQ(KorWritePrivateProfileString("Display", "GRID", "off", file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileString("display", "Zoom", "1.5", file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileString("Paths", "Fonts", nullptr, file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileInt("Empty", "Width", -7, file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileString("Recent", "File1", "C:\\DWG\\PLAN.DWG", file.c_str()), 1);
+    EXPECT_EQ(TempDir::read(file), sourceData("viewer.expected.ini"));
+
+    EXPECT_EQ(read("DISPLAY", "pens", file), "1 2 3");
+    EXPECT_EQ(read("Display", "Hidden", file), "<absent>") << "in the second [display], which does not count";
+    EXPECT_EQ(read("Paths", "Fonts", file), "<absent>");
+    EXPECT_EQ(KorGetPrivateProfileInt("Empty", "Width", 0, file.c_str()), -7);
+    char list[64];
+    EXPECT_EQ(KorGetPrivateProfileString(nullptr, nullptr, nullptr, list, sizeof list, file.c_str()), 27);
+    EXPECT_EQ(std::string(list, 28), std::string("Display\0Paths\0Empty\0Recent\0\0", 28));
+    EXPECT_EQ(KorGetPrivateProfileString("display", nullptr, nullptr, list, sizeof list, file.c_str()), 26);
+    EXPECT_EQ(std::string(list, 27), std::string("Background\0Grid\0Pens\0Zoom\0\0", 27));
+}
+
+TEST(ProfileFiles, CrLfFilesGetCrLfLinesAndRealsThreeDigits) {
+    TempDir dir;
+    const std::string file = dir.write("crlf.ini", sourceData("crlf.ini"));
+    EXPECT_EQ(KorWritePrivateProfileReal("View", "Scale", 2.0 / 3.0, file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileString("View", "Mode", nullptr, file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileReal("Colors", "Pen2", 1234.0, file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileInt("Units", "Metric", 1, file.c_str()), 1);
+    EXPECT_EQ(TempDir::read(file), sourceData("crlf.expected.ini"));
+    EXPECT_EQ(KorGetPrivateProfileReal("View", "Scale", 9.0, file.c_str()), 0.667);
+    EXPECT_EQ(KorGetPrivateProfileReal("Colors", "Pen2", 9.0, file.c_str()), 1230.0);
+}
+
+TEST(ProfileReals, ThreeSignificantDigitsInTheRuntimesNotation) {
+    struct Case {
+        double value;
+        const char *text;
+    };
+    for (const Case &c : {Case{0.125, "0.125"}, Case{2.0 / 3.0, "0.667"}, Case{-2.0 / 3.0, "-0.667"}, Case{1.0, "1."},
+                          Case{0.0, "0."}, Case{0.5, "0.5"}, Case{100.0, "100"}, Case{12.5, "12.5"},
+                          Case{999.6, "1000"}, Case{1234.0, "1.23e+003"}, Case{1000.0, "1.e+003"},
+                          Case{0.1, "0.1"}, Case{0.05, "5.e-002"}, Case{0.0123, "1.23e-002"},
+                          Case{-1.5e300, "-1.5e+300"}, Case{6.02e23, "6.02e+023"}, Case{INFINITY, "inf"},
+                          Case{-INFINITY, "-inf"}, Case{NAN, "nan"}}) {
+        EXPECT_EQ(vutil::runtime::gcvt(c.value, 3), c.text) << c.value;
+    }
+    // Other digit counts, from the runtime's documentation of the conversion.
+    EXPECT_EQ(vutil::runtime::gcvt(-3.1415e5, 7), "-314150.");
+    EXPECT_EQ(vutil::runtime::gcvt(-1234567890.123, 12), "-1234567890.12");
+    EXPECT_EQ(vutil::runtime::gcvt(-123456789012.3, 12), "-123456789012");
+    EXPECT_EQ(vutil::runtime::gcvt(-1234567890123.0, 12), "-1.23456789012e+012");
+    EXPECT_EQ(vutil::runtime::gcvt(-0.01234567890123, 12), "-1.23456789012e-002");
+}
+
+TEST(ProfileReals, ReadersGiveTheExactDefaultWhenThereIsNoValue) {
+    TempDir dir;
+    const std::string file = dir.write("r.ini", "[s]\nempty=\nbad=abc\nint=7\n");
+    const double third = 1.0 / 3.0;
+    for (const char *key : {"absent", "empty", static_cast<const char *>(nullptr)}) {
+        EXPECT_EQ(KorGetPrivateProfileReal("s", key, third, file.c_str()), third) << (key ? key : "null");
+    }
+    EXPECT_EQ(KorGetPrivateProfileReal("s", "bad", third, file.c_str()), 0.0);
+    EXPECT_EQ(KorGetPrivateProfileReal("s", "int", third, file.c_str()), 7.0);
+    EXPECT_EQ(KorGetPrivateProfileReal(nullptr, "int", third, file.c_str()), third);
+    EXPECT_EQ(KorGetPrivateProfileInt("s", "absent", -3, file.c_str()), -3);
+    EXPECT_EQ(KorGetPrivateProfileInt(nullptr, "int", -3, file.c_str()), -3);
+    EXPECT_EQ(KorWritePrivateProfileInt("s", "neg", -7, file.c_str()), 1);
+    EXPECT_EQ(read("s", "neg", file), "-7");
+    EXPECT_EQ(KorWritePrivateProfileReal("s", "eighth", 0.125, file.c_str()), 1);
+    EXPECT_EQ(KorGetPrivateProfileReal("s", "eighth", 0.0, file.c_str()), 0.125);
+}
+
+TEST(ProfileFiles, WritesCreateFilesSectionsAndKeysAndNullsDelete) {
+    TempDir dir;
+    const std::string file = dir.file("new.ini");
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", nullptr, file.c_str()), 1) << "nothing to remove";
+    EXPECT_EQ(KorWritePrivateProfileString("s", nullptr, nullptr, file.c_str()), 1);
+    EXPECT_FALSE(fs::exists(file)) << "a removal makes no file";
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileString("t", "a", "1", file.c_str()), 1);
+    EXPECT_EQ(TempDir::read(file), "[s]\nk=v\n\n[t]\na=1\n");
+    EXPECT_EQ(KorWritePrivateProfileString("S", nullptr, "ignored", file.c_str()), 1);
+    EXPECT_EQ(TempDir::read(file), "[t]\na=1\n");
+    // Refused: no section, a name or value that would not read back, no file name, a missing directory.
+    EXPECT_EQ(KorWritePrivateProfileString(nullptr, "a", "2", file.c_str()), 0);
+    EXPECT_EQ(KorWritePrivateProfileString("t", "a", "2\n[x]", file.c_str()), 0);
+    EXPECT_EQ(KorWritePrivateProfileString("t", "a=", "2", file.c_str()), 0);
+    EXPECT_EQ(KorWritePrivateProfileString("t", "a", "2", nullptr), 0);
+    EXPECT_EQ(KorWritePrivateProfileString("t", "a", "2", dir.file("no/such/dir.ini").c_str()), 0);
+    EXPECT_EQ(TempDir::read(file), "[t]\na=1\n");
+    EXPECT_FALSE(fs::exists(dir.file("no")));
+    // Reads of what is not there.
+    EXPECT_EQ(read("t", "a", dir.file("missing.ini")), "<absent>");
+    char value[8];
+    EXPECT_EQ(KorGetPrivateProfileString("t", "a", "none", value, sizeof value, nullptr), 4) << "no file name";
+    char buffer[8] = "xxxxxxx";
+    EXPECT_EQ(KorGetPrivateProfileString("t", "a", "d", buffer, 0, file.c_str()), 0);
+    EXPECT_EQ(KorGetPrivateProfileString("t", "a", "d", nullptr, 8, file.c_str()), 0);
+    EXPECT_STREQ(buffer, "xxxxxxx");
+}
+
+TEST(ProfileFiles, NamesWithoutADirectoryLiveInTheSettingsDirectory) {
+    TempDir dir;
+    const ScopedEnv own("VUTIL_PROFILE_DIR", nullptr);
+    const ScopedEnv config("XDG_CONFIG_HOME", "relative/path");  // not absolute: not used
+    const ScopedEnv home("HOME", dir.file("home").c_str());
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "home", "a.ini"), 1);
+    EXPECT_EQ(TempDir::read(dir.file("home/.config/vutil/a.ini")), "[s]\nk=home\n");
+    EXPECT_EQ((fs::status(dir.file("home/.config/vutil")).permissions() & fs::perms::all), fs::perms::owner_all);
+    {
+        const ScopedEnv xdg("XDG_CONFIG_HOME", dir.file("xdg").c_str());
+        EXPECT_EQ(KorWritePrivateProfileString("s", "k", "xdg", "a.ini"), 1);
+        EXPECT_EQ(TempDir::read(dir.file("xdg/vutil/a.ini")), "[s]\nk=xdg\n");
+        const ScopedEnv own2("VUTIL_PROFILE_DIR", dir.file("own").c_str());
+        EXPECT_EQ(KorWritePrivateProfileString("s", "k", "own", "a.ini"), 1);
+        EXPECT_EQ(read("s", "k", "a.ini"), "own");
+        EXPECT_TRUE(fs::exists(dir.file("own/a.ini")));
+    }
+    EXPECT_EQ(read("s", "k", "a.ini"), "home");
+    // Names with a directory are library paths.
+    const ScopedEnv drive("VUTIL_DRIVE_Q", dir.path().c_str());
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "drive", "Q:\\b.ini"), 1);
+    EXPECT_EQ(TempDir::read(dir.file("b.ini")), "[s]\nk=drive\n");
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", "Q:"), 0) << "a bare drive names its directory";
+    const ScopedEnv noHome("HOME", nullptr);
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", "a.ini"), 0) << "no settings directory";
+    EXPECT_EQ(read("s", "k", "a.ini"), "<absent>");
+}
+
+TEST(ProfileFiles, ReplacementKeepsLinksModesAndRefusesOtherKinds) {
+    TempDir dir;
+    const std::string real = dir.write("real.ini", "[s]\nk=1\n");
+    chmod(real.c_str(), 0640);
+    const std::string link = dir.file("link.ini");
+    fs::create_symlink(real, link);
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "2", link.c_str()), 1);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(TempDir::read(real), "[s]\nk=2\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", dir.path().c_str()), 0) << "a directory";
+    EXPECT_FALSE(fs::exists(dir.path().parent_path() / ("." + dir.path().filename().string() + ".lock")))
+        << "no lock file beside what is never replaced";
+    EXPECT_EQ(read("s", "k", dir.path().string()), "<absent>");
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(read("s", "k", fifo), "<absent>") << "a named pipe reads as empty, without waiting";
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", fifo.c_str()), 0);
+    // Files past 1 MiB are not read.
+    const std::string big = dir.write("big.ini", "[s]\nk=1\n" + std::string(1 << 20, ';'));
+    EXPECT_EQ(read("s", "k", big), "<absent>");
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "2", big.c_str()), 0);
+}
+
+/// Fails the step it is armed for, once `written` reaches `at`.
+vutil::platform::ProfileStep failStep;
+std::size_t failAt = 0;
+bool killInstead = false;
+bool failingHook(vutil::platform::ProfileStep step, std::size_t written) {
+    if (step != failStep || written < failAt) {
+        return true;
+    }
+    if (killInstead) {
+        raise(SIGKILL);  // a writer that dies in the middle
+    }
+    return false;
+}
+
+std::string bigSettings() {
+    std::string text = "; many keys\n[s]\n";
+    for (int i = 0; i < 1000; ++i) {
+        text += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
+    }
+    return text;
+}
+
+TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
+    TempDir dir;
+    const std::string old = bigSettings();
+    const std::string file = dir.write("s.ini", old);
+    using Step = vutil::platform::ProfileStep;
+    struct Case {
+        Step step;
+        std::size_t at;
+    };
+    for (const Case &c : {Case{Step::Write, 0}, Case{Step::Write, 8192}, Case{Step::Sync, 0}, Case{Step::Rename, 0}}) {
+        failStep = c.step;
+        failAt = c.at;
+        vutil::platform::setProfileStepHook(failingHook);
+        EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 0);
+        vutil::platform::setProfileStepHook(nullptr);
+        EXPECT_EQ(TempDir::read(file), old);
+        EXPECT_FALSE(fs::exists(dir.file(".s.ini.new"))) << "the new file is removed";
+    }
+    for (std::size_t at : {0u, 4096u, 12288u}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            failStep = Step::Write;
+            failAt = at;
+            killInstead = true;
+            vutil::platform::setProfileStepHook(failingHook);
+            KorWritePrivateProfileString("s", "key5", "new", file.c_str());
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "killed after " << at << " bytes";
+        EXPECT_EQ(TempDir::read(file), old) << "killed after " << at << " bytes";
+    }
+    // The next writer finds the file and the lock as they should be.
+    EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 1);
+    EXPECT_EQ(read("s", "key5", file), "new");
+    EXPECT_EQ(read("s", "key999", file), "value 6993");
+}
+
+/// Each writer sets its own keys; none may be lost to another's replacement.
+void writeKeys(const std::string &file, int writer, int count) {
+    for (int i = 0; i < count; ++i) {
+        const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(i);
+        if (KorWritePrivateProfileString(i % 2 == 0 ? "even" : "odd", key.c_str(), "x", file.c_str()) != 1) {
+            std::fprintf(stderr, "write of %s failed\n", key.c_str());
+        }
+    }
+}
+
+std::set<std::string> keysOf(const std::string &file) {
+    std::set<std::string> keys;
+    for (const char *section : {"even", "odd"}) {
+        std::vector<char> list(1 << 16);
+        KorGetPrivateProfileString(section, nullptr, nullptr, list.data(), static_cast<int32_t>(list.size()),
+                                   file.c_str());
+        for (const char *name = list.data(); *name != '\0'; name += std::strlen(name) + 1) {
+            keys.insert(name);
+        }
+    }
+    return keys;
+}
+
+TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
+    TempDir dir;
+    const std::string file = dir.file("shared.ini");
+    constexpr int kWriters = 2;
+    constexpr int kKeys = 16;
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < kWriters; ++writer) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            writeKeys(file, writer, kKeys);
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    // Threads of this process write at the same time.
+    std::vector<std::thread> threads;
+    for (int writer = kWriters; writer < 2 * kWriters; ++writer) {
+        threads.emplace_back(writeKeys, file, writer, kKeys);
+    }
+    for (std::thread &thread : threads) {
+        thread.join();
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::set<std::string> expected;
+    for (int writer = 0; writer < 2 * kWriters; ++writer) {
+        for (int i = 0; i < kKeys; ++i) {
+            expected.insert("w" + std::to_string(writer) + "k" + std::to_string(i));
+        }
+    }
+    EXPECT_EQ(keysOf(file), expected);
+}
+
+}  // namespace
