@@ -1,0 +1,365 @@
+// Tests of the compound-file reader behind the storage services: sharing and modes, name lookup, stream seeks,
+// trees too deep for recursion, damaged version-4 and DIFAT files, and memory bounded by the file's size.
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/compound_file.h"
+#include "platform/file.h"
+#include "storage_fixture.h"
+
+// g++ takes the replacement of the global allocation functions below for a mismatch of new and free.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+namespace {
+
+// Counts the bytes allocated while `counting` is set, to show that no claim in a file makes the reader allocate
+// more than the file's size justifies.
+bool counting = false;
+std::size_t allocated = 0;
+
+}  // namespace
+
+void *operator new(std::size_t size) {
+    if (counting) {
+        allocated += size;
+    }
+    if (void *block = std::malloc(size != 0 ? size : 1)) {
+        return block;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void *block) noexcept { std::free(block); }
+void operator delete(void *block, std::size_t) noexcept { std::free(block); }
+
+namespace vutil::test {
+namespace {
+
+namespace pf = platform;
+namespace cfb = platform::cfb;
+
+class Reader : public StorageTest {
+protected:
+    /// Opens a document as its root storage; null when it does not open.
+    static pf::Storage *root(const std::string &path, uint32_t mode = storage::kDocumentMode,
+                             int32_t *status = nullptr) {
+        const std::u16string name(path.begin(), path.end());
+        pf::Storage *storage = nullptr;
+        const int32_t result = pf::stgOpenStorage(name.c_str(), mode, &storage);
+        if (status != nullptr) {
+            *status = result;
+        }
+        return storage;
+    }
+};
+
+/// Opens everything a document holds and reads every stream, one storage level after the other.
+std::size_t readEverything(pf::Storage *top) {
+    std::size_t bytes = 0;
+    std::vector<pf::Storage *> pending{top};
+    while (!pending.empty()) {
+        pf::Storage *storage = pending.back();
+        pending.pop_back();
+        pf::ElementEnumerator *elements = nullptr;
+        if (storage->enumElements(&elements) == pf::stg::kOk) {
+            pf::ElementStatus status;
+            while (elements->next(&status) == pf::stg::kOk) {
+                if (status.type == pf::kTypeStorage) {
+                    pf::Storage *inner = nullptr;
+                    if (storage->openStorage(status.name, storage::kElementMode, &inner) == pf::stg::kOk) {
+                        pending.push_back(inner);
+                    }
+                    continue;
+                }
+                pf::Stream *stream = nullptr;
+                if (storage->openStream(status.name, storage::kElementMode, &stream) == pf::stg::kOk) {
+                    char buffer[4096];
+                    uint32_t got = 0;
+                    while (stream->read(buffer, sizeof buffer, &got) == pf::stg::kOk && got > 0) {
+                        bytes += got;
+                    }
+                    stream->release();
+                }
+            }
+            elements->release();
+        }
+        storage->release();
+    }
+    return bytes;
+}
+
+TEST_F(Reader, MemoryFollowsTheFileSizeNotItsClaims) {
+    auto files = hostileFiles();
+    for (const char *name : {"basic.cfb", "v4.cfb", "difat.cfb"}) {
+        files[name] = readWhole(dataPath(name));
+    }
+    for (const auto &[name, bytes] : files) {
+        const std::string path = scratch(name, bytes);
+        allocated = 0;
+        counting = true;
+        pf::Storage *top = root(path);
+        const std::size_t read = top != nullptr ? readEverything(top) : 0;
+        counting = false;
+        EXPECT_LE(read, bytes.size()) << name;
+        EXPECT_LE(allocated, 4 * bytes.size() + 256 * 1024) << name;
+    }
+}
+
+TEST_F(Reader, DamagedVersion4AndDifatFilesAreRefused) {
+    const auto files = hostileFiles();
+    int32_t status = 0;
+    for (const char *name : {"shift-9-in-v4", "difat-loop", "difat-past-end"}) {
+        EXPECT_EQ(root(scratch(name, files.at(name)), storage::kDocumentMode, &status), nullptr) << name;
+        EXPECT_LT(status, 0) << name;
+    }
+    // A version-4 size is 64 bits wide and is believed only as far as the file reaches.
+    pf::Storage *top = root(scratch("huge.cfb", files.at("size-huge-v4")));
+    ASSERT_NE(top, nullptr);
+    pf::Stream *stream = nullptr;
+    EXPECT_EQ(top->openStream(u"Alpha", storage::kElementMode, &stream), pf::stg::kDocfileCorrupt);
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(top->openStream(u"b", storage::kElementMode, &stream), pf::stg::kOk);
+    stream->release();
+    top->release();
+}
+
+TEST_F(Reader, SharingAndModesFollowTheOpenCalls) {
+    const std::string path = dataPath("v4.cfb");
+    const std::u16string name(path.begin(), path.end());
+    EXPECT_EQ(pf::stgIsStorageFile(name.c_str()), pf::stg::kOk);
+    EXPECT_EQ(pf::stgIsStorageFile(u"/no/such/file"), pf::stg::kFileNotFound);
+    EXPECT_EQ(pf::stgIsStorageFile(u""), pf::stg::kFileNotFound);
+    const std::string other = scratch("short.txt", "\xD0\xCF\x11\xE0");
+    EXPECT_EQ(pf::stgIsStorageFile(std::u16string(other.begin(), other.end()).c_str()), pf::stg::kFalse);
+    EXPECT_EQ(pf::stgIsStorageFile(u"\xD800"), pf::stg::kFileNotFound) << "a name without an ANSI form";
+
+    // A writer holding the file keeps it from being opened in place, not from being recognised.
+    const int32_t writer = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Exclusive);
+    ASSERT_GT(writer, 0);
+    EXPECT_EQ(pf::stgIsStorageFile(name.c_str()), pf::stg::kOk);
+    int32_t status = 0;
+    EXPECT_EQ(root(path, storage::kDocumentMode, &status), nullptr);
+    EXPECT_EQ(status, pf::stg::kShareViolation);
+    pf::closeFile(writer);
+
+    // Readers that deny writing share the file; an exclusive reader keeps out everyone else.
+    pf::Storage *first = root(path);
+    pf::Storage *second = root(path);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(root(path, pf::kStgmShareExclusive, &status), nullptr);
+    first->release();
+    second->release();
+    pf::Storage *alone = root(path, pf::kStgmShareExclusive);
+    ASSERT_NE(alone, nullptr);
+    EXPECT_EQ(root(path, storage::kDocumentMode), nullptr);
+    alone->release();
+    for (const auto &[mode, expected] : std::vector<std::pair<uint32_t, int32_t>>{
+             {pf::kStgmWrite | pf::kStgmShareExclusive, pf::stg::kAccessDenied},
+             {pf::kStgmReadWrite, pf::stg::kAccessDenied},
+             {0x50, pf::stg::kInvalidFlag},
+             {0x10000, pf::stg::kInvalidFlag}}) {
+        EXPECT_EQ(root(path, mode, &status), nullptr) << mode;
+        EXPECT_EQ(status, expected) << mode;
+    }
+    EXPECT_EQ(pf::stgOpenStorage(name.c_str(), storage::kDocumentMode, nullptr), pf::stg::kInvalidParameter);
+
+    // Elements open to read, exclusively; the name is found exactly, else without regard to case.
+    pf::Storage *top = root(path);
+    ASSERT_NE(top, nullptr);
+    pf::Stream *stream = nullptr;
+    pf::Storage *inner = nullptr;
+    EXPECT_EQ(top->openStream(u"b", storage::kDocumentMode, &stream), pf::stg::kInvalidFlag);
+    EXPECT_EQ(top->openStream(u"b", pf::kStgmReadWrite | pf::kStgmShareExclusive, &stream), pf::stg::kAccessDenied);
+    EXPECT_EQ(top->openStorage(u"Store", pf::kStgmShareDenyNone, &inner), pf::stg::kInvalidFlag);
+    EXPECT_EQ(top->openStorage(u"Store", pf::kStgmWrite | pf::kStgmShareExclusive, &inner), pf::stg::kAccessDenied);
+    EXPECT_EQ(top->openStream(u"Store", storage::kElementMode, &stream), pf::stg::kFileNotFound);
+    EXPECT_EQ(top->openStorage(u"b", storage::kElementMode, &inner), pf::stg::kFileNotFound);
+    EXPECT_EQ(top->openStream(u"alph", storage::kElementMode, &stream), pf::stg::kFileNotFound);
+    EXPECT_EQ(top->openStream(nullptr, storage::kElementMode, &stream), pf::stg::kInvalidParameter);
+    EXPECT_EQ(top->openStream(u"b", storage::kElementMode, nullptr), pf::stg::kInvalidParameter);
+    EXPECT_EQ(top->openStorage(u"Store", storage::kElementMode, nullptr), pf::stg::kInvalidParameter);
+    EXPECT_EQ(top->enumElements(nullptr), pf::stg::kInvalidParameter);
+    ASSERT_EQ(top->openStream(u"ALPHA", storage::kElementMode, &stream), pf::stg::kOk);
+    EXPECT_EQ(stream->size(), 5000u);
+    stream->release();
+    ASSERT_EQ(top->openStorage(u"sTORE", storage::kElementMode, &inner), pf::stg::kOk);
+    ASSERT_EQ(inner->openStream(u"Deep", storage::kElementMode, &stream), pf::stg::kOk);
+    EXPECT_EQ(stream->size(), 9000u);
+    inner->release();  // the stream keeps the document open
+    top->release();
+
+    // The stream's own seek pointer may pass the end, never go before the start.
+    std::string whole(9000, '\0');
+    uint32_t got = 0;
+    ASSERT_EQ(stream->read(whole.data(), 9000, &got), pf::stg::kOk);
+    EXPECT_EQ(got, 9000u);
+    uint64_t at = 0;
+    struct Case {
+        int64_t offset;
+        pf::StreamOrigin origin;
+        int32_t status;
+        uint64_t position;
+    };
+    for (const Case &c : {Case{10, pf::StreamOrigin::Set, pf::stg::kOk, 10},
+                          Case{-20, pf::StreamOrigin::Current, pf::stg::kInvalidFunction, 10},
+                          Case{5, pf::StreamOrigin::Current, pf::stg::kOk, 15},
+                          Case{100, pf::StreamOrigin::End, pf::stg::kOk, 9100},
+                          Case{-9000, pf::StreamOrigin::End, pf::stg::kOk, 0},
+                          Case{-1, pf::StreamOrigin::Set, pf::stg::kInvalidFunction, 0},
+                          Case{INT64_MAX, pf::StreamOrigin::End, pf::stg::kInvalidFunction, 0},
+                          Case{3, static_cast<pf::StreamOrigin>(7), pf::stg::kInvalidFunction, 0},
+                          Case{8999, pf::StreamOrigin::Set, pf::stg::kOk, 8999}}) {
+        EXPECT_EQ(stream->seek(c.offset, c.origin, &at), c.status) << c.offset;
+        EXPECT_EQ(stream->tell(), c.position) << c.offset;
+        if (c.status == pf::stg::kOk) {
+            EXPECT_EQ(at, c.position);
+        }
+        char byte = 0;
+        EXPECT_EQ(stream->read(&byte, 1, &got), pf::stg::kOk);
+        EXPECT_EQ(got, c.position < 9000 ? 1u : 0u) << c.offset;
+        if (got == 1) {
+            EXPECT_EQ(byte, whole[c.position]);
+        }
+        stream->seek(static_cast<int64_t>(c.position), pf::StreamOrigin::Set, nullptr);
+    }
+    EXPECT_EQ(stream->read(whole.data(), 0, &got), pf::stg::kOk);
+    EXPECT_EQ(got, 0u);
+    stream->release();
+}
+
+TEST(UpperCase, FoldsTheLettersOfTheCommonScripts) {
+    const std::vector<std::pair<char16_t, char16_t>> pairs = {
+        {u'a', u'A'},       {u'z', u'Z'},       {u'A', u'A'},       {u'0', u'0'},       {u'{', u'{'},
+        {u'\u00E9', u'\u00C9'}, {u'\u00FE', u'\u00DE'}, {u'\u00F7', u'\u00F7'}, {u'\u00DF', u'\u00DF'},
+        {u'\u00FF', u'\u0178'}, {u'\u0101', u'\u0100'}, {u'\u0100', u'\u0100'}, {u'\u0137', u'\u0136'},
+        {u'\u013A', u'\u0139'}, {u'\u0148', u'\u0147'}, {u'\u0149', u'\u0149'}, {u'\u014B', u'\u014A'},
+        {u'\u0177', u'\u0176'}, {u'\u017A', u'\u0179'}, {u'\u017E', u'\u017D'}, {u'\u03B1', u'\u0391'},
+        {u'\u03C2', u'\u03A3'}, {u'\u03C9', u'\u03A9'}, {u'\u03CB', u'\u03AB'}, {u'\u0430', u'\u0410'},
+        {u'\u044F', u'\u042F'}, {u'\u0451', u'\u0401'}, {u'\u045F', u'\u040F'}, {u'\uFF46', u'\uFF26'},
+        {u'\uFF5A', u'\uFF3A'}, {u'\uFF5B', u'\uFF5B'}, {u'\u65E5', u'\u65E5'}, {u'\u00B5', u'\u00B5'},
+    };
+    for (const auto &[lower, upper] : pairs) {
+        EXPECT_EQ(static_cast<int>(cfb::upperCase(lower)), static_cast<int>(upper)) << static_cast<int>(lower);
+    }
+}
+
+/// A directory entry of a generated document.
+struct RawEntry {
+    std::u16string name;
+    uint8_t type;
+    uint32_t left = cfb::kNoStream;
+    uint32_t right = cfb::kNoStream;
+    uint32_t child = cfb::kNoStream;
+};
+
+void put32(std::string &bytes, std::size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+    }
+}
+
+/// A version-3 file whose directory is `entries` (entry 0 the root) and which holds no stream data.
+std::string directoryOnly(const std::vector<RawEntry> &entries) {
+    const auto directorySectors = static_cast<uint32_t>((entries.size() * 128 + 511) / 512);
+    uint32_t tableSectors = 1;
+    while (directorySectors + tableSectors > tableSectors * 128) {
+        ++tableSectors;
+    }
+    EXPECT_LE(tableSectors, 109u);
+    std::string bytes(512 * (1 + directorySectors + tableSectors), '\0');
+    std::memcpy(bytes.data(), cfb::kSignature, 8);
+    bytes[24] = 0x3E;
+    bytes[26] = 3;
+    bytes[28] = '\xFE';
+    bytes[29] = '\xFF';
+    bytes[30] = 9;
+    bytes[32] = 6;
+    put32(bytes, 44, tableSectors);
+    put32(bytes, 56, 4096);
+    put32(bytes, 60, cfb::kEndOfChain);
+    put32(bytes, 68, cfb::kEndOfChain);
+    for (uint32_t i = 0; i < 109; ++i) {
+        put32(bytes, 76 + 4 * i, i < tableSectors ? directorySectors + i : cfb::kFreeSector);
+    }
+    const std::size_t table = 512 * (1 + directorySectors);
+    for (uint32_t i = 0; i < tableSectors * 128; ++i) {
+        const uint32_t next = i + 1 < directorySectors    ? i + 1
+                              : i + 1 == directorySectors ? cfb::kEndOfChain
+                              : i < directorySectors + tableSectors ? 0xFFFFFFFDu
+                                                                    : cfb::kFreeSector;
+        put32(bytes, table + 4 * i, next);
+    }
+    for (std::size_t i = 0; i < directorySectors * 4u; ++i) {
+        const std::size_t at = 512 + 128 * i;
+        const RawEntry blank{u"", 0};
+        const RawEntry &entry = i < entries.size() ? entries[i] : blank;
+        for (std::size_t c = 0; c < entry.name.size(); ++c) {
+            bytes[at + 2 * c] = static_cast<char>(entry.name[c] & 0xFF);
+            bytes[at + 2 * c + 1] = static_cast<char>(entry.name[c] >> 8);
+        }
+        bytes[at + 64] = static_cast<char>(entry.type != 0 ? 2 * (entry.name.size() + 1) : 0);
+        bytes[at + 66] = static_cast<char>(entry.type);
+        put32(bytes, at + 68, entry.left);
+        put32(bytes, at + 72, entry.right);
+        put32(bytes, at + 76, entry.child);
+        put32(bytes, at + 116, cfb::kEndOfChain);
+    }
+    return bytes;
+}
+
+std::u16string numbered(int n) {
+    const std::string text = "e" + std::to_string(100000 + n);
+    return {text.begin(), text.end()};
+}
+
+TEST_F(Reader, TreesAndPathsDeeperThanAnyStackAreWalked) {
+    // 40,000 elements chained through right links, then through left links (an in-order walk that recursed
+    // would go 40,000 calls deep), under the storage "L".
+    constexpr int kCount = 40000;
+    for (bool leftChain : {false, true}) {
+        std::vector<RawEntry> entries{{u"Root Entry", cfb::kRootObject, cfb::kNoStream, cfb::kNoStream, 1},
+                                      {u"L", cfb::kStorageObject, cfb::kNoStream, cfb::kNoStream, 2}};
+        for (int i = 0; i < kCount; ++i) {
+            RawEntry entry{numbered(i), cfb::kStreamObject};
+            (leftChain ? entry.left : entry.right) = i + 1 < kCount ? static_cast<uint32_t>(i + 3) : cfb::kNoStream;
+            entries.push_back(entry);
+        }
+        const std::string file = scratch("chain.cfb", directoryOnly(entries));
+        char name[16];
+        for (int index : {0, 1, kCount / 2, kCount - 1}) {
+            ASSERT_EQ(KorOleQueryStorage(file.c_str(), "L", index, 15, name), 1) << index;
+            const std::u16string expected = numbered(leftChain ? kCount - 1 - index : index);
+            EXPECT_EQ(std::string(name), std::string(expected.begin(), expected.end())) << index;
+        }
+        EXPECT_EQ(KorOleQueryStorage(file.c_str(), "L", kCount, 15, name), -3);
+    }
+
+    // Storages nested 5,000 deep, and a path through all of them.
+    constexpr int kDepth = 5000;
+    std::vector<RawEntry> entries{{u"Root Entry", cfb::kRootObject, cfb::kNoStream, cfb::kNoStream, 1}};
+    for (int i = 0; i < kDepth; ++i) {
+        entries.push_back({u"d", cfb::kStorageObject, cfb::kNoStream, cfb::kNoStream, static_cast<uint32_t>(i + 2)});
+    }
+    entries.push_back({u"end", cfb::kStreamObject});
+    const std::string file = scratch("deep.cfb", directoryOnly(entries));
+    std::string path = "d";
+    for (int i = 1; i < kDepth; ++i) {
+        path += "\\d";
+    }
+    char name[16];
+    EXPECT_EQ(KorOleQueryStorage(file.c_str(), path.c_str(), 0, 15, name), 1);
+    EXPECT_STREQ(name, "end");
+    int32_t handle = 0;
+    ASSERT_EQ(KorOleOpenStream(file.c_str(), (path + "\\end").c_str(), &handle), 1);
+    EXPECT_EQ(KorOleStreamSize(handle), 0);
+    EXPECT_EQ(KorOleCloseStream(handle), 1);
+    EXPECT_EQ(KorOleQueryStorage(file.c_str(), (path + "\\d").c_str(), 0, 15, name), -4);
+}
+
+}  // namespace
+}  // namespace vutil::test

@@ -1,0 +1,13 @@
+# Runs `vutil ole cat` on a stream of the gsf-made document and compares it with the bytes gsf was given.
+execute_process(COMMAND ${TOOL} ole cat ${DATA}/basic.cfb "Sub\\Deep\\mid" OUTPUT_FILE ${OUT} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "vutil ole cat failed: ${status}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT} ${DATA}/mid.bin RESULT_VARIABLE differs)
+if(differs)
+  message(FATAL_ERROR "vutil ole cat output differs from mid.bin")
+endif()
+execute_process(COMMAND ${TOOL} ole cat ${DATA}/basic.cfb "Sub\\Nothing" OUTPUT_QUIET ERROR_QUIET RESULT_VARIABLE status)
+if(NOT status EQUAL 1)
+  message(FATAL_ERROR "vutil ole cat of a missing stream exited with ${status}, not 1")
+endif()
