@@ -1,12 +1,21 @@
-// Exports of the file services: buffered files, byte order, record descriptors, foreign floats, coordinate readers.
+// Exports of the file services: buffered files, byte order, record descriptors, foreign floats, coordinate readers,
+// file names and file-system operations.
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "fileio/buffered_file.h"
 #include "fileio/byte_order.h"
 #include "fileio/coordinate_reader.h"
+#include "fileio/file_names.h"
+#include "fileio/file_system.h"
 #include "fileio/foreign_float.h"
 #include "fileio/record_descriptor.h"
+#include "platform/file_system.h"
+#include "runtime/strings.h"
 #include "vutil/fileio.h"
 
 namespace fio = vutil::fileio;
@@ -52,6 +61,19 @@ int32_t writeIntel(int32_t handle, const void *source) noexcept {
 const char *orEmpty(const char *descriptor) noexcept {
     return descriptor != nullptr ? descriptor : "";
 }
+
+/// A caller's text, a null pointer read as an empty one.
+std::string_view textOf(const char *text) noexcept {
+    return text != nullptr ? std::string_view(text) : std::string_view();
+}
+
+/// The process-wide area of KOR_GetNormalizedFName. It only grows, so that the
+/// text of one call is replaced in place by the next; an empty name frees it.
+struct NameArea {
+    char *text;
+    std::size_t capacity;
+};
+NameArea normalizedName = {nullptr, 0};
 
 }  // namespace
 
@@ -364,6 +386,219 @@ VUTIL_API int32_t Read2Reals(const char *text, double *a, double *b) noexcept {
 VUTIL_API int32_t Read4Reals(const char *text, double *a, double *b, double *c, double *d) noexcept {
     double *const destinations[] = {a, b, c, d};
     return fio::readReals(text, destinations) ? 1 : 0;
+}
+
+// ---- File names and search paths ------------------------------------------------
+// Results that do not fit a caller's path buffer of 260 bytes are not stored.
+
+VUTIL_API void KORsplitpath(const char *path, char *drive, char *dir, char *name, char *ext) noexcept {
+    fio::PathParts parts = fio::splitPath(textOf(path));
+    if (drive != nullptr) {
+        fio::storeComponent(drive, parts.drive, 3);
+    }
+    if (dir != nullptr) {
+        fio::storeComponent(dir, parts.directory, fio::kMaxComponent);
+    }
+    if (name != nullptr) {
+        fio::storeComponent(name, parts.name, fio::kMaxComponent);
+    }
+    if (ext != nullptr) {
+        fio::storeComponent(ext, parts.extension, fio::kMaxComponent);
+    }
+}
+
+VUTIL_API void KORmakepath(char *path, const char *drive, const char *dir, const char *name, const char *ext) noexcept {
+    if (path == nullptr) {
+        return;
+    }
+    try {
+        fio::storePath(path, fio::makePath(textOf(drive), textOf(dir), textOf(name), textOf(ext)));
+    } catch (...) {
+        path[0] = '\0';
+    }
+}
+
+VUTIL_API int32_t extension(const char *path, const char *ext) noexcept {
+    std::string own(fio::splitPath(textOf(path)).extension);
+    return ext != nullptr && vutil::runtime::compareIgnoringCase(own.c_str(), ext) == 0 ? 1 : 0;
+}
+
+VUTIL_API char *KORsubstitute_dir(const char *dir_source, char *out, const char *name_source) noexcept {
+    if (out == nullptr) {
+        return nullptr;
+    }
+    try {
+        fio::PathParts place = fio::splitPath(textOf(dir_source));
+        fio::PathParts file = fio::splitPath(textOf(name_source));
+        fio::storePath(out, fio::makePath(place.drive, place.directory, file.name, file.extension));
+    } catch (...) {
+        out[0] = '\0';
+    }
+    return out;
+}
+
+VUTIL_API int32_t KOR_TranslatePath(char *path) noexcept {
+    for (char *c = path; c != nullptr && *c != '\0'; ++c) {
+        *c = *c == '/' ? '\\' : *c;
+    }
+    return 1;
+}
+
+VUTIL_API int32_t KOR_GetModuleFileName(char *out) noexcept {
+    if (out == nullptr) {
+        return 0;
+    }
+    try {
+        fio::storeComponent(out, fio::moduleFileName(), fio::kMaxPath);
+    } catch (...) {
+        out[0] = '\0';
+    }
+    return 1;
+}
+
+VUTIL_API int32_t KOR_GetModuleDirFile(char *out, const char *name) noexcept {
+    if (out == nullptr) {
+        return 0;
+    }
+    try {
+        fio::storePath(out, fio::moduleDirFile(textOf(name)));
+    } catch (...) {
+        out[0] = '\0';
+    }
+    return 1;
+}
+
+VUTIL_API void KOR_GetDLLFileName(const char *base, char *out) noexcept {
+    if (out == nullptr) {
+        return;
+    }
+    try {
+        fio::storePath(out, std::string(textOf(base)) + ".dll");
+    } catch (...) {
+        out[0] = '\0';
+    }
+}
+
+VUTIL_API char *KOR_GetNormalizedFName(const char *name) noexcept {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    if (*name == '\0') {
+        std::free(normalizedName.text);
+        normalizedName = {nullptr, 0};
+        return nullptr;
+    }
+    try {
+        std::string_view given(name);
+        std::string normalized =
+            fio::normalizeName(given, fio::isAbsoluteName(given) ? std::string() : fio::currentDirectory());
+        if (normalized.size() + 1 > normalizedName.capacity) {
+            char *grown = static_cast<char *>(std::realloc(normalizedName.text, normalized.size() + 1));
+            if (grown == nullptr) {
+                return nullptr;
+            }
+            normalizedName = {grown, normalized.size() + 1};
+        }
+        std::memcpy(normalizedName.text, normalized.c_str(), normalized.size() + 1);
+        return normalizedName.text;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+VUTIL_API int32_t get_xref_name(char *out, const char *referenced, const char *place1, const char *place2,
+                                const void * /*unused*/, const char *ext) noexcept {
+    if (out == nullptr) {
+        return 0;
+    }
+    out[0] = '\0';
+    try {
+        std::optional<std::string> found =
+            fio::findReference(textOf(referenced), textOf(place1), textOf(place2), textOf(ext));
+        return found && fio::storePath(out, *found) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+VUTIL_API int32_t GetFileAlias(uint32_t /*code*/, char *out) noexcept {
+    if (out != nullptr) {
+        out[0] = '\0';
+    }
+    return 0;
+}
+
+VUTIL_API void KORsearchenv(const char *file, const char *var, char *out) noexcept {
+    if (out == nullptr) {
+        return;
+    }
+    out[0] = '\0';
+    try {
+        if (std::optional<std::string> found = fio::searchEnvironment(textOf(file), var)) {
+            fio::storePath(out, *found);
+        }
+    } catch (...) {
+        out[0] = '\0';
+    }
+}
+
+VUTIL_API char *KORsearchpaths(const char *file, const char *directories, char *out) noexcept {
+    if (out == nullptr) {
+        return nullptr;
+    }
+    out[0] = '\0';
+    try {
+        std::optional<std::string> found = fio::searchPaths(textOf(file), directories);
+        return found && fio::storePath(out, *found) ? out : nullptr;
+    } catch (...) {
+        out[0] = '\0';
+        return nullptr;
+    }
+}
+
+// ---- File-system operations ------------------------------------------------------
+
+VUTIL_API int32_t direct_f(const char *path) noexcept {
+    return fio::kindOf(textOf(path));
+}
+
+VUTIL_API int32_t KorFileSize(const char *path) noexcept {
+    return fio::fileSize(textOf(path));
+}
+
+VUTIL_API int32_t KorStat(const char *path, kor_stat *status) noexcept {
+    return status != nullptr && fio::fileStatus(textOf(path), *status) ? 0 : -1;
+}
+
+VUTIL_API int32_t KorUnlink(const char *path) noexcept {
+    return vutil::platform::removeFile(textOf(path)) ? 1 : 0;
+}
+
+VUTIL_API int32_t ChangeDirectory(const char *path) noexcept {
+    return fio::changeDirectory(textOf(path));
+}
+
+VUTIL_API int32_t KORmakedir(const char *path) noexcept {
+    return fio::makeDirectories(textOf(path)) ? 1 : 0;
+}
+
+VUTIL_API int32_t KorMakeTmpName(char *out) noexcept {
+    if (out == nullptr) {
+        return 0;
+    }
+    try {
+        fio::storePath(out, fio::makeTemporaryName());
+    } catch (...) {
+        out[0] = '\0';
+    }
+    return 1;
+}
+
+VUTIL_API int32_t KorAppendFile(const char *destination, const char *source) noexcept {
+    if (source == nullptr) {
+        return 1;
+    }
+    return destination != nullptr && fio::appendFile(destination, source) ? 1 : 0;
 }
 
 }  // extern "C"

@@ -41,6 +41,13 @@ int32_t seekFile(int32_t file, int64_t offset, SeekOrigin origin) noexcept;
 /// Closes the file and releases its lock.
 void closeFile(int32_t file) noexcept;
 
+/// Opens a file for writing at its end, creating it (readable and writable) when
+/// it does not exist, shared like a reading open. The host handle, or -1.
+int32_t openFileAppending(std::string_view path) noexcept;
+
+/// The size of an open regular file in bytes; -1 for pipes, devices and errors.
+int64_t regularFileSize(int32_t file) noexcept;
+
 /// A system call of the file layer, as the seam below stores it.
 using SystemCall = void (*)();
 

@@ -80,14 +80,10 @@ bool lock(int fd, FileSharing sharing) noexcept {
     return result == 0;
 }
 
-}  // namespace
-
-int32_t openFile(std::string_view path, FileAccess access, FileSharing sharing) noexcept {
-    if (path.empty()) {
-        return -1;
-    }
-    int flags = access == FileAccess::Read ? O_RDONLY : access == FileAccess::Write ? O_WRONLY : O_RDWR;
-    int fd = openDescriptor(path, flags);
+/// Completes an open: refuses directories, takes the sharing lock and lets
+/// pipes and devices block on reads and writes as usual. The descriptor, or -1
+/// (and the descriptor closed).
+int finishOpen(int fd, FileSharing sharing) noexcept {
     if (fd < 0) {
         return -1;
     }
@@ -97,7 +93,6 @@ int32_t openFile(std::string_view path, FileAccess access, FileSharing sharing) 
         return -1;
     }
     if (!S_ISREG(status.st_mode)) {
-        // Pipes and devices then block on reads and writes as usual.
         int fileFlags = calls.fcntl(fd, F_GETFL);
         if (fileFlags == -1 || calls.fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) == -1) {
             calls.close(fd);
@@ -105,6 +100,16 @@ int32_t openFile(std::string_view path, FileAccess access, FileSharing sharing) 
         }
     }
     return fd;
+}
+
+}  // namespace
+
+int32_t openFile(std::string_view path, FileAccess access, FileSharing sharing) noexcept {
+    if (path.empty()) {
+        return -1;
+    }
+    int flags = access == FileAccess::Read ? O_RDONLY : access == FileAccess::Write ? O_WRONLY : O_RDWR;
+    return finishOpen(openDescriptor(path, flags), sharing);
 }
 
 bool createFile(std::string_view path) noexcept {
@@ -177,6 +182,21 @@ void closeFile(int32_t file) noexcept {
     // The descriptor is gone after close even when it reports an error; retrying
     // could close a descriptor that another thread has just been given.
     calls.close(file);
+}
+
+int32_t openFileAppending(std::string_view path) noexcept {
+    if (path.empty()) {
+        return -1;
+    }
+    return finishOpen(openDescriptor(path, O_WRONLY | O_APPEND | O_CREAT), FileSharing::Shared);
+}
+
+int64_t regularFileSize(int32_t file) noexcept {
+    struct stat status {};
+    if (calls.fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return -1;
+    }
+    return static_cast<int64_t>(status.st_size);
 }
 
 SystemCall setFileSystemCall(std::string_view name, SystemCall replacement) noexcept {

@@ -25,6 +25,7 @@ int runUncompress(const Args &args);
 int runPalette(const Args &args);
 int runFax(const Args &args);
 int runOle(const Args &args);
+int runPath(const Args &args);
 
 /// The command of that name; every name used here is in the table.
 const Command &findCommand(const char *name);

@@ -17,6 +17,7 @@ const std::vector<Command> &commands() {
         {"palette", "OUT.svg", "the colour maps as an SVG sheet of swatches", runPalette},
         {"fax", "WIDTH HEIGHT {g3|g3-2d|g4} IN.raw OUT.pbm [--msb-first]", "decode raw Group 3/4 data to PBM", runFax},
         {"ole", "{ls FILE [PATH] | cat FILE PATH}", "list a compound document's storage, or write a stream out", runOle},
+        {"path", "{normalize|split|xref} ARGS...", "normalise and split names, trace a reference search", runPath},
     };
     return table;
 }
