@@ -53,6 +53,7 @@ thread_local int32_t componentUsers = 0;
 int32_t libraryLoads = 0;
 /// What setStorageLibraryFault withholds: "library", an entry point's name, or nothing.
 char libraryFault[32];
+int32_t openFailures = 0;
 
 }  // namespace
 
@@ -324,6 +325,10 @@ int32_t stgOpenStorage(const char16_t *name, uint32_t mode, Storage **out) noexc
         return stg::kInvalidParameter;
     }
     *out = nullptr;
+    if (openFailures > 0) {
+        --openFailures;
+        return stg::kShareViolation;
+    }
     if ((mode & (kStgmWrite | kStgmReadWrite)) != 0) {
         return stg::kAccessDenied;
     }
@@ -396,6 +401,8 @@ EntryPoint storageEntryPoint(StorageLibrary *library, std::string_view name) noe
     }
     return nullptr;
 }
+
+void failStorageOpens(int32_t count) noexcept { openFailures = count; }
 
 void setStorageLibraryFault(std::string_view what) noexcept {
     const std::size_t length = std::min(what.size(), sizeof libraryFault - 1);

@@ -200,5 +200,8 @@ int32_t storageLibraryLoads() noexcept;
 
 /// Makes loading fail ("library") or hides one entry point (its name); empty restores both. For tests.
 void setStorageLibraryFault(std::string_view what) noexcept;
+/// Makes the next `count` calls of stgOpenStorage fail with a sharing violation, as they do while another program
+/// writes the file and lets others read it (which the host's locks cannot tell from a reader). For tests.
+void failStorageOpens(int32_t count) noexcept;
 
 }  // namespace vutil::platform

@@ -10,6 +10,7 @@
 
 #include "frame/entry.h"
 #include "platform/codepage.h"
+#include "vutil/fileio.h"
 #include "vutil/frame.h"
 
 namespace vutil::storage {
@@ -131,6 +132,9 @@ void releaseSlot(Slot &slot) noexcept {
     }
     delete[] slot.storages;
     delete[] slot.enumerators;
+    if (slot.copyName[0] != '\0') {
+        KorUnlink(slot.copyName);
+    }
     slot = Slot{};
 }
 
@@ -143,7 +147,13 @@ std::optional<std::u16string> widen(std::string_view text) noexcept {
     }
 }
 
-/// Opens the document as the slot's root storage.
+bool openRoot(Slot &slot, const std::u16string &name) noexcept {
+    return !failed(gBinding.stgOpenStorage(name.c_str(), kDocumentMode, &slot.storages[0])) &&
+           slot.storages[0] != nullptr;
+}
+
+/// Opens the document as the slot's root storage: where it lies, or else (while another program writes it and
+/// lets others read, say) from a temporary copy, which is deleted when the slot is released.
 bool openDocument(Slot &slot, const char *document) noexcept {
     // A name beyond the path limit is refused rather than cut, which would name another file.
     const std::optional<std::u16string> name = widen(document);
@@ -153,8 +163,17 @@ bool openDocument(Slot &slot, const char *document) noexcept {
     if (failed(gBinding.stgIsStorageFile(name->c_str()))) {
         return false;
     }
-    return !failed(gBinding.stgOpenStorage(name->c_str(), kDocumentMode, &slot.storages[0])) &&
-           slot.storages[0] != nullptr;
+    if (openRoot(slot, *name)) {
+        return true;
+    }
+    KorMakeTmpName(slot.copyName);
+    KorAppendFile(slot.copyName, document);
+    if (const std::optional<std::u16string> copy = widen(slot.copyName); copy && openRoot(slot, *copy)) {
+        return true;
+    }
+    KorUnlink(slot.copyName);
+    slot.copyName[0] = '\0';
+    return false;
 }
 
 enum class Purpose { Query, Open };

@@ -1,6 +1,8 @@
 // Tests of the compound-document streams: listing and reading against an independent reader's results, the stream
 // table, seeking, names, the binding and its failures, and damaged documents.
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -268,6 +270,64 @@ TEST_F(Documents, AFailedReadLeavesThePositionWhereItWas) {
     EXPECT_EQ(KorOleTellStream(handle), 100);
     ASSERT_EQ(KorOleReadStream(buffer.data(), 70000, handle), 69900);
     EXPECT_EQ(std::string(buffer.data(), 69900), whole.substr(100));
+}
+
+/// Points TMPDIR at a scratch directory for the length of a scope.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory() : saved_(std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "") {
+        setenv("TMPDIR", dir_.path().c_str(), 1);
+    }
+    ~TemporaryDirectory() {
+        if (saved_.empty()) {
+            unsetenv("TMPDIR");
+        } else {
+            setenv("TMPDIR", saved_.c_str(), 1);
+        }
+    }
+    const std::filesystem::path &path() const { return dir_.path(); }
+
+private:
+    TempDir dir_;
+    std::string saved_;
+};
+
+TEST_F(Documents, ADocumentThatCannotBeOpenedInPlaceIsReadFromATemporaryCopy) {
+    TemporaryDirectory temporary;
+    const auto isEmpty = [&] { return std::filesystem::is_empty(temporary.path()); };
+    const uint64_t digest = expectedListings().at("basic.cfb").at("Sub")[0].digest;
+    const std::string file = scratch("held.cfb", readWhole(dataPath("basic.cfb")));
+
+    platform::failStorageOpens(1);
+    int32_t handle = 0;
+    ASSERT_EQ(KorOleOpenStream(file.c_str(), "Sub\\top", &handle), 1);
+    const std::filesystem::path copy = storage::gSlots[handle].copyName;
+    EXPECT_EQ(copy.parent_path(), temporary.path());
+    EXPECT_EQ(readWhole(copy.string()), readWhole(file));
+    EXPECT_EQ(fnv1a64(readStream(handle, 4096)), digest);
+    char name[16];
+    platform::failStorageOpens(1);
+    EXPECT_EQ(KorOleQueryStorage(file.c_str(), "Sub", 1, 15, name), 2) << "a query reads from a copy of its own";
+    EXPECT_STREQ(name, "Deep");
+    EXPECT_TRUE(std::filesystem::exists(copy));
+    EXPECT_EQ(KorOleCloseStream(handle), 1);
+    EXPECT_TRUE(isEmpty()) << "every copy is deleted";
+
+    // When the copy does not open either, it is deleted at once; a file that is no compound document is copied
+    // too, and fails from its copy.
+    platform::failStorageOpens(2);
+    EXPECT_EQ(KorOleOpenStream(file.c_str(), "Sub\\top", &handle), 0);
+    platform::failStorageOpens(2);
+    EXPECT_EQ(KorOleQueryStorage(file.c_str(), "Sub", 1, 15, name), 0);
+    const std::string other = scratch("other.cfb", std::string(3000, 'x'));
+    EXPECT_EQ(KorOleOpenStream(other.c_str(), "a", &handle), 0);
+    EXPECT_TRUE(isEmpty());
+
+    // Where it opens in place, no copy is made.
+    ASSERT_EQ(KorOleOpenStream(file.c_str(), "Sub\\top", &handle), 1);
+    EXPECT_STREQ(storage::gSlots[handle].copyName, "");
+    EXPECT_EQ(KorOleCloseStream(handle), 1);
+    EXPECT_TRUE(isEmpty());
 }
 
 std::vector<std::string> messages;

@@ -141,6 +141,7 @@ protected:
         EXPECT_EQ(platform::componentServiceUsers(), 0) << "a query or a failed open kept the services";
         EXPECT_EQ(storage::gBinding.users, 0);
         platform::setStorageLibraryFault("");
+        platform::failStorageOpens(0);
         storage::failListAllocationAfter(-1);
         storage::setDiagnosticSink(nullptr);
         platform::setAnsiCodePage(1252);
