@@ -135,6 +135,10 @@ public:
         return readSlow(destination, count, got);
     }
 
+    /// The byte at the seek pointer when the window holds it (and the pointer moves on), else -1: the caller
+    /// then reads.
+    int32_t nextByte() noexcept { return next_ < end_ ? *next_++ : -1; }
+
     /// Moves the seek pointer (a target beyond the end is allowed, a negative one is not); the new position goes
     /// to `*position` when that is not null.
     int32_t seek(int64_t offset, StreamOrigin origin, uint64_t *position) noexcept;

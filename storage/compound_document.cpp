@@ -364,6 +364,11 @@ int32_t closeStream(int32_t handle) noexcept {
     return 1;
 }
 
+int32_t streamGetcSlow(int32_t handle) noexcept {
+    uint8_t byte;
+    return readStream(&byte, 1, handle) == 1 ? byte : -1;
+}
+
 int32_t readFailed(Slot &slot) noexcept {
     slot.stream->seek(slot.position, pf::StreamOrigin::Set, nullptr);
     return 0;

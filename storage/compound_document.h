@@ -86,10 +86,19 @@ inline int32_t readStream(void *destination, int32_t count, int32_t handle) noex
     return static_cast<int32_t>(got);
 }
 
-/// The next byte as 0..255, or -1.
+/// Reads one byte with readStream: 0..255, or -1.
+int32_t streamGetcSlow(int32_t handle) noexcept;
+
+/// The next byte as 0..255, or -1. A byte the stream's window holds is taken without a call; the window holds
+/// only bytes of the stream, so the position is then below the size.
 inline int32_t streamGetc(int32_t handle) noexcept {
-    uint8_t byte;
-    return readStream(&byte, 1, handle) == 1 ? byte : -1;
+    if (Slot *slot = boundSlot(handle); slot != nullptr && slot->stream != nullptr) {
+        if (const int32_t byte = slot->stream->nextByte(); byte >= 0) {
+            ++slot->position;
+            return byte;
+        }
+    }
+    return streamGetcSlow(handle);
 }
 
 /// The unload step: unloads the library and clears the entry points. The attempt stays made; open slots and
