@@ -311,9 +311,6 @@ void CompoundFile::loadMiniStream(uint32_t firstMiniFatSector) {
     // The mini stream is the root entry's data; only the sectors its size needs are followed.
     const Entry &root = entries_[0];
     miniStreamSize_ = root.size;
-    if (miniStreamSize_ > fileSize_) {
-        return;
-    }
     miniStreamSound_ = walkData(root.start, miniStreamSize_, [this](uint64_t, uint32_t sector, uint32_t) {
         miniStreamSectors_.push_back(sector);
     });
@@ -371,11 +368,9 @@ int32_t CompoundFile::extents(uint32_t stream, std::vector<Extent> &out) const {
     out.clear();
     const Entry &entry = entries_[stream];
     const uint64_t size = entry.size;
+    // However large the claimed size, the walks end within the file: no sector or piece is taken twice.
     if (size == 0) {
         return stg::kOk;
-    }
-    if (size > fileSize_) {
-        return stg::kDocfileCorrupt;
     }
     if (size < kMiniStreamCutoff) {
         // Small streams lie in 64-byte pieces of the mini stream, chained by the mini table.

@@ -274,8 +274,8 @@ int32_t storeName(const char16_t *wide, int32_t room, char *name) noexcept {
         }
         length += step;
     }
-    std::memcpy(name, text.data(), std::min(length, text.size()));
-    name[std::min(length, text.size())] = '\0';
+    std::memcpy(name, text.data(), length);
+    name[length] = '\0';
     return cut ? kNameCut : 1;
 }
 

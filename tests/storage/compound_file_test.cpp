@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,17 +25,35 @@ std::size_t allocated = 0;
 
 }  // namespace
 
-void *operator new(std::size_t size) {
+namespace {
+
+void *allocate(std::size_t size) noexcept {
     if (counting) {
         allocated += size;
     }
-    if (void *block = std::malloc(size != 0 ? size : 1)) {
+    return std::malloc(size != 0 ? size : 1);
+}
+
+void *allocateOrThrow(std::size_t size) {
+    if (void *block = allocate(size)) {
         return block;
     }
     throw std::bad_alloc();
 }
+
+}  // namespace
+
+// Every unaligned form, so that no block is made by one allocator and given back to another.
+void *operator new(std::size_t size) { return allocateOrThrow(size); }
+void *operator new[](std::size_t size) { return allocateOrThrow(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept { return allocate(size); }
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept { return allocate(size); }
 void operator delete(void *block) noexcept { std::free(block); }
+void operator delete[](void *block) noexcept { std::free(block); }
 void operator delete(void *block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void *block, std::size_t) noexcept { std::free(block); }
+void operator delete(void *block, const std::nothrow_t &) noexcept { std::free(block); }
+void operator delete[](void *block, const std::nothrow_t &) noexcept { std::free(block); }
 
 namespace vutil::test {
 namespace {
@@ -230,6 +249,104 @@ TEST_F(Reader, SharingAndModesFollowTheOpenCalls) {
     EXPECT_EQ(stream->read(whole.data(), 0, &got), pf::stg::kOk);
     EXPECT_EQ(got, 0u);
     stream->release();
+}
+
+TEST_F(Reader, ExclusiveAndSharedModesOfTheDocument) {
+    const std::string path = dataPath("v4.cfb");
+    for (uint32_t exclusive : {pf::kStgmShareExclusive, pf::kStgmShareDenyRead}) {
+        pf::Storage *alone = root(path, exclusive);
+        ASSERT_NE(alone, nullptr) << exclusive;
+        EXPECT_EQ(root(path, pf::kStgmShareDenyNone), nullptr) << exclusive;
+        alone->release();
+    }
+    pf::Storage *first = root(path, pf::kStgmRead);
+    pf::Storage *second = root(path, pf::kStgmShareDenyNone);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(root(path, pf::kStgmShareExclusive), nullptr);
+    first->release();
+    second->release();
+}
+
+TEST_F(Reader, ComponentServicesCountTheirStarts) {
+    EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kOk);
+    EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kFalse);
+    EXPECT_EQ(pf::componentServiceUsers(), 2);
+    pf::coUninitialize();
+    pf::coUninitialize();
+    pf::coUninitialize();
+    EXPECT_EQ(pf::componentServiceUsers(), 0) << "one stop too many changes nothing";
+    EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kOk);
+    pf::coUninitialize();
+}
+
+TEST_F(Reader, EnumeratorsGiveTypesAndSizes) {
+    pf::Storage *top = root(dataPath("v4.cfb"));
+    ASSERT_NE(top, nullptr);
+    pf::ElementEnumerator *elements = nullptr;
+    ASSERT_EQ(top->enumElements(&elements), pf::stg::kOk);
+    struct Expected {
+        std::u16string name;
+        uint32_t type;
+        uint64_t size;
+    };
+    pf::ElementStatus status;
+    for (const Expected &e : {Expected{u"b", pf::kTypeStream, 100}, Expected{u"zero", pf::kTypeStream, 0},
+                              Expected{u"Alpha", pf::kTypeStream, 5000}, Expected{u"Store", pf::kTypeStorage, 0}}) {
+        ASSERT_EQ(elements->next(&status), pf::stg::kOk);
+        EXPECT_EQ(std::u16string(status.name), e.name);
+        EXPECT_EQ(status.type, e.type);
+        EXPECT_EQ(status.size, e.size);
+    }
+    EXPECT_EQ(elements->next(&status), pf::stg::kFalse);
+    EXPECT_EQ(elements->next(nullptr), pf::stg::kFalse);
+    elements->release();
+    top->release();
+
+    // A storage's start and size mean nothing, whatever a writer left there.
+    top = root(scratch("garbage.cfb", hostileFiles().at("storage-start-size-garbage")));
+    ASSERT_NE(top, nullptr);
+    ASSERT_EQ(top->enumElements(&elements), pf::stg::kOk);
+    ASSERT_EQ(elements->next(nullptr), pf::stg::kOk) << "a step without a record to fill";
+    ASSERT_EQ(elements->next(&status), pf::stg::kOk);
+    EXPECT_EQ(std::u16string(status.name), u"x");
+    elements->release();
+    ASSERT_EQ(top->enumElements(&elements), pf::stg::kOk);  // a second enumeration starts again
+    ASSERT_EQ(elements->next(&status), pf::stg::kOk);
+    EXPECT_EQ(std::u16string(status.name), u"S");
+    EXPECT_EQ(status.type, pf::kTypeStorage);
+    EXPECT_EQ(status.size, 0u);
+    elements->release();
+    top->release();
+}
+
+TEST_F(Reader, SeeksAcrossTheExtentsOfAFragmentedStream) {
+    const auto listing = expectedListings().at("fragmented.cfb").at("");
+    pf::Storage *top = root(dataPath("fragmented.cfb"));
+    ASSERT_NE(top, nullptr);
+    for (const ExpectedElement &element : listing) {
+        pf::Stream *stream = nullptr;
+        const std::u16string name(element.name.begin(), element.name.end());
+        ASSERT_EQ(top->openStream(name.c_str(), storage::kElementMode, &stream), pf::stg::kOk);
+        std::string whole(static_cast<std::size_t>(element.size), '\0');
+        uint32_t got = 0;
+        ASSERT_EQ(stream->read(whole.data(), static_cast<uint32_t>(whole.size()), &got), pf::stg::kOk);
+        EXPECT_EQ(fnv1a64(whole), element.digest) << element.name;
+        // Forward and backward jumps, some within the window, some into other extents.
+        std::mt19937 random(static_cast<uint32_t>(element.size));
+        for (int i = 0; i < 200; ++i) {
+            const uint32_t at = random() % static_cast<uint32_t>(element.size);
+            const uint32_t count = 1 + random() % (i % 2 == 0 ? 100 : 70000);
+            ASSERT_EQ(stream->seek(at, pf::StreamOrigin::Set, nullptr), pf::stg::kOk);
+            std::string bytes(count, '\0');
+            ASSERT_EQ(stream->read(bytes.data(), count, &got), pf::stg::kOk);
+            bytes.resize(got);
+            ASSERT_EQ(bytes, whole.substr(at, count)) << element.name << " at " << at << " count " << count;
+            EXPECT_EQ(stream->tell(), at + got);
+        }
+        stream->release();
+    }
+    top->release();
 }
 
 TEST(UpperCase, FoldsTheLettersOfTheCommonScripts) {

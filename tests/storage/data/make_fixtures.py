@@ -4,8 +4,9 @@
     cd tests/storage/data && /usr/bin/python3 make_fixtures.py
 
 basic.cfb is written by libgsf (`gsf createole`, Debian's libgsf-bin) from a directory tree made here.
-v4.cfb (4096-byte sectors, which gsf does not write) and difat.cfb (more than 109 sector-table sectors, so that
-the table's list continues in DIFAT sectors) come from the small writer below. Every valid file is read back with
+v4.cfb (4096-byte sectors, which gsf does not write), difat.cfb (more than 109 sector-table sectors, so that
+the table's list continues in DIFAT sectors) and fragmented.cfb (streams whose sectors and mini sectors alternate)
+come from the small writer below. Every valid file is read back with
 python3-olefile, which writes expected.txt: for each storage its elements in directory order (shorter names first,
 then by upper-cased UTF-16 code points), with each stream's size and FNV-1a 64 digest, and each name in code page
 1252 (hex, '?' where a character has no form there).
@@ -63,8 +64,22 @@ class Node:
         self.storage = children is not None
 
 
-def write_cfb(children, version=3, min_fat_sectors=0):
-    """Writes a compound file; returns its bytes and a layout for patching."""
+def place(streams, unit, interleave):
+    """Numbers of the units (sectors or mini sectors) of each stream, one stream after the other, or taken in
+    turn a unit each when `interleave`; and the order in which the units lie."""
+    counts = {e.id: (len(e.data) + unit - 1) // unit for e in streams}
+    numbers, order = {e.id: [] for e in streams}, []
+    rounds = [[(e, k) for e in streams if k < counts[e.id]] for k in range(max(counts.values(), default=0))]
+    units = [u for r in rounds for u in r] if interleave else [(e, k) for e in streams for k in range(counts[e.id])]
+    for e, k in units:
+        numbers[e.id].append(len(order))
+        order.append((e, k))
+    return numbers, order
+
+
+def write_cfb(children, version=3, min_fat_sectors=0, interleave=False):
+    """Writes a compound file; returns its bytes and a layout for patching. With `interleave` the sectors of the
+    large streams, and the mini sectors of the small ones, alternate."""
     shift = 9 if version == 3 else 12
     ss = 1 << shift
     per = ss // 4
@@ -96,20 +111,27 @@ def write_cfb(children, version=3, min_fat_sectors=0):
         return first
 
     for e in entries:
-        e.start, e.size = ENDOFCHAIN, 0
-        if not e.storage and e.data:
-            e.size = len(e.data)
-            if len(e.data) >= 4096:
-                e.start = alloc(e.data, e.id)
-    mini, minifat = bytearray(), []
-    for e in entries:
-        if not e.storage and 0 < len(e.data) < 4096:
-            e.start = len(mini) // 64
-            count = (len(e.data) + 63) // 64
-            for i in range(count):
-                minifat.append(e.start + i + 1 if i + 1 < count else ENDOFCHAIN)
-            mini += e.data.ljust(count * 64, b"\0")
-            chains[("mini", e.id)] = list(range(e.start, e.start + count))
+        e.start, e.size = ENDOFCHAIN, 0 if e.storage else len(e.data)
+    big = [e for e in entries if not e.storage and len(e.data) >= 4096]
+    numbers, order = place(big, ss, interleave)
+    base = len(sectors)
+    fat += [0] * len(order)
+    for e, k in order:
+        sectors.append(e.data[k * ss:(k + 1) * ss].ljust(ss, b"\0"))
+    for e in big:
+        chain = [base + n for n in numbers[e.id]]
+        for a, b in zip(chain, chain[1:] + [ENDOFCHAIN]):
+            fat[a] = b
+        e.start, chains[e.id] = chain[0], chain
+    small = [e for e in entries if not e.storage and 0 < len(e.data) < 4096]
+    numbers, order = place(small, 64, interleave)
+    mini = b"".join(e.data[k * 64:(k + 1) * 64].ljust(64, b"\0") for e, k in order)
+    minifat = [0] * len(order)
+    for e in small:
+        chain = numbers[e.id]
+        for a, b in zip(chain, chain[1:] + [ENDOFCHAIN]):
+            minifat[a] = b
+        e.start, chains[("mini", e.id)] = chain[0], chain
     root.start = alloc(bytes(mini), "ministream")
     root.size = len(mini)
     minifat_bytes = b"".join(struct.pack("<I", v) for v in minifat)
@@ -364,12 +386,18 @@ def valid_children():
             Node("zero", b"")]
 
 
+def fragmented_children():
+    return [Node("one", content(300, 9000)), Node("two", content(301, 7000)), Node("three", content(302, 4100)),
+            Node("a", content(303, 700)), Node("b", content(304, 1000)), Node("c", content(305, 130))]
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         make_basic(tmp)
-    for name, version, extra, children in [("v4.cfb", 4, 0, valid_children), ("difat.cfb", 3, 240, valid_children),
-                                           ("hostile-base.cfb", 3, 0, base_hostile)]:
-        data, _ = write_cfb(children(), version, extra)
+    for name, version, extra, children, interleave in [
+            ("v4.cfb", 4, 0, valid_children, False), ("difat.cfb", 3, 240, valid_children, False),
+            ("hostile-base.cfb", 3, 0, base_hostile, False), ("fragmented.cfb", 3, 0, fragmented_children, True)]:
+        data, _ = write_cfb(children(), version, extra, interleave)
         with open(name, "wb") as f:
             f.write(data)
     hostile = make_hostile()
@@ -389,7 +417,7 @@ def main():
     with open("hostile.txt", "w") as f:
         f.write("# name base edits (cut LENGTH, set OFFSET HEX), made by make_fixtures.py\n" + "\n".join(lines) + "\n")
     lines = []
-    for name in ["basic.cfb", "v4.cfb", "difat.cfb", "hostile-base.cfb"]:
+    for name in ["basic.cfb", "v4.cfb", "difat.cfb", "hostile-base.cfb", "fragmented.cfb"]:
         lines.append("file %s" % name)
         lines += describe(name)
     with open("expected.txt", "w") as f:
