@@ -1,11 +1,15 @@
 // vutil fax: decodes raw Group 3/4 coded data into a PBM image.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "commands.h"
 #include "fax_decoder.h"
+#include "output.h"
 
 namespace vutil::tool {
 namespace {
@@ -33,6 +37,8 @@ int runFax(const Args &args) {
     for (const std::string &arg : args) {
         if (arg == "--msb-first") {
             msbFirst = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError(command, "unknown option '" + arg + "'");
         } else {
             positional.push_back(arg);
         }
@@ -55,26 +61,32 @@ int runFax(const Args &args) {
     } else {
         return usageError(command, "coding must be g3, g3-2d or g4");
     }
-    std::ifstream in(positional[3], std::ios::binary);
+    const std::string &input = positional[3], &target = positional[4];
+    std::error_code error;
+    if (std::filesystem::is_directory(input, error)) {
+        return failure("fax", input, "is a directory");
+    }
+    std::ifstream in(input, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "vutil fax: cannot read %s\n", positional[3].c_str());
-        return 1;
+        return failure("fax", input, std::string("cannot open: ") + std::strerror(errno));
     }
     std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        return failure("fax", input, "cannot read");
+    }
     fax::Image image;
-    std::string error;
-    if (!fax::decode(data, width, height, coding, msbFirst, image, error)) {
-        std::fprintf(stderr, "vutil fax: %s\n", error.c_str());
+    std::string reason;
+    if (!fax::decode(data, width, height, coding, msbFirst, image, reason)) {
+        return failure("fax", input, reason);
+    }
+    const std::vector<uint8_t> pbm = fax::toPbm(image);
+    if (writeOutput("fax", target, {reinterpret_cast<const char *>(pbm.data()), pbm.size()}) != 0) {
         return 1;
     }
-    std::vector<uint8_t> pbm = fax::toPbm(image);
-    std::ofstream out(positional[4], std::ios::binary);
-    out.write(reinterpret_cast<const char *>(pbm.data()), static_cast<std::streamsize>(pbm.size()));
-    if (!out) {
-        std::fprintf(stderr, "vutil fax: cannot write %s\n", positional[4].c_str());
-        return 1;
+    if (target == kStandardOutput) {
+        return 0;
     }
-    std::printf("%d x %d pixels written to %s\n", width, height, positional[4].c_str());
+    std::printf("%d x %d pixels written to %s\n", width, height, target.c_str());
     return 0;
 }
 

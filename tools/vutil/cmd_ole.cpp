@@ -1,23 +1,16 @@
-// vutil ole: lists a storage of a compound document, or writes one of its streams to standard output.
+// vutil ole: lists a storage of a compound document, or writes one of its streams out.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "output.h"
 #include "vutil.h"
 
 namespace vutil::tool {
 namespace {
 
-constexpr const char *kHelp =
-    "usage: vutil ole ls FILE [PATH]\n"
-    "       vutil ole cat FILE PATH > OUT\n"
-    "\n"
-    "ls   lists the elements of the storage that PATH names in the compound document FILE: type, size in\n"
-    "     bytes (streams) and name. PATH separates storage names with backslashes; each component matches\n"
-    "     the first element whose name begins with it, so an empty PATH names the first element of the root.\n"
-    "cat  writes the stream that PATH names to standard output.\n"
-    "Names are in the ANSI code page (VUTIL_ACP); bytes below 0x20 show as \\xNN in listings.\n";
+constexpr const char *kCommand = "ole";
 
 std::string printable(const std::string &name) {
     std::string out;
@@ -35,77 +28,72 @@ std::string printable(const std::string &name) {
 
 int list(const std::string &file, const std::string &path) {
     char name[64];
+    std::string listing;
     int32_t result = 0;
     for (int32_t index = 0;; ++index) {
         result = KorOleQueryStorage(file.c_str(), path.c_str(), index, static_cast<int32_t>(sizeof name) - 1, name);
         if (result != 1 && result != 2) {
             break;
         }
-        const std::string child = path.empty() ? std::string(name) : path + "\\" + name;
+        char line[128];
         if (result == 2) {
-            std::printf("storage %10s  %s\n", "-", printable(name).c_str());
-            continue;
+            std::snprintf(line, sizeof line, "storage %10s  ", "-");
+        } else {
+            // A stream's size comes from opening it: the listing names elements only.
+            const std::string child = path.empty() ? std::string(name) : path + "\\" + name;
+            int32_t handle = 0;
+            std::string size = "?";
+            if (KorOleOpenStream(file.c_str(), child.c_str(), &handle) == 1) {
+                size = std::to_string(KorOleStreamSize(handle));
+                KorOleCloseStream(handle);
+            }
+            std::snprintf(line, sizeof line, "stream  %10s  ", size.c_str());
         }
-        // A stream's size comes from opening it: the listing itself names elements only.
-        int32_t handle = 0;
-        std::string size = "?";
-        if (KorOleOpenStream(file.c_str(), child.c_str(), &handle) == 1) {
-            size = std::to_string(KorOleStreamSize(handle));
-            KorOleCloseStream(handle);
-        }
-        std::printf("stream  %10s  %s\n", size.c_str(), printable(name).c_str());
-    }
-    if (result == KOR_OLE_NO_SUCH_ELEMENT) {
-        return 0;
+        listing += line + printable(name) + "\n";
     }
     if (result == KOR_OLE_NOT_A_STORAGE) {
-        std::fprintf(stderr, "vutil ole: %s: no storage at \"%s\"\n", file.c_str(), path.c_str());
-    } else {
-        std::fprintf(stderr, "vutil ole: %s: not a readable compound document\n", file.c_str());
+        return failure(kCommand, file, "no storage at \"" + path + "\"");
     }
-    return 1;
+    if (result != KOR_OLE_NO_SUCH_ELEMENT) {
+        return failure(kCommand, file, "not a readable compound document");
+    }
+    std::fputs(listing.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : failure(kCommand, "-", "cannot write the listing");
 }
 
-int cat(const std::string &file, const std::string &path) {
+int cat(const std::string &file, const std::string &path, const std::string &target) {
     int32_t handle = 0;
     if (KorOleOpenStream(file.c_str(), path.c_str(), &handle) != 1) {
-        std::fprintf(stderr, "vutil ole: %s: no readable stream at \"%s\"\n", file.c_str(), path.c_str());
-        return 1;
+        return failure(kCommand, file, "no readable stream at \"" + path + "\"");
     }
+    OutputFile output(target);
+    std::string reason;
+    bool written = output.open(reason);
     std::vector<char> buffer(1 << 16);
-    int32_t got;
-    bool written = true;
-    while (written && (got = KorOleReadStream(buffer.data(), static_cast<int32_t>(buffer.size()), handle)) > 0) {
-        written = std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), stdout) == static_cast<std::size_t>(got);
+    for (int32_t got; written && (got = KorOleReadStream(buffer.data(), static_cast<int32_t>(buffer.size()), handle)) > 0;) {
+        written = output.write({buffer.data(), static_cast<std::size_t>(got)}, reason);
     }
     const bool complete = KorOleTellStream(handle) == KorOleStreamSize(handle);
     KorOleCloseStream(handle);
-    if (std::fflush(stdout) != 0 || !written) {
-        std::fprintf(stderr, "vutil ole: cannot write the stream to standard output\n");
-        return 1;
+    if (!written) {
+        return failure(kCommand, target, reason);
     }
     if (!complete) {
-        std::fprintf(stderr, "vutil ole: %s: reading \"%s\" failed part way\n", file.c_str(), path.c_str());
-        return 1;
+        return failure(kCommand, file, "reading \"" + path + "\" failed part way");
     }
-    return 0;
+    return output.commit(reason) ? 0 : failure(kCommand, target, reason);
 }
 
 }  // namespace
 
 int runOle(const Args &args) {
-    const Command &command = findCommand("ole");
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
     if (args.size() >= 2 && args.size() <= 3 && args[0] == "ls") {
         return list(args[1], args.size() == 3 ? args[2] : std::string());
     }
-    if (args.size() == 3 && args[0] == "cat") {
-        return cat(args[1], args[2]);
+    if (args.size() >= 3 && args.size() <= 4 && args[0] == "cat") {
+        return cat(args[1], args[2], args.size() == 4 ? args[3] : std::string(kStandardOutput));
     }
-    return usageError(command, "expected ls FILE [PATH] or cat FILE PATH");
+    return usageError(findCommand(kCommand), "expected ls FILE [PATH] or cat FILE PATH [OUT]");
 }
 
 }  // namespace vutil::tool

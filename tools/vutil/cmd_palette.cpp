@@ -1,24 +1,22 @@
 // vutil palette: writes the library's colour maps as an SVG sheet.
 #include <cstdio>
-#include <fstream>
 
 #include "commands.h"
+#include "output.h"
 #include "palette_svg.h"
 
 namespace vutil::tool {
 
 int runPalette(const Args &args) {
-    if (args.size() != 1) {
+    if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) {
         return usageError(findCommand("palette"), "expected OUT.svg");
     }
-    const std::string svg = paletteSvg();
-    std::ofstream out(args[0], std::ios::binary);
-    out << svg;
-    if (!out) {
-        std::fprintf(stderr, "vutil palette: cannot write %s\n", args[0].c_str());
+    if (writeOutput("palette", args[0], paletteSvg()) != 0) {
         return 1;
     }
-    std::printf("palette written to %s\n", args[0].c_str());
+    if (args[0] != kStandardOutput) {
+        std::printf("palette written to %s\n", args[0].c_str());
+    }
     return 0;
 }
 

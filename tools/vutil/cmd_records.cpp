@@ -1,5 +1,6 @@
 // vutil records: dumps the records of a file field by field, as a record descriptor reads them.
 #include <cctype>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "output.h"
 #include "vutil.h"
 
 namespace vutil::tool {
@@ -174,13 +176,17 @@ int runRecords(const Args &args) {
 
     int32_t handle = 0;
     if (KorOpenFile(path.c_str(), &handle, KOR_OPEN_READ) != 1) {
-        std::fprintf(stderr, "vutil records: cannot open %s\n", path.c_str());
-        return 1;
+        // The library gives no reason; the host's own open usually has one.
+        std::FILE *probe = std::fopen(path.c_str(), "rb");
+        const std::string reason = probe == nullptr ? std::string(": ") + std::strerror(errno) : "";
+        if (probe != nullptr) {
+            std::fclose(probe);
+        }
+        return failure("records", path, "cannot open" + reason);
     }
     if (offset > 0 && KorSeekFile(handle, static_cast<int32_t>(offset), KOR_SEEK_SET) != offset) {
-        std::fprintf(stderr, "vutil records: cannot seek to %lld\n", offset);
         KorCloseFile(handle);
-        return 1;
+        return failure("records", path, "cannot seek to byte " + std::to_string(offset));
     }
     std::printf("%s: records \"%s\" in %s order, %" PRIu64 " bytes in the file, %" PRIu64 " in memory\n", path.c_str(),
                 descriptor.c_str(), motor ? "Motorola (big-endian)" : "Intel (little-endian)", layout.fileSize,

@@ -8,10 +8,14 @@ namespace vutil::tool {
 
 using Args = std::vector<std::string>;
 
+/// A subcommand. Every command answers --help (exit 0) and exits 0 when done, 1 when
+/// the operation failed (reported through failure() in output.h) and 2 on wrong usage
+/// (usageError); files it writes go through OutputFile, so a failure destroys nothing.
 struct Command {
     const char *name;
     const char *usage;    ///< arguments after the name
-    const char *summary;  ///< one line for the help text
+    /// One line for the list of commands; further lines, if any, complete `vutil NAME --help`.
+    const char *summary;
     int (*run)(const Args &args);
 };
 

@@ -4,14 +4,23 @@
 #include <filesystem>
 
 #include "commands.h"
+#include "output.h"
 
 namespace vutil::tool {
+
+void demo::Context::writeFile(const std::string &name, std::string_view data) {
+    if (writeOutput("demo", outputDirectory + "/" + name, data) != 0) {
+        failed = true;
+    }
+}
 
 int runDemo(const Args &args) {
     demo::Context context{stdout, "vutil-demo"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--out" && i + 1 < args.size()) {
             context.outputDirectory = args[++i];
+        } else if (args[i] == "--out") {
+            return usageError(findCommand("demo"), "--out needs a directory");
         } else {
             return usageError(findCommand("demo"), "unknown argument '" + args[i] + "'");
         }
@@ -19,9 +28,7 @@ int runDemo(const Args &args) {
     std::error_code error;
     std::filesystem::create_directories(context.outputDirectory, error);
     if (error) {
-        std::fprintf(stderr, "vutil demo: cannot create %s: %s\n", context.outputDirectory.c_str(),
-                     error.message().c_str());
-        return 1;
+        return failure("demo", context.outputDirectory, "cannot create the directory: " + error.message());
     }
 
     struct Section {
@@ -40,7 +47,7 @@ int runDemo(const Args &args) {
         std::fprintf(context.out, "\n");
     }
     std::fprintf(context.out, "Files written to %s\n", context.outputDirectory.c_str());
-    return 0;
+    return context.failed ? 1 : 0;
 }
 
 }  // namespace vutil::tool

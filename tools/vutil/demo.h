@@ -3,12 +3,17 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace vutil::tool::demo {
 
 struct Context {
     std::FILE *out;
     std::string outputDirectory;  ///< where sections write their files
+    bool failed = false;          ///< a file could not be written (already reported)
+
+    /// Writes one file of the demo into the output directory; a failure is reported and remembered.
+    void writeFile(const std::string &name, std::string_view data);
 };
 
 void runtimeSection(Context &context);

@@ -38,30 +38,24 @@ public:
     void dot(double x, double y, const char *cls) {
         body_ += format("<circle cx=\"%g\" cy=\"%g\" r=\"2.5\" class=\"%s\"/>\n", x, y, cls);
     }
-    bool write(const std::string &path) {
+    std::string text() {
         closePanel();
-        std::FILE *f = std::fopen(path.c_str(), "w");
-        if (f == nullptr) {
-            return false;
-        }
-        std::fprintf(f,
-                     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"860\" viewBox=\"0 0 800 860\">\n"
-                     "<style>\n"
-                     " .title{font:bold 14px sans-serif} .caption{font:10px sans-serif;fill:#333}\n"
-                     " .window{fill:#f4f8ff;stroke:#2255aa;stroke-width:1.5}\n"
-                     " .before{fill:none;stroke:#bbb;stroke-width:1;stroke-dasharray:4 3}\n"
-                     " .int{fill:none;stroke:#e06030;stroke-opacity:0.5;stroke-width:6}\n"
-                     " .real{fill:none;stroke:#0a5a2a;stroke-width:1.2}\n"
-                     " .intfill{fill:#e06030;fill-opacity:0.15;stroke:#e06030;stroke-opacity:0.5;stroke-width:6}\n"
-                     " .realfill{fill:none;stroke:#0a5a2a;stroke-width:1.2}\n"
-                     " .control{fill:none;stroke:#999;stroke-width:0.8;stroke-dasharray:2 2}\n"
-                     " .curve{fill:none;stroke:#7030a0;stroke-width:1.8}\n"
-                     " .arc{fill:none;stroke:#2255aa;stroke-width:1.8}\n"
-                     " .vertex{fill:#2255aa} .span{stroke:#d04010;stroke-width:1.5}\n"
-                     " .outline{fill:none;stroke:#333;stroke-width:0.8}\n"
-                     "</style>\n<rect width=\"800\" height=\"860\" fill=\"white\"/>\n%s</svg>\n",
-                     body_.c_str());
-        return std::fclose(f) == 0;
+        return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"860\" viewBox=\"0 0 800 860\">\n"
+               "<style>\n"
+               " .title{font:bold 14px sans-serif} .caption{font:10px sans-serif;fill:#333}\n"
+               " .window{fill:#f4f8ff;stroke:#2255aa;stroke-width:1.5}\n"
+               " .before{fill:none;stroke:#bbb;stroke-width:1;stroke-dasharray:4 3}\n"
+               " .int{fill:none;stroke:#e06030;stroke-opacity:0.5;stroke-width:6}\n"
+               " .real{fill:none;stroke:#0a5a2a;stroke-width:1.2}\n"
+               " .intfill{fill:#e06030;fill-opacity:0.15;stroke:#e06030;stroke-opacity:0.5;stroke-width:6}\n"
+               " .realfill{fill:none;stroke:#0a5a2a;stroke-width:1.2}\n"
+               " .control{fill:none;stroke:#999;stroke-width:0.8;stroke-dasharray:2 2}\n"
+               " .curve{fill:none;stroke:#7030a0;stroke-width:1.8}\n"
+               " .arc{fill:none;stroke:#2255aa;stroke-width:1.8}\n"
+               " .vertex{fill:#2255aa} .span{stroke:#d04010;stroke-width:1.5}\n"
+               " .outline{fill:none;stroke:#333;stroke-width:0.8}\n"
+               "</style>\n<rect width=\"800\" height=\"860\" fill=\"white\"/>\n" +
+               body_ + "</svg>\n";
     }
 
     static constexpr double kPanel = 330;
@@ -221,12 +215,8 @@ void geometrySection(Context &context) {
     double p[3] = {1, 0, 0};
     mult_hmatrix_v(&view, p);
     std::fprintf(context.out, "view along (1,1,1): world x goes to (%.4f, %.4f, %.4f)\n", p[0], p[1], p[2]);
-    const std::string path = context.outputDirectory + "/geometry.svg";
-    if (sheet.write(path)) {
-        std::fprintf(context.out, "geometry sheet written to %s\n", path.c_str());
-    } else {
-        std::fprintf(context.out, "cannot write %s\n", path.c_str());
-    }
+    context.writeFile("geometry.svg", sheet.text());
+    std::fprintf(context.out, "geometry sheet: geometry.svg\n");
 }
 
 }  // namespace vutil::tool::demo

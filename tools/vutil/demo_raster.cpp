@@ -23,18 +23,13 @@ const uint8_t kCompressedText[] = {
     0x8d, 0x1b, 0x88, 0x69, 0xdc, 0xd0, 0x79, 0x03, 0x22, 0xcc, 0x48, 0x8c, 0x6f, 0xa2, 0xca, 0x99, 0x68, 0x26,
     0x0d, 0x1b, 0x88, 0x62, 0xca, 0x98, 0x49, 0x0b, 0x11, 0xa1, 0xc3, 0xb0, 0x67, 0x3c, 0x06, 0x6d, 0xe3, 0x13};
 
-void writeBytes(const std::string &path, const void *data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(static_cast<const char *>(data), static_cast<std::streamsize>(size));
-}
-
 }  // namespace
 
 void rasterSection(Context &context) {
     std::FILE *out = context.out;
     const std::string compressed = context.outputDirectory + "/drawing.Z";
     const std::string expanded = context.outputDirectory + "/drawing.txt";
-    writeBytes(compressed, kCompressedText, sizeof kCompressedText);
+    context.writeFile("drawing.Z", {reinterpret_cast<const char *>(kCompressedText), sizeof kCompressedText});
     const int32_t size = KOR_decompress(compressed.c_str(), nullptr, 0);
     const int32_t written = KOR_decompress(compressed.c_str(), expanded.c_str(), 0);
     std::fprintf(out, "KOR_decompress: %zu compressed bytes expand to %d bytes (counted first, then %d written)\n",
@@ -94,7 +89,7 @@ void rasterSection(Context &context) {
     std::fprintf(out, "AutoCAD colour 11 is RGB(%u, %u, %u); white is pseudo-true-colour index %d\n", colour & 0xFF,
                  (colour >> 8) & 0xFF, (colour >> 16) & 0xFF, GetPseudoTrueColorIndex(0xFFFFFF));
     const std::string svg = paletteSvg();
-    writeBytes(context.outputDirectory + "/palette.svg", svg.data(), svg.size());
+    context.writeFile("palette.svg", svg);
     std::fprintf(out, "palette.svg: the 256 AutoCAD colours and the 16-colour, grey and pseudo-true-colour maps\n");
 }
 

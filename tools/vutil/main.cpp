@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "commands.h"
 
@@ -10,13 +11,37 @@ namespace vutil::tool {
 const std::vector<Command> &commands() {
     static const std::vector<Command> table = {
         {"info", "", "library version, export table and host settings", runInfo},
-        {"demo", "[--out DIR]", "a tour of the library on built-in data", runDemo},
-        {"records", "FILE DESCRIPTOR [--motor] [--offset N] [--count N]", "dump a file's records field by field",
+        {"demo", "[--out DIR]",
+         "a drawing taken through the library end to end, and a tour of it on built-in data\n"
+         "Writes a small compressed drawing, reads it back as a format reader would and draws\n"
+         "it as an SVG page and a PNG in DIR (default vutil-demo), with sheets of the other\n"
+         "subsystems beside them.",
+         runDemo},
+        {"records", "FILE DESCRIPTOR [--motor] [--offset N] [--count N]",
+         "dump a file's records field by field\n"
+         "Reads records described by DESCRIPTOR (for instance \"C4,L2;D1 I3\") from FILE in Intel\n"
+         "byte order, or Motorola with --motor, from byte N of --offset on, at most --count of them.",
          runRecords},
-        {"uncompress", "IN [OUT] [--max N]", "expand a .Z file (or count its bytes)", runUncompress},
-        {"palette", "OUT.svg", "the colour maps as an SVG sheet of swatches", runPalette},
-        {"fax", "WIDTH HEIGHT {g3|g3-2d|g4} IN.raw OUT.pbm [--msb-first]", "decode raw Group 3/4 data to PBM", runFax},
-        {"ole", "{ls FILE [PATH] | cat FILE PATH}", "list a compound document's storage, or write a stream out", runOle},
+        {"uncompress", "IN [OUT] [--max N]",
+         "expand a .Z file (or count its bytes)\n"
+         "Without OUT only counts the expanded bytes; OUT \"-\" is standard output. --max N stops\n"
+         "after N bytes. OUT is replaced only when the expansion succeeds.",
+         runUncompress},
+        {"palette", "OUT.svg", "the colour maps as an SVG sheet of swatches\nOUT \"-\" is standard output.",
+         runPalette},
+        {"fax", "WIDTH HEIGHT {g3|g3-2d|g4} IN.raw OUT.pbm [--msb-first]",
+         "decode raw Group 3/4 data to PBM\n"
+         "IN.raw holds the coded rows with their first bit in the low bit of each byte, or in the\n"
+         "high bit with --msb-first. OUT \"-\" is standard output.",
+         runFax},
+        {"ole", "{ls FILE [PATH] | cat FILE PATH [OUT]}",
+         "list a storage of a compound document, or write out one of its streams\n"
+         "ls lists the elements of the storage that PATH names in FILE: type, size of a stream, name.\n"
+         "PATH separates names with backslashes; each component takes the first element whose name\n"
+         "begins with it, so an empty PATH names the root's first element (the root itself has no\n"
+         "path). cat writes the stream that PATH names to OUT (\"-\", the default: standard output).\n"
+         "Names are in the ANSI code page (VUTIL_ACP); bytes below 0x20 show as \\xNN in listings.",
+         runOle},
         {"path", "{normalize|split|xref} ARGS...", "normalise and split names, trace a reference search", runPath},
     };
     return table;
@@ -40,11 +65,25 @@ int usageError(const Command &command, const std::string &message) {
 
 namespace {
 
+/// The summary's first line, for the list of commands.
+std::string_view firstLine(const char *text) {
+    const std::string_view all(text);
+    return all.substr(0, all.find('\n'));
+}
+
 void printHelp(std::FILE *out) {
-    std::fprintf(out, "usage: vutil COMMAND [ARGS]\n\ncommands:\n");
+    std::fprintf(out, "usage: vutil COMMAND [ARGS]\n       vutil COMMAND --help\n\ncommands:\n");
     for (const Command &command : commands()) {
-        std::fprintf(out, "  %-10s %-40s %s\n", command.name, command.usage, command.summary);
+        const std::string_view summary = firstLine(command.summary);
+        std::fprintf(out, "  %-10s %-40s %.*s\n", command.name, command.usage, static_cast<int>(summary.size()),
+                     summary.data());
     }
+    std::fprintf(out, "\nexit status: 0 done, 1 the operation failed, 2 wrong usage\n");
+}
+
+int printCommandHelp(const Command &command) {
+    std::printf("usage: vutil %s %s\n\n%s\n", command.name, command.usage, command.summary);
+    return 0;
 }
 
 }  // namespace
@@ -52,16 +91,26 @@ void printHelp(std::FILE *out) {
 
 int main(int argc, char **argv) {
     using namespace vutil::tool;
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        (std::strcmp(argv[1], "help") == 0 && argc == 2)) {
         printHelp(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    const bool helpTopic = std::strcmp(argv[1], "help") == 0;
+    const char *name = helpTopic ? argv[2] : argv[1];
     for (const Command &command : commands()) {
-        if (std::strcmp(argv[1], command.name) == 0) {
-            return command.run(Args(argv + 2, argv + argc));
+        if (std::strcmp(name, command.name) != 0) {
+            continue;
         }
+        const Args args(argv + 2, argv + argc);
+        for (const std::string &arg : args) {
+            if (arg == "--help" || arg == "-h") {
+                return printCommandHelp(command);
+            }
+        }
+        return helpTopic ? printCommandHelp(command) : command.run(args);
     }
-    std::fprintf(stderr, "vutil: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "vutil: unknown command '%s'\n", name);
     printHelp(stderr);
     return 2;
 }

@@ -1,0 +1,242 @@
+// How the tool's commands write files, report failures and show progress.
+#include "output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace vutil::tool {
+namespace {
+
+std::string systemReason(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+/// Writes all of `size` bytes, resuming after interruptions and partial writes.
+bool writeAll(int descriptor, const char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(descriptor, data, size);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return false;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+/// The permission bits a file newly created by this process would get.
+mode_t creationMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+int64_t nowMillis() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+int failure(std::string_view command, std::string_view file, std::string_view reason) {
+    std::fprintf(stderr, "vutil %.*s: %.*s: %.*s\n", static_cast<int>(command.size()), command.data(),
+                 static_cast<int>(file.size()), file.data(), static_cast<int>(reason.size()), reason.data());
+    return 1;
+}
+
+OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
+
+OutputFile::~OutputFile() {
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
+    }
+    if (!committed_ && !temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+    }
+}
+
+bool OutputFile::open(std::string &reason) {
+    if (target_.empty()) {
+        reason = "an empty file name";
+        return false;
+    }
+    // Where the temporary goes: beside the regular file it will replace, or in the
+    // system's temporary directory when the data is copied out instead.
+    std::string directory, stem = "vutil-output";
+    struct stat status {};
+    const bool exists = !toStandardOutput() && ::stat(target_.c_str(), &status) == 0;
+    if (!toStandardOutput() && !exists && errno != ENOENT) {
+        reason = systemReason("cannot reach it");
+        return false;
+    }
+    if (exists && S_ISDIR(status.st_mode)) {
+        reason = "is a directory";
+        return false;
+    }
+    mode_t mode = 0;
+    if (toStandardOutput() || (exists && !S_ISREG(status.st_mode))) {
+        std::error_code error;
+        directory = std::filesystem::temp_directory_path(error).string();
+        if (error) {
+            directory = "/tmp";
+        }
+    } else {
+        // An existing file (through a symbolic link, if the target is one) is replaced
+        // where it lies and keeps its permissions.
+        destination_ = target_;
+        char resolved[PATH_MAX];
+        if (exists && ::realpath(target_.c_str(), resolved) != nullptr) {
+            destination_ = resolved;
+        }
+        mode = exists ? (status.st_mode & 07777) : creationMode();
+        const std::filesystem::path path(destination_);
+        directory = path.has_parent_path() ? path.parent_path().string() : ".";
+        stem = "." + path.filename().string();
+    }
+    std::string name = directory + "/" + stem + ".XXXXXX";
+    descriptor_ = ::mkstemp(name.data());
+    if (descriptor_ < 0) {
+        reason = systemReason(("cannot create a file in " + directory).c_str());
+        return false;
+    }
+    temporary_ = name;
+    if (!destination_.empty() && ::fchmod(descriptor_, mode) != 0) {
+        reason = systemReason("cannot set the permissions");
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::write(std::string_view data, std::string &reason) {
+    if (!writeAll(descriptor_, data.data(), data.size())) {
+        reason = systemReason("cannot write");
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::commit(std::string &reason) {
+    if (!destination_.empty()) {
+        const int descriptor = descriptor_;
+        descriptor_ = -1;
+        if (::fsync(descriptor) != 0 || ::close(descriptor) != 0) {
+            reason = systemReason("cannot write");
+            return false;
+        }
+        if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+            reason = systemReason("cannot put the file in place");
+            return false;
+        }
+        committed_ = true;
+        return true;
+    }
+    // Copy the gathered data to standard output or to the target that is not a regular file.
+    const int out = toStandardOutput() ? STDOUT_FILENO : ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (out < 0) {
+        reason = systemReason("cannot open");
+        return false;
+    }
+    bool written = ::lseek(descriptor_, 0, SEEK_SET) == 0;
+    char buffer[1 << 16];
+    for (ssize_t got = 0; written && (got = ::read(descriptor_, buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        written = got > 0 && writeAll(out, buffer, static_cast<std::size_t>(got));
+    }
+    if (!written) {
+        reason = systemReason("cannot write");
+    }
+    if (out != STDOUT_FILENO && ::close(out) != 0 && written) {
+        reason = systemReason("cannot write");
+        written = false;
+    }
+    return written;
+}
+
+int writeOutput(std::string_view command, const std::string &target, std::string_view data) {
+    OutputFile output(target);
+    std::string reason;
+    if (!output.open(reason) || !output.write(data, reason) || !output.commit(reason)) {
+        return failure(command, target, reason);
+    }
+    return 0;
+}
+
+Progress::Progress(std::string_view command, std::string_view file)
+    : prefix_("vutil " + std::string(command) + ": " + std::string(file) + ": "), shown_(::isatty(STDERR_FILENO) == 1) {}
+
+Progress::~Progress() { clear(); }
+
+void Progress::clear() {
+    if (drawn_) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        drawn_ = false;
+    }
+}
+
+void Progress::update(uint64_t done, std::string_view unit) {
+    const int64_t now = nowMillis();
+    if (!shown_ || (drawn_ && now - lastMillis_ < 100)) {
+        return;
+    }
+    lastMillis_ = now;
+    drawn_ = true;
+    if (unit == "bytes") {
+        const char *units[] = {"bytes", "KiB", "MiB", "GiB"};
+        double value = static_cast<double>(done);
+        std::size_t u = 0;
+        for (; value >= 1024 && u + 1 < std::size(units); ++u) {
+            value /= 1024;
+        }
+        std::fprintf(stderr, "\r%s%.*f %s\033[K", prefix_.c_str(), u == 0 ? 0 : 1, value, units[u]);
+    } else {
+        std::fprintf(stderr, "\r%s%llu %.*s\033[K", prefix_.c_str(), static_cast<unsigned long long>(done),
+                     static_cast<int>(unit.size()), unit.data());
+    }
+    std::fflush(stderr);
+}
+
+void Progress::watchFile(const std::string &path, const std::function<void()> &work) {
+    if (!shown_) {
+        work();
+        return;
+    }
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread worker([&] {
+        work();
+        std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_one();
+    });
+    std::unique_lock lock(mutex);
+    while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; })) {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) == 0) {
+            update(static_cast<uint64_t>(status.st_size), "bytes");
+        }
+    }
+    lock.unlock();
+    worker.join();
+    clear();
+}
+
+}  // namespace vutil::tool
