@@ -1,7 +1,6 @@
 // Exports of the file services: buffered files, byte order, record descriptors, foreign floats, coordinate readers,
 // file names and file-system operations.
 #include <cstdarg>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -67,13 +66,9 @@ std::string_view textOf(const char *text) noexcept {
     return text != nullptr ? std::string_view(text) : std::string_view();
 }
 
-/// The process-wide area of KOR_GetNormalizedFName. It only grows, so that the
-/// text of one call is replaced in place by the next; an empty name frees it.
-struct NameArea {
-    char *text;
-    std::size_t capacity;
-};
-NameArea normalizedName = {nullptr, 0};
+/// The process-wide area of KOR_GetNormalizedFName, made on first use. A text
+/// that fits its capacity replaces the last one in place; an empty name frees it.
+std::string *normalizedName = nullptr;
 
 }  // namespace
 
@@ -484,23 +479,19 @@ VUTIL_API char *KOR_GetNormalizedFName(const char *name) noexcept {
         return nullptr;
     }
     if (*name == '\0') {
-        std::free(normalizedName.text);
-        normalizedName = {nullptr, 0};
+        delete normalizedName;
+        normalizedName = nullptr;
         return nullptr;
     }
     try {
         std::string_view given(name);
         std::string normalized =
             fio::normalizeName(given, fio::isAbsoluteName(given) ? std::string() : fio::currentDirectory());
-        if (normalized.size() + 1 > normalizedName.capacity) {
-            char *grown = static_cast<char *>(std::realloc(normalizedName.text, normalized.size() + 1));
-            if (grown == nullptr) {
-                return nullptr;
-            }
-            normalizedName = {grown, normalized.size() + 1};
+        if (normalizedName == nullptr) {
+            normalizedName = new std::string;
         }
-        std::memcpy(normalizedName.text, normalized.c_str(), normalized.size() + 1);
-        return normalizedName.text;
+        *normalizedName = normalized;
+        return normalizedName->data();
     } catch (...) {
         return nullptr;
     }

@@ -106,7 +106,9 @@ bool storePath(char *out, std::string_view path) noexcept {
         out[0] = '\0';
         return false;
     }
-    std::memcpy(out, path.data(), path.size());
+    if (!path.empty()) {
+        std::memcpy(out, path.data(), path.size());
+    }
     out[path.size()] = '\0';
     return true;
 }
@@ -120,7 +122,9 @@ void storeComponent(char *out, std::string_view component, std::size_t room) noe
             length = end;
         }
     });
-    std::memcpy(out, component.data(), length);
+    if (length > 0) {
+        std::memcpy(out, component.data(), length);
+    }
     out[length] = '\0';
 }
 
@@ -178,16 +182,16 @@ std::string normalizeName(std::string_view name, std::string_view currentDirecto
             }
         }
     }
-    if (pending > 0 || text.empty()) {
-        return "\\";
-    }
-
     std::string result(text, 0, count > 0 ? separators[0] : text.size());
     for (std::size_t k = 0; k < count; ++k) {
         if (kept[k]) {
             std::size_t end = k + 1 < count ? separators[k + 1] : text.size();
             result.append(text, separators[k], end - separators[k]);
         }
+    }
+    // Climbing above the root, or resolving to nothing ("\a\.."), ends at the root.
+    if (pending > 0 || result.empty()) {
+        return "\\";
     }
 
     // Runs of backslashes become one, except a first backslash after the drive:

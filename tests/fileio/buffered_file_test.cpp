@@ -1,6 +1,4 @@
 // Tests of the buffered files: opening, reading, lines, seeking, writing and bad handles.
-#include "vutil/fileio.h"
-
 #include <errno.h>
 #include <unistd.h>
 
@@ -12,6 +10,7 @@
 
 #include "file_fixture.h"
 #include "platform/codepage.h"
+#include "vutil/fileio.h"
 
 namespace vutil::test {
 namespace {

@@ -1,10 +1,9 @@
 // Tests of the single-value readers, writers and converters in both byte orders.
-#include "vutil/fileio.h"
-
 #include <cstring>
 #include <string>
 
 #include "file_fixture.h"
+#include "vutil/fileio.h"
 
 namespace vutil::test {
 namespace {

@@ -1,10 +1,10 @@
 // Tests of the text coordinate readers and the real-list readers.
-#include "vutil/fileio.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+
+#include "vutil/fileio.h"
 
 namespace vutil::test {
 namespace {

@@ -182,16 +182,13 @@ std::string modelNormalize(std::string name, std::string cwd) {
     if (!text.empty() && text.back() == '\\') {
         text.pop_back();
     }
-    if (text.empty()) {
-        return "\\";
-    }
     std::vector<std::string> parts;
     std::stringstream stream(text);
     for (std::string part; std::getline(stream, part, '\\');) {
         parts.push_back(part);
     }
-    if (text.back() == '\\') {
-        parts.push_back("");  // getline drops a last empty piece
+    if (parts.empty() || text.back() == '\\') {
+        parts.push_back("");  // getline gives nothing for an empty text and drops a last empty piece
     }
     std::vector<std::string> stack;
     for (std::size_t i = 1; i < parts.size(); ++i) {
@@ -207,6 +204,9 @@ std::string modelNormalize(std::string name, std::string cwd) {
     std::string result = parts[0];
     for (const std::string &part : stack) {
         result += "\\" + part;
+    }
+    if (result.empty()) {
+        return "\\";
     }
     std::size_t keep = result.size() >= 2 && result[1] == ':' ? 2 : 0;
     if (keep < result.size() && result[keep] == '\\') {
@@ -241,6 +241,7 @@ TEST(Normalizer, ExamplesAndEdges) {
         {"\\\\\\a\\\\\\b\\", "\\\\a\\b"},
         {"C:\\\\\\a", "C:\\\\a"},
         {".", "C:\\work"},
+        {"\\a\\..", "\\"},  // nothing left: the root
     };
     for (const Case &c : cases) {
         EXPECT_EQ(fileio::normalizeName(c.name, "C:\\work"), c.normalized) << c.name;
@@ -418,17 +419,14 @@ TEST_F(Search, PathSearchOrder) {
     const fs::path own = fs::canonical("/proc/self/exe").parent_path();
     const std::string unique = "vutil-search-" + std::to_string(::getpid());
     const fs::path ownFonts = own / unique;
-    struct Cleanup {
-        fs::path path;
-        ~Cleanup() { fs::remove_all(path); }
-    } cleanup{ownFonts};
-    fs::remove(own / (unique + ".shx"));
-    struct Cleanup2 {
-        fs::path path;
-        ~Cleanup2() { fs::remove(path); }
-    } cleanup2{own / (unique + ".shx")};
-
     const std::string file = unique + ".shx";
+    struct Cleanup {
+        fs::path directory, file;
+        ~Cleanup() {
+            fs::remove_all(directory);
+            fs::remove(file);
+        }
+    } cleanup{ownFonts, own / file};
     const std::string list = unique + ",C:\\shared;;C:\\other";
     char out[KOR_MAX_PATH];
     auto search = [&] {
@@ -457,6 +455,24 @@ TEST_F(Search, PathSearchOrder) {
     EXPECT_EQ(search(), own.string() + "/" + unique + "\\" + file);
     EXPECT_EQ(KORsearchpaths(file.c_str(), list.c_str(), nullptr), nullptr);
     EXPECT_EQ(KORsearchpaths(file.c_str(), nullptr, out), std::string(file)) << "no list: the name itself";
+}
+
+TEST_F(Search, AnswersMustFitAPathBuffer) {
+    // "C:\" + 100 + "\" + name: a name of 155 characters makes 259, one more 260.
+    const std::string directory(100, 'd');
+    const std::string fits = std::string(151, 'f') + ".dwg";
+    const std::string tooLong = std::string(152, 'f') + ".dwg";
+    touch(directory + "/" + fits);
+    touch(directory + "/" + tooLong);
+    const std::string place = "C:\\" + directory + "\\";
+    char out[KOR_MAX_PATH];
+    ASSERT_EQ(get_xref_name(out, (place + fits.substr(0, 151)).c_str(), nullptr, nullptr, nullptr, ".dwg"), 1);
+    EXPECT_EQ(std::string(out), place + fits);
+    EXPECT_EQ(get_xref_name(out, (place + tooLong.substr(0, 152)).c_str(), nullptr, nullptr, nullptr, ".dwg"), 0);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(KORsearchpaths(fits.c_str(), place.c_str(), out), out);
+    EXPECT_EQ(std::string(out), place + fits);
+    EXPECT_EQ(KORsearchpaths(tooLong.c_str(), place.c_str(), out), nullptr);
 }
 
 }  // namespace

@@ -99,6 +99,13 @@ TEST_F(FileSystem, SizesAndStatus) {
     setenv("VUTIL_DRIVE_E", dir.path().c_str(), 1);
     ASSERT_EQ(KorStat("e:\\sub", &status), 0);
     EXPECT_EQ(status.st_dev, 4u) << "drive E:";
+    ASSERT_EQ(KorStat("e:", &status), 0);
+    EXPECT_EQ(status.st_dev, 4u) << "a bare drive";
+    setenv("VUTIL_DRIVE_D", (dir.path() / "sub").c_str(), 1);
+    fs::current_path(dir.path() / "sub");
+    ASSERT_EQ(KorStat("..\\five", &status), 0);
+    EXPECT_EQ(status.st_dev, 3u) << "the drive of the current directory";
+    unsetenv("VUTIL_DRIVE_D");
     unsetenv("VUTIL_DRIVE_E");
     EXPECT_EQ(KorStat("C:\\none", &status), -1);
     EXPECT_EQ(KorStat("C:\\five", nullptr), -1);
@@ -250,6 +257,17 @@ TEST_F(FileSystem, TemporaryNamesNeverRepeat) {
 }
 
 TEST_F(FileSystem, TemporaryDirectoryFallsBackToTmp) {
+    // A name has 23 characters after the directory at most: 236 characters of
+    // directory fit a path buffer, 237 do not.
+    const std::size_t room = 236 - dir.path().string().size() - 1;
+    for (std::size_t length : {room, room + 1}) {
+        fs::path directory = dir.path() / std::string(length, 't');
+        fs::create_directory(directory);
+        setenv("TMPDIR", directory.c_str(), 1);
+        char name[KOR_MAX_PATH];
+        ASSERT_EQ(KorMakeTmpName(name), 1);
+        EXPECT_EQ(fs::path(name).parent_path(), length == room ? directory : fs::path("/tmp")) << length;
+    }
     dir.write("plain", "");
     const std::string longDirectory = (dir.path() / std::string(250, 'l')).string();
     fs::create_directory(longDirectory);
@@ -260,6 +278,10 @@ TEST_F(FileSystem, TemporaryDirectoryFallsBackToTmp) {
         ASSERT_EQ(KorMakeTmpName(name), 1);
         EXPECT_EQ(fs::path(name).parent_path(), "/tmp") << variable;
     }
+    setenv("TMPDIR", "//", 1);
+    char name[KOR_MAX_PATH];
+    ASSERT_EQ(KorMakeTmpName(name), 1);
+    EXPECT_EQ(std::string(name).rfind("/vu", 0), 0u) << "the root is a directory too: " << name;
 }
 
 TEST_F(FileSystem, AppendIntoADirectoryUsesTheSourceName) {

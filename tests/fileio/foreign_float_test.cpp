@@ -1,6 +1,4 @@
 // Tests of the VAX F and D conversions, DEC integers and the ecvt/fcvt/gcvt texts.
-#include "vutil/fileio.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,8 @@
 #include <limits>
 #include <random>
 #include <string>
+
+#include "vutil/fileio.h"
 
 namespace vutil::test {
 namespace {

@@ -1,7 +1,7 @@
 // Tests of the record descriptors: layout, limits, packing, byte order and partial records.
-#include "vutil/fileio.h"
-
 #include "fileio/record_descriptor.h"
+
+#include <sys/types.h>
 
 #include <cerrno>
 #include <cstring>
@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
-
 #include "file_fixture.h"
+#include "vutil/fileio.h"
 #include "vutil/runtime.h"
 
 namespace vutil::test {

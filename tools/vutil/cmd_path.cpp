@@ -4,27 +4,11 @@
 #include <string>
 
 #include "commands.h"
+#include "output.h"
 #include "vutil.h"
 
 namespace vutil::tool {
 namespace {
-
-constexpr const char kHelp[] =
-    "usage: vutil path normalize NAME...\n"
-    "       vutil path split PATH...\n"
-    "       vutil path xref REFERENCED EXT [PLACE1 [PLACE2]]\n"
-    "\n"
-    "Paths are in the library's notation (drive letters, backslashes); a drive X: is the\n"
-    "directory of VUTIL_DRIVE_X, or is dropped, and names that do not exist as written are\n"
-    "found without regard to case.\n"
-    "\n"
-    "  normalize  the absolute, resolved form of each name (relative names join the\n"
-    "             current directory)\n"
-    "  split      drive, directory, base name and extension of each path\n"
-    "  xref       where a drawing's external reference is found: the referenced name with\n"
-    "             extension EXT (\".dwg\"), then the directories of PLACE1 and PLACE2 (a\n"
-    "             directory ends with a backslash), then the directories of ACAD; each\n"
-    "             candidate is listed with what is there. Exit 1 when nothing is found.\n";
 
 const char *kindName(int32_t kind) {
     return kind == KOR_KIND_FILE ? "file" : kind == KOR_KIND_DIRECTORY ? "directory" : "nothing";
@@ -35,8 +19,7 @@ int normalize(const Args &names) {
     for (const std::string &name : names) {
         const char *normalized = KOR_GetNormalizedFName(name.c_str());
         if (normalized == nullptr) {
-            std::fprintf(stderr, "vutil path: an empty name has no normal form\n");
-            status = 1;
+            status = failure("path", name, "an empty name has no normal form");
             continue;
         }
         std::printf("%s\n", normalized);
@@ -80,8 +63,7 @@ int xref(const Args &args) {
 
     char found[KOR_MAX_PATH];
     if (get_xref_name(found, referenced.c_str(), place1.c_str(), place2.c_str(), nullptr, ext.c_str()) != 1) {
-        std::fprintf(stderr, "vutil path: %s is not found\n", referenced.c_str());
-        return 1;
+        return failure("path", referenced, "not found");
     }
     std::printf("found: %s\n", found);
     return 0;
@@ -91,10 +73,6 @@ int xref(const Args &args) {
 
 int runPath(const Args &args) {
     const Command &command = findCommand("path");
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(kHelp, stdout);
-        return 0;
-    }
     if (args.empty()) {
         return usageError(command, "expected normalize, split or xref");
     }

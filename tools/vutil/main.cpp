@@ -42,7 +42,21 @@ const std::vector<Command> &commands() {
          "path). cat writes the stream that PATH names to OUT (\"-\", the default: standard output).\n"
          "Names are in the ANSI code page (VUTIL_ACP); bytes below 0x20 show as \\xNN in listings.",
          runOle},
-        {"path", "{normalize|split|xref} ARGS...", "normalise and split names, trace a reference search", runPath},
+        {"path", "{normalize|split|xref} ARGS...",
+         "normalise and split names, trace a reference search\n"
+         "Paths are in the library's notation (drive letters, backslashes); a drive X: is the directory\n"
+         "of VUTIL_DRIVE_X, or is dropped, and names that do not exist as written are found without\n"
+         "regard to case.\n"
+         "  normalize NAME...   the absolute, resolved form of each name (relative names join the\n"
+         "                      current directory)\n"
+         "  split PATH...       drive, directory, base name and extension of each path\n"
+         "  xref REFERENCED EXT [PLACE1 [PLACE2]]\n"
+         "                      where a drawing's external reference is found: the referenced name\n"
+         "                      with extension EXT (\".dwg\"), then the directories of PLACE1 and PLACE2\n"
+         "                      (a directory ends with a backslash), then the current directory and\n"
+         "                      the directories of ACAD; each candidate is listed with what is there.\n"
+         "                      Exit 1 when nothing is found.",
+         runPath},
     };
     return table;
 }
