@@ -28,14 +28,6 @@ bool documentPath(const char16_t *name, std::string &path) {
     return true;
 }
 
-/// Element modes: reading, shared exclusively, nothing else.
-int32_t checkElementMode(uint32_t mode) noexcept {
-    if ((mode & (kStgmWrite | kStgmReadWrite)) != 0) {
-        return stg::kAccessDenied;
-    }
-    return mode == kStgmShareExclusive ? stg::kOk : stg::kInvalidFlag;
-}
-
 bool sameName(const char16_t *a, const char16_t *b, bool foldCase) noexcept {
     for (;; ++a, ++b) {
         const char16_t x = foldCase ? cfb::upperCase(*a) : *a;
@@ -87,39 +79,44 @@ uint32_t Storage::find(const char16_t *name) const noexcept {
     return cfb::kNoStream;
 }
 
-int32_t Storage::openStorage(const char16_t *name, uint32_t mode, Storage **out) noexcept {
-    if (out == nullptr || name == nullptr) {
+int32_t Storage::lookUp(const char16_t *name, uint32_t mode, uint8_t type, uint32_t &id) const noexcept {
+    if (name == nullptr) {
         return stg::kInvalidParameter;
     }
-    *out = nullptr;
-    if (int32_t status = checkElementMode(mode); status != stg::kOk) {
-        return status;
+    if ((mode & (kStgmWrite | kStgmReadWrite)) != 0) {
+        return stg::kAccessDenied;
+    }
+    if (mode != kStgmShareExclusive) {
+        return stg::kInvalidFlag;
     }
     if (!file_->entry(entry_).listable) {
         return stg::kDocfileCorrupt;
     }
-    const uint32_t id = find(name);
-    if (id == cfb::kNoStream || file_->entry(id).type != cfb::kStorageObject) {
-        return stg::kFileNotFound;
+    id = find(name);
+    return id != cfb::kNoStream && file_->entry(id).type == type ? stg::kOk : stg::kFileNotFound;
+}
+
+int32_t Storage::openStorage(const char16_t *name, uint32_t mode, Storage **out) noexcept {
+    if (out == nullptr) {
+        return stg::kInvalidParameter;
+    }
+    *out = nullptr;
+    uint32_t id = 0;
+    if (int32_t status = lookUp(name, mode, cfb::kStorageObject, id); status != stg::kOk) {
+        return status;
     }
     *out = new (std::nothrow) Storage(file_, id);
     return *out != nullptr ? stg::kOk : stg::kInsufficientMemory;
 }
 
 int32_t Storage::openStream(const char16_t *name, uint32_t mode, Stream **out) noexcept {
-    if (out == nullptr || name == nullptr) {
+    if (out == nullptr) {
         return stg::kInvalidParameter;
     }
     *out = nullptr;
-    if (int32_t status = checkElementMode(mode); status != stg::kOk) {
+    uint32_t id = 0;
+    if (int32_t status = lookUp(name, mode, cfb::kStreamObject, id); status != stg::kOk) {
         return status;
-    }
-    if (!file_->entry(entry_).listable) {
-        return stg::kDocfileCorrupt;
-    }
-    const uint32_t id = find(name);
-    if (id == cfb::kNoStream || file_->entry(id).type != cfb::kStreamObject) {
-        return stg::kFileNotFound;
     }
     try {
         std::vector<Extent> extents;

@@ -88,6 +88,8 @@ private:
     ~Storage();
     /// The element of that name: an exact match first, else one equal without regard to case; NOSTREAM if none.
     uint32_t find(const char16_t *name) const noexcept;
+    /// Checks an open of the element `name` of that type (elements open to read, exclusively) and finds it.
+    int32_t lookUp(const char16_t *name, uint32_t mode, uint8_t type, uint32_t &id) const noexcept;
 
     std::shared_ptr<cfb::CompoundFile> file_;
     uint32_t entry_;

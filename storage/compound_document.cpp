@@ -305,16 +305,25 @@ int32_t listElement(Slot &slot, int32_t number, std::string_view path, int32_t i
     return slot.element.type == pf::kTypeStorage ? 2 * result : result;
 }
 
-}  // namespace
-
-int32_t queryStorage(const char *document, const char *path, int32_t index, int32_t nameSize, char *name) noexcept {
-    if (document == nullptr || path == nullptr || name == nullptr || nameSize < 0 || !bind()) {
+/// The start of a query or an open: the binding, a platform use, a claimed slot; the slot's number, or 0 with
+/// nothing held.
+int32_t startCall() noexcept {
+    if (!bind()) {
         return 0;
     }
     joinUsers();
     const int32_t number = claimSlot();
     if (number == 0) {
         leaveUsers();
+    }
+    return number;
+}
+
+}  // namespace
+
+int32_t queryStorage(const char *document, const char *path, int32_t index, int32_t nameSize, char *name) noexcept {
+    const int32_t number = document != nullptr && path != nullptr && name != nullptr && nameSize >= 0 ? startCall() : 0;
+    if (number == 0) {
         return 0;
     }
     Slot &slot = gSlots[number];
@@ -332,13 +341,8 @@ int32_t openStream(const char *document, const char *path, int32_t *handle) noex
         return 0;
     }
     *handle = 0;
-    if (document == nullptr || path == nullptr || !bind()) {
-        return 0;
-    }
-    joinUsers();
-    const int32_t number = claimSlot();
+    const int32_t number = document != nullptr && path != nullptr ? startCall() : 0;
     if (number == 0) {
-        leaveUsers();
         return 0;
     }
     Slot &slot = gSlots[number];
