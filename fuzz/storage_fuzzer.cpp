@@ -9,6 +9,7 @@
 #include "fuzz_file.h"
 #include "platform/storage.h"
 #include "storage/compound_document.h"
+#include "tests/storage/walk_document.h"
 #include "vutil/storage.h"
 
 namespace {
@@ -47,37 +48,11 @@ void checkStream(pf::Stream *stream) {
     }
 }
 
-void walkDocument(const std::string &path) {
+void readDocument(const std::string &path) {
     const std::u16string name(path.begin(), path.end());
     pf::Storage *root = nullptr;
-    if (pf::stgOpenStorage(name.c_str(), vutil::storage::kDocumentMode, &root) != pf::stg::kOk) {
-        return;
-    }
-    int objects = 0;
-    std::vector<pf::Storage *> pending{root};
-    while (!pending.empty()) {
-        pf::Storage *storage = pending.back();
-        pending.pop_back();
-        pf::ElementEnumerator *elements = nullptr;
-        if (storage->enumElements(&elements) == pf::stg::kOk) {
-            pf::ElementStatus status;
-            while (elements->next(&status) == pf::stg::kOk && ++objects < kMaxObjects) {
-                if (status.type == pf::kTypeStorage) {
-                    pf::Storage *inner = nullptr;
-                    if (storage->openStorage(status.name, vutil::storage::kElementMode, &inner) == pf::stg::kOk) {
-                        pending.push_back(inner);
-                    }
-                    continue;
-                }
-                pf::Stream *stream = nullptr;
-                if (storage->openStream(status.name, vutil::storage::kElementMode, &stream) == pf::stg::kOk) {
-                    checkStream(stream);
-                    stream->release();
-                }
-            }
-            elements->release();
-        }
-        storage->release();
+    if (pf::stgOpenStorage(name.c_str(), vutil::storage::kDocumentMode, &root) == pf::stg::kOk) {
+        vutil::test::walkDocument(root, kMaxObjects, checkStream);
     }
 }
 
@@ -85,7 +60,7 @@ void walkDocument(const std::string &path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string &path = vutil::fuzz::scratch().write(data, size);
-    walkDocument(path);
+    readDocument(path);
 
     // The stream services: the first storage's elements, and the first stream of the root read two ways.
     char name[64];
