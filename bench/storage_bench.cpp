@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench_ratio.h"
+#include "tests/storage/compound_writer.h"
 #include "vutil/fileio.h"
 #include "vutil/storage.h"
 
@@ -40,148 +41,33 @@ int64_t streamBytes = 0;
 
 bool have(const std::string &command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-void put32(std::string &bytes, std::size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<char>(value >> (8 * i));
-    }
-}
-
-/// A version-3 compound file of streams at the root: large ones in chains of sectors, small ones in the mini
-/// stream, the sector table continued in DIFAT sectors when it needs more than the header holds.
+/// A document of streams at the root, in the benchmark's own writer: the tree of the root's elements is balanced
+/// and in directory order (shorter names first, then by upper-cased characters; the names here are ASCII).
 std::string writeDocument(std::vector<Element> streams) {
-    constexpr uint32_t kSector = 512, kPerSector = kSector / 4, kEnd = 0xFFFFFFFE, kNone = 0xFFFFFFFF;
-    // Directory order: shorter names first, then by upper-cased characters (the names here are ASCII).
-    std::sort(streams.begin(), streams.end(), [](const Element &a, const Element &b) {
-        std::string x = a.name, y = b.name;
-        for (auto *s : {&x, &y}) {
-            std::transform(s->begin(), s->end(), s->begin(), [](unsigned char c) { return std::toupper(c); });
-        }
-        return x.size() != y.size() ? x.size() < y.size() : x < y;
-    });
-    std::string body;  // the sectors after the header
-    std::vector<uint32_t> fat;
-    auto chain = [&](const std::string &data) -> uint32_t {
-        if (data.empty()) {
-            return kEnd;
-        }
-        const auto first = static_cast<uint32_t>(fat.size());
-        const auto count = static_cast<uint32_t>((data.size() + kSector - 1) / kSector);
-        for (uint32_t i = 0; i < count; ++i) {
-            fat.push_back(i + 1 < count ? first + i + 1 : kEnd);
-        }
-        body += data;
-        body.resize(fat.size() * kSector, '\0');
-        return first;
+    using vutil::test::WrittenEntry;
+    auto upper = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+        return text;
     };
-    std::vector<uint32_t> starts(streams.size());
-    std::string mini;
-    std::string miniTable;
-    for (std::size_t i = 0; i < streams.size(); ++i) {
-        const std::string &data = streams[i].data;
-        if (data.size() >= 4096) {
-            starts[i] = chain(data);
-            continue;
-        }
-        starts[i] = static_cast<uint32_t>(mini.size() / 64);
-        const auto count = static_cast<uint32_t>((data.size() + 63) / 64);
-        for (uint32_t k = 0; k < count; ++k) {
-            miniTable.resize(miniTable.size() + 4);
-            put32(miniTable, miniTable.size() - 4, k + 1 < count ? starts[i] + k + 1 : kEnd);
-        }
-        mini += data;
-        mini.resize(mini.size() + (64 - mini.size() % 64) % 64, '\0');
+    std::sort(streams.begin(), streams.end(), [&](const Element &a, const Element &b) {
+        return a.name.size() != b.name.size() ? a.name.size() < b.name.size() : upper(a.name) < upper(b.name);
+    });
+    std::vector<WrittenEntry> entries{{"Root Entry", 5}};
+    for (const Element &stream : streams) {
+        entries.push_back({stream.name, 2, WrittenEntry::kNoLink, WrittenEntry::kNoLink, WrittenEntry::kNoLink,
+                           stream.data});
     }
-    const uint32_t miniStart = chain(mini);
-    miniTable.resize((miniTable.size() + kSector - 1) / kSector * kSector, '\xFF');
-    const uint32_t miniTableStart = chain(miniTable);
-    // The directory: the root, then every stream, as a balanced tree in directory order.
-    std::string directory((streams.size() + 1 + 3) / 4 * kSector, '\0');
-    std::vector<uint32_t> left(streams.size(), kNone), right(streams.size(), kNone);
     auto build = [&](auto &self, std::size_t lo, std::size_t hi) -> uint32_t {
         if (lo >= hi) {
-            return kNone;
+            return WrittenEntry::kNoLink;
         }
         const std::size_t mid = (lo + hi) / 2;
-        left[mid] = self(self, lo, mid);
-        right[mid] = self(self, mid + 1, hi);
+        entries[mid + 1].left = self(self, lo, mid);
+        entries[mid + 1].right = self(self, mid + 1, hi);
         return static_cast<uint32_t>(mid + 1);
     };
-    const uint32_t top = build(build, 0, streams.size());
-    auto entry = [&](std::size_t id, const std::string &name, uint8_t type, uint32_t l, uint32_t r, uint32_t child,
-                     uint32_t start, uint32_t size) {
-        const std::size_t at = id * 128;
-        for (std::size_t c = 0; c < name.size(); ++c) {
-            directory[at + 2 * c] = name[c];
-        }
-        directory[at + 64] = static_cast<char>(2 * (name.size() + 1));
-        directory[at + 66] = static_cast<char>(type);
-        directory[at + 67] = 1;
-        put32(directory, at + 68, l);
-        put32(directory, at + 72, r);
-        put32(directory, at + 76, child);
-        put32(directory, at + 116, start);
-        put32(directory, at + 120, size);
-    };
-    entry(0, "Root Entry", 5, kNone, kNone, top, miniStart, static_cast<uint32_t>(mini.size()));
-    for (std::size_t i = 0; i < streams.size(); ++i) {
-        entry(i + 1, streams[i].name, 2, left[i], right[i], kNone, starts[i],
-              static_cast<uint32_t>(streams[i].data.size()));
-    }
-    for (std::size_t id = streams.size() + 1; id < directory.size() / 128; ++id) {
-        entry(id, "", 0, kNone, kNone, kNone, 0, 0);
-        directory[id * 128 + 64] = 0;
-    }
-    const uint32_t directoryStart = chain(directory);
-    // The sector table covers itself and the DIFAT sectors that list it beyond the header's 109 entries.
-    uint32_t tableSectors = 0, difatSectors = 0;
-    for (;;) {
-        const auto total = static_cast<uint32_t>(fat.size()) + tableSectors + difatSectors;
-        const uint32_t needTable = (total + kPerSector - 1) / kPerSector;
-        const uint32_t needDifat = needTable > 109 ? (needTable - 109 + kPerSector - 2) / (kPerSector - 1) : 0;
-        if (needTable == tableSectors && needDifat == difatSectors) {
-            break;
-        }
-        tableSectors = needTable;
-        difatSectors = needDifat;
-    }
-    const auto tableStart = static_cast<uint32_t>(fat.size());
-    const uint32_t difatStart = tableStart + tableSectors;
-    fat.resize(difatStart, 0xFFFFFFFD);
-    fat.resize(difatStart + difatSectors, 0xFFFFFFFC);
-    fat.resize(std::size_t{tableSectors} * kPerSector, kNone);
-    std::string table(fat.size() * 4, '\0');
-    for (std::size_t i = 0; i < fat.size(); ++i) {
-        put32(table, 4 * i, fat[i]);
-    }
-    body += table;
-    std::string difat(std::size_t{difatSectors} * kSector, '\xFF');
-    for (uint32_t k = 109; k < tableSectors; ++k) {
-        const uint32_t sector = (k - 109) / (kPerSector - 1), slot = (k - 109) % (kPerSector - 1);
-        put32(difat, sector * kSector + 4 * slot, tableStart + k);
-    }
-    for (uint32_t d = 0; d < difatSectors; ++d) {
-        put32(difat, d * kSector + kSector - 4, d + 1 < difatSectors ? difatStart + d + 1 : kEnd);
-    }
-    body += difat;
-    std::string header(kSector, '\0');
-    std::memcpy(header.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    header[24] = 0x3E;
-    header[26] = 3;
-    header[28] = '\xFE';
-    header[29] = '\xFF';
-    header[30] = 9;
-    header[32] = 6;
-    put32(header, 44, tableSectors);
-    put32(header, 48, directoryStart);
-    put32(header, 56, 4096);
-    put32(header, 60, miniTableStart);
-    put32(header, 64, static_cast<uint32_t>(miniTable.size() / kSector));
-    put32(header, 68, difatSectors != 0 ? difatStart : kEnd);
-    put32(header, 72, difatSectors);
-    for (uint32_t k = 0; k < 109; ++k) {
-        put32(header, 76 + 4 * k, k < tableSectors ? tableStart + k : kNone);
-    }
-    return header + body;
+    entries[0].child = build(build, 0, streams.size());
+    return vutil::test::writeCompoundFile(std::move(entries));
 }
 
 /// Reads a stream through the library: in pieces of `piece` bytes, or byte by byte when it is 0.
