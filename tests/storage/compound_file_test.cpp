@@ -1,5 +1,6 @@
 // Tests of the compound-file reader behind the storage services: sharing and modes, name lookup, stream seeks,
 // trees too deep for recursion, damaged version-4 and DIFAT files, and memory bounded by the file's size.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -340,7 +341,11 @@ TEST(UpperCase, FoldsTheLettersOfTheCommonScripts) {
     }
 }
 
-std::string numbered(int n) { return "e" + std::to_string(100000 + n); }
+std::string numbered(int n) {
+    char name[16];
+    std::snprintf(name, sizeof name, "e%d", 100000 + n);
+    return name;
+}
 
 TEST_F(Reader, TreesAndPathsDeeperThanAnyStackAreWalked) {
     // 40,000 elements chained through right links, then through left links (an in-order walk that recursed
