@@ -250,26 +250,35 @@ TEST_F(Documents, SeeksStayInsideTheStream) {
     EXPECT_EQ(KorOleReadStream(buffer.data(), 10, empty), 0);
 }
 
-/// A read of the host file that fails with an I/O error.
+/// A read and a seek of the host file that fail with an I/O error.
 ssize_t failingRead(int, void *, size_t) {
+    errno = EIO;
+    return -1;
+}
+off_t failingSeek(int, off_t, int) {
     errno = EIO;
     return -1;
 }
 
 TEST_F(Documents, AFailedReadLeavesThePositionWhereItWas) {
     const std::string file = dataPath("basic.cfb");
-    int32_t handle = 0;
-    ASSERT_EQ(KorOleOpenStream(file.c_str(), "s70000", &handle), 1);
-    const std::string whole = readStream(handle, 4096);
-    ASSERT_EQ(KorOleSeekStream(handle, 100, 0), 1);
-    std::vector<char> buffer(70000);
-    platform::setFileSystemCall("read", reinterpret_cast<platform::SystemCall>(&failingRead));
-    EXPECT_EQ(KorOleReadStream(buffer.data(), 70000, handle), 0);
-    EXPECT_EQ(KorOleStreamFgetc(handle), -1);
-    platform::setFileSystemCall("read", nullptr);
-    EXPECT_EQ(KorOleTellStream(handle), 100);
-    ASSERT_EQ(KorOleReadStream(buffer.data(), 70000, handle), 69900);
-    EXPECT_EQ(std::string(buffer.data(), 69900), whole.substr(100));
+    for (const auto &[call, failing] : std::vector<std::pair<const char *, platform::SystemCall>>{
+             {"read", reinterpret_cast<platform::SystemCall>(&failingRead)},
+             {"lseek", reinterpret_cast<platform::SystemCall>(&failingSeek)}}) {
+        int32_t handle = 0;
+        ASSERT_EQ(KorOleOpenStream(file.c_str(), "s70000", &handle), 1);
+        const std::string whole = readStream(handle, 4096);
+        ASSERT_EQ(KorOleSeekStream(handle, 100, 0), 1);
+        std::vector<char> buffer(70000);
+        platform::setFileSystemCall(call, failing);
+        EXPECT_EQ(KorOleReadStream(buffer.data(), 70000, handle), 0) << call;
+        EXPECT_EQ(KorOleStreamFgetc(handle), -1) << call;
+        platform::setFileSystemCall(call, nullptr);
+        EXPECT_EQ(KorOleTellStream(handle), 100) << call;
+        ASSERT_EQ(KorOleReadStream(buffer.data(), 70000, handle), 69900) << call;
+        EXPECT_EQ(std::string(buffer.data(), 69900), whole.substr(100)) << call;
+        EXPECT_EQ(KorOleCloseStream(handle), 1);
+    }
 }
 
 /// Points TMPDIR at a scratch directory for the length of a scope.
