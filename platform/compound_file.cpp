@@ -178,8 +178,8 @@ bool CompoundFile::walkData(uint32_t start, uint64_t size, Take take) const {
     uint32_t sector = start;
     for (uint64_t at = 0; at < size; at += sectorSize()) {
         const auto length = static_cast<uint32_t>(std::min<uint64_t>(size - at, sectorSize()));
-        if (sector >= dataSectors_ || sector >= fat_.size() || seen[sector] ||
-            sectorOffset(sector) + length > fileSize_) {
+        // A sector whose bytes the file holds is one of the data sectors that `seen` counts.
+        if (sectorOffset(sector) + length > fileSize_ || sector >= fat_.size() || seen[sector]) {
             return false;
         }
         seen[sector] = true;
@@ -196,8 +196,7 @@ int32_t CompoundFile::load() {
     }
     fileSize_ = static_cast<uint32_t>(end);
     uint8_t header[kHeaderSize];
-    if (fileSize_ < sizeof kSignature || !readAt(0, header, sizeof kSignature) ||
-        std::memcmp(header, kSignature, sizeof kSignature) != 0) {
+    if (!readAt(0, header, sizeof kSignature) || std::memcmp(header, kSignature, sizeof kSignature) != 0) {
         return stg::kFileAlreadyExists;
     }
     if (!readAt(0, header, kHeaderSize)) {
