@@ -15,17 +15,13 @@ namespace {
 /// Bytes a stream keeps in its window at most.
 constexpr uint32_t kWindowSize = 64 * 1024;
 
-/// The document name in the library's notation, or nothing when it has no ANSI form.
+/// The document name back in the library's notation; false when it has no ANSI form.
 bool documentPath(const char16_t *name, std::string &path) {
-    if (name == nullptr) {
-        return false;
+    auto text = name != nullptr ? fromWide(std::u16string_view(name)) : std::nullopt;
+    if (text) {
+        path = std::move(*text);
     }
-    auto text = fromWide(std::u16string_view(name));
-    if (!text || text->empty()) {
-        return false;
-    }
-    path = std::move(*text);
-    return true;
+    return text.has_value();
 }
 
 bool sameName(const char16_t *a, const char16_t *b, bool foldCase) noexcept {
