@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench_ratio.h"
-#include "tests/storage/compound_writer.h"
+#include "compound_writer.h"
 #include "vutil/fileio.h"
 #include "vutil/storage.h"
 

@@ -70,35 +70,6 @@ void appendRun(std::vector<Extent> &extents, uint64_t streamOffset, uint64_t fil
 
 }  // namespace
 
-char16_t upperCase(char16_t c) noexcept {
-    const auto shifted = [c](int by) { return static_cast<char16_t>(c - by); };
-    if (c < 0x80) {
-        return c >= u'a' && c <= u'z' ? shifted(32) : c;
-    }
-    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
-        (c >= 0x430 && c <= 0x44F) || (c >= 0xFF41 && c <= 0xFF5A)) {
-        return shifted(32);
-    }
-    if (c >= 0x450 && c <= 0x45F) {
-        return shifted(80);
-    }
-    // Latin Extended-A pairs its capitals and small letters, on even or on odd code points by block.
-    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) {
-        return c % 2 == 1 ? shifted(1) : c;
-    }
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
-        return c % 2 == 0 ? shifted(1) : c;
-    }
-    switch (c) {
-    case 0xFF:
-        return 0x178;
-    case 0x3C2:
-        return 0x3A3;
-    default:
-        return c;
-    }
-}
-
 CompoundFile::~CompoundFile() { closeFile(file_); }
 
 int32_t CompoundFile::open(std::string_view path, FileSharing sharing, std::shared_ptr<CompoundFile> &out) noexcept {

@@ -45,9 +45,6 @@ struct Entry {
     uint32_t elementCount;
 };
 
-/// Uppercase of a UTF-16 unit for comparing element names (Latin, Greek and Cyrillic letters, full-width Latin).
-char16_t upperCase(char16_t unit) noexcept;
-
 /// An open compound file. Shared by every storage, stream and enumerator opened from it; closed with the last.
 class CompoundFile {
 public:

@@ -24,10 +24,12 @@ bool documentPath(const char16_t *name, std::string &path) {
     return text.has_value();
 }
 
+/// Names compare exactly, or else without regard to the case of ASCII letters.
 bool sameName(const char16_t *a, const char16_t *b, bool foldCase) noexcept {
+    const auto fold = [foldCase](char16_t c) { return foldCase && c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
     for (;; ++a, ++b) {
-        const char16_t x = foldCase ? cfb::upperCase(*a) : *a;
-        const char16_t y = foldCase ? cfb::upperCase(*b) : *b;
+        const char16_t x = fold(*a);
+        const char16_t y = fold(*b);
         if (x != y) {
             return false;
         }

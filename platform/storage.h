@@ -86,7 +86,8 @@ private:
     friend int32_t stgOpenStorage(const char16_t *, uint32_t, Storage **) noexcept;
     Storage(std::shared_ptr<cfb::CompoundFile> file, uint32_t entry) noexcept;
     ~Storage();
-    /// The element of that name: an exact match first, else one equal without regard to case; NOSTREAM if none.
+    /// The element of that name: an exact match first, else one equal but for the case of ASCII letters;
+    /// NOSTREAM if none.
     uint32_t find(const char16_t *name) const noexcept;
     /// Checks an open of the element `name` of that type (elements open to read, exclusively) and finds it.
     int32_t lookUp(const char16_t *name, uint32_t mode, uint8_t type, uint32_t &id) const noexcept;

@@ -6,11 +6,12 @@
 #include <new>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/compound_file.h"
 #include "platform/file.h"
-#include "compound_writer.h"
+#include "bench/compound_writer.h"
 #include "storage_fixture.h"
 #include "walk_document.h"
 
@@ -125,12 +126,14 @@ TEST_F(Reader, DamagedVersion4AndDifatFilesAreRefused) {
 TEST_F(Reader, SharingAndModesFollowTheOpenCalls) {
     const std::string path = dataPath("v4.cfb");
     const std::u16string name(path.begin(), path.end());
-    EXPECT_EQ(pf::stgIsStorageFile(name.c_str()), pf::stg::kOk);
-    EXPECT_EQ(pf::stgIsStorageFile(u"/no/such/file"), pf::stg::kFileNotFound);
-    EXPECT_EQ(pf::stgIsStorageFile(u""), pf::stg::kFileNotFound);
     const std::string other = scratch("short.txt", "\xD0\xCF\x11\xE0");
-    EXPECT_EQ(pf::stgIsStorageFile(std::u16string(other.begin(), other.end()).c_str()), pf::stg::kFalse);
-    EXPECT_EQ(pf::stgIsStorageFile(u"\xD800"), pf::stg::kFileNotFound) << "a name without an ANSI form";
+    for (const auto &[probe, status] : std::vector<std::pair<std::u16string, int32_t>>{
+             {name, pf::stg::kOk},
+             {std::u16string(other.begin(), other.end()), pf::stg::kFalse},
+             {u"/no/such/file", pf::stg::kFileNotFound},
+             {u"\xD800", pf::stg::kFileNotFound}}) {  // no ANSI form
+        EXPECT_EQ(pf::stgIsStorageFile(probe.c_str()), status);
+    }
 
     // A writer holding the file keeps it from being opened in place, not from being recognised.
     const int32_t writer = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Exclusive);
@@ -141,18 +144,26 @@ TEST_F(Reader, SharingAndModesFollowTheOpenCalls) {
     EXPECT_EQ(status, pf::stg::kShareViolation);
     pf::closeFile(writer);
 
-    // Readers that deny writing share the file; an exclusive reader keeps out everyone else.
-    pf::Storage *first = root(path);
-    pf::Storage *second = root(path);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(root(path, pf::kStgmShareExclusive, &status), nullptr);
-    first->release();
-    second->release();
-    pf::Storage *alone = root(path, pf::kStgmShareExclusive);
-    ASSERT_NE(alone, nullptr);
-    EXPECT_EQ(root(path, storage::kDocumentMode), nullptr);
-    alone->release();
+    // Readers that deny writing, or nothing, share the document; an exclusive one, or one that denies reading,
+    // stands alone.
+    struct Pair {
+        uint32_t first, second;
+        bool together;
+    };
+    for (const Pair &p : {Pair{storage::kDocumentMode, storage::kDocumentMode, true},
+                          Pair{pf::kStgmRead, pf::kStgmShareDenyNone, true},
+                          Pair{pf::kStgmShareExclusive, pf::kStgmShareDenyNone, false},
+                          Pair{pf::kStgmShareDenyRead, storage::kDocumentMode, false},
+                          Pair{storage::kDocumentMode, pf::kStgmShareExclusive, false}}) {
+        pf::Storage *first = root(path, p.first);
+        ASSERT_NE(first, nullptr) << p.first;
+        pf::Storage *second = root(path, p.second);
+        EXPECT_EQ(second != nullptr, p.together) << p.first << " " << p.second;
+        first->release();
+        if (second != nullptr) {
+            second->release();
+        }
+    }
     for (const auto &[mode, expected] : std::vector<std::pair<uint32_t, int32_t>>{
              {pf::kStgmWrite | pf::kStgmShareExclusive, pf::stg::kAccessDenied},
              {pf::kStgmReadWrite, pf::stg::kAccessDenied},
@@ -163,7 +174,7 @@ TEST_F(Reader, SharingAndModesFollowTheOpenCalls) {
     }
     EXPECT_EQ(pf::stgOpenStorage(name.c_str(), storage::kDocumentMode, nullptr), pf::stg::kInvalidParameter);
 
-    // Elements open to read, exclusively; the name is found exactly, else without regard to case.
+    // Elements open to read, exclusively; the name is found exactly, else but for the case of ASCII letters.
     pf::Storage *top = root(path);
     ASSERT_NE(top, nullptr);
     pf::Stream *stream = nullptr;
@@ -184,64 +195,14 @@ TEST_F(Reader, SharingAndModesFollowTheOpenCalls) {
     stream->release();
     ASSERT_EQ(top->openStorage(u"sTORE", storage::kElementMode, &inner), pf::stg::kOk);
     ASSERT_EQ(inner->openStream(u"Deep", storage::kElementMode, &stream), pf::stg::kOk);
-    EXPECT_EQ(stream->size(), 9000u);
-    inner->release();  // the stream keeps the document open
+    inner->release();
     top->release();
-
-    // The stream's own seek pointer may pass the end, never go before the start.
-    std::string whole(9000, '\0');
+    // The stream keeps the document open.
     uint32_t got = 0;
-    ASSERT_EQ(stream->read(whole.data(), 9000, &got), pf::stg::kOk);
+    std::string bytes(10000, '\0');
+    EXPECT_EQ(stream->read(bytes.data(), 10000, &got), pf::stg::kOk);
     EXPECT_EQ(got, 9000u);
-    uint64_t at = 0;
-    struct Case {
-        int64_t offset;
-        pf::StreamOrigin origin;
-        int32_t status;
-        uint64_t position;
-    };
-    for (const Case &c : {Case{10, pf::StreamOrigin::Set, pf::stg::kOk, 10},
-                          Case{-20, pf::StreamOrigin::Current, pf::stg::kInvalidFunction, 10},
-                          Case{5, pf::StreamOrigin::Current, pf::stg::kOk, 15},
-                          Case{100, pf::StreamOrigin::End, pf::stg::kOk, 9100},
-                          Case{-9000, pf::StreamOrigin::End, pf::stg::kOk, 0},
-                          Case{-1, pf::StreamOrigin::Set, pf::stg::kInvalidFunction, 0},
-                          Case{INT64_MAX, pf::StreamOrigin::End, pf::stg::kInvalidFunction, 0},
-                          Case{3, static_cast<pf::StreamOrigin>(7), pf::stg::kInvalidFunction, 0},
-                          Case{8999, pf::StreamOrigin::Set, pf::stg::kOk, 8999}}) {
-        EXPECT_EQ(stream->seek(c.offset, c.origin, &at), c.status) << c.offset;
-        EXPECT_EQ(stream->tell(), c.position) << c.offset;
-        if (c.status == pf::stg::kOk) {
-            EXPECT_EQ(at, c.position);
-        }
-        char byte = 0;
-        EXPECT_EQ(stream->read(&byte, 1, &got), pf::stg::kOk);
-        EXPECT_EQ(got, c.position < 9000 ? 1u : 0u) << c.offset;
-        if (got == 1) {
-            EXPECT_EQ(byte, whole[c.position]);
-        }
-        stream->seek(static_cast<int64_t>(c.position), pf::StreamOrigin::Set, nullptr);
-    }
-    EXPECT_EQ(stream->read(whole.data(), 0, &got), pf::stg::kOk);
-    EXPECT_EQ(got, 0u);
     stream->release();
-}
-
-TEST_F(Reader, ExclusiveAndSharedModesOfTheDocument) {
-    const std::string path = dataPath("v4.cfb");
-    for (uint32_t exclusive : {pf::kStgmShareExclusive, pf::kStgmShareDenyRead}) {
-        pf::Storage *alone = root(path, exclusive);
-        ASSERT_NE(alone, nullptr) << exclusive;
-        EXPECT_EQ(root(path, pf::kStgmShareDenyNone), nullptr) << exclusive;
-        alone->release();
-    }
-    pf::Storage *first = root(path, pf::kStgmRead);
-    pf::Storage *second = root(path, pf::kStgmShareDenyNone);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(root(path, pf::kStgmShareExclusive), nullptr);
-    first->release();
-    second->release();
 }
 
 TEST_F(Reader, ComponentServicesCountTheirStarts) {
@@ -301,6 +262,9 @@ TEST_F(Reader, SeeksAcrossTheExtentsOfAFragmentedStream) {
     pf::Storage *top = root(dataPath("fragmented.cfb"));
     ASSERT_NE(top, nullptr);
     for (const ExpectedElement &element : listing) {
+        if (!element.stream) {
+            continue;
+        }
         pf::Stream *stream = nullptr;
         const std::u16string name(element.name.begin(), element.name.end());
         ASSERT_EQ(top->openStream(name.c_str(), storage::kElementMode, &stream), pf::stg::kOk);
@@ -320,25 +284,33 @@ TEST_F(Reader, SeeksAcrossTheExtentsOfAFragmentedStream) {
             ASSERT_EQ(bytes, whole.substr(at, count)) << element.name << " at " << at << " count " << count;
             EXPECT_EQ(stream->tell(), at + got);
         }
+        // The seek pointer may pass the end (a read there gives nothing), never go before the start.
+        uint64_t at = 0;
+        for (const auto &[offset, origin, status, position] :
+             std::vector<std::tuple<int64_t, pf::StreamOrigin, int32_t, uint64_t>>{
+                 {10, pf::StreamOrigin::Set, pf::stg::kOk, 10},
+                 {-20, pf::StreamOrigin::Current, pf::stg::kInvalidFunction, 10},
+                 {5, pf::StreamOrigin::Current, pf::stg::kOk, 15},
+                 {100, pf::StreamOrigin::End, pf::stg::kOk, element.size + 100u},
+                 {-element.size, pf::StreamOrigin::End, pf::stg::kOk, 0},
+                 {-1, pf::StreamOrigin::Set, pf::stg::kInvalidFunction, 0},
+                 {INT64_MAX, pf::StreamOrigin::End, pf::stg::kInvalidFunction, 0},
+                 {3, static_cast<pf::StreamOrigin>(7), pf::stg::kInvalidFunction, 0}}) {
+            EXPECT_EQ(stream->seek(offset, origin, &at), status) << offset;
+            EXPECT_EQ(stream->tell(), position) << offset;
+            if (status == pf::stg::kOk) {
+                EXPECT_EQ(at, position) << offset;
+            }
+            char byte = 0;
+            EXPECT_EQ(stream->read(&byte, 1, &got), pf::stg::kOk);
+            EXPECT_EQ(got, position < static_cast<uint64_t>(element.size) ? 1u : 0u) << offset;
+            stream->seek(static_cast<int64_t>(position), pf::StreamOrigin::Set, &at);
+        }
+        EXPECT_EQ(stream->read(whole.data(), 0, &got), pf::stg::kOk);
+        EXPECT_EQ(got, 0u);
         stream->release();
     }
     top->release();
-}
-
-TEST(UpperCase, FoldsTheLettersOfTheCommonScripts) {
-    const std::vector<std::pair<char16_t, char16_t>> pairs = {
-        {u'a', u'A'},       {u'z', u'Z'},       {u'A', u'A'},       {u'0', u'0'},       {u'{', u'{'},
-        {u'\u00E9', u'\u00C9'}, {u'\u00FE', u'\u00DE'}, {u'\u00F7', u'\u00F7'}, {u'\u00DF', u'\u00DF'},
-        {u'\u00FF', u'\u0178'}, {u'\u0101', u'\u0100'}, {u'\u0100', u'\u0100'}, {u'\u0137', u'\u0136'},
-        {u'\u013A', u'\u0139'}, {u'\u0148', u'\u0147'}, {u'\u0149', u'\u0149'}, {u'\u014B', u'\u014A'},
-        {u'\u0177', u'\u0176'}, {u'\u017A', u'\u0179'}, {u'\u017E', u'\u017D'}, {u'\u03B1', u'\u0391'},
-        {u'\u03C2', u'\u03A3'}, {u'\u03C9', u'\u03A9'}, {u'\u03CB', u'\u03AB'}, {u'\u0430', u'\u0410'},
-        {u'\u044F', u'\u042F'}, {u'\u0451', u'\u0401'}, {u'\u045F', u'\u040F'}, {u'\uFF46', u'\uFF26'},
-        {u'\uFF5A', u'\uFF3A'}, {u'\uFF5B', u'\uFF5B'}, {u'\u65E5', u'\u65E5'}, {u'\u00B5', u'\u00B5'},
-    };
-    for (const auto &[lower, upper] : pairs) {
-        EXPECT_EQ(static_cast<int>(cfb::upperCase(lower)), static_cast<int>(upper)) << static_cast<int>(lower);
-    }
 }
 
 std::string numbered(int n) {

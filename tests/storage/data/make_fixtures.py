@@ -387,8 +387,11 @@ def valid_children():
 
 
 def fragmented_children():
+    # "Names" holds names outside ASCII, for the code-page tests.
     return [Node("one", content(300, 9000)), Node("two", content(301, 7000)), Node("three", content(302, 4100)),
-            Node("a", content(303, 700)), Node("b", content(304, 1000)), Node("c", content(305, 130))]
+            Node("a", content(303, 700)), Node("b", content(304, 1000)), Node("c", content(305, 130)),
+            Node("Names", children=[Node("日本", content(306, 6)), Node("Maße", content(307, 4)),
+                                    Node("Ωmega", content(308, 5))])]
 
 
 def main():
