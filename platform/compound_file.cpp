@@ -91,9 +91,7 @@ int32_t CompoundFile::open(std::string_view path, FileSharing sharing, std::shar
 }
 
 bool CompoundFile::readAt(uint64_t offset, void *destination, uint32_t count) noexcept {
-    if (offset > fileSize_ || count > fileSize_ - offset) {
-        return false;
-    }
+    // Bytes beyond the end of the file come as a short read, which fails below.
     if (filePosition_ != static_cast<int64_t>(offset)) {
         if (seekFile(file_, static_cast<int64_t>(offset), SeekOrigin::Start) < 0) {
             filePosition_ = -1;
