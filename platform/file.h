@@ -11,8 +11,9 @@ enum class FileAccess : uint8_t { Read, Write, ReadWrite };
 
 /// Whom an open file is shared with. Exclusive opens conflict with every other
 /// open of the same file, shared opens only with exclusive ones; a conflicting
-/// open fails at once instead of waiting, as a sharing violation does.
-enum class FileSharing : uint8_t { Shared, Exclusive };
+/// open fails at once instead of waiting, as a sharing violation does. Unlocked
+/// opens take no lock and conflict with nothing (a peek at a file in use).
+enum class FileSharing : uint8_t { Shared, Exclusive, Unlocked };
 
 /// Origins of seekFile.
 enum class SeekOrigin : uint8_t { Start = 0, Current = 1, End = 2 };

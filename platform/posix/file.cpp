@@ -69,6 +69,9 @@ int openDescriptor(std::string_view path, int flags) noexcept {
 /// Takes the lock of a sharing mode without waiting. flock locks belong to the
 /// open file description, so two opens in one process conflict as well.
 bool lock(int fd, FileSharing sharing) noexcept {
+    if (sharing == FileSharing::Unlocked) {
+        return true;
+    }
     int operation = (sharing == FileSharing::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
     int result;
     do {

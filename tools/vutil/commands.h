@@ -29,6 +29,7 @@ int runUncompress(const Args &args);
 int runPalette(const Args &args);
 int runFax(const Args &args);
 int runText(const Args &args);
+int runOle(const Args &args);
 int runPath(const Args &args);
 int runIni(const Args &args);
 

@@ -46,6 +46,14 @@ const std::vector<Command> &commands() {
          "mirror the text about its start. \"%%d\", \"%%p\", \"%%c\", \"%%u\" and \"%%o\" are the stroke font's\n"
          "escapes for degree, plus-minus, diameter, underline and overline. OUT \"-\" is standard output.",
          runText},
+        {"ole", "{ls FILE [PATH] | cat FILE PATH [OUT]}",
+         "list a storage of a compound document, or write out one of its streams\n"
+         "ls lists the elements of the storage that PATH names in FILE: type, size of a stream, name.\n"
+         "PATH separates names with backslashes; each component takes the first element whose name\n"
+         "begins with it, so an empty PATH names the root's first element (the root itself has no\n"
+         "path). cat writes the stream that PATH names to OUT (\"-\", the default: standard output).\n"
+         "Names are in the ANSI code page (VUTIL_ACP); bytes below 0x20 show as \\xNN in listings.",
+         runOle},
         {"path", "{normalize|split|xref} ARGS...",
          "normalise and split names, trace a reference search\n"
          "Paths are in the library's notation (drive letters, backslashes); a drive X: is the directory\n"
