@@ -1,6 +1,7 @@
 // Tests of the demo's road: a drawing viewed, clipped to its window, walked and filled into a page of paths.
 #include "road.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -150,6 +151,63 @@ TEST(Road, RegionsAreClippedAndFilledWithSpansOnTheirScanLines) {
     }
     EXPECT_EQ(spans.pieces.back()[1].x, std::floor(pageX(100)) + 1);  // the bottom rows reach the cut
     EXPECT_EQ(summary.spans, static_cast<int64_t>(1 + spans.pieces.size()));
+}
+
+/// The page box every point of a path lies in.
+struct Box {
+    double left = 1e300, top = 1e300, right = -1e300, bottom = -1e300;
+};
+Box bounds(const PagePath &path) {
+    Box box;
+    for (const auto &piece : path.pieces) {
+        for (const PagePoint &p : piece) {
+            box = {std::min(box.left, p.x), std::min(box.top, p.y), std::max(box.right, p.x), std::max(box.bottom, p.y)};
+        }
+    }
+    return box;
+}
+
+TEST(Road, TextsAreSetInTheirPlaceInTheStrokeFontOrAnOutlineFont) {
+    Entity upright = entity(Kind::Text, {{10, 20, 0}});
+    upright.height = upright.width = 5;
+    upright.text = "HEM";
+    Entity turned = upright;  // a quarter turn: the baseline runs up the page from (60, 10)
+    turned.points = {{60, 10, 0}};
+    turned.angle = std::acos(0.0);
+    Entity outline = upright;
+    outline.points = {{10, 5, 0}};
+    outline.width = 0;
+    outline.flags = drawing::kOutlineText;
+    outline.text = "O";
+    RoadSummary summary;
+    const Picture picture = draw(planDrawing({upright, turned, outline}), summary);
+    // Capitals stand on the baseline, at most the height tall and three character widths long.
+    const Box boxes[] = {{pageX(10), pageY(25), pageX(25), pageY(20)}, {pageX(55), pageY(25), pageX(60), pageY(10)}};
+    for (int i = 0; i < 2; ++i) {
+        const Box box = bounds(picture.paths[static_cast<std::size_t>(i + 1)]), want = boxes[i];
+        EXPECT_GE(box.left, want.left - 1e-6) << i;
+        EXPECT_LE(box.right, want.right + 1e-6) << i;
+        EXPECT_GE(box.top, want.top - 1e-6) << i;
+        EXPECT_LE(box.bottom, want.bottom + 1e-6) << i;
+        // ... and fill most of it: the H's left stem and the M's right one, cap height and baseline.
+        EXPECT_GT((box.right - box.left) * (box.bottom - box.top), 0.6 * (want.right - want.left) * (want.bottom - want.top))
+            << i;
+    }
+    // An outline font's O is two closed contours; where the host has no font it is stroked instead.
+    const auto &contours = picture.paths[3].pieces;
+    EXPECT_EQ(summary.outlineTexts + summary.outlineFallbacks, 1);
+    if (summary.outlineTexts == 1) {
+        ASSERT_EQ(contours.size(), 2u);
+        for (const auto &contour : contours) {
+            EXPECT_EQ(contour.front().x, contour.back().x);
+            EXPECT_EQ(contour.front().y, contour.back().y);
+        }
+        EXPECT_NE(describe(summary).find("; 1 in DejaVu Sans"), std::string::npos);
+    } else {
+        EXPECT_NE(describe(summary).find("no outline font on this host: 1 in the stroke font"), std::string::npos);
+    }
+    EXPECT_LE(bounds(picture.paths[3]).bottom, pageY(5) + 0.25 * 5 * kScale);
+    EXPECT_GE(bounds(picture.paths[3]).top, pageY(10) - 1e-6);
 }
 
 TEST(Road, WindowsThatCannotMakeAPageAreRefused) {
