@@ -29,6 +29,8 @@ TEST(ClipLine, WindowZeroToTen) {
         {{-20, 20}, {5, 10}, 1, {0, 10}, {5, 10}},  // degenerate branch on the left: ymax
         {{20, -20}, {5, 0}, 1, {10, 0}, {5, 0}},    // degenerate branch below: ymin
         {{3, 3}, {3, 3}, 1, {3, 3}, {3, 3}},
+        {{-1, 3}, {0, 8}, 1, {0, 8}, {0, 8}},       // a run of 1 to the edge is a move, not the degenerate branch
+        {{11, 3}, {10, 8}, 1, {10, 8}, {10, 8}},
         {{30, 3}, {30, 3}, 0, {}, {}},
         {{-1, -1}, {-1, 20}, 0, {}, {}},
         {{11, 5}, {20, 5}, 0, {}, {}},
