@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <utility>
 
@@ -57,11 +58,14 @@ TEST(Matrix, CreateLaysOutAndFlags) {
 
 TEST(Matrix, UnitMatrixAndTheUnitTest) {
     std::mt19937 random(1);
-    hmatrix m = randomMatrix(random, 0);
-    create_unitmatrix(&m);
+    hmatrix pair[2] = {randomMatrix(random, 0), randomMatrix(random, 0)};  // the second guards the first
+    const hmatrix guard = pair[1];
+    create_unitmatrix(&pair[0]);
+    hmatrix &m = pair[0];
     EXPECT_EQ(m.flags, HM_UNIT);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) EXPECT_EQ(m.m[i][j], i == j ? 1.0 : 0.0);
+    EXPECT_EQ(std::memcmp(pair[1].m, guard.m, sizeof guard.m), 0) << "written beyond the matrix";
     // Only the diagonal and the fourth row's first three entries are looked at.
     m.m[0][3] = 5;
     m.m[0][1] = 0.7;
