@@ -71,9 +71,9 @@ TEST(SplitPath, NullOutputsAreSkippedAndLongComponentsCut) {
     std::string longName = "C:\\" + std::string(300, 'd') + "\\" + std::string(300, 'n') + "." + std::string(300, 'e');
     std::vector<char> dir(400, '#'), base(400, '#'), ext(400, '#');
     KORsplitpath(longName.c_str(), nullptr, dir.data(), base.data(), ext.data());
-    EXPECT_EQ(std::string(dir.data()), "\\" + std::string(254, 'd'));
+    EXPECT_EQ(std::string(dir.data()), std::string("\\").append(254, 'd'));
     EXPECT_EQ(std::string(base.data()), std::string(255, 'n'));
-    EXPECT_EQ(std::string(ext.data()), "." + std::string(254, 'e'));
+    EXPECT_EQ(std::string(ext.data()), std::string(".").append(254, 'e'));
     EXPECT_EQ(dir[256], '#') << "nothing beyond the component's 256 bytes";
 }
 
@@ -320,7 +320,7 @@ TEST_F(NormalizedName, RelativeNamesJoinTheCurrentDirectoryInLibraryNotation) {
     fs::create_directory(dir.path() / "sub");
     fs::current_path(dir.path() / "sub");
     std::string host = fs::current_path().string();
-    std::string library = "\\" + host.substr(1);
+    std::string library = std::string("\\").append(host, 1);
     for (char &c : library) {
         c = c == '/' ? '\\' : c;
     }

@@ -24,8 +24,8 @@ TEST(Numbers, AgreeWithTheHostConversionsNarrowedToThirtyTwoBits) {
         const std::size_t length = random() % 9;
         for (std::size_t i = 0; i < length; ++i) text += alphabet[random() % (sizeof alphabet - 1)];
         if (trial % 10 == 0) text += std::to_string(random()) + std::to_string(random() % 100000);
-        if (trial % 10 == 1) text = (random() % 2 ? "-" : "") + std::to_string(2147483640u + random() % 16);
-        if (trial % 10 == 2) text = (random() % 2 ? "-0x" : "0x") + std::to_string(4294967290u + random() % 12);
+        if (trial % 10 == 1) text = std::string(random() % 2 ? "-" : "").append(std::to_string(2147483640u + random() % 16));
+        if (trial % 10 == 2) text = std::string(random() % 2 ? "-0x" : "0x").append(std::to_string(4294967290u + random() % 12));
         const int base = std::vector<int>{0, 2, 8, 10, 16, 36}[random() % 6];
         SCOPED_TRACE(testing::Message() << '"' << text << "\" base " << base);
         char *hostEnd = nullptr;

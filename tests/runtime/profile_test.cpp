@@ -270,7 +270,7 @@ TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
     const std::string file = dir.file("shared.ini");
     const auto writeKeys = [&file](int writer) {
         for (int i = 0; i < 16; ++i) {
-            const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(i);
+            const std::string key = std::string("w").append(std::to_string(writer)).append("k").append(std::to_string(i));
             KorWritePrivateProfileString(i % 2 == 0 ? "even" : "odd", key.c_str(), "x", file.c_str());
         }
     };
@@ -299,7 +299,7 @@ TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
         for (const char *name = list.data(); *name != '\0'; name += std::strlen(name) + 1) keys.insert(name);
     }
     for (int writer = 0; writer < 4; ++writer) {
-        for (int i = 0; i < 16; ++i) expected.insert("w" + std::to_string(writer) + "k" + std::to_string(i));
+        for (int i = 0; i < 16; ++i) expected.insert(std::string("w").append(std::to_string(writer)).append("k").append(std::to_string(i)));
     }
     EXPECT_EQ(keys, expected);
 }
