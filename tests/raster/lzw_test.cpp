@@ -130,9 +130,13 @@ TEST(LzwCodes, HandMadeSequences) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.decoded ? c.decoded : "-");
-        const Decoded decoded = decodeChecked(LzwEncoder(c.width, c.block).encodeCodes(c.codes));
+        const Bytes stream = LzwEncoder(c.width, c.block).encodeCodes(c.codes);
+        const Decoded decoded = decodeChecked(stream);
         if (c.decoded != nullptr) {
             EXPECT_EQ(decoded.bytes, stringBytes(c.decoded));
+        }
+        for (int32_t limit = 1; limit <= decoded.count; ++limit) {
+            EXPECT_EQ(decodeChecked(stream, limit).count, limit);
         }
     }
     EXPECT_EQ(decodeChecked(LzwEncoder(16, true).encode({})).count, 0);
@@ -151,8 +155,13 @@ TEST(LzwCodes, APrefixChainThatLoopsEndsTheCall) {
     const std::size_t before = codes.size();
     codes.push_back(256);
     codes.push_back('d');
-    Decoded decoded = decodeChecked(LzwEncoder(16, false).encodeCodes(codes));
+    const Bytes stream = LzwEncoder(16, false).encodeCodes(codes);
+    Decoded decoded = decodeChecked(stream);
     EXPECT_GE(decoded.count, static_cast<int32_t>(before));
+    // The first code above 255 sends the whole stream down the exact walk: the byte limit holds there too.
+    for (int32_t limit = 1; limit <= decoded.count; limit += 7) {
+        ASSERT_EQ(decodeChecked(stream, limit).count, limit);
+    }
     ASSERT_FALSE(decoded.bytes.empty());
     EXPECT_EQ(decoded.bytes.back(), 'c') << "the call ends before the looping string";
 }
@@ -164,7 +173,7 @@ TEST(LzwLimit, LimitsBelowOneDecodeEverythingAndOthersCutExactly) {
         EXPECT_EQ(decodeChecked(stream, limit).bytes, original) << limit;
     }
     // Every limit, most of them inside a string: exactly that many bytes, the input's first ones.
-    for (int32_t limit = 1; limit <= 20001; limit += limit < 80 ? 1 : 331) {
+    for (int32_t limit = 1; limit <= 20001; limit += limit < 40 ? 1 : 997) {
         Decoded decoded = decodeChecked(stream, limit);
         ASSERT_EQ(decoded.count, std::min<int32_t>(limit, 20000)) << limit;
         ASSERT_TRUE(std::equal(decoded.bytes.begin(), decoded.bytes.end(), original.begin())) << limit;
@@ -209,9 +218,9 @@ TEST(LzwDamaged, RandomDamageAgreesWithTheReference) {
     }
     seeds.push_back(LzwEncoder(9, false).encode(makeData(DataKind::Text, 3000, 2)));
     seeds.push_back(LzwEncoder(13, true, 700).encode(makeData(DataKind::Records, 3000, 2)));
-    for (int round = 0; round < 700; ++round) {
+    for (int round = 0; round < 400; ++round) {
         Bytes stream = seeds[static_cast<std::size_t>(round) % seeds.size()];
-        if (round >= 600) {  // pure noise behind a valid header
+        if (round >= 340) {  // pure noise behind a valid header
             stream.resize(400);
             for (std::size_t i = 2; i < stream.size(); ++i) {
                 stream[i] = static_cast<uint8_t>(random());
