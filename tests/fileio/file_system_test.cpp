@@ -153,6 +153,7 @@ TEST_F(FileSystem, ChangeDirectoryTakesDirectoriesOnly) {
     EXPECT_EQ(ChangeDirectory("dwg"), 0) << "relative to the current directory";
     EXPECT_EQ(here(), root / "dwg");
     EXPECT_EQ(ChangeDirectory("C:\\file"), 1) << "a file changes nothing";
+    EXPECT_EQ(ChangeDirectory("C:\\file\\"), 1) << "nor with a trailing separator";
     EXPECT_EQ(ChangeDirectory("C:\\missing\\"), 0);
     EXPECT_EQ(ChangeDirectory(""), 0);
     EXPECT_EQ(ChangeDirectory(nullptr), 0);

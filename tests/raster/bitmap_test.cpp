@@ -69,6 +69,8 @@ TEST(Unpacking, SpreadByte) {
     Row pixels(16, 7);
     spread_byte(0xA5, 4, pixels.data(), 5);
     EXPECT_EQ(pixels, (Row{7, 7, 7, 7, 1, 0, 1, 0, 0, 1, 0, 1, 7, 7, 7, 7}));
+    spread_byte(0x3C, 0, pixels.data(), 1);
+    EXPECT_EQ(pixels, (Row{0, 0, 1, 1, 1, 1, 0, 0, 0, 1, 0, 1, 7, 7, 7, 7}));
     Row untouched(16, 7);
     spread_byte(0xFF, 5, untouched.data(), 5);   // first pixel at the limit: nothing
     spread_byte(0xFF, -8, untouched.data(), 5);  // before the row: nothing
