@@ -1,6 +1,7 @@
 // Buffered file handles over the host file layer: the file table, reads, writes, lines and seeks.
 #include "fileio/buffered_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -220,9 +221,7 @@ char *gets(FileRecord &file, char *destination, int32_t size) noexcept {
     const int32_t last = size - 1;
     while (i < last) {
         // Plain bytes straight from the buffer: the same as taking them one by one.
-        int32_t available = file.available();
-        int32_t room = last - i;
-        int32_t span = available < room ? available : room;
+        const int32_t span = std::min(file.available(), last - i);
         const uint8_t *from = file.next;
         int32_t k = span > 0 ? plainRun(from, span, stops) : 0;
         std::memcpy(destination + i, from, static_cast<std::size_t>(k));

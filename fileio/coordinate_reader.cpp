@@ -80,11 +80,8 @@ int32_t readItems(const char *line, std::span<Value> values, Convert convert) no
     if (!items.skipToNumber()) {
         return 0;
     }
-    char *first = items.nextItem();
-    if (first == nullptr) {
-        return 0;
-    }
-    values[0] = convert(first);
+    // A number's first character is never a separator, so the first item is there.
+    values[0] = convert(items.nextItem());
     if (values.size() == 1) {
         return 1;
     }

@@ -171,9 +171,7 @@ uint32_t RecordLayout::naturalSize() const noexcept {
 }
 
 void parseDescriptor(std::string_view text, Descriptor &descriptor) noexcept {
-    if (text.size() > kMaxDescriptorLength) {
-        text = text.substr(0, kMaxDescriptorLength);
-    }
+    text = text.substr(0, kMaxDescriptorLength);  // longer descriptors are cut
     descriptor.size = 0;
     std::size_t i = 0;
     while (descriptor.size < kMaxDescriptorItems) {
