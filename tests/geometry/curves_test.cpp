@@ -163,6 +163,9 @@ TEST(ArcPoints, HostileAnglesEndQuickly) {
     EXPECT_EQ(count, 0);
     arc(centre, 1, 1, 0, NAN, 0.1, 4, count);
     EXPECT_EQ(count, 0);
+    // More than 2^20 turns apart: the end is not brought round, and the arc ends where it starts.
+    arc(centre, 1, 1, 1.5 * (1 << 20) * 2 * kPi - 3, 0.0, 0.5, 1000, count);
+    EXPECT_EQ(count, 2);
     arc(centre, 1, 1, 1000.0, 0.0, 0.5, 1000, count);  // many turns apart, brought past the start turn by turn
     EXPECT_EQ(count, 1 + static_cast<int32_t>((std::ceil(1000 / (2 * kPi)) * 2 * kPi - 1000) / 0.5));
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <utility>
 
@@ -57,11 +58,14 @@ TEST(Matrix, CreateLaysOutAndFlags) {
 
 TEST(Matrix, UnitMatrixAndTheUnitTest) {
     std::mt19937 random(1);
-    hmatrix m = randomMatrix(random, 0);
-    create_unitmatrix(&m);
+    hmatrix pair[2] = {randomMatrix(random, 0), randomMatrix(random, 0)};  // the second guards the first
+    const hmatrix guard = pair[1];
+    create_unitmatrix(&pair[0]);
+    hmatrix &m = pair[0];
     EXPECT_EQ(m.flags, HM_UNIT);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) EXPECT_EQ(m.m[i][j], i == j ? 1.0 : 0.0);
+    EXPECT_EQ(std::memcmp(pair[1].m, guard.m, sizeof guard.m), 0) << "written beyond the matrix";
     // Only the diagonal and the fourth row's first three entries are looked at.
     m.m[0][3] = 5;
     m.m[0][1] = 0.7;
@@ -81,18 +85,14 @@ TEST(Matrix, UnitMatrixAndTheUnitTest) {
     }
 }
 
-TEST(Matrix, TransposeSwapsTheLinearPartOnly) {
-    std::mt19937 random(2);
+TEST(Matrix, TransposeAndProductEntriesAndFlags) {
+    std::mt19937 random(3);
     hmatrix m = randomMatrix(random, HM_PLANAR);
     const hmatrix before = m;
     transpose_hmatrix(&m);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) EXPECT_EQ(m.m[i][j], i < 3 && j < 3 ? before.m[j][i] : before.m[i][j]);
     EXPECT_EQ(m.flags, HM_PLANAR);
-}
-
-TEST(Matrix, ProductEntriesAndFlags) {
-    std::mt19937 random(3);
     const hmatrix a = randomMatrix(random, HM_PLANAR | HM_DIAGONAL);
     const hmatrix b = randomMatrix(random, HM_PLANAR);
     hmatrix r;
@@ -161,25 +161,20 @@ TEST(Matrix, PointPathsAgreeWithTheFullProduct) {
 }
 
 TEST(Matrix, SumsRoundLeftToRightWithoutFusedMultiplyAdd) {
-    // 1e16 + 1 - 1e16 is 0 left to right; any regrouping would give 1 or 2.
-    hmatrix m{};
-    m.m[0][0] = 1e16;
-    m.m[0][1] = 1.0;
-    m.m[0][2] = -1e16;
+    // 1e16 + 1 - 1e16 is 0 left to right; any regrouping would give 1 or 2. On the diagonal path x * m00
+    // rounds to 1 + 2^-29 before m03 is added, giving exactly 0; a fused multiply-add would keep 2^-60.
+    hmatrix m{{{1e16, 1.0, -1e16, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}, 0};
     double p[3] = {1.0, 1.0, 1.0};
     mult_hmatrix_v(&m, p);
     EXPECT_EQ(p[0], 0.0);
-    // x * m00 rounds to 1 + 2^-29 before m03 is added, giving exactly 0; a fused
-    // multiply-add would keep 2^-60.
     const double a = 1.0 + std::ldexp(1.0, -30);
-    m = hmatrix{};
-    m.m[0][0] = a;
-    m.m[0][3] = -(1.0 + std::ldexp(1.0, -29));
-    m.m[1][1] = 1.0;
-    m.flags = HM_PLANAR | HM_DIAGONAL;
-    double q[3] = {a, 0.0, 0.0};
-    mult_hmatrix_v(&m, q);
-    EXPECT_EQ(q[0], 0.0);
+    m = hmatrix{{{a, 0, 0, -(1.0 + std::ldexp(1.0, -29))}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}, 0};
+    for (int32_t flags : {0, HM_PLANAR | HM_DIAGONAL}) {
+        m.flags = flags;
+        double q[3] = {a, 0.0, 0.0};
+        mult_hmatrix_v(&m, q);
+        EXPECT_EQ(q[0], 0.0) << flags;
+    }
 }
 
 TEST(Matrix, DeterminantsOfTheLinearParts) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/geometry/clip_oracle.h"
 #include "vutil/geometry.h"
 
 namespace {
@@ -81,21 +82,20 @@ TEST(ClipPoly, WindowZeroToTen) {
     }
 }
 
-TEST(ClipPoly, FewerThanTwoPointsAreReturnedUnchanged) {
+TEST(ClipPoly, CrossingsAreTruncatedAndShortListsReturnedUnchanged) {
+    // (-3, 0) to (4, 8) meets x = 0 at y = 3.428..., truncated toward zero on either side of it.
+    EXPECT_TRUE(same(GuardedClip({{-3, 0}, {4, 8}}, 0, 0, 10, 10).result(), {{0, 3}, {4, 8}}));
+    EXPECT_TRUE(same(GuardedClip({{3, 0}, {-4, -8}}, -10, -10, 0, 0).result(), {{0, -3}, {-4, -8}}));
+    // Differences beyond 32 bits are formed exactly.
+    GuardedClip extreme({{INT32_MIN, 5}, {INT32_MAX, 5}, {INT32_MAX, INT32_MAX}, {INT32_MIN, 5}}, 0, 0, 10, 10);
+    std::vector<vpoint> ring;
+    for (const ipoint &q : extreme.result()) ring.push_back({double(q.x), double(q.y), 0});
+    EXPECT_EQ(std::fabs(vutil::test::shoelace(ring.data(), ring.size())), 50.0) << describe(extreme.result());
     ipoint one[6] = {{50, 50}};
     EXPECT_EQ(KorClipPoly(one, 1, 0, 0, 10, 10), 1);
-    EXPECT_EQ(one[0].x, 50);
     EXPECT_EQ(KorClipPoly(one, 0, 0, 0, 10, 10), 0);
     EXPECT_EQ(KorClipPoly(one, -3, 0, 0, 10, 10), -3);
     EXPECT_EQ(one[0].x, 50);
-}
-
-TEST(ClipPoly, CrossingsAreTruncated) {
-    // (-3, 0) to (4, 7) meets x = 0 at y = 3 exactly; (-3, 0) to (4, 8) at 3.428... -> 3.
-    GuardedClip clip({{-3, 0}, {4, 8}}, 0, 0, 10, 10);
-    EXPECT_TRUE(same(clip.result(), {{0, 3}, {4, 8}}));
-    GuardedClip mirrored({{3, 0}, {-4, -8}}, -10, -10, 0, 0);
-    EXPECT_TRUE(same(mirrored.result(), {{0, -3}, {-4, -8}}));
 }
 
 TEST(ClipPoly, ResultsBeyondTheCallersRoomAreRefused) {
@@ -148,67 +148,37 @@ TEST(ClipPoly, RandomListsStayInsideAndInBounds) {
     }
 }
 
-TEST(ClipPoly, ExtremeCoordinatesDoNotOverflow) {
-    GuardedClip clip({{INT32_MIN, 5}, {INT32_MAX, 5}, {INT32_MAX, INT32_MAX}, {INT32_MIN, 5}}, 0, 0, 10, 10);
-    EXPECT_TRUE(clip.guardsIntact);
-    for (const ipoint &p : clip.result()) {
-        EXPECT_TRUE(p.x >= 0 && p.x <= 10 && p.y >= 0 && p.y <= 10);
-    }
-    EXPECT_GT(clip.count, 0);
-}
-
-std::vector<vpoint> toV(const Points &p, double z = 0) {
-    std::vector<vpoint> v;
-    for (const ipoint &q : p) v.push_back({static_cast<double>(q.x), static_cast<double>(q.y), z});
-    return v;
-}
-
 int32_t clipV(std::vector<vpoint> &points, int32_t n, double xmin, double ymin, double xmax, double ymax) {
     points.resize(2 * static_cast<std::size_t>(std::max(n, 0)) + 4);
     return KorClipVPoly(points.data(), n, {xmin, ymin, 0}, {xmax, ymax, 0});
 }
 
-TEST(ClipVPoly, SameShapesAsIntegersWithoutTruncation) {
-    auto square = toV({{-5, -5}, {15, -5}, {15, 15}, {-5, 15}, {-5, -5}});
-    ASSERT_EQ(clipV(square, 5, 0, 0, 10, 10), 5);
-    EXPECT_EQ(square[0].x, 10);
-    EXPECT_EQ(square[1].x, 0);
-    EXPECT_EQ(square[1].y, 10);
+TEST(ClipVPoly, CrossingsAreUnroundedAndSinglePointsJudgedByTheWindow) {
     std::vector<vpoint> slanted = {{-3, 0, 1}, {4, 8, 8}};
     ASSERT_EQ(clipV(slanted, 2, 0, 0, 10, 10), 2);
     EXPECT_DOUBLE_EQ(slanted[0].y, 3 * (8.0 / 7));
     EXPECT_DOUBLE_EQ(slanted[0].z, 4.0);  // z interpolated along the segment
     EXPECT_EQ(slanted[1].z, 8);           // taken over with its point
-}
-
-TEST(ClipVPoly, BoundingBoxAndSinglePoints) {
-    std::vector<vpoint> far = {{20, 20, 0}, {30, 25, 0}};
+    std::vector<vpoint> far = {{20, 20, 0}, {30, 25, 0}}, touching = {{10, 10, 0}, {30, 25, 0}}, none;
     EXPECT_EQ(clipV(far, 2, 0, 0, 10, 10), 0);
-    std::vector<vpoint> touching = {{10, 10, 0}, {30, 25, 0}};
     EXPECT_EQ(clipV(touching, 2, 0, 0, 10, 10), 2);  // touching counts as overlapping
-    std::vector<vpoint> one = {{5, 5, 0}};
-    EXPECT_EQ(clipV(one, 1, 0, 0, 10, 10), 1);
-    one = {{50, 5, 0}};
-    EXPECT_EQ(clipV(one, 1, 0, 0, 10, 10), 0);
-    std::vector<vpoint> none;
     EXPECT_EQ(clipV(none, 0, 0, 0, 10, 10), 0);
-}
-
-TEST(ClipVPoly, SinglePointIsJudgedByTheWindowWhateverItsCoordinates) {
-    // The bounding box starts from +-1e12, so it cannot see a point beyond that, nor a window edge that
-    // is not a number; the single point, which no edge pass clips, must still be tested itself.
+    // The bounding box starts from +-1e12, so it cannot see a point beyond that, nor a window edge that is not
+    // a number; the single point, which no edge pass clips, must still be tested itself. The window is closed.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    std::vector<vpoint> far = {{3e12, 5, 0}};
-    EXPECT_EQ(clipV(far, 1, 0, 0, 2e12, 10), 0);
-    std::vector<vpoint> farInside = {{3e12, 5, 0}};
-    EXPECT_EQ(clipV(farInside, 1, 0, 0, 4e12, 10), 1);
-    EXPECT_EQ(farInside[0].x, 3e12);
-    std::vector<vpoint> notANumber = {{nan, 5, 0}};
-    EXPECT_EQ(clipV(notANumber, 1, -2e12, -2e12, 2e12, 2e12), 0);
-    std::vector<vpoint> inside = {{5, 5, 0}};
-    EXPECT_EQ(clipV(inside, 1, nan, 0, 10, 10), 0);
-    EXPECT_EQ(clipV(inside, 1, 0, 0, 10, nan), 0);
-    EXPECT_EQ(clipV(inside, 1, 5, 5, 5, 5), 1);  // the window is closed
+    const struct {
+        vpoint p;
+        double xmin, ymin, xmax, ymax;
+        int32_t kept;
+    } singles[] = {{{5, 5, 0}, 0, 0, 10, 10, 1},         {{50, 5, 0}, 0, 0, 10, 10, 0},
+                   {{3e12, 5, 0}, 0, 0, 2e12, 10, 0},     {{3e12, 5, 0}, 0, 0, 4e12, 10, 1},
+                   {{nan, 5, 0}, -2e12, -2e12, 2e12, 2e12, 0}, {{5, 5, 0}, nan, 0, 10, 10, 0},
+                   {{5, 5, 0}, 0, 0, 10, nan, 0},         {{5, 5, 0}, 5, 5, 5, 5, 1}};
+    for (const auto &c : singles) {
+        std::vector<vpoint> one = {c.p};
+        EXPECT_EQ(clipV(one, 1, c.xmin, c.ymin, c.xmax, c.ymax), c.kept) << c.p.x << " " << c.xmin;
+        EXPECT_TRUE(c.kept == 0 || one[0].x == c.p.x);
+    }
 }
 
 TEST(ClipVPoly, NonFiniteCoordinatesNeverReachTheOutput) {
@@ -238,7 +208,8 @@ TEST(ClipVPoly, NonFiniteCoordinatesNeverReachTheOutput) {
     EXPECT_EQ(ray[0].y, 5);
 }
 
-TEST(ClipVPoly, RandomListsStayInsideUpToRounding) {
+// Random lists stay inside; closed ones keep the area the straightforward clip of the polygon has.
+TEST(ClipVPoly, RandomListsStayInsideAndClosedOnesKeepTheClippedArea) {
     std::mt19937 rng(99);
     std::uniform_real_distribution<double> coord(-50, 50);
     for (int trial = 0; trial < 3000; ++trial) {
@@ -246,9 +217,17 @@ TEST(ClipVPoly, RandomListsStayInsideUpToRounding) {
         std::vector<vpoint> p;
         p.reserve(static_cast<std::size_t>(n) + 1);
         for (int i = 0; i < n; ++i) p.push_back({coord(rng), coord(rng), coord(rng)});
-        if (rng() % 2) p.push_back(p.front());
+        const bool closed = rng() % 2;
+        const vutil::test::Ring ring = p, window = {{-10, -5, 0}, {20, -5, 0}, {20, 15, 0}, {-10, 15, 0}};
+        if (closed) p.push_back(p.front());
         const auto m = static_cast<int32_t>(p.size());
         const int32_t count = clipV(p, m, -10, -5, 20, 15);
+        if (closed) {
+            const vutil::test::Ring part = vutil::test::sutherlandHodgman(ring, window);
+            ASSERT_NEAR(vutil::test::shoelace(p.data(), static_cast<std::size_t>(std::max(count, 0))),
+                        vutil::test::shoelace(part.data(), part.size()), 1e-9)
+                << trial;
+        }
         ASSERT_LE(count, 2 * m + 4);
         for (int32_t i = 0; i < count; ++i) {
             ASSERT_TRUE(p[i].x >= -10 - 1e-9 && p[i].x <= 20 + 1e-9 && p[i].y >= -5 - 1e-9 && p[i].y <= 15 + 1e-9);

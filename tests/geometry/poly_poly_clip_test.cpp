@@ -162,6 +162,34 @@ TEST(ClipVPolyPoly, AreasMatchSutherlandHodgmanAndPointsStayInside) {
     EXPECT_GT(split, 100);  // the subjects really are cut into pieces
 }
 
+// Subjects with edges along the clip polygon's edge lines, inside and beyond its corners, in both directions:
+// the area is that of the straightforward clip, and a ring inside comes back as its own points, none doubled.
+TEST(ClipVPolyPoly, EdgesAlongTheClipEdgesKeepTheClippedArea) {
+    const struct {
+        Ring ring;
+        bool inside;
+    } cases[] = {{kSquare, true},
+                 {xy({{2, 0}, {8, 0}, {8, 5}, {2, 5}}), true},
+                 {xy({{2, 0}, {14, 0}, {5, 5}}), false},
+                 {xy({{0, -3}, {0, 4}, {-5, 2}, {6, 2}}), false},
+                 {xy({{-4, 10}, {4, 10}, {4, 13}, {-4, 6}}), false},
+                 {xy({{10, 2}, {10, 8}, {5, 8}, {10, 2}, {5, 2}}), false},
+                 {xy({{-2, 0}, {12, 0}, {12, 10}, {-2, 10}}), false}};
+    for (const auto &c : cases) {
+        for (const Ring &r : {c.ring, reversed(c.ring)}) {
+            const Ring part = vutil::test::sutherlandHodgman(r, kSquare);
+            Contour closed = r;
+            closed.push_back(r.front());
+            CallerSubject s({closed});
+            const int32_t n = clip(s, kSquare);
+            double area = 0;
+            for (const Contour &k : n > 0 ? s.contours() : Contours()) area += vutil::test::shoelace(k.data(), k.size());
+            EXPECT_NEAR(area, vutil::test::shoelace(part.data(), part.size()), 1e-9) << r[1].x << " " << r[1].y;
+            EXPECT_TRUE(!c.inside || n == static_cast<int32_t>(closed.size())) << n << " from " << closed.size();
+        }
+    }
+}
+
 TEST(ClipVPolyPoly, AnySizeWithOrWithoutSetUp) {
     // 8001 points about (5, 5), cut by every side of the square: more than the 2731 points that make
     // 64 KiB come back, though the set-up asked for 16; later the state is released (twice) and the

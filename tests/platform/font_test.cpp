@@ -91,7 +91,7 @@ TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
     }
 }
 
-TEST(HostFont, CellHeightAndAverageWidth) {
+TEST(HostFont, CellHeightAverageWidthBoldAndBufferRules) {
     Font font(request(kQuadraticFace));
     if (!font) {
         GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
@@ -105,30 +105,20 @@ TEST(HostFont, CellHeightAndAverageWidth) {
     EXPECT_NEAR(font.metrics().height, 64, 1);
     EXPECT_EQ(font.metrics().internalLeading, font.metrics().height - std::lround(font.pixelsPerEmY()));
     EXPECT_NEAR(os2->xAvgCharWidth * font.pixelsPerEmX() / face->units_per_EM, 64, 0.5);
-    // Width 0 keeps the face's aspect.
-    Font natural(request(kQuadraticFace, 0));
-    EXPECT_EQ(natural.pixelsPerEmX(), natural.pixelsPerEmY());
-}
-
-TEST(HostFont, BoldAndBufferRules) {
-    Font regular(request(kQuadraticFace, 0));
-    if (!regular) {
-        GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
-    }
-    Font bold(request(kQuadraticFace, 0, 700));
+    // Width 0 keeps the face's aspect; a bold face, or a regular one thickened, has wider strokes.
+    Font regular(request(kQuadraticFace, 0)), bold(request(kQuadraticFace, 0, 700));
+    EXPECT_EQ(regular.pixelsPerEmX(), regular.pixelsPerEmY());
     ASSERT_TRUE(bold);
-    // A bold face, or a regular one thickened: either way the strokes are wider.
     GlyphMetrics m;
     EXPECT_GT(recordsOf(bold, 'l', m).size(), 0u);
     const int16_t boldAdvance = m.cellIncX;
     recordsOf(regular, 'l', m);
     EXPECT_GT(boldAdvance, m.cellIncX);
-
+    // The size asked first; a buffer one byte short is refused, a larger one is filled to the size only.
     const uint32_t size = regular.glyphOutline('B', m, {});
     ASSERT_NE(size, kGlyphError);
-    std::vector<uint8_t> small(size - 1);
+    std::vector<uint8_t> small(size - 1), roomy(size + 10, 0xEE);
     EXPECT_EQ(regular.glyphOutline('B', m, small), kGlyphError);
-    std::vector<uint8_t> roomy(size + 10, 0xEE);
     EXPECT_EQ(regular.glyphOutline('B', m, roomy), size);
     EXPECT_EQ(roomy[size], 0xEE);
     // A character the face lacks (0x81 is unassigned in code page 1252) draws the face's missing-glyph outline.

@@ -59,6 +59,8 @@ TEST(HostPath, MissingNamesResolveToTheirOnlyCaseVariant) {
     vutil::test::TempDir dir;
     namespace fs = std::filesystem;
     fs::create_directories(dir.path() / "Dwg" / "Sub");
+    fs::create_directories(dir.path() / "Two" / "Mid" / "Sub");
+    fs::create_directories(dir.path() / "TWO");
     dir.write("Dwg/Sub/Plan.DWG", "x");
     dir.write("Dwg/twin", "x");
     dir.write("Dwg/TWIN", "x");
@@ -75,6 +77,8 @@ TEST(HostPath, MissingNamesResolveToTheirOnlyCaseVariant) {
         {"C:\\Dwg\\Sub\\Plan.DWG", root + "/Dwg/Sub/Plan.DWG"},   // exact: no listing needed
         {"C:\\dwg\\Twin", root + "/Dwg/Twin"},                    // two variants: the name stays
         {"C:\\dwg\\twin", root + "/Dwg/twin"},
+        // The walk starts below the longest prefix that exists: "Two", which has two variants, is not looked at.
+        {"C:\\Two\\Mid\\sub\\x", root + "/Two/Mid/Sub/x"},
         {"C:\\dwg\\.\\sub\\..\\SUB", root + "/Dwg/./Sub/../Sub"},
         {"C:\\dwg\\sub\\plan.dwg\\x", root + "/Dwg/Sub/Plan.DWG/x"},  // below a file nothing is found
         {"C:\\none\\dwg", root + "/none/dwg"},

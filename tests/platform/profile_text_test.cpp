@@ -114,17 +114,12 @@ TEST(ProfileText, ListsThatDoNotFitAreCutAndEndInTwoNuls) {
         std::string bytes;  // what the buffer holds
     };
     for (const Case &c : {
-             Case{12, 9, std::string("ab\0cde\0f\0\0", 10)},
-             Case{11, 9, std::string("ab\0cde\0f\0\0", 10)},
+             Case{12, 9, std::string("ab\0cde\0f\0\0", 10)}, Case{11, 9, std::string("ab\0cde\0f\0\0", 10)},
              Case{10, 9, std::string("ab\0cde\0f\0\0", 10)},  // just fits
              Case{9, 7, std::string("ab\0cde\0\0\0", 9)},     // "f" does not fit with both NULs
-             Case{8, 6, std::string("ab\0cde\0\0", 8)},
-             Case{7, 5, std::string("ab\0cd\0\0", 7)},  // the last name is cut
-             Case{5, 3, std::string("ab\0\0\0", 5)},
-             Case{4, 2, std::string("ab\0\0", 4)},
-             Case{3, 1, std::string("a\0\0", 3)},
-             Case{2, 0, std::string("\0\0", 2)},
-             Case{1, 0, std::string("\0", 1)},
+             Case{8, 6, std::string("ab\0cde\0\0", 8)}, Case{7, 5, std::string("ab\0cd\0\0", 7)},  // cut
+             Case{5, 3, std::string("ab\0\0\0", 5)}, Case{4, 2, std::string("ab\0\0", 4)},
+             Case{3, 1, std::string("a\0\0", 3)}, Case{2, 0, std::string("\0\0", 2)}, Case{1, 0, std::string("\0", 1)},
          }) {
         std::string buffer(c.size + 1, '#');
         EXPECT_EQ(copyProfileList(text.sectionNames(), std::span(buffer.data(), c.size)), c.result) << c.size;
@@ -153,10 +148,7 @@ TEST(ProfileText, StringsThatDoNotFitAreCutToSizeMinusOne) {
         }
         EXPECT_EQ(buffer[size], '#') << size;
     }
-}
-
-TEST(ProfileText, DefaultsLoseTrailingBlanks) {
-    const ProfileText text("[s]\nk=v\n");
+    // Defaults lose their trailing blanks.
     char buffer[16];
     EXPECT_EQ(readProfileString(&text, "s", "x", "  def \t ", buffer), 5);
     EXPECT_STREQ(buffer, "  def");

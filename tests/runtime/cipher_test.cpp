@@ -1,4 +1,4 @@
-// Tests of the RC4 slots (against published test vectors) and hex text.
+// Tests of the RC4 slots (against the algorithm written out and a published keystream) and hex text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -57,12 +57,8 @@ TEST(Rc4, AgreesWithThePlainAlgorithm) {
 TEST(Rc4, SlotsAreUsedRoundRobinAndBadArgumentsAreSafe) {
     const uint8_t keys[5][2] = {{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}};
     int32_t slots[5];
-    for (int i = 0; i < 5; ++i) {
-        slots[i] = KOR_prepare_rc4key(keys[i], 2);
-    }
-    for (int i = 1; i < 5; ++i) {
-        EXPECT_EQ(slots[i], (slots[i - 1] + 1) % KOR_RC4_SLOTS);
-    }
+    for (int i = 0; i < 5; ++i) slots[i] = KOR_prepare_rc4key(keys[i], 2);
+    for (int i = 1; i < 5; ++i) EXPECT_EQ(slots[i], (slots[i - 1] + 1) % KOR_RC4_SLOTS);
     EXPECT_EQ(slots[4], slots[0]) << "the fifth key overwrites the first";
     std::vector<uint8_t> data(4, 0), expected(4, 0);
     KOR_rc4(data.data(), 4, slots[0]);
@@ -78,49 +74,33 @@ TEST(Rc4, SlotsAreUsedRoundRobinAndBadArgumentsAreSafe) {
     KOR_rc4(untouched, 4, -1);
     KOR_rc4(untouched, -5, 0);
     KOR_rc4(nullptr, 4, 0);
-    EXPECT_EQ(untouched[0], 1);
-    EXPECT_EQ(untouched[3], 4);
+    EXPECT_EQ(std::vector<uint8_t>(untouched, untouched + 4), (std::vector<uint8_t>{1, 2, 3, 4}));
 }
 
-TEST(HexText, BytesToUpperCaseDigits) {
-    const uint8_t bytes[] = {0x0F, 0xA0};
-    char text[8];
-    std::memset(text, '#', sizeof text);
-    EXPECT_EQ(KOR_BinHex(bytes, 2, text), 5);
-    EXPECT_STREQ(text, "0FA0");
-    EXPECT_EQ(text[5], '#');
-
-    std::vector<uint8_t> many(300);
-    for (std::size_t i = 0; i < many.size(); ++i) {
-        many[i] = static_cast<uint8_t>(i * 7);
+// Every byte value to upper-case digits and back, the count and terminator exact.
+TEST(HexText, EveryByteToUpperCaseDigitsAndBack) {
+    std::vector<uint8_t> bytes(256);
+    std::string expected;
+    for (int i = 0; i < 256; ++i) {
+        bytes[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i * 7 + 3);
+        expected += "0123456789ABCDEF"[(i * 7 + 3) >> 4 & 15];
+        expected += "0123456789ABCDEF"[(i * 7 + 3) & 15];
     }
-    std::string big(601, '\0');
-    EXPECT_EQ(KOR_BinHex(many.data(), 300, big.data()), 601);
-    std::vector<uint8_t> back(300);
-    EXPECT_EQ(KOR_HexBin(big.c_str(), 600, back.data()), 300);
-    EXPECT_EQ(back, many);
-
-    EXPECT_EQ(KOR_BinHex(bytes, 0, text), 1);
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(KOR_BinHex(bytes, -3, text), 1);
-}
-
-TEST(HexText, DigitsBackToBytes) {
-    uint8_t out[4] = {0xEE, 0xEE, 0xEE, 0xEE};
-    EXPECT_EQ(KOR_HexBin("0FA0", 4, out), 2);
-    EXPECT_EQ(out[0], 0x0F);
-    EXPECT_EQ(out[1], 0xA0);
-    EXPECT_EQ(out[2], 0xEE);
+    std::string text(515, '#');
+    EXPECT_EQ(KOR_BinHex(bytes.data(), 256, text.data()), 513);
+    EXPECT_EQ(text, expected + '\0' + "##");
+    std::vector<uint8_t> back(258, 0xEE);
+    EXPECT_EQ(KOR_HexBin(text.c_str(), 511, back.data()), 255) << "whole pairs only";
+    EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 255), std::vector<uint8_t>(bytes.begin(), bytes.end() - 1));
+    EXPECT_EQ(back[255], 0xEE);
+    EXPECT_EQ(KOR_BinHex(bytes.data(), 0, text.data()), 1);
+    EXPECT_EQ(text[0], '\0');
+    EXPECT_EQ(KOR_BinHex(bytes.data(), -3, text.data()), 1);
     // Lower-case letters are not hex digits here: 'a' is 97 - 55 = 42.
-    EXPECT_EQ(KOR_HexBin("0a", 2, out), 1);
-    EXPECT_EQ(out[0], static_cast<uint8_t>(0 * 16 | 42));
-    // An odd length converts whole pairs only and writes nothing beyond them.
-    out[1] = 0xEE;
-    EXPECT_EQ(KOR_HexBin("123", 3, out), 1);
-    EXPECT_EQ(out[0], 0x12);
-    EXPECT_EQ(out[1], 0xEE);
-    EXPECT_EQ(KOR_HexBin("12", 1, out), 0);
-    EXPECT_EQ(KOR_HexBin(nullptr, 2, out), 0);
+    EXPECT_EQ(KOR_HexBin("0a", 2, back.data()), 1);
+    EXPECT_EQ(back[0], 42);
+    EXPECT_EQ(KOR_HexBin("12", 1, back.data()), 0);
+    EXPECT_EQ(KOR_HexBin(nullptr, 2, back.data()), 0);
 }
 
 }  // namespace

@@ -116,12 +116,7 @@ TEST(ProfileReals, ReadersGiveTheExactDefaultWhenThereIsNoValue) {
     EXPECT_EQ(KorGetPrivateProfileReal("s", "bad", third, file.c_str()), 0.0);
     EXPECT_EQ(KorGetPrivateProfileReal("s", "int", third, file.c_str()), 7.0);
     EXPECT_EQ(KorGetPrivateProfileReal(nullptr, "int", third, file.c_str()), third);
-    EXPECT_EQ(KorGetPrivateProfileInt("s", "absent", -3, file.c_str()), -3);
     EXPECT_EQ(KorGetPrivateProfileInt(nullptr, "int", -3, file.c_str()), -3);
-    EXPECT_EQ(KorWritePrivateProfileInt("s", "neg", -7, file.c_str()), 1);
-    EXPECT_EQ(read("s", "neg", file), "-7");
-    EXPECT_EQ(KorWritePrivateProfileReal("s", "eighth", 0.125, file.c_str()), 1);
-    EXPECT_EQ(KorGetPrivateProfileReal("s", "eighth", 0.0, file.c_str()), 0.125);
 }
 
 TEST(ProfileFiles, WritesCreateFilesSectionsAndKeysAndNullsDelete) {
@@ -246,7 +241,7 @@ TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
         EXPECT_EQ(TempDir::read(file), old);
         EXPECT_FALSE(fs::exists(dir.file(".s.ini.new"))) << "the new file is removed";
     }
-    for (std::size_t at : {0u, 4096u, 12288u}) {
+    for (std::size_t at : {0u, 12288u}) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -268,64 +263,45 @@ TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
     EXPECT_EQ(read("s", "key999", file), "value 6993");
 }
 
-/// Each writer sets its own keys; none may be lost to another's replacement.
-void writeKeys(const std::string &file, int writer, int count) {
-    for (int i = 0; i < count; ++i) {
-        const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(i);
-        if (KorWritePrivateProfileString(i % 2 == 0 ? "even" : "odd", key.c_str(), "x", file.c_str()) != 1) {
-            std::fprintf(stderr, "write of %s failed\n", key.c_str());
-        }
-    }
-}
-
-std::set<std::string> keysOf(const std::string &file) {
-    std::set<std::string> keys;
-    for (const char *section : {"even", "odd"}) {
-        std::vector<char> list(1 << 16);
-        KorGetPrivateProfileString(section, nullptr, nullptr, list.data(), static_cast<int32_t>(list.size()),
-                                   file.c_str());
-        for (const char *name = list.data(); *name != '\0'; name += std::strlen(name) + 1) {
-            keys.insert(name);
-        }
-    }
-    return keys;
-}
-
+// Writers in other processes and threads of this one set their own keys; none may be lost to another's
+// replacement of the file.
 TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
     TempDir dir;
     const std::string file = dir.file("shared.ini");
-    constexpr int kWriters = 2;
-    constexpr int kKeys = 16;
+    const auto writeKeys = [&file](int writer) {
+        for (int i = 0; i < 16; ++i) {
+            const std::string key = "w" + std::to_string(writer) + "k" + std::to_string(i);
+            KorWritePrivateProfileString(i % 2 == 0 ? "even" : "odd", key.c_str(), "x", file.c_str());
+        }
+    };
     std::vector<pid_t> children;
-    for (int writer = 0; writer < kWriters; ++writer) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            writeKeys(file, writer, kKeys);
+    for (int writer = 0; writer < 2; ++writer) {
+        children.push_back(fork());
+        ASSERT_GE(children.back(), 0);
+        if (children.back() == 0) {
+            writeKeys(writer);
             _exit(0);
         }
-        children.push_back(child);
     }
-    // Threads of this process write at the same time.
-    std::vector<std::thread> threads;
-    for (int writer = kWriters; writer < 2 * kWriters; ++writer) {
-        threads.emplace_back(writeKeys, file, writer, kKeys);
-    }
-    for (std::thread &thread : threads) {
-        thread.join();
-    }
+    std::thread first(writeKeys, 2), second(writeKeys, 3);
+    first.join();
+    second.join();
     for (pid_t child : children) {
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    std::set<std::string> expected;
-    for (int writer = 0; writer < 2 * kWriters; ++writer) {
-        for (int i = 0; i < kKeys; ++i) {
-            expected.insert("w" + std::to_string(writer) + "k" + std::to_string(i));
-        }
+    std::set<std::string> keys, expected;
+    for (const char *section : {"even", "odd"}) {
+        std::vector<char> list(1 << 16);
+        KorGetPrivateProfileString(section, nullptr, nullptr, list.data(), static_cast<int32_t>(list.size()),
+                                   file.c_str());
+        for (const char *name = list.data(); *name != '\0'; name += std::strlen(name) + 1) keys.insert(name);
     }
-    EXPECT_EQ(keysOf(file), expected);
+    for (int writer = 0; writer < 4; ++writer) {
+        for (int i = 0; i < 16; ++i) expected.insert("w" + std::to_string(writer) + "k" + std::to_string(i));
+    }
+    EXPECT_EQ(keys, expected);
 }
 
 }  // namespace

@@ -65,39 +65,48 @@ TEST_F(Documents, ListingsAndStreamsMatchTheIndependentReader) {
     }
 }
 
-TEST_F(Documents, PathComponentsMatchTheFirstElementThatBeginsWithThem) {
+TEST_F(Documents, PathComponentsMatchTheFirstElementThatBeginsWithThemAndNamesAreCutToTheRoom) {
     const std::string file = dataPath("basic.cfb");
     char name[64];
     struct Case {
         const char *path;
-        int32_t index;
-        int32_t result;
+        int32_t index, room, result;
         const char *name;
     };
     for (const Case &c : {
-             Case{"Su", 0, 1, "top"},                    // "Sub" comes before "Subway": shorter names first
-             Case{"Sub", -1, 2, "Sub"},                  // no step: the queried storage itself
-             Case{"Sub\\De", -5, 2, "Deep"},             //
-             Case{"Sub\\Deep\\Deeper", 0, 1, "leaf"},    //
-             Case{"Sub\\Deep\\Deeper", 1, -3, ""},       // one element only
-             Case{"Sub\\", 1, -4, ""},                   // an empty component matches the first element
-             Case{"Ma", 0, 1, "item00"},                 // "Many", a storage, before the stream "Maße"
-             Case{"Many", 44, 1, "item44"},              //
-             Case{"Many", 45, -3, ""},                   //
-             Case{"Many", INT32_MAX, -3, ""},            //
-             Case{"", 0, -4, ""},                        // the root's first element is the stream "A"
-             Case{"A", 0, -4, ""},                       //
-             Case{"Sub\\top", 0, -4, ""},                // a stream is not a storage
-             Case{"Nothing", 0, -4, ""},                 //
-             Case{"sub", 0, -4, ""},                     // names compare exactly
-             Case{"Sub\\Deep\\Deeper\\leaf\\x", 0, -4, ""},  //
+             Case{"Su", 0, 63, 1, "top"},                    // "Sub" comes before "Subway": shorter names first
+             Case{"Sub", -1, 63, 2, "Sub"},                  // no step: the queried storage itself
+             Case{"Sub\\De", -5, 63, 2, "Deep"},             //
+             Case{"Sub\\Deep\\Deeper", 0, 63, 1, "leaf"},    //
+             Case{"Sub\\Deep\\Deeper", 1, 63, -3, ""},       // one element only
+             Case{"Sub\\", 1, 63, -4, ""},                   // an empty component matches the first element
+             Case{"Ma", 0, 63, 1, "item00"},                 // "Many", a storage, before the stream "Maße"
+             Case{"Many", 44, 63, 1, "item44"},              //
+             Case{"Many", 45, 63, -3, ""},                   //
+             Case{"Many", INT32_MAX, 63, -3, ""},            //
+             Case{"", 0, 63, -4, ""},                        // the root's first element is the stream "A"
+             Case{"A", 0, 63, -4, ""},                       //
+             Case{"Sub\\top", 0, 63, -4, ""},                // a stream is not a storage
+             Case{"Nothing", 0, 63, -4, ""},                 //
+             Case{"sub", 0, 63, -4, ""},                     // names compare exactly
+             Case{"Sub\\Deep\\Deeper\\leaf\\x", 0, 63, -4, ""},  //
+             Case{"Sub", 0, 2, -1, "to"},                    // cut to the room given, with its own result
+             Case{"Sub", 0, 3, 1, "top"}, Case{"Sub", 1, 0, -2, ""}, Case{"Sub", 1, 3, -2, "Dee"},
+             Case{"Sub", 1, 4, 2, "Deep"}, Case{"Sub", -1, 1, -2, "S"}, Case{"Many", 7, 5, -1, "item0"},
          }) {
-        std::strcpy(name, "unchanged");
-        EXPECT_EQ(KorOleQueryStorage(file.c_str(), c.path, c.index, 63, name), c.result) << c.path << " " << c.index;
+        std::memset(name, 'x', sizeof name);
+        EXPECT_EQ(KorOleQueryStorage(file.c_str(), c.path, c.index, c.room, name), c.result) << c.path << " " << c.index;
         if (c.result != -4) {
             EXPECT_STREQ(name, c.name) << c.path << " " << c.index;
         }
+        if (c.room < 63) {
+            EXPECT_EQ(name[c.room + 1], 'x') << "nothing written beyond the room and its terminator";
+        }
     }
+    EXPECT_EQ(KorOleQueryStorage(file.c_str(), "Sub", 0, -1, name), 0) << "a negative room is refused";
+    EXPECT_EQ(KorOleQueryStorage(file.c_str(), "Sub", 0, 5, nullptr), 0);
+    EXPECT_EQ(KorOleQueryStorage(nullptr, "Sub", 0, 5, name), 0);
+    EXPECT_EQ(KorOleQueryStorage(file.c_str(), nullptr, 0, 5, name), 0);
     // The empty path names the first element of the root; in this document that is a storage.
     EXPECT_EQ(KorOleQueryStorage(dataPath("hostile-base.cfb").c_str(), "", 2, 63, name), 1);
     EXPECT_STREQ(name, "small");
@@ -115,30 +124,6 @@ TEST_F(Documents, PathComponentsMatchTheFirstElementThatBeginsWithThem) {
         EXPECT_EQ(KorOleOpenStream(file.c_str(), path, &handle), 0) << path;
         EXPECT_EQ(handle, 0) << path;
     }
-}
-
-TEST_F(Documents, NamesAreCutToTheRoomGivenAndKeptWhole) {
-    const std::string file = dataPath("basic.cfb");
-    char name[64];
-    struct Case {
-        const char *path;
-        int32_t index;
-        int32_t size;
-        int32_t result;
-        const char *name;
-    };
-    for (const Case &c : {Case{"Sub", 0, 2, -1, "to"}, Case{"Sub", 0, 3, 1, "top"}, Case{"Sub", 1, 0, -2, ""},
-                          Case{"Sub", 1, 3, -2, "Dee"}, Case{"Sub", 1, 4, 2, "Deep"}, Case{"Sub", -1, 1, -2, "S"},
-                          Case{"Many", 7, 5, -1, "item0"}}) {
-        std::memset(name, 'x', sizeof name);
-        EXPECT_EQ(KorOleQueryStorage(file.c_str(), c.path, c.index, c.size, name), c.result) << c.size;
-        EXPECT_STREQ(name, c.name);
-        EXPECT_EQ(name[c.size + 1], 'x') << "nothing written beyond the room and its terminator";
-    }
-    EXPECT_EQ(KorOleQueryStorage(file.c_str(), "Sub", 0, -1, name), 0) << "a negative room is refused";
-    EXPECT_EQ(KorOleQueryStorage(file.c_str(), "Sub", 0, 5, nullptr), 0);
-    EXPECT_EQ(KorOleQueryStorage(nullptr, "Sub", 0, 5, name), 0);
-    EXPECT_EQ(KorOleQueryStorage(file.c_str(), nullptr, 0, 5, name), 0);
 }
 
 TEST_F(Documents, NamesComeInTheAnsiCodePage) {
