@@ -49,7 +49,7 @@ expect_match("${OUT}" "exit status: 0 done, 1 the operation failed, 2 wrong usag
 run_tool(2)
 run_tool(2 no-such-command)
 expect_match("${ERR}" "^vutil: unknown command 'no-such-command'")
-foreach(command info demo records uncompress palette fax ini)
+foreach(command info demo records uncompress palette fax text ole path ini)
   run_tool(0 ${command} --help)
   expect_match("${OUT}" "^usage: vutil ${command} ")
   if(NOT ERR STREQUAL "")
@@ -147,6 +147,13 @@ run_tool(0 palette -)
 expect_match("${OUT}" "^<svg [^\n]*\n.*</svg>\n$")
 run_tool(1 palette ${WORK})
 expect_match("${ERR}" "^vutil palette: ${WORK}: is a directory\n$")
+
+# Listings that standard output cannot take are failures too.
+execute_process(COMMAND ${TOOL} records ${DATA}/lzw/sample.bin L1 --count 3 OUTPUT_FILE /dev/full
+                RESULT_VARIABLE status ERROR_VARIABLE err)
+if(NOT status EQUAL 1 OR NOT err MATCHES "^vutil records: -: cannot write to standard output\n$")
+  message(FATAL_ERROR "records to a full device: ${status} ${err}")
+endif()
 
 # The other commands report the same way and keep their outputs on failure.
 file(WRITE ${WORK}/existing.pbm "P4\n1 1\n")

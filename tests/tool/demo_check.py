@@ -27,16 +27,17 @@ def entity_kinds(data):
     if magic != b"VDRW" or version != 1:
         fail("drawing.Z does not expand to a drawing: %r" % data[:8])
     at = 76
-    window = struct.unpack_from("<4d", data, 12)
-    kinds = []
+    kinds, texts = [], []
     for _ in range(count):
         kind, _, n = struct.unpack_from("<hhi", data, at)
         at += 8
+        if kind == 4:
+            texts.append(data[at + 52:at + 52 + n].decode("latin-1"))
         at += {1: 48, 2: 24 * n, 3: 56, 4: 52 + n, 5: 4 + 24 * n}[kind]
         kinds.append(KINDS[kind])
     if at != len(data):
         fail("the drawing has %d bytes after its %d entities" % (len(data) - at, count))
-    return kinds, window
+    return kinds, texts
 
 
 def numbers(d):
@@ -81,7 +82,7 @@ def main():
         again = subprocess.run(["uncompress", "-c", work + "/drawing.Z"], capture_output=True, check=True).stdout
         if again != expanded:
             fail("gzip and ncompress expand drawing.Z differently")
-    kinds, _ = entity_kinds(expanded)
+    kinds, texts = entity_kinds(expanded)
 
     svg = ElementTree.parse(work + "/drawing.svg").getroot()
     if svg.tag != "{http://www.w3.org/2000/svg}svg":
@@ -109,6 +110,11 @@ def main():
         else:
             segments += path.get("d").count("L")
         drawn += 1 if values else 0
+    # Each letter and digit of a text takes at least one stroke, in any font.
+    for text, path in zip(texts, [p for p in paths if p.get("class") == "text"]):
+        letters = sum(c.isalnum() for c in re.sub("%%[a-z]", "", text))
+        if path.get("d").count("L") < letters:
+            fail("the text %r is drawn with %d segments" % (text, path.get("d").count("L")))
     if drawn < len(kinds) - 2:
         fail("only %d of %d entities left anything in the window" % (drawn, len(kinds)))
 

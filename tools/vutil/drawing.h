@@ -31,7 +31,7 @@ inline constexpr int kKinds = 5;
 /// - Polyline: count points of «D3»;
 /// - Arc: «D7», the centre, the radii along x and y and the start and end angles (count 0);
 /// - Text: «D6 L1 C<count>», the insertion point, height, character width, angle, the
-///   text flags and the count characters of the text (no NUL);
+///   text flags (those of txt, and kOutlineText) and the count characters of the text (no NUL);
 /// - Region: «L1», the distance of its fill lines in pixels, then count points of «D3»
 ///   (a closed outline: the last point repeats the first).
 struct EntityHead {
@@ -40,6 +40,12 @@ struct EntityHead {
     int32_t count;
 };
 inline constexpr const char *kHeadDescriptor = "I2 L1";
+
+/// Text flag: the text is set in the host's outline font (kOutlineFace or the nearest face
+/// the host has), or in the stroke font where the host has none. A width of 0 then keeps
+/// the face's own proportions.
+inline constexpr int32_t kOutlineText = 0x10000;
+inline constexpr const char *kOutlineFace = "DejaVu Sans";
 
 struct Point {
     double x, y, z;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "commands.h"
+#include "output.h"
 
 namespace vutil::tool {
 
@@ -145,7 +146,13 @@ int main(int argc, char **argv) {
                 return printCommandHelp(command);
             }
         }
-        return helpTopic ? printCommandHelp(command) : command.run(args);
+        const int status = helpTopic ? printCommandHelp(command) : command.run(args);
+        // What a command printed is part of its result: a standard output that cannot take it is a failure.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+            const int failed = failure(command.name, kStandardOutput, "cannot write to standard output");
+            return status == 0 ? failed : status;
+        }
+        return status;
     }
     std::fprintf(stderr, "vutil: unknown command '%s'\n", name);
     printHelp(stderr);

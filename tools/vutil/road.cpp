@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "output.h"
+#include "text_drawing.h"
 #include "vutil.h"
 
 namespace vutil::tool {
@@ -109,31 +110,39 @@ private:
     vpoint end_{};
 };
 
-/// The line callback of the text services: one stroke of a glyph, in world coordinates.
-void textStroke(intptr_t context, draw_device *, const double *first, const double *second, intptr_t) {
-    // The context is the pen of the text being drawn.
-    auto *pen = reinterpret_cast<Pen *>(context);  // NOLINT(performance-no-int-to-ptr)
-    pen->strokeWorld({first[0], first[1], first[2]}, {second[0], second[1], second[2]});
+/// Segments of text in the plane z = `z`.
+void strokeSegments(const Segments &segments, double z, Pen &pen) {
+    for (const Segment &s : segments) {
+        pen.strokeWorld({s.x1, s.y1, z}, {s.x2, s.y2, z});
+    }
 }
 
-/// A text entity: its glyphs' strokes come back through textStroke. The stroke font
-/// (txt) and the outline fonts (ttxt) are not part of this build yet, so the box the
-/// text occupies (its length in characters times the width, by the height, turned by
-/// its angle) stands in for the glyphs.
-void drawText(const Entity &text, Pen &pen) {
+/// A text entity, set by the library's text services in the plane of its insertion
+/// point: in the stroke font (txt), or in the host's outline font (ttxt) when the entity
+/// asks for one and the host has a face; else in the stroke font after all.
+void drawText(const Entity &text, Pen &pen, RoadSummary &summary) {
     const Point &at = text.points[0];
-    const double length = text.width * static_cast<double>(text.text.size());
-    const double c = std::cos(text.angle), s = std::sin(text.angle);
-    const double box[5][2] = {{0, 0}, {length, 0}, {length, text.height}, {0, text.height}, {0, 0}};
-    double corners[5][3];
-    for (int i = 0; i < 5; ++i) {
-        corners[i][0] = at.x + box[i][0] * c - box[i][1] * s;
-        corners[i][1] = at.y + box[i][0] * s + box[i][1] * c;
-        corners[i][2] = at.z;
+    TextLayout layout;
+    layout.x = at.x;
+    layout.y = at.y;
+    layout.height = text.height;
+    layout.width = text.width;
+    layout.angle = text.angle * 180 / std::numbers::pi;
+    layout.vertical = (text.flags & TXT_VERTICAL) != 0;
+    layout.backward = (text.flags & TXT_BACKWARD) != 0;
+    layout.upsideDown = (text.flags & TXT_UPSIDEDOWN) != 0;
+    Segments segments;
+    if ((text.flags & drawing::kOutlineText) != 0) {
+        segments = outlineText(text.text, drawing::kOutlineFace, layout);
+        const bool blank = text.text.find_first_not_of(' ') == std::string::npos;
+        if (!segments.empty() || blank) {
+            ++summary.outlineTexts;
+            strokeSegments(segments, at.z, pen);
+            return;
+        }
+        ++summary.outlineFallbacks;
     }
-    for (int i = 0; i < 4; ++i) {
-        textStroke(reinterpret_cast<intptr_t>(&pen), nullptr, corners[i], corners[i + 1], 0);
-    }
+    strokeSegments(strokeText(text.text, layout), at.z, pen);
 }
 
 void drawArc(const Entity &arc, const Page &page, Pen &pen) {
@@ -248,7 +257,7 @@ bool drawDrawing(const drawing::Drawing &file, Picture &picture, RoadSummary &su
                 drawArc(entity, page, pen);
                 break;
             case Kind::Text:
-                drawText(entity, pen);
+                drawText(entity, pen, summary);
                 break;
             case Kind::Region:
                 fillRegion(entity, page, out, summary.spans);
@@ -303,7 +312,15 @@ std::string describe(const RoadSummary &summary) {
     std::snprintf(text, sizeof text, "%d entities (%s): %lld segments, %lld spans in %.2f ms", summary.entities,
                   kinds.c_str(), static_cast<long long>(summary.segments), static_cast<long long>(summary.spans),
                   summary.milliseconds);
-    return text;
+    std::string line = text;
+    if (summary.outlineTexts > 0) {
+        line += "; " + std::to_string(summary.outlineTexts) + " in " + drawing::kOutlineFace + " (or the nearest face)";
+    }
+    if (summary.outlineFallbacks > 0) {
+        line += "; no outline font on this host: " + std::to_string(summary.outlineFallbacks) +
+                " in the stroke font instead";
+    }
+    return line;
 }
 
 }  // namespace vutil::tool

@@ -17,6 +17,8 @@ struct RoadSummary {
     std::array<int32_t, drawing::kKinds + 1> byKind{};  ///< entities of each kind, indexed by its number
     int64_t segments = 0;                            ///< visible line pieces after clipping
     int64_t spans = 0;                               ///< fill spans and rectangles from FillPolygon
+    int32_t outlineTexts = 0;                        ///< texts set in a host's outline font (ttxt)
+    int32_t outlineFallbacks = 0;                    ///< texts that asked for one, set in the stroke font (txt)
     double milliseconds = 0;                         ///< from the compressed file to the finished picture
 };
 
@@ -36,9 +38,9 @@ bool drawDrawing(const drawing::Drawing &file, Picture &picture, RoadSummary &su
 /// Expands the .Z drawing at `path` into a scratch file with KOR_decompress, reads its
 /// header and entities with KorReadIntelStruct, views them through create_vmatrix and
 /// mult_hmatrix_v, clips them to the window with KorClipVLine and KorClipVPoly, walks
-/// arcs with get_arc_points and fills regions with FillPolygon. The picture holds the
-/// window's frame and then one path per entity, in the file's order. False with the
-/// reason when the file is not such a drawing.
+/// arcs with get_arc_points, fills regions with FillPolygon and sets texts with txt and
+/// ttxt. The picture holds the window's frame and then one path per entity, in the
+/// file's order. False with the reason when the file is not such a drawing.
 bool walkRoad(const std::string &path, Picture &picture, RoadSummary &summary, std::string &reason);
 
 /// The one-line summary the demo prints.
