@@ -65,6 +65,10 @@ TEST(VaxF, ConvertsToItsValueAndBack) {
         EXPECT_EQ(_xdr_ieee_to_float(vax.data(), &value), 0) << value;
         EXPECT_EQ(as<uint32_t>(vax.data()), 0u);
     }
+    const float zero = 0.0f;
+    vax.fill(0xEE);
+    EXPECT_EQ(_xdr_ieee_to_float(vax.data(), &zero), 1);
+    EXPECT_EQ(as<uint32_t>(vax.data()), 0u);
     // -0.0 is not all zero bits: it becomes a tiny non-zero F value with exponent 2.
     const float negativeZero = -0.0f;
     EXPECT_EQ(_xdr_ieee_to_float(vax.data(), &negativeZero), 1);
@@ -123,7 +127,7 @@ TEST(DigitConversions, EcvtAndFcvt) {
     const DigitCase ecvt[] = {
         {1.2, 5, "12000", 1, 0},     {-123.456, 4, "1235", 3, 1},
         {9.99, 2, "10", 2, 0},       {0.001234, 2, "12", -2, 0},
-        {0.0, 3, "000", 0, 0},       {-0.0, 3, "000", 0, 0},
+        {0.0, 1, "0", 0, 0},         {-0.0, 3, "000", 0, 0},
         {0.1, 30, "100000000000000005551115123126", 0, 0},
         {123.0, 0, "", 3, 0},        {1e300, 3, "000", 0, 0},  // outside the D range
         {1e-300, 3, "000", 0, 0},    {-7.25, 1, "7", 1, 1},

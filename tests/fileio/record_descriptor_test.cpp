@@ -300,6 +300,11 @@ TEST_F(RecordDescriptor, DescriptorsAreParsedPrivatelyAndAgainWhenEdited) {
         memcpyIntelStruct(record, image, 0, other);
     }
     EXPECT_EQ(memcpyIntelStruct(record, image, 4, descriptor), 1);
+    // The terminator ends a descriptor, whatever follows it in the caller's buffer.
+    char followed[600] = {};
+    std::memcpy(followed, "L1\0 C1 C1", 10);
+    EXPECT_EQ(memcpyIntelStruct(record, image, 4, followed), 1);
+    EXPECT_EQ(memcpyIntelStruct(record, image, 8, followed), 0);
     fileio::Descriptor parsed;
     fileio::parseDescriptor("c4,L2;d1 I3 p1 Q9 C1", parsed);
     ASSERT_EQ(parsed.size, 5u);

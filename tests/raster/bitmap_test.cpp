@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "vutil/raster.h"
@@ -15,35 +16,23 @@ namespace {
 using Row = std::vector<uint8_t>;
 using Runs = std::vector<int32_t>;
 
+// Rows are zero-filled and whole; rows of zero or negative length still get one byte, no rows still an array.
 TEST(Bitmap, AllocatesZeroFilledRowsAndFreesThem) {
-    uint8_t **bitmap = nullptr;
-    ASSERT_EQ(alloc_bitmap(&bitmap, 3, 5, 7), 1);
-    ASSERT_NE(bitmap, nullptr);
-    for (int r = 0; r < 3; ++r) {
-        for (int i = 0; i < 35; ++i) {
-            ASSERT_EQ(bitmap[r][i], 0);
+    for (auto [rows, a, b] : {std::tuple{3, 5, 7}, std::tuple{0, 10, 10}, std::tuple{2, 0, 5}, std::tuple{2, -3, 4},
+                              std::tuple{2, -2, -2}}) {
+        uint8_t **bitmap = nullptr;
+        ASSERT_EQ(alloc_bitmap(&bitmap, rows, a, b), 1);
+        ASSERT_NE(bitmap, nullptr);
+        const std::size_t size = a * b > 0 ? static_cast<std::size_t>(a * b) : 1;
+        for (int r = 0; r < rows; ++r) {
+            EXPECT_GE(malloc_usable_size(bitmap[r]), size);
+            EXPECT_EQ(std::count(bitmap[r], bitmap[r] + size, 0), static_cast<std::ptrdiff_t>(size));
         }
-        EXPECT_GE(malloc_usable_size(bitmap[r]), 35u) << "the whole row is allocated";
+        free_bitmap(&bitmap, rows, a, b);
+        EXPECT_EQ(bitmap, nullptr);
+        free_bitmap(&bitmap, rows, a, b);  // null: nothing to do
     }
-    free_bitmap(&bitmap, 3, 5, 7);
-    EXPECT_EQ(bitmap, nullptr);
-    free_bitmap(&bitmap, 3, 5, 7);  // null: nothing to do
     free_bitmap(nullptr, 3, 5, 7);
-}
-
-TEST(Bitmap, EdgeSizes) {
-    uint8_t **bitmap = nullptr;
-    ASSERT_EQ(alloc_bitmap(&bitmap, 0, 10, 10), 1);  // one-entry array, no rows
-    ASSERT_NE(bitmap, nullptr);
-    free_bitmap(&bitmap, 0, 10, 10);
-    EXPECT_EQ(bitmap, nullptr);
-    // Rows of zero or negative length still get one byte.
-    for (auto [a, b] : {std::pair{0, 5}, std::pair{-3, 4}, std::pair{-2, -2}}) {
-        ASSERT_EQ(alloc_bitmap(&bitmap, 2, a, b), 1);
-        bitmap[0][0] = 9;
-        bitmap[1][0] = 9;
-        free_bitmap(&bitmap, 2, a, b);
-    }
 }
 
 TEST(BitOrder, TablesAndSwaps) {
@@ -80,6 +69,8 @@ TEST(Unpacking, SpreadByte) {
     Row pixels(16, 7);
     spread_byte(0xA5, 4, pixels.data(), 5);
     EXPECT_EQ(pixels, (Row{7, 7, 7, 7, 1, 0, 1, 0, 0, 1, 0, 1, 7, 7, 7, 7}));
+    spread_byte(0x3C, 0, pixels.data(), 1);
+    EXPECT_EQ(pixels, (Row{0, 0, 1, 1, 1, 1, 0, 0, 0, 1, 0, 1, 7, 7, 7, 7}));
     Row untouched(16, 7);
     spread_byte(0xFF, 5, untouched.data(), 5);   // first pixel at the limit: nothing
     spread_byte(0xFF, -8, untouched.data(), 5);  // before the row: nothing

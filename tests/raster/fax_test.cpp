@@ -28,7 +28,7 @@ std::vector<uint8_t> toPbm(const Bilevel &image) {
 
 /// The first strip of a TIFF file and the fields needed to read it.
 struct TiffStrip {
-    int32_t width = 0, height = 0, compression = 0, photometric = 0, fillOrder = 1;
+    int32_t width = 0, height = 0;
     std::vector<uint8_t> data;
 };
 
@@ -49,33 +49,14 @@ TiffStrip readTiff(const std::vector<uint8_t> &file) {
         const int tag = u16(entry), type = u16(entry + 2);
         const uint32_t value = type == 3 ? static_cast<uint32_t>(u16(entry + 8)) : u32(entry + 8);
         EXPECT_EQ(u32(entry + 4), 1u) << "one strip, single values: tag " << tag;
-        const std::pair<int, int32_t *> fields[] = {{256, &strip.width},       {257, &strip.height},
-                                                    {259, &strip.compression}, {262, &strip.photometric},
-                                                    {266, &strip.fillOrder}};
-        for (const auto &[known, field] : fields) {
-            if (tag == known) *field = static_cast<int32_t>(value);
-        }
+        strip.width = tag == 256 ? static_cast<int32_t>(value) : strip.width;
+        strip.height = tag == 257 ? static_cast<int32_t>(value) : strip.height;
         offset = tag == 273 ? value : offset;
         count = tag == 279 ? value : count;
     }
     EXPECT_LE(static_cast<std::size_t>(offset) + count, file.size());
     strip.data.assign(file.begin() + offset, file.begin() + offset + count);
     return strip;
-}
-
-/// Pixels of an uncompressed bilevel strip.
-Bilevel pixelsOf(const TiffStrip &strip) {
-    EXPECT_EQ(strip.compression, 1);
-    Bilevel image{strip.width, strip.height, {}};
-    const std::size_t rowBytes = (static_cast<std::size_t>(strip.width) + 7) / 8;
-    for (int32_t y = 0; y < strip.height; ++y) {
-        for (int32_t x = 0; x < strip.width; ++x) {
-            const uint8_t byte = strip.data[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x) / 8];
-            const int bit = strip.fillOrder == 2 ? (byte >> (x % 8)) & 1 : (byte >> (7 - x % 8)) & 1;
-            image.pixels.push_back(static_cast<uint8_t>(strip.photometric == 0 ? bit : bit ^ 1));
-        }
-    }
-    return image;
 }
 
 Bilevel decodeOrFail(const std::vector<uint8_t> &data, int32_t width, int32_t height, fax::Coding coding,
@@ -137,7 +118,7 @@ Bilevel makeImage(int32_t width, int32_t height, uint32_t seed) {
     return image;
 }
 
-TEST(FaxLibtiff, ReproducesLibtiffsOwnDecode) {
+TEST(FaxLibtiff, DecodesLibtiffsCodingOfTheImage) {
     REQUIRE_TOOL("ppm2tiff", "libtiff-tools");
     REQUIRE_TOOL("tiffcp", "libtiff-tools");
     TempDir dir;
@@ -162,43 +143,17 @@ TEST(FaxLibtiff, ReproducesLibtiffsOwnDecode) {
             for (bool msbFirst : {(seed + std::string(coding.option).size()) % 2 == 0}) {
                 SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " + coding.option +
                              (msbFirst ? " msb-first" : ""));
-                const std::string coded = dir.file("coded.tif"), back = dir.file("back.tif");
+                const std::string coded = dir.file("coded.tif");
                 ASSERT_TRUE(runCommand(std::string("tiffcp -r 1000000 -c ") + coding.option + " -f " +
                                        (msbFirst ? "msb2lsb " : "lsb2msb ") + dir.file("plain.tif") + " " + coded));
-                ASSERT_TRUE(runCommand("tiffcp -r 1000000 -c none -f msb2lsb " + coded + " " + back));
                 const TiffStrip strip = readTiff(readFile(coded));
                 ASSERT_EQ(strip.width, size.width);
-                const Bilevel reference = pixelsOf(readTiff(readFile(back)));
-                ASSERT_TRUE(reference.pixels == image.pixels) << "libtiff's own round trip";
+                ASSERT_EQ(strip.height, size.height);
                 const Bilevel decoded = decodeOrFail(strip.data, size.width, size.height, coding.coding, msbFirst);
-                ASSERT_TRUE(decoded.pixels == reference.pixels);
+                ASSERT_TRUE(decoded.pixels == image.pixels);
             }
         }
     }
-}
-
-TEST(FaxDamaged, DamagedDataEndsWithAnErrorOrAnImage) {
-    const std::vector<uint8_t> original = readFile(dataPath("fax/image.g4.raw"));
-    std::mt19937 random(77);
-    int failures = 0;
-    for (int round = 0; round < 400; ++round) {
-        std::vector<uint8_t> data = original;
-        for (int i = 0; i < 1 + round % 5; ++i) {
-            data[random() % data.size()] ^= static_cast<uint8_t>(1u << (random() % 8));
-        }
-        if (round % 4 == 0) {
-            data.resize(random() % data.size());
-        }
-        const auto coding = static_cast<fax::Coding>(round % 3);
-        fax::Image image;
-        std::string error;
-        if (!fax::decode(data, 2600, 16, coding, round % 2 == 0, image, error)) {
-            ++failures;
-            EXPECT_FALSE(error.empty());
-        }
-        EXPECT_EQ(image.pixels.size(), 2600u * 16u);
-    }
-    EXPECT_GT(failures, 0);
 }
 
 }  // namespace

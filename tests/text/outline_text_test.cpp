@@ -254,46 +254,31 @@ TEST(OutlineText, DoubleByteCharactersAreOneGlyph) {
     expectShifted(i, std::vector<Seg>(pair.end() - static_cast<std::ptrdiff_t>(i.size()), pair.end()), alpha, 0);
 }
 
-TEST(OutlineText, MatrixTurnsOutlinesAndAdvance) {
+// A matrix turns outlines and advance exactly; an escapement of 900 tenths makes the font turned a quarter, with a
+// horizontal cell increment (the only one used) of 0; angles whose tenths do not fit 32 bits, or are not numbers,
+// make an upright font; the ascent height enlarges by the font's own ratio.
+TEST(OutlineText, MatrixEscapementAndAscentHeight) {
     REQUIRE_FONT();
-    const std::vector<Seg> plain = outline("HH");
+    const std::vector<Seg> plain = outline("LL");
     const double turn[9] = {0, -1, 0, 1, 0, 0, 0, 0, 1};
-    const std::vector<Seg> turned = outline("HH", turn);
+    const std::vector<Seg> turned = outline("LL", turn), escaped = outline("LL", nullptr, 0, kPi / 2);
+    const std::vector<Seg> tall = outline("LL", nullptr, TTXT_ASCENTHEIGHT);
     ASSERT_EQ(plain.size(), turned.size());
-    for (std::size_t i = 0; i < plain.size(); ++i) {
-        EXPECT_EQ(turned[i].a[0], -plain[i].a[1]);
-        EXPECT_EQ(turned[i].a[1], plain[i].a[0]);
-    }
-}
-
-TEST(OutlineText, EscapementTurnsTheFont) {
-    REQUIRE_FONT();
-    // The font is made with an escapement of 900 tenths: glyphs come turned a quarter, and the horizontal cell
-    // increment (the only one used) is 0.
-    const std::vector<Seg> plain = outline("L");
-    const std::vector<Seg> turned = outline("LL", nullptr, 0, kPi / 2);
-    ASSERT_EQ(turned.size(), 2 * plain.size());
-    for (std::size_t i = 0; i < plain.size(); ++i) {
-        EXPECT_NEAR(turned[i].a[0], -plain[i].a[1], 1.0) << i;
-        EXPECT_NEAR(turned[i].a[1], plain[i].a[0], 1.0) << i;
-        EXPECT_EQ(turned[i + plain.size()], turned[i]);
-    }
-    // Angles whose tenths of a degree do not fit 32 bits, or are not numbers, make an upright font.
-    EXPECT_EQ(outline("L", nullptr, 0, 1e300), plain);
-    EXPECT_EQ(outline("L", nullptr, 0, NAN), plain);
-}
-
-TEST(OutlineText, AscentHeightEnlargesByTheFontsOwnRatio) {
-    REQUIRE_FONT();
+    ASSERT_EQ(plain.size(), escaped.size());
+    ASSERT_EQ(plain.size(), tall.size());
     vutil::platform::Font font(request());
     const vutil::platform::FontMetrics &m = font.metrics();
     const double ratio = static_cast<double>(m.height) / (m.ascent - m.internalLeading - m.externalLeading);
-    const std::vector<Seg> plain = outline("E");
-    const std::vector<Seg> tall = outline("E", nullptr, TTXT_ASCENTHEIGHT);
-    ASSERT_EQ(plain.size(), tall.size());
+    const std::size_t half = plain.size() / 2;
     for (std::size_t i = 0; i < plain.size(); ++i) {
+        EXPECT_EQ(turned[i].a[0], -plain[i].a[1]);
+        EXPECT_EQ(turned[i].a[1], plain[i].a[0]);
+        EXPECT_NEAR(escaped[i].a[0], -plain[i % half].a[1], 1.0) << i;
+        EXPECT_NEAR(escaped[i].a[1], plain[i % half].a[0], 1.0) << i;
         EXPECT_DOUBLE_EQ(tall[i].a[1], plain[i].a[1] * ratio);
     }
+    EXPECT_EQ(outline("LL", nullptr, 0, 1e300), plain);
+    EXPECT_EQ(outline("LL", nullptr, 0, NAN), plain);
 }
 
 TEST(OutlineText, GlyphWithoutMemoryIsSkippedWithoutAdvancing) {

@@ -17,6 +17,7 @@
 namespace {
 
 using Segs = std::vector<std::array<double, 6>>;  // x, y, z of both ends
+using Strokes = std::vector<std::vector<int>>;
 
 void collect(intptr_t context, draw_device *, const double *a, const double *b, intptr_t) {
     reinterpret_cast<Segs *>(context)->push_back({a[0], a[1], a[2], b[0], b[1], b[2]});
@@ -42,20 +43,23 @@ void expectSeg(const std::array<double, 6> &got, std::array<double, 6> want, dou
 }
 
 /// The stroke font as the test data transcribes it: each code's strokes, each stroke a list of (x, y).
-std::map<int, std::vector<std::vector<int>>> transcribedFont() {
-    std::map<int, std::vector<std::vector<int>>> font;
-    std::ifstream in(std::string(VUTIL_TEXT_DATA) + "/stroke_font.txt");
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        int code, v;
-        if (line[0] != '#' && fields >> code) {
-            font[code].emplace_back();
-            while (fields >> v) {
-                font[code].back().push_back(v);
+const std::map<int, Strokes> &font() {
+    static const std::map<int, Strokes> transcribed = [] {
+        std::map<int, Strokes> font;
+        std::ifstream in(std::string(VUTIL_TEXT_DATA) + "/stroke_font.txt");
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream fields(line);
+            int code, v;
+            if (line[0] != '#' && fields >> code) {
+                font[code].emplace_back();
+                while (fields >> v) {
+                    font[code].back().push_back(v);
+                }
             }
         }
-    }
-    return font;
+        return font;
+    }();
+    return transcribed;
 }
 
 class StrokeText : public ::testing::Test {
@@ -64,16 +68,15 @@ protected:
 };
 
 TEST_F(StrokeText, GlyphTableMatchesTheTranscriptionAndDrawsIt) {
-    const auto font = transcribedFont();
-    ASSERT_EQ(font.size(), 127u);
+    ASSERT_EQ(font().size(), 127u);
     for (int code = 1; code < 256; ++code) {
-        const auto it = font.find(code);
+        const auto it = font().find(code);
         const int8_t *glyph = vutil::text::glyphOf(static_cast<uint8_t>(code));
         const char text[2] = {static_cast<char>(code), 0};
         double end[3];
         const Segs segs = draw(text, {}, end);
         EXPECT_EQ(end[0], 12.0);
-        if (it == font.end()) {
+        if (it == font().end()) {
             EXPECT_EQ(glyph, nullptr) << code;
             EXPECT_TRUE(segs.empty()) << code;
             continue;
@@ -101,20 +104,7 @@ TEST_F(StrokeText, GlyphTableMatchesTheTranscriptionAndDrawsIt) {
         }
         EXPECT_EQ(segs.size(), i) << code;
     }
-}
-
-TEST_F(StrokeText, ExclamationMarkAndSpaces) {
-    double end[3];
-    const Segs segs = draw("!", {}, end);
-    ASSERT_EQ(segs.size(), 2u);
-    expectSeg(segs[1], {4, 4, 0, 4, 12, 0});
-    EXPECT_NE(segs[1][4], 12.0);  // 12 * 0.083333333333333 * 12 falls short of 12
-    EXPECT_EQ(end[0], 12.0);
-    Layout l{3, -2, 5, 12, 7, 0.5};
-    EXPECT_TRUE(draw("    ", l, end).empty());
-    EXPECT_DOUBLE_EQ(end[0], 3 + 28 * KOR_Cos(0.5));
-    EXPECT_DOUBLE_EQ(end[1], -2 + 28 * KOR_Sin(0.5));
-    EXPECT_EQ(end[2], 5);
+    EXPECT_NE(draw("!")[1][4], 12.0);  // 12 * 0.083333333333333 * 12 falls short of 12
 }
 
 TEST_F(StrokeText, EscapesDrawTheirCharacters) {
@@ -136,7 +126,7 @@ TEST_F(StrokeText, EscapesDrawTheirCharacters) {
     }
 }
 
-TEST_F(StrokeText, UnderlineAndOverlineSpanEachCharacterCell) {
+TEST_F(StrokeText, UnderlineOverlineAndVerticalText) {
     const Segs segs = draw("%%uAB%%u C");
     const std::size_t a = draw("A").size();
     ASSERT_EQ(segs.size(), draw("AB C").size() + 2);
@@ -147,87 +137,72 @@ TEST_F(StrokeText, UnderlineAndOverlineSpanEachCharacterCell) {
     ASSERT_EQ(over.size(), 2u);
     expectSeg(over[0], {0, 10, 0, 6, 10, 0});
     EXPECT_EQ(end[0], 6);
-}
-
-TEST_F(StrokeText, VerticalTextRunsDownwardWithUprightGlyphs) {
+    // Vertical text runs downward with upright glyphs: the width scales their height, the height their width.
     Layout l;
     l.flags = TXT_VERTICAL;
-    l.width = 6;  // turned glyphs: the width scales their height, the height their width
-    double end[3];
-    const Segs segs = draw("!!", l, end);
-    ASSERT_EQ(segs.size(), 4u);
-    expectSeg(segs[1], {4, 2, 0, 4, 6, 0});
-    expectSeg(segs[3], {4, -10, 0, 4, -6, 0});
+    l.width = 6;
+    const Segs vertical = draw("!!", l, end);
+    ASSERT_EQ(vertical.size(), 4u);
+    expectSeg(vertical[1], {4, 2, 0, 4, 6, 0});
+    expectSeg(vertical[3], {4, -10, 0, 4, -6, 0});
     EXPECT_NEAR(end[0], 0, 1e-12);
     EXPECT_NEAR(end[1], -24, 1e-12);
 }
 
-/// Smallest and largest x and y over a drawing.
-std::array<double, 4> extent(const Segs &segs) {
-    std::array<double, 4> e{INFINITY, INFINITY, -INFINITY, -INFINITY};
-    for (const auto &s : segs) {
-        e = {std::min({e[0], s[0], s[3]}), std::min({e[1], s[1], s[4]}), std::max({e[2], s[0], s[3]}),
-             std::max({e[3], s[1], s[4]})};
-    }
-    return e;
-}
-
-TEST_F(StrokeText, MirrorsSlantAndRotation) {
-    auto near = [](std::array<double, 4> got, std::array<double, 4> want) {
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_NEAR(got[i], want[i], 1e-9) << i;
-        }
-    };
-    Layout l;
-    l.flags = TXT_BACKWARD;
-    near(extent(draw("A", l)), {-8, 0, 0, 12});
-    l.flags = TXT_UPSIDEDOWN;
-    near(extent(draw("A", l)), {0, -12, 8, 0});
-    l = {100, 50, 0, 12, 12, 0, 0, nullptr, TXT_BACKWARD | TXT_UPSIDEDOWN | 0x1000};  // other bits are ignored
-    double end[3];
-    near(extent(draw("A", l, end)), {92, 38, 100, 50});
-    EXPECT_EQ(end[0], 112);  // the end point does not mirror
-    // A slant of 45 degrees moves the apex of A by its height and keeps the feet.
-    const Segs slanted = draw("A", {0, 0, 0, 12, 12, 0, 0.785398163397448});
-    expectSeg(slanted[0], {0, 0, 0, 4, 4, 0}, 1e-9);
-    expectSeg(slanted[1], {4, 4, 0, 16, 12, 0}, 1e-9);
-    // A quarter turn about the insertion point.
-    const Segs turned = draw("!", {10, 20, 0, 12, 12, 1.570796326794897}, end);
-    expectSeg(turned[1], {6, 24, 0, -2, 24, 0}, 1e-9);
-    EXPECT_NEAR(end[1], 32, 1e-9);
-}
-
-TEST_F(StrokeText, MatrixAppliesAboutTheInsertionPoint) {
-    const double identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    const double swapYZ[9] = {1, 0, 0, 0, 0, 1, 0, 1, 0};
-    const Segs plain = draw("Az", {5, 6, 7});
-    EXPECT_EQ(draw("Az", {5, 6, 7, 12, 12, 0, 0, identity}), plain);
-    double end[3];
-    const Segs upright = draw("Az", {5, 6, 7, 12, 12, 0, 0, swapYZ}, end);
-    ASSERT_EQ(upright.size(), plain.size());
-    for (std::size_t i = 0; i < plain.size(); ++i) {
-        expectSeg(upright[i], {plain[i][0], 6, plain[i][1] + 1, plain[i][3], 6, plain[i][4] + 1});
-    }
-    EXPECT_EQ(end[1], 6);  // the end point ignores the matrix
-}
-
+// Every segment of a string against the layout written as plain formulas: glyph units scaled by width and height,
+// a cell per character, then slant, rotation and matrix about the insertion point; both mirrors together are a
+// half turn about it (their lines cross at right angles there). The end point ignores matrix and mirrors.
 TEST_F(StrokeText, TransformsComposeInOrder) {
-    // Slant, rotation and matrix about the insertion point, then both mirrors, written out as plain formulas.
+    const double identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     const double m[9] = {1.5, 0.25, 0, -0.5, 0.75, 0, 0.125, 0.5, 1};
-    const Layout l{3, -4, 2, 9, 5, 0.7, 0.3, m, TXT_BACKWARD | TXT_UPSIDEDOWN};
-    const double c = KOR_Cos(0.7), s = KOR_Sin(0.7);
-    auto place = [&](double gx, double gy) {
-        double x = gx * 5 * 0.083333333333333, y = gy * 9 * 0.083333333333333;
-        x += std::tan(0.3) * y;
-        const double rx = x * c - y * s, ry = x * s + y * c;
-        // The two mirror lines cross at right angles in the insertion point: together a half turn in x and y.
-        return std::array<double, 3>{3 - (m[0] * rx + m[1] * ry), -4 - (m[3] * rx + m[4] * ry),
-                                     2 + m[6] * rx + m[7] * ry};
+    const Layout layouts[] = {
+        {3, -4, 2, 9, 5, 0.7, 0.3, m, TXT_BACKWARD | TXT_UPSIDEDOWN},
+        {-1, 6, 0, 3, 7, -2.5, -0.2, nullptr, 0x1000},  // other bits are ignored
+        {5, 6, 7, 12, 12, 0, 0, identity, 0},
+        {0, 0, 0, 12, 12, 1.5707963267948966, 0, nullptr, 0},
     };
-    const Segs segs = draw("H", l);  // H: (0, 0)-(0, 12), (0, 6)-(8, 6), (8, 12)-(8, 0)
-    ASSERT_EQ(segs.size(), 3u);
-    const auto a = place(0, 6), b = place(8, 6);
-    expectSeg(segs[1], {a[0], a[1], a[2], b[0], b[1], b[2]}, 1e-9);
+    for (const Layout &l : layouts) {
+        SCOPED_TRACE(l.angle);
+        const double c = KOR_Cos(l.angle), s = KOR_Sin(l.angle), mirror = l.flags & TXT_BACKWARD ? -1 : 1;
+        auto place = [&](int cell, int gx, int gy) {
+            double x = cell * l.width + gx * l.width * 0.083333333333333, y = gy * l.height * 0.083333333333333;
+            x += std::tan(l.oblique) * y;
+            const double rx = x * c - y * s, ry = x * s + y * c;
+            const double *t = l.matrix ? l.matrix : identity;
+            return std::array<double, 3>{l.x + mirror * (t[0] * rx + t[1] * ry),
+                                         l.y + mirror * (t[3] * rx + t[4] * ry), l.z + t[6] * rx + t[7] * ry};
+        };
+        Segs expected;
+        const char *text = "AH!";
+        for (int cell = 0; cell < 3; ++cell) {
+            for (const auto &stroke : font().at(text[cell])) {
+                for (std::size_t p = 0; p + 3 < stroke.size(); p += 2) {
+                    const auto a = place(cell, stroke[p], stroke[p + 1]), b = place(cell, stroke[p + 2], stroke[p + 3]);
+                    expected.push_back({a[0], a[1], a[2], b[0], b[1], b[2]});
+                }
+            }
+        }
+        double end[3];
+        const Segs segs = draw(text, l, end);
+        ASSERT_EQ(segs.size(), expected.size());
+        for (std::size_t i = 0; i < segs.size(); ++i) {
+            expectSeg(segs[i], expected[i], 1e-9);
+        }
+        EXPECT_NEAR(end[0], l.x + 3 * l.width * c, 1e-9);
+        EXPECT_NEAR(end[1], l.y + 3 * l.width * s, 1e-9);
+        EXPECT_EQ(end[2], l.z);
+    }
+    // Each mirror alone: across the upright through the insertion point, or across the baseline.
+    Layout l{100, 50, 0, 12, 12, 0, 0, nullptr, TXT_BACKWARD};
+    for (const auto &[flags, sx, sy] : {std::tuple{TXT_BACKWARD, -1, 1}, std::tuple{TXT_UPSIDEDOWN, 1, -1}}) {
+        l.flags = flags;
+        const Segs plain = draw("A", {100, 50}), mirrored = draw("A", l);
+        ASSERT_EQ(plain.size(), mirrored.size());
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            expectSeg(mirrored[i], {100 + sx * (plain[i][0] - 100), 50 + sy * (plain[i][1] - 50), 0,
+                                    100 + sx * (plain[i][3] - 100), 50 + sy * (plain[i][4] - 50), 0});
+        }
+    }
 }
 
 /// Records of the device's line operation and of the callback.
