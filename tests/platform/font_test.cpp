@@ -6,6 +6,7 @@
 #include FT_FONT_FORMATS_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -20,6 +21,8 @@ using vutil::platform::Font;
 using vutil::platform::FontRequest;
 using vutil::platform::GlyphMetrics;
 using vutil::platform::kGlyphError;
+using Point = vutil::test::RecordPoint;
+using Contours = std::vector<std::vector<Point>>;
 
 constexpr const char *kQuadraticFace = "DejaVu Sans";
 constexpr const char *kCubicFace = "Gillius ADF";
@@ -33,59 +36,63 @@ FontRequest request(const char *face, int32_t width = 64, int32_t weight = 400) 
     return r;
 }
 
-using Point = vutil::test::RecordPoint;
-
-std::vector<uint8_t> recordsOf(Font &font, char c, GlyphMetrics &metrics) {
+/// The glyph's records read back as contours, with its metrics.
+Contours recordsOf(Font &font, char c, GlyphMetrics &metrics) {
     const uint32_t size = font.glyphOutline(static_cast<unsigned char>(c), metrics, {});
-    EXPECT_NE(size, kGlyphError);
     std::vector<uint8_t> bytes(size == kGlyphError ? 0 : size);
-    if (!bytes.empty()) {
-        EXPECT_EQ(font.glyphOutline(static_cast<unsigned char>(c), metrics, bytes), size);
-    }
-    return bytes;
+    EXPECT_NE(size, kGlyphError);
+    EXPECT_EQ(font.glyphOutline(static_cast<unsigned char>(c), metrics, bytes), size);
+    return vutil::test::readRecords(bytes);
 }
+
+/// FreeType's outline of the glyph, in 16.16 and marked on or off the curve.
+Contours freeTypeContours(vutil::test::DirectFace &direct, char c) {
+    const FT_Outline &outline = direct.load(c);
+    Contours contours;
+    for (int i = 0, k = 0; k < outline.n_contours; ++k) {
+        contours.emplace_back();
+        for (; i <= outline.contours[k]; ++i) {
+            contours.back().push_back({static_cast<int32_t>(outline.points[i].x * 1024),
+                                       static_cast<int32_t>(outline.points[i].y * 1024),
+                                       FT_CURVE_TAG(outline.tags[i]) == FT_CURVE_TAG_ON});
+        }
+    }
+    return contours;
+}
+
+#define OPEN_OR_SKIP(font, face)                                                                \
+    if (!(font)) {                                                                              \
+        GTEST_SKIP() << "no outline font at all on this host (looked for " << (face) << ")"; \
+    }
 
 TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
     Font font(request(kQuadraticFace));
-    if (!font) {
-        GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
-    }
+    OPEN_OR_SKIP(font, kQuadraticFace);
     vutil::test::DirectFace direct(font);
     for (const char c : std::string("Ag@&O8%e")) {
         GlyphMetrics metrics;
-        const std::vector<std::vector<Point>> ours = vutil::test::readRecords(recordsOf(font, c, metrics));
-        const FT_Outline &outline = direct.load(c);
-        ASSERT_EQ(ours.size(), static_cast<std::size_t>(outline.n_contours)) << c;
+        const Contours ours = recordsOf(font, c, metrics);
+        const Contours theirs = freeTypeContours(direct, c);
         EXPECT_EQ(metrics.cellIncX, (direct.face()->glyph->advance.x + 32) >> 6) << c;
-        int first = 0;
+        ASSERT_EQ(ours.size(), theirs.size()) << c;
         for (std::size_t k = 0; k < ours.size(); ++k) {
-            const int last = outline.contours[k];
-            std::vector<Point> theirs;
-            for (int i = first; i <= last; ++i) {
-                theirs.push_back({static_cast<int32_t>(outline.points[i].x * 1024),
-                                  static_cast<int32_t>(outline.points[i].y * 1024),
-                                  FT_CURVE_TAG(outline.tags[i]) == FT_CURVE_TAG_ON});
-            }
-            first = last + 1;
-            std::vector<Point> mine = ours[k];
             // A contour that closes with a spline repeats its start; one opening between two control points
             // starts on the implied point between them.
+            std::vector<Point> mine = ours[k];
+            const std::vector<Point> &their = theirs[k];
             if (mine.size() > 1 && mine.back() == mine.front()) {
                 mine.pop_back();
             }
-            if (!theirs.front().on && !theirs.back().on) {
-                EXPECT_EQ(mine.front().x, (theirs.front().x + theirs.back().x) / 2);
+            if (!their.front().on && !their.back().on) {
+                EXPECT_EQ(mine.front().x, (their.front().x + their.back().x) / 2);
                 mine.erase(mine.begin());
             }
             // The same cycle of points, from the start the records chose.
-            ASSERT_EQ(mine.size(), theirs.size()) << c << " contour " << k;
-            std::size_t shift = 0;
-            while (shift < theirs.size() && !(theirs[shift] == mine[0])) {
-                ++shift;
-            }
-            ASSERT_LT(shift, theirs.size()) << c << " contour " << k;
+            ASSERT_EQ(mine.size(), their.size()) << c << " contour " << k;
+            const std::size_t shift = std::find(their.begin(), their.end(), mine[0]) - their.begin();
+            ASSERT_LT(shift, their.size()) << c << " contour " << k;
             for (std::size_t i = 0; i < mine.size(); ++i) {
-                EXPECT_EQ(mine[i], theirs[(i + shift) % theirs.size()]) << c << " contour " << k << " point " << i;
+                EXPECT_EQ(mine[i], their[(i + shift) % their.size()]) << c << " contour " << k << " point " << i;
             }
         }
     }
@@ -93,27 +100,22 @@ TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
 
 TEST(HostFont, CellHeightAverageWidthBoldAndBufferRules) {
     Font font(request(kQuadraticFace));
-    if (!font) {
-        GTEST_SKIP() << "no outline font at all on this host (looked for " << kQuadraticFace << ")";
-    }
+    OPEN_OR_SKIP(font, kQuadraticFace);
     vutil::test::DirectFace direct(font);
     FT_Face face = direct.face();
     const auto *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     ASSERT_NE(os2, nullptr);
-    const double cell = (os2->usWinAscent + os2->usWinDescent) * font.pixelsPerEmY() / face->units_per_EM;
-    EXPECT_NEAR(cell, 64, 1.0);
+    EXPECT_NEAR((os2->usWinAscent + os2->usWinDescent) * font.pixelsPerEmY() / face->units_per_EM, 64, 1.0);
     EXPECT_NEAR(font.metrics().height, 64, 1);
     EXPECT_EQ(font.metrics().internalLeading, font.metrics().height - std::lround(font.pixelsPerEmY()));
     EXPECT_NEAR(os2->xAvgCharWidth * font.pixelsPerEmX() / face->units_per_EM, 64, 0.5);
     // Width 0 keeps the face's aspect; a bold face, or a regular one thickened, has wider strokes.
     Font regular(request(kQuadraticFace, 0)), bold(request(kQuadraticFace, 0, 700));
     EXPECT_EQ(regular.pixelsPerEmX(), regular.pixelsPerEmY());
-    ASSERT_TRUE(bold);
-    GlyphMetrics m;
-    EXPECT_GT(recordsOf(bold, 'l', m).size(), 0u);
-    const int16_t boldAdvance = m.cellIncX;
+    GlyphMetrics boldMetrics, m;
+    recordsOf(bold, 'l', boldMetrics);
     recordsOf(regular, 'l', m);
-    EXPECT_GT(boldAdvance, m.cellIncX);
+    EXPECT_GT(boldMetrics.cellIncX, m.cellIncX);
     // The size asked first; a buffer one byte short is refused, a larger one is filled to the size only.
     const uint32_t size = regular.glyphOutline('B', m, {});
     ASSERT_NE(size, kGlyphError);
@@ -129,9 +131,7 @@ TEST(HostFont, CellHeightAverageWidthBoldAndBufferRules) {
 
 TEST(HostFont, CubicGlyphsBecomeQuadraticsThroughTheSameOnCurvePoints) {
     Font font(request(kCubicFace, 0));
-    if (!font) {
-        GTEST_SKIP() << "no outline font at all on this host (looked for " << kCubicFace << ")";
-    }
+    OPEN_OR_SKIP(font, kCubicFace);
     vutil::test::DirectFace direct(font);
     if (std::strcmp(FT_Get_Font_Format(direct.face()), "CFF") != 0) {
         GTEST_SKIP() << kCubicFace << " is not installed (Debian fonts-adf-gillius); " << font.fileName()
@@ -139,25 +139,18 @@ TEST(HostFont, CubicGlyphsBecomeQuadraticsThroughTheSameOnCurvePoints) {
     }
     for (const char c : std::string("Sog&")) {
         GlyphMetrics metrics;
-        const std::vector<std::vector<Point>> ours = vutil::test::readRecords(recordsOf(font, c, metrics));
-        const FT_Outline &outline = direct.load(c);
-        ASSERT_EQ(ours.size(), static_cast<std::size_t>(outline.n_contours)) << c;
-        int first = 0;
+        const Contours ours = recordsOf(font, c, metrics);
+        const Contours theirs = freeTypeContours(direct, c);
+        ASSERT_EQ(ours.size(), theirs.size()) << c;
         for (std::size_t k = 0; k < ours.size(); ++k) {
             // Every on-curve point of the cubic outline is an on-curve point of ours, in the same order.
-            std::size_t next = 0;
-            for (int i = first; i <= outline.contours[k]; ++i) {
-                if (FT_CURVE_TAG(outline.tags[i]) != FT_CURVE_TAG_ON) {
-                    continue;
+            auto next = ours[k].begin();
+            for (const Point &want : theirs[k]) {
+                if (want.on) {
+                    next = std::find(next, ours[k].end(), want);
+                    EXPECT_NE(next, ours[k].end()) << c << " contour " << k;
                 }
-                const Point want{static_cast<int32_t>(outline.points[i].x * 1024),
-                                 static_cast<int32_t>(outline.points[i].y * 1024), true};
-                while (next < ours[k].size() && !(ours[k][next] == want)) {
-                    ++next;
-                }
-                EXPECT_LT(next, ours[k].size()) << c << " contour " << k << " point " << i;
             }
-            first = outline.contours[k] + 1;
         }
     }
 }

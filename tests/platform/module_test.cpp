@@ -16,12 +16,9 @@ TEST(Module, FileNamesAreFullHostPaths) {
     // The tests link the library statically: its module is the test program.
     char program[PATH_MAX];
     ASSERT_NE(realpath("/proc/self/exe", program), nullptr);
-    ASSERT_NE(pf::currentModule(), nullptr);
     EXPECT_EQ(pf::moduleFileName(pf::currentModule()), program);
-    // Another module is named as itself, not as the program.
     const std::string libc = pf::moduleFileName(static_cast<void *>(stdout));  // a FILE inside the C library
-    EXPECT_NE(libc.find("libc"), std::string::npos) << libc;
-    EXPECT_EQ(libc[0], '/');
+    EXPECT_TRUE(libc.starts_with('/') && libc.find("libc") != std::string::npos) << libc;
     EXPECT_EQ(pf::moduleFileName(nullptr), "");
 }
 

@@ -48,32 +48,25 @@ TEST(OutlineRecords, StartsOnAnOnCurvePointOrAnImpliedOne) {
 /// Point of a Bezier arc of any degree at t, by repeated interpolation.
 std::pair<double, double> bezier(std::vector<std::pair<double, double>> q, double t) {
     for (std::size_t n = q.size() - 1; n > 0; --n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            q[i] = {q[i].first + (q[i + 1].first - q[i].first) * t, q[i].second + (q[i + 1].second - q[i].second) * t};
-        }
+        for (std::size_t i = 0; i < n; ++i) q[i] = {std::lerp(q[i].first, q[i + 1].first, t), std::lerp(q[i].second, q[i + 1].second, t)};
     }
     return q[0];
 }
 
 /// Largest distance, in 26.6 units, from the quadratic pieces of a contour (start, then control and end points)
-/// to a cubic arc.
+/// to a cubic arc, both sampled.
 double cubicError(const std::vector<std::pair<double, double>> &cubic, const std::vector<RecordPoint> &c) {
     std::vector<std::pair<double, double>> curve;
-    for (int i = 0; i <= 4000; ++i) {
-        curve.push_back(bezier(cubic, i / 4000.0));
-    }
+    for (int i = 0; i <= 4000; ++i) curve.push_back(bezier(cubic, i / 4000.0));
     double worst = 0;
     for (std::size_t k = 0; k + 2 < c.size(); k += 2) {
         EXPECT_TRUE(c[k].on && !c[k + 1].on && c[k + 2].on);
+        std::vector<std::pair<double, double>> quadratic;
+        for (std::size_t j = k; j < k + 3; ++j) quadratic.emplace_back(c[j].x / 1024.0, c[j].y / 1024.0);
         for (int i = 0; i <= 20; ++i) {
-            const auto q = bezier({{c[k].x / 1024.0, c[k].y / 1024.0},
-                                   {c[k + 1].x / 1024.0, c[k + 1].y / 1024.0},
-                                   {c[k + 2].x / 1024.0, c[k + 2].y / 1024.0}},
-                                  i / 20.0);
+            const auto q = bezier(quadratic, i / 20.0);
             double nearest = INFINITY;
-            for (const auto &point : curve) {
-                nearest = std::min(nearest, std::hypot(point.first - q.first, point.second - q.second));
-            }
+            for (const auto &[x, y] : curve) nearest = std::min(nearest, std::hypot(x - q.first, y - q.second));
             worst = std::max(worst, nearest);
         }
     }
@@ -97,22 +90,17 @@ TEST(OutlineRecords, CubicArcsBecomeCloseQuadratics) {
 }
 
 TEST(OutlineRecords, MalformedOutlinesAreRefusedWhole) {
-    struct Case {
-        std::vector<OutlinePoint> points;
-        std::vector<int32_t> ends;
-    };
-    const Case cases[] = {
-        {{{0, 0, Cubic}, {1, 1, Cubic}, {2, 2, On}}, {2}},                             // starts on a cubic control
-        {{{0, 0, On}, {1, 1, Cubic}, {2, 2, On}}, {2}},                                // a lone cubic control point
-        {{{0, 0, On}, {1, 1, Conic}, {2, 2, Cubic}, {3, 3, Cubic}, {4, 4, On}}, {4}},  // conic into cubic
-        {{{0, 0, On}, {1, 1, Cubic}, {2, 2, Cubic}, {3, 3, Conic}}, {3}},              // cubic not ending on the curve
-        {{{0, 0, On}, {1, 1, On}}, {2}},                                               // an end beyond the points
-        {{{0, 0, On}, {1, 1, On}, {2, 2, On}}, {1, 0}},                                // ends out of order
-        {{{0, 0, On}, {1, 0, On}, {1, 1, Cubic}}, {1, 2}},  // a good first contour, a bad second one
-    };
-    for (const Case &c : cases) {
+    for (const auto &[points, ends] : std::vector<std::pair<std::vector<OutlinePoint>, std::vector<int32_t>>>{
+             {{{0, 0, Cubic}, {1, 1, Cubic}, {2, 2, On}}, {2}},                             // starts on a cubic control
+             {{{0, 0, On}, {1, 1, Cubic}, {2, 2, On}}, {2}},                                // a lone cubic control point
+             {{{0, 0, On}, {1, 1, Conic}, {2, 2, Cubic}, {3, 3, Cubic}, {4, 4, On}}, {4}},  // conic into cubic
+             {{{0, 0, On}, {1, 1, Cubic}, {2, 2, Cubic}, {3, 3, Conic}}, {3}},  // cubic not ending on the curve
+             {{{0, 0, On}, {1, 1, On}}, {2}},                                   // an end beyond the points
+             {{{0, 0, On}, {1, 1, On}, {2, 2, On}}, {1, 0}},                    // ends out of order
+             {{{0, 0, On}, {1, 0, On}, {1, 1, Cubic}}, {1, 2}},  // a good first contour, a bad second one
+         }) {
         std::vector<uint8_t> out = {1, 2, 3};
-        EXPECT_FALSE(appendNativeRecords(c.points, c.ends, out));
+        EXPECT_FALSE(appendNativeRecords(points, ends, out));
         EXPECT_EQ(out, (std::vector<uint8_t>{1, 2, 3}));
     }
 }

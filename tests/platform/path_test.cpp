@@ -12,43 +12,34 @@
 
 namespace {
 
+using vutil::platform::fromHostPath;
 using vutil::platform::toHostPath;
 
-TEST(HostPath, BackslashesBecomeSlashesAndUnmappedDrivesAreDropped) {
-    unsetenv("VUTIL_DRIVE_C");
-    unsetenv("VUTIL_DRIVE_D");
-    struct Case {
-        const char *library;
-        const char *host;
-    };
-    const Case cases[] = {
-        {"C:\\dwg\\a.dwg", "/dwg/a.dwg"}, {"c:\\dwg\\a.dwg", "/dwg/a.dwg"}, {"a\\b.txt", "a/b.txt"},
-        {"/already/host", "/already/host"}, {"D:name.dwg", "name.dwg"},    {"", ""},
-        {"\\\\server\\share", "//server/share"}, {"1:\\x", "1:/x"},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(toHostPath(c.library), c.host) << c.library;
+void setDrives(const char *c, const char *d) {
+    for (auto [variable, value] : {std::pair{"VUTIL_DRIVE_C", c}, std::pair{"VUTIL_DRIVE_D", d}}) {
+        value != nullptr ? setenv(variable, value, 1) : unsetenv(variable);
     }
 }
 
-TEST(HostPath, MappedDrivesUseTheirDirectory) {
-    setenv("VUTIL_DRIVE_C", "/mnt/c", 1);
-    setenv("VUTIL_DRIVE_D", "/data/", 1);
-    EXPECT_EQ(toHostPath("C:\\dwg\\a.dwg"), "/mnt/c/dwg/a.dwg");
-    EXPECT_EQ(toHostPath("c:/dwg"), "/mnt/c/dwg");
-    EXPECT_EQ(toHostPath("C:rel"), "/mnt/c/rel");
-    EXPECT_EQ(toHostPath("C:"), "/mnt/c");
-    EXPECT_EQ(toHostPath("C:\\"), "/mnt/c/");
-    EXPECT_EQ(toHostPath("D:\\"), "/data/");
-    EXPECT_EQ(toHostPath("D:\\x"), "/data/x");
-    EXPECT_EQ(toHostPath("D:x"), "/data/x");
-    unsetenv("VUTIL_DRIVE_C");
-    unsetenv("VUTIL_DRIVE_D");
-}
-
-TEST(HostPath, SecondBytesOfDoubleByteCharactersAreNotSeparators) {
-    ASSERT_TRUE(vutil::platform::setAnsiCodePage(932));
+TEST(HostPath, DrivesAndSeparators) {
+    struct Case {
+        const char *c, *d, *library, *host;
+    };
+    for (const Case &t : {
+             // Unmapped drives are dropped; backslashes become slashes.
+             Case{nullptr, nullptr, "c:\\dwg\\a.dwg", "/dwg/a.dwg"}, Case{nullptr, nullptr, "D:name.dwg", "name.dwg"},
+             Case{nullptr, nullptr, "\\\\server\\share", "//server/share"}, Case{nullptr, nullptr, "1:\\x", "1:/x"},
+             // Mapped drives use their directory, with one slash between it and the rest.
+             Case{"/mnt/c", "/data/", "c:/dwg", "/mnt/c/dwg"}, Case{"/mnt/c", "/data/", "C:rel", "/mnt/c/rel"},
+             Case{"/mnt/c", "/data/", "C:", "/mnt/c"}, Case{"/mnt/c", "/data/", "C:\\", "/mnt/c/"},
+             Case{"/mnt/c", "/data/", "D:\\x", "/data/x"}, Case{"/mnt/c", "/data/", "D:x", "/data/x"},
+         }) {
+        setDrives(t.c, t.d);
+        EXPECT_EQ(toHostPath(t.library), t.host) << t.library;
+    }
+    setDrives(nullptr, nullptr);
     // 0x95 0x5C is one character in code page 932; its second byte is a backslash.
+    ASSERT_TRUE(vutil::platform::setAnsiCodePage(932));
     EXPECT_EQ(toHostPath("a\\\x95\\b\\c"), "a/\x95\\b/c");
     EXPECT_EQ(vutil::platform::toHostNotation("\x95"), "\x95") << "a lead byte at the end stays";
     ASSERT_TRUE(vutil::platform::setAnsiCodePage(1252));
@@ -58,66 +49,50 @@ TEST(HostPath, SecondBytesOfDoubleByteCharactersAreNotSeparators) {
 TEST(HostPath, MissingNamesResolveToTheirOnlyCaseVariant) {
     vutil::test::TempDir dir;
     namespace fs = std::filesystem;
-    fs::create_directories(dir.path() / "Dwg" / "Sub");
     fs::create_directories(dir.path() / "Two" / "Mid" / "Sub");
     fs::create_directories(dir.path() / "TWO");
-    dir.write("Dwg/Sub/Plan.DWG", "x");
-    dir.write("Dwg/twin", "x");
-    dir.write("Dwg/TWIN", "x");
+    dir.write("Two/Mid/Sub/Plan.DWG", "x");
+    dir.write("Two/Mid/TWIN", "x");
+    dir.write("Two/Mid/twin", "x");
     setenv("VUTIL_DRIVE_C", dir.path().c_str(), 1);
     const std::string root = dir.path().string();
-    struct Case {
-        const char *library;
-        std::string host;
-    };
-    const Case cases[] = {
-        {"C:\\DWG\\sub\\plan.dwg", root + "/Dwg/Sub/Plan.DWG"},
-        {"C:\\dwg\\SUB\\", root + "/Dwg/Sub/"},
-        {"C:\\dwg\\\\sub\\new.dwg", root + "/Dwg//Sub/new.dwg"},  // a new name in an existing directory
-        {"C:\\Dwg\\Sub\\Plan.DWG", root + "/Dwg/Sub/Plan.DWG"},   // exact: no listing needed
-        {"C:\\dwg\\Twin", root + "/Dwg/Twin"},                    // two variants: the name stays
-        {"C:\\dwg\\twin", root + "/Dwg/twin"},
-        // The walk starts below the longest prefix that exists: "Two", which has two variants, is not looked at.
-        {"C:\\Two\\Mid\\sub\\x", root + "/Two/Mid/Sub/x"},
-        {"C:\\dwg\\.\\sub\\..\\SUB", root + "/Dwg/./Sub/../Sub"},
-        {"C:\\dwg\\sub\\plan.dwg\\x", root + "/Dwg/Sub/Plan.DWG/x"},  // below a file nothing is found
-        {"C:\\none\\dwg", root + "/none/dwg"},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(toHostPath(c.library), c.host) << c.library;
+    // The walk starts below the longest prefix that exists: "Two", which has two variants, is not looked at.
+    for (const auto &[library, host] : std::vector<std::pair<const char *, std::string>>{
+             {"C:\\Two\\MID\\sub\\plan.dwg", "/Two/Mid/Sub/Plan.DWG"},
+             {"C:\\Two\\mid\\\\sub\\new.dwg", "/Two/Mid//Sub/new.dwg"},  // a new name in an existing directory
+             {"C:\\Two\\mid\\Twin", "/Two/Mid/Twin"},                    // two variants: the name stays
+             {"C:\\Two\\mid\\.\\sub\\..\\SUB", "/Two/Mid/./Sub/../Sub"},
+             {"C:\\Two\\mid\\sub\\plan.dwg\\x", "/Two/Mid/Sub/Plan.DWG/x"},  // below a file nothing is found
+         }) {
+        EXPECT_EQ(toHostPath(library), root + host) << library;
     }
-    // Relative names resolve in the current directory.
-    fs::path saved = fs::current_path();
-    fs::current_path(dir.path() / "Dwg");
-    EXPECT_EQ(toHostPath("sub\\PLAN.dwg"), "Sub/Plan.DWG");
+    const fs::path saved = fs::current_path();
+    fs::current_path(dir.path() / "Two");
+    EXPECT_EQ(toHostPath("mid\\sub\\PLAN.dwg"), "Mid/Sub/Plan.DWG") << "relative names resolve in the current directory";
     fs::current_path(saved);
-    ASSERT_EQ(::chmod((dir.path() / "Dwg").c_str(), 0), 0);
-    if (::access((dir.path() / "Dwg" / "Sub").c_str(), F_OK) != 0) {  // not when the tests run as root
-        EXPECT_EQ(toHostPath("C:\\dwg\\sub"), root + "/Dwg/sub") << "a directory that cannot be read";
+    ASSERT_EQ(::chmod((dir.path() / "Two" / "Mid").c_str(), 0), 0);
+    if (::access((dir.path() / "Two" / "Mid" / "Sub").c_str(), F_OK) != 0) {  // not when the tests run as root
+        EXPECT_EQ(toHostPath("C:\\Two\\Mid\\sub"), root + "/Two/Mid/sub") << "a directory that cannot be read";
     }
-    ASSERT_EQ(::chmod((dir.path() / "Dwg").c_str(), 0755), 0);
+    ASSERT_EQ(::chmod((dir.path() / "Two" / "Mid").c_str(), 0755), 0);
     unsetenv("VUTIL_DRIVE_C");
 }
 
 TEST(HostPath, HostPathsBackToTheLibraryNotation) {
-    using vutil::platform::fromHostPath;
-    unsetenv("VUTIL_DRIVE_C");
+    setDrives(nullptr, nullptr);
     EXPECT_EQ(fromHostPath("/home/u/dwg"), "\\home\\u\\dwg");
-    EXPECT_EQ(fromHostPath("rel/a"), "rel\\a");
-    setenv("VUTIL_DRIVE_C", "/", 1);
-    setenv("VUTIL_DRIVE_D", "/mnt/d/", 1);
+    setDrives("/", "/mnt/d/");
     setenv("VUTIL_DRIVE_E", "/mnt/d/e", 1);
     setenv("VUTIL_DRIVE_F", "relative", 1);
-    EXPECT_EQ(fromHostPath("/home/u"), "C:\\home\\u");
-    EXPECT_EQ(fromHostPath("/"), "C:\\");
-    EXPECT_EQ(fromHostPath("/mnt/d"), "D:\\");
-    EXPECT_EQ(fromHostPath("/mnt/dx/a"), "C:\\mnt\\dx\\a") << "only whole components match";
-    EXPECT_EQ(fromHostPath("/mnt/d/a/b"), "D:\\a\\b");
-    EXPECT_EQ(fromHostPath("/mnt/d/e/f"), "E:\\f") << "the longest directory wins";
-    EXPECT_EQ(fromHostPath("relative/x"), "relative\\x");
-    for (const char *variable : {"VUTIL_DRIVE_C", "VUTIL_DRIVE_D", "VUTIL_DRIVE_E", "VUTIL_DRIVE_F"}) {
-        unsetenv(variable);
+    for (const auto &[host, library] : std::vector<std::pair<const char *, const char *>>{
+             {"/", "C:\\"}, {"/mnt/d", "D:\\"}, {"/mnt/d/a/b", "D:\\a\\b"}, {"relative/x", "relative\\x"},
+             {"/mnt/dx/a", "C:\\mnt\\dx\\a"},  // only whole components match
+             {"/mnt/d/e/f", "E:\\f"}}) {           // the longest directory wins
+        EXPECT_EQ(fromHostPath(host), library) << host;
     }
+    setDrives(nullptr, nullptr);
+    unsetenv("VUTIL_DRIVE_E");
+    unsetenv("VUTIL_DRIVE_F");
 }
 
 }  // namespace

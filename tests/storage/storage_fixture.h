@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -22,21 +22,15 @@ namespace vutil::test {
 
 inline std::string dataPath(const std::string &name) { return std::string(VUTIL_STORAGE_TEST_DATA) + "/" + name; }
 
-inline std::string readWhole(const std::string &path) { return TempDir::read(path); }
-
 inline uint64_t fnv1a64(const std::string &bytes) {
     uint64_t hash = 0xCBF29CE484222325u;
-    for (unsigned char byte : bytes) {
-        hash = (hash ^ byte) * 0x100000001B3u;
-    }
+    for (unsigned char byte : bytes) hash = (hash ^ byte) * 0x100000001B3u;
     return hash;
 }
 
 inline std::string fromHex(const std::string &hex) {
     std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     return bytes;
 }
 
@@ -48,19 +42,16 @@ struct ExpectedElement {
     uint64_t digest;
 };
 
-/// Each storage of a file ("" for the root, else its backslash path) with its elements in directory order.
-using ExpectedListing = std::map<std::string, std::vector<ExpectedElement>>;
-
-/// The listings of expected.txt, by file name.
-inline std::map<std::string, ExpectedListing> expectedListings() {
-    std::map<std::string, ExpectedListing> files;
+/// By file name, each storage ("" for the root, else its backslash path) with its elements in directory order:
+/// the listings of expected.txt.
+inline std::map<std::string, std::map<std::string, std::vector<ExpectedElement>>> expectedListings() {
+    std::map<std::string, std::map<std::string, std::vector<ExpectedElement>>> files;
     std::ifstream in(dataPath("expected.txt"));
-    std::string line;
-    ExpectedListing *file = nullptr;
+    std::map<std::string, std::vector<ExpectedElement>> *file = nullptr;
     std::vector<ExpectedElement> *storage = nullptr;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
-        std::string kind, name;
+        std::string kind, name, hex;
         words >> kind >> name;
         if (kind == "file") {
             file = &files[name];
@@ -68,10 +59,7 @@ inline std::map<std::string, ExpectedListing> expectedListings() {
             storage = &(*file)[name == "/" ? "" : name];
         } else if (kind == "stream" || kind == "storage") {
             ExpectedElement element{kind == "stream", name, 0, 0};
-            if (element.stream) {
-                words >> element.size >> std::hex >> element.digest;
-            }
-            std::string hex;
+            if (element.stream) words >> element.size >> std::hex >> element.digest;
             words >> hex;
             element.name = fromHex(hex);
             storage->push_back(element);
@@ -80,32 +68,23 @@ inline std::map<std::string, ExpectedListing> expectedListings() {
     return files;
 }
 
-/// A damaged file made from its line of hostile.txt: the base file with the edits applied.
+/// The damaged files of hostile.txt, by name: each a base file with the edits of its line applied.
 inline std::map<std::string, std::string> hostileFiles() {
     std::map<std::string, std::string> files;
     std::ifstream in(dataPath("hostile.txt"));
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
+    for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
-        std::string name, base, op;
-        words >> name >> base;
-        std::string bytes = readWhole(dataPath(base));
-        while (words >> op) {
-            std::size_t at = 0;
-            words >> at;
+        std::string name, base, op, hex;
+        if (line.empty() || line[0] == '#' || !(words >> name >> base)) continue;
+        std::string bytes = TempDir::read(dataPath(base));
+        for (std::size_t at = 0; words >> op >> at;) {
             if (op == "cut") {
                 bytes.resize(at);
                 continue;
             }
-            std::string hex;
             words >> hex;
             const std::string patch = fromHex(hex);
-            if (at + patch.size() > bytes.size()) {
-                bytes.resize(at + patch.size());
-            }
+            bytes.resize(std::max(bytes.size(), at + patch.size()));
             bytes.replace(at, patch.size(), patch);
         }
         files[name] = bytes;
@@ -114,17 +93,12 @@ inline std::map<std::string, std::string> hostileFiles() {
 }
 
 /// Reads a whole stream through the library in pieces of `piece` bytes (0: byte by byte through the character
-/// reader); the bytes, and the reading position left at the stream's size.
+/// reader).
 inline std::string readStream(int32_t handle, int32_t piece) {
     std::string bytes;
-    if (piece == 0) {
-        for (int32_t c; (c = KorOleStreamFgetc(handle)) >= 0;) {
-            bytes.push_back(static_cast<char>(c));
-        }
-        return bytes;
-    }
-    std::vector<char> buffer(static_cast<std::size_t>(piece));
-    for (int32_t got; (got = KorOleReadStream(buffer.data(), piece, handle)) > 0;) {
+    std::vector<char> buffer(static_cast<std::size_t>(std::max(piece, 1)));
+    for (int32_t c; piece == 0 && (c = KorOleStreamFgetc(handle)) >= 0;) bytes += static_cast<char>(c);
+    for (int32_t got; piece > 0 && (got = KorOleReadStream(buffer.data(), piece, handle)) > 0;) {
         EXPECT_LE(got, piece);
         bytes.append(buffer.data(), static_cast<std::size_t>(got));
     }
@@ -135,9 +109,7 @@ inline std::string readStream(int32_t handle, int32_t piece) {
 class StorageTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (int32_t handle = 1; handle <= KOR_MAX_STREAMS; ++handle) {
-            KorOleCloseStream(handle);
-        }
+        for (int32_t handle = 1; handle <= KOR_MAX_STREAMS; ++handle) KorOleCloseStream(handle);
         EXPECT_EQ(platform::componentServiceUsers(), 0) << "a query or a failed open kept the services";
         EXPECT_EQ(storage::gBinding.users, 0);
         platform::setStorageLibraryFault("");
@@ -147,7 +119,6 @@ protected:
         platform::setAnsiCodePage(1252);
     }
 
-    /// Writes bytes to a scratch file and returns its path.
     std::string scratch(const std::string &name, const std::string &bytes) const { return dir.write(name, bytes); }
 
     TempDir dir;
