@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -90,6 +91,25 @@ inline std::map<std::string, std::string> hostileFiles() {
         files[name] = bytes;
     }
     return files;
+}
+
+/// Opens a stream of a document: the handle, or 0 when the open fails (and then says so).
+inline int32_t openStream(const std::string &file, const std::string &path) {
+    int32_t handle = -1;
+    const int32_t result = KorOleOpenStream(file.c_str(), path.c_str(), &handle);
+    EXPECT_EQ(result, handle != 0 ? 1 : 0) << path;
+    return handle;
+}
+
+/// The result of a listing query and the name it gave; nothing may be written beyond the room and its terminator.
+inline std::pair<int32_t, std::string> query(const std::string &file, const std::string &path, int32_t index,
+                                             int32_t room = 63) {
+    char name[80];
+    std::memset(name, 'x', sizeof name);
+    const int32_t result = KorOleQueryStorage(file.c_str(), path.c_str(), index, std::min(room, 63), name);
+    EXPECT_EQ(name[std::max(std::min(room, 63), 0) + 1], 'x') << path << " " << index;
+    EXPECT_TRUE(result != 0 || name[0] == 'x') << "a failed query leaves the name alone";
+    return {result, result == 0 || result == -4 ? std::string("-") : std::string(name)};
 }
 
 /// Reads a whole stream through the library in pieces of `piece` bytes (0: byte by byte through the character
