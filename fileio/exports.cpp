@@ -454,11 +454,11 @@ VUTIL_API int32_t KOR_GetModuleFileName(char *out) noexcept {
         return 0;
     }
     // A longer name is cut, as the host's module-name query cuts it.
-    storeFound(out, [] {
-        std::string name = fio::moduleFileName();
-        name.resize(fio::fittingLength(name, fio::kMaxPath));
-        return std::optional(name);
-    });
+    try {
+        fio::storeComponent(out, fio::moduleFileName(), fio::kMaxPath);
+    } catch (...) {
+        out[0] = '\0';
+    }
     return 1;
 }
 
