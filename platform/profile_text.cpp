@@ -363,8 +363,12 @@ int32_t readProfileInt(const ProfileText *text, const char *section, const char 
     return static_cast<int32_t>(signedValue);
 }
 
+bool profileEditAllowed(const char *section, const char *key, const char *value) noexcept {
+    return section != nullptr && (key == nullptr || value == nullptr || ProfileText::writable(section, key, value));
+}
+
 ProfileEdit editProfile(ProfileText &text, const char *section, const char *key, const char *value) {
-    if (section == nullptr) {
+    if (!profileEditAllowed(section, key, value)) {
         return ProfileEdit::Refused;
     }
     bool changed;
@@ -372,10 +376,8 @@ ProfileEdit editProfile(ProfileText &text, const char *section, const char *key,
         changed = text.removeSection(section);
     } else if (value == nullptr) {
         changed = text.removeKey(section, key);
-    } else if (ProfileText::writable(section, key, value)) {
-        changed = text.setValue(section, key, value);
     } else {
-        return ProfileEdit::Refused;
+        changed = text.setValue(section, key, value);
     }
     return changed ? ProfileEdit::Changed : ProfileEdit::Unchanged;
 }
