@@ -67,6 +67,9 @@ void ProfileText::parse() {
     if (text_.size() > UINT32_MAX) {
         text_.clear();
     }
+    if (text_.empty()) {
+        return;  // no lines, and no allocation: the reads of a missing file use an empty text
+    }
     const std::string_view all(text_);
     lines_.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
     auto offset = [&](std::string_view part) { return static_cast<uint32_t>(part.data() - all.data()); };
