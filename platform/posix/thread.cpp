@@ -253,9 +253,13 @@ WaitResult waitForThread(Thread *thread, uint32_t milliseconds) noexcept {
 }
 
 void raiseThreadPriority(Thread *thread) noexcept {
+    // Under the lock the thread cannot end meanwhile: the id of an ended thread
+    // may name another thread, or another process, by now.
+    SuspendSignalBlocked blocked;
+    Locked locked(thread);
     const pid_t id = thread->kernelId.load();
-    if (id == 0) {
-        return;  // not started yet
+    if (id == 0 || thread->ended) {
+        return;  // not started yet, or ended
     }
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(id));
