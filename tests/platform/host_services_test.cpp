@@ -1,0 +1,52 @@
+// Tests of host services driven directly: whether a name is free, and the stacks threads get.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/thread.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace pf = vutil::platform;
+
+TEST(FileSystem, ANameIsFreeOnlyWhenNothingAtAllHasIt) {
+    vutil::test::TempDir dir;
+    std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
+    for (const auto &[name, free] : std::vector<std::pair<std::string, bool>>{
+             {dir.write("taken", "x"), false}, {dir.file("dangling"), false}, {dir.path().string(), false},
+             {dir.file("missing"), true}, {"", false}}) {
+        EXPECT_EQ(pf::nameIsFree(name), free) << name;
+    }
+}
+
+/// The stack size of the calling thread, stored through the context.
+uint32_t storeStackSize(void *context) {
+    pthread_attr_t attributes;
+    pthread_getattr_np(pthread_self(), &attributes);
+    pthread_attr_getstacksize(&attributes, static_cast<std::size_t *>(context));
+    pthread_attr_destroy(&attributes);
+    return 0;
+}
+
+TEST(Threads, StacksAreWhatWasAskedButNeverBelowTheHostDefault) {
+    pthread_attr_t attributes;
+    std::size_t host = 0;
+    pthread_attr_init(&attributes);
+    pthread_attr_getstacksize(&attributes, &host);
+    pthread_attr_destroy(&attributes);
+    for (std::size_t asked : {std::size_t{0}, std::size_t{16384}, 2 * host}) {
+        std::size_t got = 0;
+        pf::Thread *thread = pf::startThread(storeStackSize, &got, asked, false);
+        ASSERT_NE(thread, nullptr) << asked;
+        ASSERT_EQ(pf::waitForThread(thread, 10000), pf::WaitResult::Ended);
+        EXPECT_GE(got, std::max(asked, host)) << asked;
+    }
+}
+
+}  // namespace
