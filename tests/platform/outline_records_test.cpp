@@ -1,6 +1,5 @@
-// Tests of the native outline records made from point-and-tag outlines: cubic arcs and malformed outlines.
-// (Whole quadratic glyphs, with their starts and implied points, are compared with FreeType's outlines in
-// font_test.cpp.)
+// Tests of the native outline records made from point-and-tag outlines: starts, implied points, cubic arcs.
+// (Whole quadratic glyphs are compared with FreeType's outlines in font_test.cpp.)
 #include "platform/outline_records.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +26,24 @@ std::vector<std::vector<RecordPoint>> encode(const std::vector<OutlinePoint> &po
 }
 
 /// A point given in 26.6, as the records hold it in 16.16.
-RecordPoint p(int32_t x, int32_t y, bool on) { return {x * 1024, y * 1024, on}; }
+RecordPoint p(int32_t x, int32_t y, bool on) {
+    return {x * 1024, y * 1024, on};
+}
+
+TEST(OutlineRecords, StartsOnAnOnCurvePointOrAnImpliedOne) {
+    // Lines close implicitly; a trailing control point closes with a spline ending on the start.
+    EXPECT_EQ(
+        encode({{0, 0, On}, {64, 0, On}, {64, 64, Conic}, {0, 64, On}, {5, 5, On}}, {3, 4}),
+        (std::vector<std::vector<RecordPoint>>{{p(0, 0, 1), p(64, 0, 1), p(64, 64, 0), p(0, 64, 1)}, {p(5, 5, 1)}}));
+    EXPECT_EQ(encode({{0, 0, On}, {64, 0, On}, {64, 64, Conic}}, {2})[0],
+              (std::vector<RecordPoint>{p(0, 0, 1), p(64, 0, 1), p(64, 64, 0), p(0, 0, 1)}));
+    // Opening on a control point: the last point when it is on the curve, else the point implied before the first.
+    EXPECT_EQ(encode({{64, 64, Conic}, {128, 0, On}, {0, 0, On}}, {2})[0],
+              (std::vector<RecordPoint>{p(0, 0, 1), p(64, 64, 0), p(128, 0, 1)}));
+    EXPECT_EQ(
+        encode({{64, 0, Conic}, {64, 64, Conic}, {-64, 64, Conic}, {-64, 1, Conic}}, {3})[0],
+        (std::vector<RecordPoint>{{0, 512, 1}, p(64, 0, 0), p(64, 64, 0), p(-64, 64, 0), p(-64, 1, 0), {0, 512, 1}}));
+}
 
 /// Point of a Bezier arc of any degree at t, by repeated interpolation.
 std::pair<double, double> bezier(std::vector<std::pair<double, double>> q, double t) {
