@@ -1,6 +1,10 @@
-// Tests of host services driven directly: whether a name is free, and the stacks threads get.
+// Tests of host services driven directly: whether a name is free, the stacks threads get, and settings files the
+// host will not let grow.
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <filesystem>
@@ -8,6 +12,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/profile.h"
 #include "platform/thread.h"
 #include "support/temp_dir.h"
 
@@ -46,6 +51,28 @@ TEST(Threads, StacksAreWhatWasAskedButNeverBelowTheHostDefault) {
         ASSERT_NE(thread, nullptr) << asked;
         ASSERT_EQ(pf::waitForThread(thread, 10000), pf::WaitResult::Ended);
         EXPECT_GE(got, std::max(asked, host)) << asked;
+    }
+}
+
+TEST(ProfileFiles, AWriteTheHostCutsShortFailsAndLeavesTheFileAsItWas) {
+    vutil::test::TempDir dir;
+    const std::string file = dir.write("cut.ini", "[s]\nk=old\n");
+    rlimit saved{}, small{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    small = {4096, saved.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = pf::writeProfileString("s", "k", std::string(10000, 'v').c_str(), file.c_str());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(vutil::test::TempDir::read(file), "[s]\nk=old\n");
+    // Removals from a file that is not there find nothing to remove, and leave nothing behind.
+    const std::string none = dir.file("none.ini");
+    EXPECT_TRUE(pf::writeProfileString("s", "k", nullptr, none.c_str()) &&
+                pf::writeProfileString("s", nullptr, nullptr, none.c_str()));
+    for (const auto &entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().string().find("none"), std::string::npos) << entry.path();
     }
 }
 
