@@ -277,40 +277,39 @@ TEST_F(Search, TheNormalizedNameAreaAndTheCurrentDirectory) {
     EXPECT_EQ(std::string(KOR_GetNormalizedFName("..\\x")), host.substr(0, host.rfind('\\')) + "\\x");
 }
 
+// Each step makes one more candidate, which the search must now prefer.
 TEST_F(Search, ReferencesAreLookedForInTheirOrder) {
-    auto find = [&](const char *referenced, const char *place1 = "C:\\proj\\main.dwg",
-                    const char *place2 = "C:\\lib\\") {
+    auto find = [&](const std::string &referenced, const char *place2 = "C:\\lib\\") {
         std::strcpy(out, "old");
-        return get_xref_name(out, referenced, place1, place2, nullptr, ".dwg") == 1 ? std::string(out)
-                                                                                    : "-" + std::string(out);
+        return get_xref_name(out, referenced.c_str(), "C:\\proj\\main.dwg", place2, nullptr, ".dwg") == 1
+                   ? std::string(out)
+                   : "-" + std::string(out);
     };
-    const char *ref = "..\\ref\\part.dxf";
-    EXPECT_EQ(find(ref), "-");
-    touch("acad2/part.dwg");
     setenv("ACAD", "C:\\acad1;;C:\\acad2\\", 1);
-    EXPECT_EQ(find(ref), "C:\\acad2\\part.dwg");
-    touch("acad1/part.dwg");
-    EXPECT_EQ(find(ref), "C:\\acad1\\part.dwg");
-    touch("lib/part.dwg");
-    EXPECT_EQ(find(ref), "C:\\lib\\part.dwg");
-    EXPECT_EQ(find(ref, "C:\\proj\\main.dwg", "C:\\lib"), "C:\\acad1\\part.dwg") << "the last component is a file name";
-    touch("proj/part.dwg");
-    EXPECT_EQ(find(ref), "C:\\proj\\part.dwg");
-    touch("ref/part.dwg");
-    EXPECT_EQ(find(ref), "..\\ref\\part.dwg");
+    const char *const steps[][2] = {
+        {"", "-"},
+        {"acad2/part.dwg", "C:\\acad2\\part.dwg"},
+        {"acad1/part.dwg", "C:\\acad1\\part.dwg"},
+        {"lib/part.dwg", "C:\\lib\\part.dwg"},
+        {"proj/part.dwg", "C:\\proj\\part.dwg"},
+        {"ref/part.dwg", "..\\ref\\part.dwg"},
+    };
+    for (const auto &step : steps) {
+        if (*step[0] != '\0') {
+            touch(step[0]);
+        }
+        EXPECT_EQ(find("..\\ref\\part.dxf"), step[1]);
+    }
+    EXPECT_EQ(find("x\\part", "C:\\lib"), "C:\\proj\\part.dwg") << "the last component of a place is a file name";
     fs::create_directories(dir.path() / "work" / "dir.dwg");
-    EXPECT_EQ(find("dir.x", nullptr, nullptr), "dir.dwg") << "a directory counts";
-    EXPECT_EQ(find("C:\\PROJ\\Part", nullptr, nullptr), "C:\\PROJ\\Part.dwg") << "found without regard to case";
-    std::string longName = "C:\\" + std::string(300, 'x') + "\\part";
-    EXPECT_EQ(find(longName.c_str(), nullptr, nullptr), "C:\\acad1\\part.dwg") << "too long to be an answer";
+    EXPECT_EQ(find("dir.x"), "dir.dwg") << "a directory counts";
+    EXPECT_EQ(find("C:\\PROJ\\Part"), "C:\\PROJ\\Part.dwg") << "found without regard to case";
     // "C:\" + 100 + "\" + name: a name of 155 characters makes 259, one more 260.
     const std::string place = "C:\\" + std::string(100, 'd') + "\\", fits(151, 'f'), tooLong(152, 'f');
     touch(std::string(100, 'd') + "/" + fits + ".dwg");
     touch(std::string(100, 'd') + "/" + tooLong + ".dwg");
-    EXPECT_EQ(find((place + fits).c_str(), nullptr, nullptr), place + fits + ".dwg");
-    EXPECT_EQ(find((place + tooLong).c_str(), nullptr, nullptr), "-");
-    EXPECT_EQ(KORsearchpaths((fits + ".dwg").c_str(), place.c_str(), out), out);
-    EXPECT_EQ(std::string(out), place + fits + ".dwg");
+    EXPECT_EQ(find(place + fits), place + fits + ".dwg");
+    EXPECT_EQ(find(place + tooLong), "-");
     EXPECT_EQ(KORsearchpaths((tooLong + ".dwg").c_str(), place.c_str(), out), nullptr);
 }
 
@@ -323,7 +322,7 @@ TEST_F(Search, EnvironmentSearchTriesTheCurrentDirectoryFirst) {
     touch("one/a.shx");
     touch("two/a.shx");
     touch("two/b.shx");
-    setenv("VUTIL_TEST_PATH", ";C:\\one;C:/two/;..\\two", 1);
+    setenv("VUTIL_TEST_PATH", ("C:\\" + std::string(300, 'p') + ";;C:\\one;C:/two/").c_str(), 1);
     EXPECT_EQ(search("a.shx"), "C:\\one\\a.shx");
     EXPECT_EQ(search("b.shx"), "C:\\two\\b.shx");
     setenv("VUTIL_TEST_PATH", "..\\two", 1);
@@ -333,47 +332,42 @@ TEST_F(Search, EnvironmentSearchTriesTheCurrentDirectoryFirst) {
     EXPECT_EQ(search(".\\a.shx", "VUTIL_TEST_UNSET"), "C:\\work\\a.shx") << "the current directory without a variable";
     EXPECT_EQ(search("c.shx") + search("") + search(nullptr) + search("a.shx", nullptr), "");
     EXPECT_EQ(search("vutil_test_path", "vutil_test_path"), "") << "variable names keep their case";
-    setenv("VUTIL_TEST_PATH", ("C:\\" + std::string(300, 'p') + ";C:\\two").c_str(), 1);
-    EXPECT_EQ(search("b.shx"), "C:\\two\\b.shx");
 }
 
+// Relative directories of the list are looked for under the library's directory (the test
+// program's), then as they stand; then the name itself and the library's directory.
 TEST_F(Search, PathSearchOrder) {
-    // The library's directory is the test program's: candidates there are made and removed.
     const fs::path own = fs::canonical("/proc/self/exe").parent_path();
     const std::string unique = "vutil-search-" + std::to_string(::getpid()), file = unique + ".shx";
-    const fs::path ownFonts = own / unique;
     struct Cleanup {
         fs::path directory, file;
         ~Cleanup() {
             fs::remove_all(directory);
             fs::remove(file);
         }
-    } cleanup{ownFonts, own / file};
+    } cleanup{own / unique, own / file};
     const std::string list = unique + ",C:\\shared;;C:\\other";
-    auto search = [&] {
+    fs::create_directories(dir.path() / "other" / file);  // a directory is not an answer
+    const std::string steps[][2] = {
+        {"", "-"},
+        {(own / file).string(), (own / file).string()},
+        {dir.file("work/" + file), file},
+        {dir.file("shared/" + file), "C:\\shared\\" + file},
+        {dir.file("work/" + unique + "/" + file), unique + "\\" + file},
+        {(own / unique / file).string(), own.string() + "/" + unique + "\\" + file},
+    };
+    for (const auto &step : steps) {
+        if (!step[0].empty()) {
+            fs::create_directories(fs::path(step[0]).parent_path());
+            dir.write(step[0], "x");
+        }
         std::strcpy(out, "old");
         char *result = KORsearchpaths(file.c_str(), list.c_str(), out);
-        return result == out ? std::string(out) : "-" + std::string(out);
-    };
-    EXPECT_EQ(search(), "-");
-    // A directory that begins with a backslash is not looked for under the library's.
-    fs::create_directories(ownFonts);
-    dir.write((ownFonts / file).string(), "x");
-    EXPECT_EQ(KORsearchpaths(file.c_str(), ("\\" + unique).c_str(), out), nullptr);
-    fs::remove_all(ownFonts);
-    fs::create_directories(dir.path() / "other" / file);  // a directory is not an answer
-    EXPECT_EQ(search(), "-");
-    dir.write((own / file).string(), "x");
-    EXPECT_EQ(search(), (own / file).string());
-    touch("work/" + file);
-    EXPECT_EQ(search(), file);
-    touch("shared/" + file);
-    EXPECT_EQ(search(), "C:\\shared\\" + file);
-    touch("work/" + unique + "/" + file);
-    EXPECT_EQ(search(), unique + "\\" + file);
-    fs::create_directories(ownFonts);
-    dir.write((ownFonts / file).string(), "x");
-    EXPECT_EQ(search(), own.string() + "/" + unique + "\\" + file);
+        EXPECT_EQ(result == out ? std::string(out) : "-" + std::string(out), step[1]);
+    }
+    EXPECT_EQ(KORsearchpaths(file.c_str(), ("\\" + unique).c_str(), out), out);
+    EXPECT_EQ(std::string(out), file)
+        << "a directory that begins with a backslash is not looked for under the library's";
     EXPECT_EQ(KORsearchpaths(file.c_str(), nullptr, out), std::string(file)) << "no list: the name itself";
 }
 
