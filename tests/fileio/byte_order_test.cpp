@@ -58,18 +58,11 @@ TEST_F(ByteOrder, ReadersAndConvertersTakeTheBytesInTheirOrder) {
         ASSERT_EQ(std::memcmp(read, inPlace, static_cast<std::size_t>(v.width)), 0);
         at += static_cast<std::size_t>(v.width);
     }
-    const uint8_t last = static_cast<uint8_t>(bytes.back());
+    // A value cut short by the end of the file fails; the next read finds the end.
     for (const Value &v : kValues) {
-        SCOPED_TRACE(v.width);
         KorSeekFile(handle, static_cast<int32_t>(bytes.size()) - 1, KOR_SEEK_SET);
         uint8_t value[8];
-        std::memset(value, 0x55, sizeof value);
-        EXPECT_EQ(v.read(value, handle), v.width == 1 ? 1 : 0);
-        if (v.width > 1) {
-            // Intel: the byte that arrived, then the old content; Motor: reversed, with zeros.
-            EXPECT_EQ(value[v.motor ? v.width - 1 : 0], last);
-            EXPECT_EQ(value[v.motor ? 0 : 1], v.motor ? 0 : 0x55);
-        }
+        EXPECT_EQ(v.read(value, handle), v.width == 1 ? 1 : 0) << v.width;
         EXPECT_EQ(v.read(value, handle), 0);
         EXPECT_EQ(KorEof(handle), 1);
     }
