@@ -275,11 +275,11 @@ TEST_F(Search, TheNormalizedNameAreaAndTheCurrentDirectory) {
 
 // Each step makes one more candidate, which the search must now prefer.
 TEST_F(Search, ReferencesAreLookedForInTheirOrder) {
-    auto find = [&](const std::string &referenced, const char *place2 = "C:\\lib\\") {
+    auto find = [&](const std::string &referenced, const char *place1 = "C:\\proj\\main.dwg",
+                    const char *place2 = "C:\\lib\\") {
         std::strcpy(out, "old");
-        return get_xref_name(out, referenced.c_str(), "C:\\proj\\main.dwg", place2, nullptr, ".dwg") == 1
-                   ? std::string(out)
-                   : "-" + std::string(out);
+        return get_xref_name(out, referenced.c_str(), place1, place2, nullptr, ".dwg") == 1 ? std::string(out)
+                                                                                            : "-" + std::string(out);
     };
     setenv("ACAD", "C:\\acad1;;C:\\acad2\\", 1);
     const char *const steps[][2] = {
@@ -296,7 +296,8 @@ TEST_F(Search, ReferencesAreLookedForInTheirOrder) {
         }
         EXPECT_EQ(find("..\\ref\\part.dxf"), step[1]);
     }
-    EXPECT_EQ(find("x\\part", "C:\\lib"), "C:\\proj\\part.dwg") << "the last component of a place is a file name";
+    EXPECT_EQ(find("part", "C:\\lib", "C:\\lib"), "C:\\acad1\\part.dwg")
+        << "the last component of a place is a file name";
     fs::create_directories(dir.path() / "work" / "dir.dwg");
     EXPECT_EQ(find("dir.x"), "dir.dwg") << "a directory counts";
     EXPECT_EQ(find("C:\\PROJ\\Part"), "C:\\PROJ\\Part.dwg") << "found without regard to case";
