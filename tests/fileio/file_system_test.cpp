@@ -47,15 +47,9 @@ TEST_F(FileSystem, KindsSizesAndStatus) {
         const char *path;
         int32_t kind, size;
     } cases[] = {
-        {"D:", KOR_KIND_DIRECTORY, -1},
-        {"C:\\plan.dwg", KOR_KIND_FILE, 5},
-        {"C:/plan.dwg", KOR_KIND_FILE, 5},
-        {"C:\\sub\\", KOR_KIND_DIRECTORY, -1},
-        {"C:\\", KOR_KIND_DIRECTORY, -1},
-        {"C:\\none", KOR_KIND_NONE, -1},
-        {"C:\\plan.dwg\\x", KOR_KIND_NONE, -1},
-        {"", KOR_KIND_NONE, -1},
-        {"D:x", KOR_KIND_NONE, -1},
+        {"D:", KOR_KIND_DIRECTORY, -1},   {"C:\\plan.dwg", KOR_KIND_FILE, 5},  {"C:/plan.dwg", KOR_KIND_FILE, 5},
+        {"C:\\sub\\", KOR_KIND_DIRECTORY, -1}, {"C:\\", KOR_KIND_DIRECTORY, -1}, {"C:\\none", KOR_KIND_NONE, -1},
+        {"C:\\plan.dwg\\x", KOR_KIND_NONE, -1}, {"", KOR_KIND_NONE, -1},        {"D:x", KOR_KIND_NONE, -1},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(direct_f(c.path), c.kind) << c.path;
@@ -197,12 +191,14 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
     struct stat status {};
     ASSERT_EQ(::stat(dir.file("out/plan.dwg").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0600, 0600u) << "created readable and writable";
-    // Nothing to read creates nothing; a destination that cannot be made fails.
+    // Nothing to read creates nothing; a destination that cannot be made fails; a source that is no
+    // regular file is read to its end.
     EXPECT_EQ(KorAppendFile("C:\\dest", "C:\\missing") + KorAppendFile("C:\\dest", "C:\\in") +
                   KorAppendFile("C:\\dest", nullptr),
               3);
     EXPECT_FALSE(fs::exists(dir.path() / "dest"));
     EXPECT_EQ(KorAppendFile(nullptr, "C:\\in\\plan.dwg") + KorAppendFile("C:\\no\\dest", "C:\\in\\plan.dwg"), 0);
+    EXPECT_EQ(KorAppendFile("C:\\dest", "/dev/null"), 1);
     // The copy goes in chunks of 64 KiB: sizes one past a chunk, and a file appended to
     // itself (copied as large as it was when the copy began).
     std::mt19937 random(7);
