@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "file_fixture.h"
 #include "platform/codepage.h"
-#include "support/temp_dir.h"
 #include "vutil/fileio.h"
 
 namespace vutil::test {
@@ -88,17 +88,13 @@ TEST(SplitPath, NullOutputsLongComponentsAndDoubleByteCharacters) {
 }
 
 TEST(MakePath, SeparatorsAreAddedAndLongPathsRefused) {
-    const struct {
-        const char *drive, *dir, *name, *ext, *path;
-    } cases[] = {
-        {"C", "dwg", "plan", "dwg", "C:dwg\\plan.dwg"}, {nullptr, "a/", "b", nullptr, "a/b"},
-        {"\\\\srv", "share", "", "", "\\\\srvshare\\"}, {nullptr, nullptr, nullptr, "x", ".x"},
-        {nullptr, nullptr, nullptr, nullptr, ""},
-    };
+    const char *const cases[][5] = {{"C", "dwg", "plan", "dwg", "C:dwg\\plan.dwg"}, {nullptr, "a/", "b", nullptr, "a/b"},
+                                    {"\\\\srv", "share", "", "", "\\\\srvshare\\"}, {nullptr, nullptr, nullptr, "x", ".x"},
+                                    {nullptr, nullptr, nullptr, nullptr, ""}};
     char path[KOR_MAX_PATH];
     for (const auto &c : cases) {
-        KORmakepath(path, c.drive, c.dir, c.name, c.ext);
-        EXPECT_STREQ(path, c.path) << c.path;
+        KORmakepath(path, c[0], c[1], c[2], c[3]);
+        EXPECT_STREQ(path, c[4]) << c[4];
     }
     std::string name(250, 'n');
     KORmakepath(path, "C", "dir", name.c_str(), "ext");
@@ -222,28 +218,22 @@ TEST(Normalizer, AgreesWithTheModel) {
     ASSERT_TRUE(platform::setAnsiCodePage(1252));
 }
 
-/// The scratch directory as drive C:, and the current directory inside it.
-class Search : public ::testing::Test {
+/// The current directory is C:\work.
+class Search : public FileTest {
 protected:
     void SetUp() override {
-        saved = fs::current_path();
-        setenv("VUTIL_DRIVE_C", dir.path().c_str(), 1);
+        FileTest::SetUp();
         fs::create_directories(dir.path() / "work");
         fs::current_path(dir.path() / "work");
     }
     void TearDown() override {
-        fs::current_path(saved);
-        for (const char *name : {"VUTIL_DRIVE_C", "ACAD", "VUTIL_TEST_PATH"}) {
-            unsetenv(name);
-        }
+        FileTest::TearDown();
         KOR_GetNormalizedFName("");
     }
     void touch(const std::string &relative) {
         fs::create_directories((dir.path() / relative).parent_path());
         dir.write(relative, "x");
     }
-    TempDir dir;
-    fs::path saved;
     char out[KOR_MAX_PATH];
 };
 

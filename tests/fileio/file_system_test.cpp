@@ -13,8 +13,8 @@
 #include <random>
 #include <string>
 
+#include "file_fixture.h"
 #include "platform/file.h"
-#include "support/temp_dir.h"
 #include "vutil/fileio.h"
 
 namespace vutil::test {
@@ -22,23 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// The scratch directory as drive C:, the current directory restored afterwards.
-class FileSystem : public ::testing::Test {
-protected:
-    void SetUp() override { setenv("VUTIL_DRIVE_C", dir.path().c_str(), 1); }
-    void TearDown() override {
-        fs::current_path(saved);
-        for (const char *name : {"VUTIL_DRIVE_C", "VUTIL_DRIVE_D", "TMPDIR"}) {
-            unsetenv(name);
-        }
-        for (const char *name : {"read", "write"}) {
-            platform::setFileSystemCall(name, nullptr);
-        }
-    }
-    std::string read(const char *name) const { return TempDir::read(dir.file(name)); }
-    TempDir dir;
-    fs::path saved = fs::current_path();
-};
+using FileSystem = FileTest;
 
 TEST_F(FileSystem, KindsSizesAndStatus) {
     dir.write("plan.dwg", "12345");
@@ -187,7 +171,7 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
     fs::create_directories(dir.path() / "in");
     dir.write("in/plan.dwg", "drawing");
     EXPECT_EQ(KorAppendFile("C:\\out", "C:\\in\\plan.dwg") + KorAppendFile("C:/out/", "C:/in/plan.dwg"), 2);
-    EXPECT_EQ(read("out/plan.dwg"), "drawingdrawing") << "into a directory: the source's name";
+    EXPECT_EQ(contents("out/plan.dwg"), "drawingdrawing") << "into a directory: the source's name";
     struct stat status {};
     ASSERT_EQ(::stat(dir.file("out/plan.dwg").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0600, 0600u) << "created readable and writable";
@@ -210,8 +194,8 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
         dir.write("big", bytes);
         dir.write("dest", "head");
         EXPECT_EQ(KorAppendFile("C:\\dest", "C:\\big") + KorAppendFile("C:\\big", "C:\\big"), 2);
-        EXPECT_TRUE(read("dest") == "head" + bytes) << size;
-        EXPECT_TRUE(read("big") == bytes + bytes) << size;
+        EXPECT_TRUE(contents("dest") == "head" + bytes) << size;
+        EXPECT_TRUE(contents("big") == bytes + bytes) << size;
     }
     // A file held exclusively can be neither appended to nor read.
     int32_t handle = 0;
@@ -227,7 +211,7 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
     readCalls = 0;
     platform::setFileSystemCall("read", reinterpret_cast<platform::SystemCall>(&failingSecondRead));
     EXPECT_EQ(KorAppendFile("C:\\broken", "C:\\big"), 0);
-    EXPECT_EQ(read("broken"), read("big").substr(0, 65536));
+    EXPECT_EQ(contents("broken"), contents("big").substr(0, 65536));
 }
 
 }  // namespace
