@@ -1,10 +1,11 @@
 // Test helpers for the LZW decoder: in-memory ends, a small encoder and a plain reference decoder.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <span>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -20,8 +21,8 @@ public:
     explicit MemorySource(const Bytes &data) : data_(data) {}
     int32_t getByte() noexcept override { return at_ < data_.size() ? data_[at_++] : -1; }
     int32_t read(std::span<uint8_t> group) noexcept override {
-        std::size_t n = std::min(group.size(), data_.size() - at_);
-        std::memcpy(group.data(), data_.data() + at_, n);
+        const std::size_t n = std::min(group.size(), data_.size() - at_);
+        std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(at_), n, group.begin());
         at_ += n;
         return static_cast<int32_t>(n);
     }
@@ -34,9 +35,7 @@ private:
 
 class VectorSink final : public raster::LzwSink {
 public:
-    void write(std::span<const uint8_t> bytes) noexcept override {
-        data.insert(data.end(), bytes.begin(), bytes.end());
-    }
+    void write(std::span<const uint8_t> bytes) noexcept override { data.insert(data.end(), bytes.begin(), bytes.end()); }
     Bytes data;
 };
 
@@ -50,313 +49,193 @@ struct Decoded {
 inline Decoded decodeWithLibrary(const Bytes &stream, int32_t maxBytes = 0) {
     MemorySource source(stream);
     VectorSink sink;
-    int32_t count = raster::lzwDecode(source, &sink, maxBytes);
+    const int32_t count = raster::lzwDecode(source, &sink, maxBytes);
     return {count, std::move(sink.data)};
 }
 
-inline int32_t countWithLibrary(const Bytes &stream, int32_t maxBytes = 0) {
-    MemorySource source(stream);
-    return raster::lzwDecode(source, nullptr, maxBytes);
-}
-
-/// The decoding rules written out plainly, one code and one byte at a time, with the
-/// zero-filled tables and the bounded stack; the library's decoder must agree with it
-/// on every input, damaged ones included. Damage ends the data: a code beyond the next
-/// free code, a chain that loops, a last group too short for a code.
-inline Decoded decodeWithReference(const Bytes &stream, int32_t maxBytes = 0, int *clears = nullptr) {
-    Decoded result{0, {}};
-    if (stream.size() < 3 || stream[0] != 0x1F || stream[1] != 0x9D || (stream[2] & 0x1F) > 16) {
-        return result;
+/// The decoding rules written out plainly, one code and one byte at a time, with zero-filled tables and the
+/// bounded stack. Damage ends the data: a code beyond the next free code, a chain that loops, a last group
+/// too short for a code.
+inline Decoded decodeWithReference(const Bytes &s, int32_t maxBytes = 0, int *clears = nullptr) {
+    Decoded r{0, {}};
+    if (s.size() < 3 || s[0] != 0x1F || s[1] != 0x9D || (s[2] & 0x1F) > 16) {
+        return r;
     }
-    const int32_t widthLimit = stream[2] & 0x1F;
-    const bool blockMode = (stream[2] & 0x80) != 0;
-    const int32_t tableLimit = 1 << widthLimit;
+    const int32_t widthLimit = s[2] & 0x1F, tableLimit = 1 << widthLimit;
     const int32_t limit = maxBytes < 1 ? INT32_MAX : maxBytes;
+    const bool block = (s[2] & 0x80) != 0;
     std::vector<uint16_t> prefix(65536, 0);
-    std::vector<uint8_t> suffix(65536, 0);
-    std::vector<uint8_t> stack;
+    std::vector<uint8_t> suffix(65536, 0), stack;
     for (int c = 0; c < 256; ++c) {
-        suffix[c] = static_cast<uint8_t>(c);
+        suffix[static_cast<std::size_t>(c)] = static_cast<uint8_t>(c);
     }
-    int32_t width = 9, ceiling = 511, nextFree = blockMode ? 257 : 256;
+    int32_t width = 9, ceiling = 511, nextFree = block ? 257 : 256, bit = 0, bitLimit = 0;
     bool clearPending = false;
     uint8_t group[16] = {};
-    int32_t bitOffset = 0, bitLimit = 0;
     std::size_t at = 3;
     auto readCode = [&]() -> int32_t {
-        if (clearPending || bitOffset >= bitLimit || nextFree > ceiling) {
+        if (clearPending || bit >= bitLimit || nextFree > ceiling) {
             if (nextFree > ceiling) {
                 ++width;
                 ceiling = width == widthLimit ? tableLimit : (1 << width) - 1;
             }
             if (clearPending) {
-                width = 9;
-                ceiling = 511;
-                clearPending = false;
+                width = 9, ceiling = 511, clearPending = false;
             }
-            std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(width), stream.size() - at);
-            if (n < 1) {
-                return -1;
-            }
-            std::memcpy(group, stream.data() + at, n);
+            const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(width), s.size() - at);
+            std::memcpy(group, s.data() + at, n);
             at += n;
-            bitOffset = 0;
+            bit = 0;
             bitLimit = 8 * static_cast<int32_t>(n) - (width - 1);
             if (bitLimit <= 0) {
-                return -1;  // a last group too short to hold one code
+                return -1;  // no group, or a last group too short to hold one code
             }
         }
         int32_t code = 0;
-        for (int32_t i = 0; i < width; ++i) {
-            int32_t bit = bitOffset + i;
+        for (int32_t i = 0; i < width; ++i, ++bit) {
             code |= ((group[bit / 8] >> (bit % 8)) & 1) << i;
         }
-        bitOffset += width;
         return code;
     };
     auto put = [&](uint8_t byte) {
-        result.bytes.push_back(byte);
-        return ++result.count >= limit;
+        r.bytes.push_back(byte);
+        return ++r.count >= limit;
     };
-    int32_t code = readCode();
-    if (code < 0) {
-        return result;
-    }
-    int32_t previous = code;
-    uint8_t lastFirst = static_cast<uint8_t>(code);
-    if (put(lastFirst)) {
-        return result;
+    int32_t code = readCode(), previous = code;
+    auto first = static_cast<uint8_t>(code);
+    if (code < 0 || put(first)) {
+        return r;
     }
     for (;;) {
         code = readCode();
-        if (code < 0) {
-            return result;
-        }
-        while (blockMode && code == 256) {  // a CLEAR, or several in a row
-            if (clears != nullptr) {
-                ++*clears;
-            }
-            nextFree = 256;
-            clearPending = true;
+        while (block && code == 256) {  // a CLEAR, or several in a row
+            clears != nullptr && ++*clears;
+            nextFree = 256, clearPending = true;
             code = readCode();
-            if (code < 0) {
-                return result;
-            }
         }
-        if (code > nextFree) {
-            return result;  // a code that is not defined yet: the stream is damaged
+        if (code < 0 || code > nextFree) {
+            return r;
         }
         const int32_t incoming = code;
         stack.clear();
-        if (code >= nextFree) {
-            stack.push_back(lastFirst);
+        if (code == nextFree) {
+            stack.push_back(first);
             code = previous;
         }
-        while (code >= 256) {
+        for (; code >= 256; code = prefix[static_cast<std::size_t>(code)]) {
             if (stack.size() >= static_cast<std::size_t>(raster::kLzwStackCapacity) - 1) {
-                return result;  // a chain that loops
+                return r;  // a chain that loops
             }
-            stack.push_back(suffix[code]);
-            code = prefix[code];
+            stack.push_back(suffix[static_cast<std::size_t>(code)]);
         }
-        lastFirst = suffix[code];
-        stack.push_back(lastFirst);
-        while (!stack.empty()) {
-            uint8_t byte = stack.back();
-            stack.pop_back();
-            if (put(byte)) {
-                return result;
+        first = static_cast<uint8_t>(code);
+        stack.push_back(first);
+        for (auto byte = stack.rbegin(); byte != stack.rend(); ++byte) {
+            if (put(*byte)) {
+                return r;
             }
         }
         if (nextFree < tableLimit) {
-            prefix[nextFree] = static_cast<uint16_t>(previous);
-            suffix[nextFree] = lastFirst;
-            ++nextFree;
+            prefix[static_cast<std::size_t>(nextFree)] = static_cast<uint16_t>(previous);
+            suffix[static_cast<std::size_t>(nextFree++)] = first;
         }
         previous = incoming;
     }
 }
 
-/// A small compress-style encoder: writes codes in groups exactly as a decoder reads
-/// them, including the fresh group after a width change or a CLEAR, so that it can
-/// make the streams the peer tool cannot (width limit 9, no block mode).
-class LzwEncoder {
-public:
-    /// `clearEvery`: in block mode, send CLEAR after this many input bytes (0: never), `clearRepeats`
-    /// times in a row.
-    LzwEncoder(int widthLimit, bool blockMode, std::size_t clearEvery = 0, int clearRepeats = 1)
-        : widthLimit_(widthLimit),
-          blockMode_(blockMode),
-          clearEvery_(clearEvery),
-          clearRepeats_(clearRepeats),
-          tableLimit_(1 << widthLimit) {}
-
-    /// Fills the bits a decoder skips (the rest of a group before a width change or after a
-    /// CLEAR, and the tail of the last byte) with ones instead of zeros.
-    LzwEncoder &padWithOnes() {
-        padOnes_ = true;
-        return *this;
-    }
-
-    /// Packs the given codes as they are, valid or not, with the stream's grouping rules.
-    Bytes encodeCodes(std::span<const int32_t> codes) {
-        out_ = {0x1F, 0x9D, static_cast<uint8_t>(widthLimit_ | (blockMode_ ? 0x80 : 0))};
-        decoderNextFree_ = firstCode();
-        for (int32_t code : codes) {
-            emit(code);
+/// Packs codes as they are, valid or not, the way compress groups them: eight to a group of `width` bytes, and
+/// a fresh group whenever the decoder's next free code passes the width's ceiling or after a CLEAR. `ones`
+/// fills the bits a decoder skips with ones instead of zeros.
+inline Bytes packCodes(std::span<const int32_t> codes, int widthLimit, bool block, bool ones = false) {
+    Bytes out = {0x1F, 0x9D, static_cast<uint8_t>(widthLimit | (block ? 0x80 : 0))};
+    const int32_t tableLimit = 1 << widthLimit;
+    int32_t nextFree = block ? 257 : 256, width = 9, ceiling = 511, inGroup = 0;
+    bool clear = false, entry = false;  // entry: the decoder adds one after the previous code
+    uint8_t group[16] = {};
+    auto close = [&](bool whole) {
+        const int bytes = whole ? width : (inGroup * width + 7) / 8;
+        for (int bit = inGroup * width; ones && bit < bytes * 8; ++bit) {
+            group[bit / 8] |= static_cast<uint8_t>(1 << (bit % 8));
         }
-        closeGroup(false);
-        return out_;
-    }
-
-    Bytes encode(std::span<const uint8_t> input) {
-        out_ = {0x1F, 0x9D, static_cast<uint8_t>(widthLimit_ | (blockMode_ ? 0x80 : 0))};
-        resetTable();
-        decoderNextFree_ = firstCode();
-        if (input.empty()) {
-            return out_;
-        }
-        int32_t current = input[0];
-        std::size_t sinceClear = 1;
-        for (std::size_t i = 1; i < input.size(); ++i) {
-            uint8_t byte = input[i];
-            auto found = table_.find(key(current, byte));
-            if (found != table_.end()) {
-                current = found->second;
-            } else {
-                emit(current);
-                if (nextCode_ < tableLimit_) {
-                    table_[key(current, byte)] = nextCode_++;
-                }
-                current = byte;
+        out.insert(out.end(), group, group + (inGroup > 0 ? bytes : 0));
+        std::memset(group, 0, sizeof group);
+        inGroup = 0;
+    };
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        nextFree += entry && nextFree < tableLimit ? 1 : 0;
+        if (clear || inGroup == 8 || nextFree > ceiling) {
+            close(true);
+            if (nextFree > ceiling) {
+                ++width;
+                ceiling = width == widthLimit ? tableLimit : (1 << width) - 1;
             }
-            if (blockMode_ && clearEvery_ != 0 && ++sinceClear >= clearEvery_) {
-                emit(current);
-                for (int repeat = 0; repeat < clearRepeats_; ++repeat) {
-                    emit(256);
-                }
-                resetTable();
-                sinceClear = 0;
-                if (++i >= input.size()) {
-                    current = -1;
-                    break;
-                }
-                current = input[i];
-                sinceClear = 1;
+            if (clear) {
+                width = 9, ceiling = 511;
             }
         }
-        if (current >= 0) {
-            emit(current);
+        for (int b = 0; b < width; ++b) {
+            const int bit = inGroup * width + b;
+            group[bit / 8] |= static_cast<uint8_t>(((codes[i] >> b) & 1) << (bit % 8));
         }
-        closeGroup(false);
-        return out_;
+        ++inGroup;
+        clear = block && i > 0 && codes[i] == 256;  // the stream's first code is data even when 256
+        entry = i > 0 && !clear;
+        nextFree = clear ? 256 : nextFree;
     }
+    close(false);
+    return out;
+}
 
-private:
-    static uint32_t key(int32_t prefix, uint8_t byte) { return static_cast<uint32_t>(prefix) << 8 | byte; }
-    int32_t firstCode() const { return blockMode_ ? 257 : 256; }
-    void resetTable() {
-        table_.clear();
-        nextCode_ = firstCode();
-    }
-
-    void emit(int32_t code) {
-        // The decoder adds an entry after every data code but the stream's first and
-        // the CLEAR itself; mirror its next free code to know when it widens.
-        if (previousWasData_ && decoderNextFree_ < tableLimit_) {
-            ++decoderNextFree_;
-        }
-        if (clearPending_ || codesInGroup_ == 8 || decoderNextFree_ > ceiling_) {
-            closeGroup(true);
-            if (decoderNextFree_ > ceiling_) {
-                ++width_;
-                ceiling_ = width_ == widthLimit_ ? tableLimit_ : (1 << width_) - 1;
-            }
-            if (clearPending_) {
-                width_ = 9;
-                ceiling_ = 511;
-                clearPending_ = false;
-            }
-        }
-        for (int i = 0; i < width_; ++i) {
-            int bit = codesInGroup_ * width_ + i;
-            group_[bit / 8] |= static_cast<uint8_t>(((code >> i) & 1) << (bit % 8));
-        }
-        ++codesInGroup_;
-        // The stream's first code is data even when 256; every later 256 is a CLEAR.
-        if (code == 256 && blockMode_ && seenFirst_) {
-            decoderNextFree_ = 256;
-            clearPending_ = true;
-            previousWasData_ = false;
+/// The codes of a compress-style encoder; in block mode, CLEAR `repeats` times after every `clearEvery` bytes.
+inline std::vector<int32_t> lzwCodes(std::span<const uint8_t> input, int widthLimit, bool block,
+                                     std::size_t clearEvery = 0, int repeats = 1) {
+    std::vector<int32_t> codes;
+    std::unordered_map<uint32_t, int32_t> table;
+    int32_t nextCode = block ? 257 : 256, current = -1;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        const uint32_t key = static_cast<uint32_t>(current) << 8 | input[i];
+        if (current < 0) {
+            current = input[i];
+        } else if (const auto found = table.find(key); found != table.end()) {
+            current = found->second;
         } else {
-            previousWasData_ = seenFirst_;
-            seenFirst_ = true;
-        }
-    }
-
-    /// Ends the current group: whole (padded) before a new group, or cut to the bytes
-    /// its codes need at the end of the stream.
-    void closeGroup(bool whole) {
-        if (codesInGroup_ > 0) {
-            int bytes = whole ? width_ : (codesInGroup_ * width_ + 7) / 8;
-            if (padOnes_) {
-                for (int bit = codesInGroup_ * width_; bit < bytes * 8; ++bit) {
-                    group_[bit / 8] |= static_cast<uint8_t>(1 << (bit % 8));
-                }
+            codes.push_back(current);
+            if (nextCode < 1 << widthLimit) {
+                table[key] = nextCode++;
             }
-            out_.insert(out_.end(), group_, group_ + bytes);
+            current = input[i];
         }
-        std::memset(group_, 0, sizeof group_);
-        codesInGroup_ = 0;
+        if (block && clearEvery != 0 && (i + 1) % clearEvery == 0) {
+            codes.push_back(current);
+            codes.insert(codes.end(), static_cast<std::size_t>(repeats), 256);
+            table.clear();
+            nextCode = 257, current = -1;
+        }
     }
+    if (current >= 0) {
+        codes.push_back(current);
+    }
+    return codes;
+}
 
-    int widthLimit_;
-    bool blockMode_;
-    std::size_t clearEvery_;
-    int clearRepeats_;
-    bool padOnes_ = false;
-    int32_t tableLimit_;
-    std::unordered_map<uint32_t, int32_t> table_;
-    int32_t nextCode_ = 0;
-    int32_t decoderNextFree_ = 0;
-    int width_ = 9;
-    int32_t ceiling_ = 511;
-    bool clearPending_ = false;
-    bool previousWasData_ = false;
-    bool seenFirst_ = false;
-    int codesInGroup_ = 0;
-    uint8_t group_[16] = {};
-    Bytes out_;
-};
+inline Bytes lzwEncode(std::span<const uint8_t> input, int widthLimit, bool block, std::size_t clearEvery = 0,
+                       int repeats = 1, bool ones = false) {
+    return packCodes(lzwCodes(input, widthLimit, block, clearEvery, repeats), widthLimit, block, ones);
+}
 
-/// Deterministic test data: text-like, record-like binary, or random bytes.
-enum class DataKind { Text, Records, Random };
-
-inline Bytes makeData(DataKind kind, std::size_t size, uint32_t seed = 1) {
+/// Deterministic test data: text-like words, or random bytes.
+inline Bytes makeData(bool text, std::size_t size, uint32_t seed) {
     static const char *const words[] = {"line", "arc", "circle", "layer", "block", "ENTITIES", "SECTION", "ENDSEC",
                                         "0",    "10",  "20",     "62",    "8",     "1.000000", "-12.5",   "3.14159"};
-    uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
-    auto next = [&]() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
+    std::mt19937 random(seed);
     Bytes data;
     while (data.size() < size) {
-        if (kind == DataKind::Text) {
-            const char *word = words[next() % std::size(words)];
+        if (text) {
+            const char *word = words[random() % 16];
             data.insert(data.end(), word, word + std::strlen(word));
-            data.push_back(next() % 7 == 0 ? '\n' : ' ');
-        } else if (kind == DataKind::Records) {
-            // 32-byte records: a running id, a small type, coordinates that drift.
-            const auto id = static_cast<uint32_t>(data.size() / 32);
-            const uint32_t record[8] = {id, static_cast<uint32_t>(next() % 4), id * 16 + static_cast<uint32_t>(next() % 8),
-                                        id % 1000};
-            data.insert(data.end(), reinterpret_cast<const uint8_t *>(record), reinterpret_cast<const uint8_t *>(record + 8));
+            data.push_back(random() % 7 == 0 ? '\n' : ' ');
         } else {
-            const uint64_t v = next();
-            data.insert(data.end(), reinterpret_cast<const uint8_t *>(&v), reinterpret_cast<const uint8_t *>(&v + 1));
+            data.push_back(static_cast<uint8_t>(random()));
         }
     }
     data.resize(size);
