@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include "raster/external_tools.h"
 #include "raster/lzw_support.h"
@@ -14,10 +15,11 @@ namespace {
 
 /// Decodes with the library (writing, then only counting) and the reference; all must agree.
 Decoded decodeChecked(const Bytes &stream, int32_t maxBytes = 0) {
-    Decoded library = decodeWithLibrary(stream, maxBytes);
+    MemorySource source(stream), countingSource(stream);
+    VectorSink sink;
+    Decoded library{raster::lzwDecode(source, &sink, maxBytes), std::move(sink.data)};
     EXPECT_TRUE(library == decodeWithReference(stream, maxBytes)) << "library and reference differ";
-    MemorySource source(stream);
-    EXPECT_EQ(raster::lzwDecode(source, nullptr, maxBytes), library.count);
+    EXPECT_EQ(raster::lzwDecode(countingSource, nullptr, maxBytes), library.count);
     return library;
 }
 
@@ -33,45 +35,33 @@ TEST(LzwNcompress, CommittedStreamsOfEveryWidthDecodeToTheSample) {
 // (while the codes are 9 bits wide and after they have grown), with the bits a decoder skips clear or set: the
 // input comes back, and the compress tools (independent decoders) agree.
 TEST(LzwOwnEncoder, DecodesToTheInputAndAgreesWithTheCompressTools) {
-    Bytes original = makeData(true, 120000, 7);
-    const Bytes random = makeData(false, 30000, 8);
-    original.insert(original.end(), random.begin(), random.end());
-    const struct {
-        int width;
-        bool block;
-        std::size_t clearEvery;
-        int repeats;
-    } cases[] = {{9, true, 0, 1},       {9, false, 0, 1},      {9, true, 30000, 1}, {10, false, 0, 1},
-                 {12, false, 0, 1},     {13, true, 50000, 1},  {16, false, 0, 1},   {16, true, 64000, 1},
-                 {16, true, 150, 2},    {16, true, 150, 3},    {16, true, 40000, 3}};
+    Bytes original = makeData(true, 120000, 7), noise = makeData(false, 30000, 8);
+    original.insert(original.end(), noise.begin(), noise.end());
+    const std::tuple<int, bool, std::size_t, int> cases[] = {
+        {9, true, 0, 1},    {9, false, 0, 1},     {9, true, 30000, 1}, {10, false, 0, 1},
+        {12, false, 0, 1},  {13, true, 50000, 1}, {16, false, 0, 1},   {16, true, 64000, 1},
+        {16, true, 150, 2}, {16, true, 150, 3},   {16, true, 40000, 3}};
     TempDir dir;
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::to_string(c.width) + (c.block ? " block" : "") + " clear " + std::to_string(c.repeats) +
-                     "x every " + std::to_string(c.clearEvery));
-        const bool ones = c.repeats == 1 && c.width % 2 == 1;
-        const Bytes stream = lzwEncode(original, c.width, c.block, c.clearEvery, c.repeats, ones);
+    for (const auto &[width, block, clearEvery, repeats] : cases) {
+        SCOPED_TRACE(std::to_string(width) + (block ? " block" : "") + " clear " + std::to_string(repeats) +
+                     "x every " + std::to_string(clearEvery));
+        const Bytes stream = lzwEncode(original, width, block, clearEvery, repeats, width % 2 == 1);
         int clears = 0;
         decodeWithReference(stream, 0, &clears);
-        EXPECT_EQ(clears, c.clearEvery == 0 ? 0 : c.repeats * static_cast<int>(original.size() / c.clearEvery));
+        EXPECT_EQ(clears, clearEvery == 0 ? 0 : repeats * static_cast<int>(original.size() / clearEvery));
         EXPECT_TRUE(decodeChecked(stream).bytes == original);
         writeFile(dir.file("in.Z"), stream);
         for (const char *tool : {"gzip -dc", "uncompress.real -c"}) {
-            if (haveTool(std::string(tool, std::strchr(tool, ' ')))) {
-                ASSERT_TRUE(runCommand(std::string(tool) + " < " + dir.file("in.Z") + " > " + dir.file("out")));
-                EXPECT_TRUE(readFile(dir.file("out")) == original) << tool << " decodes it differently";
-            }
+            if (!haveTool(std::string(tool, std::strchr(tool, ' ')))) continue;
+            ASSERT_TRUE(runCommand(std::string(tool) + " < " + dir.file("in.Z") + " > " + dir.file("out")));
+            EXPECT_TRUE(readFile(dir.file("out")) == original) << tool << " decodes it differently";
         }
     }
 }
 
 // Code sequences packed as they are, valid or not: what each decodes to, and every byte limit on the way.
 TEST(LzwCodes, HandMadeSequences) {
-    const struct {
-        int width;
-        bool block;
-        std::vector<int32_t> codes;
-        const char *decoded;
-    } cases[] = {
+    const std::tuple<int, bool, std::vector<int32_t>, const char *> cases[] = {
         // Width limits below 9 add no entries: the next free code stays, sent anyway it is the "code being
         // defined" case on the previous string, and a code beyond it ends the data.
         {8, false, {'x', 'y', 256, 'z', 257, 'w'}, "xyyyz"},
@@ -90,16 +80,13 @@ TEST(LzwCodes, HandMadeSequences) {
         {16, true, {'a', 'b', 257, 256, 900, 'c', 257, 258}, nullptr},
         {16, false, {300, 'a', 256, 'b', 257, 258, 259, 'c'}, nullptr},
         {16, true, {'B'}, "B"},
-        {16, true, {}, ""},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.decoded ? c.decoded : "-");
-        const Bytes stream = packCodes(c.codes, c.width, c.block);
+        {16, true, {}, ""}};
+    for (const auto &[width, block, codes, expected] : cases) {
+        SCOPED_TRACE(expected ? expected : "-");
+        const Bytes stream = packCodes(codes, width, block);
         const Decoded decoded = decodeChecked(stream);
-        EXPECT_TRUE(c.decoded == nullptr || decoded.bytes == Bytes(c.decoded, c.decoded + std::strlen(c.decoded)));
-        for (int32_t limit = 1; limit <= decoded.count; ++limit) {
-            EXPECT_EQ(decodeChecked(stream, limit).count, limit);
-        }
+        EXPECT_TRUE(expected == nullptr || decoded.bytes == Bytes(expected, expected + std::strlen(expected)));
+        for (int32_t limit = 1; limit <= decoded.count; ++limit) EXPECT_EQ(decodeChecked(stream, limit).count, limit);
     }
 }
 
@@ -111,21 +98,16 @@ TEST(LzwCodes, APrefixChainThatLoopsEndsTheCall) {
     codes.insert(codes.end(), {256, 'c', 256, 'd'});  // 256 makes entry 499, 'c' entry 500 = (256, 'c')
     const Bytes stream = packCodes(codes, 16, false);
     Decoded decoded = decodeChecked(stream);
-    EXPECT_GE(decoded.count, static_cast<int32_t>(codes.size() - 2));
-    ASSERT_FALSE(decoded.bytes.empty());
+    ASSERT_GE(decoded.bytes.size(), codes.size() - 2);
     EXPECT_EQ(decoded.bytes.back(), 'c') << "the call ends before the looping string";
     // The first code above 255 sends the whole stream down the exact walk: the byte limit holds there too.
-    for (int32_t limit = 1; limit <= decoded.count; limit += 7) {
-        ASSERT_EQ(decodeChecked(stream, limit).count, limit);
-    }
+    for (int32_t limit = 1; limit <= decoded.count; limit += 7) ASSERT_EQ(decodeChecked(stream, limit).count, limit);
 }
 
 TEST(LzwLimit, LimitsBelowOneDecodeEverythingAndOthersCutExactly) {
     const Bytes original = makeData(false, 20000, 21);
     const Bytes stream = lzwEncode(original, 12, true, 9000);
-    for (int32_t limit : {0, -1, INT32_MIN}) {
-        EXPECT_EQ(decodeChecked(stream, limit).bytes, original) << limit;
-    }
+    for (int32_t limit : {0, -1, INT32_MIN}) EXPECT_EQ(decodeChecked(stream, limit).bytes, original) << limit;
     // Most limits fall inside a string: exactly that many bytes, the input's first ones.
     for (int32_t limit = 1; limit <= 20001; limit += limit < 40 ? 1 : 997) {
         Decoded decoded = decodeChecked(stream, limit);
@@ -137,40 +119,30 @@ TEST(LzwLimit, LimitsBelowOneDecodeEverythingAndOthersCutExactly) {
     MemorySource source(large), countingSource(large);
     VectorSink sink;
     EXPECT_EQ(raster::lzwDecode(source, &sink, 100), 100);
-    EXPECT_LT(source.consumed(), 200u);
     EXPECT_EQ(raster::lzwDecode(countingSource, nullptr, 5000), 5000);
-    EXPECT_LT(countingSource.consumed(), 5000u);
+    EXPECT_TRUE(source.at < 200 && countingSource.at < 5000) << source.at << " " << countingSource.at;
 }
 
-TEST(LzwHeader, BadHeadersAndEmptyStreamsGiveZero) {
-    const Bytes cases[] = {
-        {},
-        {0x1F, 0x9D},
-        {0x1F, 0x9D, 0x90},
-        {0x1F, 0x9D, 0x90, 0x41},  // less than a code
-        {0x1E, 0x9D, 0x90, 0x41, 0x00},
-        {0x1F, 0x9E, 0x90, 0x41, 0x00},
-        {0x1F, 0x9D, 0x91, 0x41, 0x00},  // width limits 17 and 31
-        {0x1F, 0x9D, 0x1F, 0x41, 0x00},
-    };
-    for (const Bytes &stream : cases) {
+// Bad headers give 0 (flag bits 5 and 6 are ignored); random damage, and noise behind a header, give what the
+// reference gives.
+TEST(LzwDamaged, BadHeadersAndRandomDamageAgreeWithTheReference) {
+    for (const Bytes &stream : {Bytes{}, Bytes{0x1F, 0x9D, 0x90}, Bytes{0x1F, 0x9D, 0x90, 0x41} /* less than a code */,
+                                Bytes{0x1E, 0x9D, 0x90, 0x41, 0}, Bytes{0x1F, 0x9E, 0x90, 0x41, 0},
+                                Bytes{0x1F, 0x9D, 0x91, 0x41, 0}, Bytes{0x1F, 0x9D, 0x1F, 0x41, 0}}) {
         EXPECT_EQ(decodeChecked(stream).count, 0) << stream.size();
     }
-    EXPECT_EQ(decodeChecked({0x1F, 0x9D, 0xF0, 0x41, 0x00}).bytes, Bytes{'A'}) << "flag bits 5 and 6 are ignored";
-}
-
-TEST(LzwDamaged, RandomDamageAgreesWithTheReference) {
+    EXPECT_EQ(decodeChecked({0x1F, 0x9D, 0xF0, 0x41, 0x00}).bytes, Bytes{'A'});
     std::mt19937 random(1234);
     std::vector<Bytes> seeds;
-    for (const char *name : {"lzw/sample.b10.Z", "lzw/sample.b12.Z", "lzw/sample.b16.Z"}) {
-        seeds.push_back(readFile(dataPath(name)));
+    for (int width : {10, 12, 16}) {
+        seeds.push_back(readFile(dataPath("lzw/sample.b" + std::to_string(width) + ".Z")));
         seeds.back().resize(1500);
     }
     seeds.push_back(lzwEncode(makeData(true, 3000, 2), 9, false));
     seeds.push_back(lzwEncode(makeData(false, 3000, 2), 13, true, 700));
     for (int round = 0; round < 400; ++round) {
-        Bytes stream = seeds[static_cast<std::size_t>(round) % seeds.size()];
-        if (round >= 340) {  // pure noise behind a valid header
+        Bytes stream = seeds[round % seeds.size()];
+        if (round >= 340) {  // noise behind the magic bytes
             stream.resize(400);
             std::generate(stream.begin() + 2, stream.end(), [&] { return static_cast<uint8_t>(random()); });
         }
@@ -178,9 +150,7 @@ TEST(LzwDamaged, RandomDamageAgreesWithTheReference) {
             const std::size_t at = 3 + random() % (stream.size() - 3);
             stream[at] = static_cast<uint8_t>(random() % 3 == 0 ? random() : stream[at] ^ (1u << (random() % 8)));
         }
-        if (round % 7 == 0) {
-            stream.resize(3 + random() % (stream.size() - 3));
-        }
+        if (round % 7 == 0) stream.resize(3 + random() % (stream.size() - 3));
         decodeChecked(stream, round % 3 == 0 ? static_cast<int32_t>(random() % 50000) : 0);
         ASSERT_FALSE(::testing::Test::HasFailure()) << "round " << round;
     }
