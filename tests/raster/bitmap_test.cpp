@@ -16,11 +16,14 @@ namespace {
 using Row = std::vector<uint8_t>;
 using Runs = std::vector<int32_t>;
 
-// Rows are zero-filled and whole; rows of zero or negative length still get one byte, no rows still an array.
+// Rows are zero-filled and whole; rows of zero or negative length still get one byte, no rows still an array;
+// freeing gives back every row.
 TEST(Bitmap, AllocatesZeroFilledRowsAndFreesThem) {
-    for (auto [rows, a, b] :
-         {std::tuple{3, 5, 7}, std::tuple{0, 10, 10}, std::tuple{2, -3, 4}, std::tuple{2, -2, -2}}) {
+    mallopt(M_MMAP_THRESHOLD, 1 << 16);  // rows of 100 kB are mapped, each, and unmapped when freed
+    for (auto [rows, a, b] : {std::tuple{3, 5, 7}, std::tuple{0, 10, 10}, std::tuple{2, -3, 4}, std::tuple{2, -2, -2},
+                              std::tuple{3, 320, 320}}) {
         uint8_t **bitmap = nullptr;
+        const std::size_t mappedBefore = mallinfo2().hblkhd;
         ASSERT_TRUE(alloc_bitmap(&bitmap, rows, a, b) == 1 && bitmap != nullptr);
         const std::size_t size = a * b > 0 ? a * b : 1;
         for (int r = 0; r < rows; ++r) {
@@ -28,7 +31,7 @@ TEST(Bitmap, AllocatesZeroFilledRowsAndFreesThem) {
                         std::all_of(bitmap[r], bitmap[r] + size, [](int v) { return v == 0; }));
         }
         free_bitmap(&bitmap, rows, a, b);
-        EXPECT_EQ(bitmap, nullptr);
+        EXPECT_TRUE(bitmap == nullptr && mallinfo2().hblkhd == mappedBefore) << "every row freed";
         free_bitmap(&bitmap, rows, a, b);  // null: nothing to do
     }
     free_bitmap(nullptr, 3, 5, 7);
