@@ -15,11 +15,9 @@ namespace {
 
 /// Decodes with the library (writing, then only counting) and the reference; all must agree.
 Decoded decodeChecked(const Bytes &stream, int32_t maxBytes = 0) {
-    MemorySource source(stream), countingSource(stream);
-    VectorSink sink;
-    Decoded library{raster::lzwDecode(source, &sink, maxBytes), std::move(sink.data)};
+    Decoded library = decodeWithLibrary(stream, maxBytes);
     EXPECT_TRUE(library == decodeWithReference(stream, maxBytes)) << "library and reference differ";
-    EXPECT_EQ(raster::lzwDecode(countingSource, nullptr, maxBytes), library.count);
+    EXPECT_EQ(countWithLibrary(stream, maxBytes), library.count);
     return library;
 }
 
