@@ -14,6 +14,7 @@
 #include "platform/codepage.h"
 #include "platform/font.h"
 #include "platform/memory.h"
+#include "platform/outline_records.h"
 #include "tests/platform/font_support.h"
 #include "tests/text/segments.h"
 
@@ -215,6 +216,18 @@ TEST(OutlineText, GlyphsAreFreeTypesOutlines) {
     vutil::platform::setGlobalAllocFailureAfter(-1);
     expectNear(skipped, expected(plain, U"B", 1, 1));
     EXPECT_EQ(vutil::platform::globalBlocksInUse(), 0u);
+}
+
+// No face at hand opens a contour on a control point: one that does starts on its last point, if that is on the
+// curve (the next contour's points play no part).
+TEST(OutlineText, ContourOpeningOnAControlPointStartsOnItsLast) {
+    using enum vutil::platform::PointKind;
+    const std::vector<vutil::platform::OutlinePoint> points = {
+        {0, 0, Conic}, {64, 0, OnCurve}, {64, 64, OnCurve}, {0, 128, OnCurve}, {64, 128, Conic}, {128, 128, OnCurve}};
+    const int32_t ends[] = {2, 5};
+    std::vector<uint8_t> records;
+    ASSERT_TRUE(vutil::platform::appendNativeRecords(points, ends, records));
+    EXPECT_EQ(vutil::test::readRecords(records).at(0).at(0), (vutil::test::RecordPoint{65536, 65536, true}));
 }
 
 // A cubic face: each quadratic piece (a spline record of one control point) and each on-curve point stays within a
