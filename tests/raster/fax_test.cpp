@@ -50,7 +50,8 @@ TEST(FaxLibtiff, DecodesLibtiffsCodingOfTheImage) {
                                                             {"g3:2d:fill", fax::Coding::G3_2D},
                                                             {"g4", fax::Coding::G4}};
     std::mt19937 random(1);
-    for (const auto &[width, height] : sizes) {
+    for (const auto &[w, h] : sizes) {
+        const int32_t width = w, height = h;  // plain variables: clang 14 cannot capture a structured binding
         fax::Image image{width, height, std::vector<uint8_t>(static_cast<std::size_t>(width * height), 0)};
         auto at = [&](int32_t x, int32_t y) -> uint8_t & {
             return image.pixels[static_cast<std::size_t>(y * width + x)];
