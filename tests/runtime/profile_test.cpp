@@ -26,19 +26,15 @@ namespace fs = std::filesystem;
 using vutil::test::TempDir;
 
 /// Sets an environment variable for a scope (null: unset), then restores it.
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const char *value) : name_(name) {
-        if (const char *old = std::getenv(name)) {
-            old_ = old;
-        }
+struct ScopedEnv {
+    ScopedEnv(const char *name, const char *value) : name(name), old(std::getenv(name) ? std::getenv(name) : "") {
+        had = std::getenv(name) != nullptr;
         value != nullptr ? setenv(name, value, 1) : unsetenv(name);
     }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char *name_;
-    std::optional<std::string> old_;
+    ~ScopedEnv() { had ? setenv(name, old.c_str(), 1) : unsetenv(name); }
+    const char *name;
+    std::string old;
+    bool had = false;
 };
 
 std::string read(const char *section, const char *key, const std::string &file, const char *def = "<absent>") {
@@ -85,25 +81,19 @@ TEST(ProfileFiles, CrLfFilesGetCrLfLinesAndRealsThreeDigits) {
     EXPECT_EQ(KorGetPrivateProfileReal("Colors", "Pen2", 9.0, file.c_str()), 1230.0);
 }
 
-TEST(ProfileReals, ThreeSignificantDigitsInTheRuntimesNotation) {
-    struct Case {
+TEST(ProfileReals, SignificantDigitsInTheRuntimesNotation) {
+    const struct {
         double value;
+        int digits;
         const char *text;
-    };
-    for (const Case &c : {Case{0.125, "0.125"}, Case{2.0 / 3.0, "0.667"}, Case{-2.0 / 3.0, "-0.667"}, Case{1.0, "1."},
-                          Case{0.0, "0."}, Case{0.5, "0.5"}, Case{100.0, "100"}, Case{12.5, "12.5"},
-                          Case{999.6, "1000"}, Case{1234.0, "1.23e+003"}, Case{1000.0, "1.e+003"},
-                          Case{0.1, "0.1"}, Case{0.05, "5.e-002"}, Case{0.0123, "1.23e-002"},
-                          Case{-1.5e300, "-1.5e+300"}, Case{6.02e23, "6.02e+023"}, Case{INFINITY, "inf"},
-                          Case{-INFINITY, "-inf"}, Case{NAN, "nan"}}) {
-        EXPECT_EQ(vutil::runtime::gcvt(c.value, 3), c.text) << c.value;
-    }
-    // Other digit counts, from the runtime's documentation of the conversion.
-    EXPECT_EQ(vutil::runtime::gcvt(-3.1415e5, 7), "-314150.");
-    EXPECT_EQ(vutil::runtime::gcvt(-1234567890.123, 12), "-1234567890.12");
-    EXPECT_EQ(vutil::runtime::gcvt(-123456789012.3, 12), "-123456789012");
-    EXPECT_EQ(vutil::runtime::gcvt(-1234567890123.0, 12), "-1.23456789012e+012");
-    EXPECT_EQ(vutil::runtime::gcvt(-0.01234567890123, 12), "-1.23456789012e-002");
+    } cases[] = {{0.125, 3, "0.125"},   {2.0 / 3.0, 3, "0.667"}, {-2.0 / 3.0, 3, "-0.667"}, {1.0, 3, "1."},
+                 {0.0, 3, "0."},        {100.0, 3, "100"},       {12.5, 3, "12.5"},       {999.6, 3, "1000"},
+                 {1234.0, 3, "1.23e+003"}, {1000.0, 3, "1.e+003"}, {0.1, 3, "0.1"},       {0.05, 3, "5.e-002"},
+                 {0.0123, 3, "1.23e-002"}, {-1.5e300, 3, "-1.5e+300"}, {INFINITY, 3, "inf"}, {-INFINITY, 3, "-inf"},
+                 {NAN, 3, "nan"},       {-3.1415e5, 7, "-314150."}, {-1234567890.123, 12, "-1234567890.12"},
+                 {-123456789012.3, 12, "-123456789012"}, {-1234567890123.0, 12, "-1.23456789012e+012"},
+                 {-0.01234567890123, 12, "-1.23456789012e-002"}};
+    for (const auto &c : cases) EXPECT_EQ(vutil::runtime::gcvt(c.value, c.digits), c.text) << c.value;
 }
 
 TEST(ProfileReals, ReadersGiveTheExactDefaultWhenThereIsNoValue) {
