@@ -70,21 +70,22 @@ std::string svgPathData(const Segments &segments, double scale) {
             data += "Z";
         }
     };
+    // SVG's y runs down the page.
+    auto point = [&](char command, double x, double y) {
+        data += command;
+        data += number(x * scale);
+        data += ' ';
+        data += number(-y * scale);
+    };
     for (const Segment &s : segments) {
         if (!open || s.x1 != lastX || s.y1 != lastY) {
             closeIfReturned();
-            data += 'M';
-            data += number(s.x1 * scale);
-            data += ' ';
-            data += number(-s.y1 * scale);
+            point('M', s.x1, s.y1);
             startX = s.x1;
             startY = s.y1;
             open = true;
         }
-        data += 'L';
-        data += number(s.x2 * scale);
-        data += ' ';
-        data += number(-s.y2 * scale);
+        point('L', s.x2, s.y2);
         lastX = s.x2;
         lastY = s.y2;
     }
