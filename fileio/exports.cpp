@@ -66,9 +66,9 @@ std::string_view textOf(const char *text) noexcept {
     return text != nullptr ? std::string_view(text) : std::string_view();
 }
 
-/// Stores the path that `find` gives into a caller's path buffer of 260 bytes:
-/// an empty text when it gives none, when the path does not fit, or when memory
-/// runs out. True when a path was stored.
+/// Stores the path that `find` gives (a string, or an optional one) into a
+/// caller's path buffer of 260 bytes: an empty text when it gives none, when
+/// the path does not fit, or when memory runs out. True when a path was stored.
 template <typename Find>
 bool storeFound(char *out, Find find) noexcept {
     try {
@@ -420,8 +420,7 @@ VUTIL_API void KORsplitpath(const char *path, char *drive, char *dir, char *name
 
 VUTIL_API void KORmakepath(char *path, const char *drive, const char *dir, const char *name, const char *ext) noexcept {
     if (path != nullptr) {
-        storeFound(path,
-                   [&] { return std::optional(fio::makePath(textOf(drive), textOf(dir), textOf(name), textOf(ext))); });
+        storeFound(path, [&] { return fio::makePath(textOf(drive), textOf(dir), textOf(name), textOf(ext)); });
     }
 }
 
@@ -437,7 +436,7 @@ VUTIL_API char *KORsubstitute_dir(const char *dir_source, char *out, const char 
     storeFound(out, [&] {
         fio::PathParts place = fio::splitPath(textOf(dir_source));
         fio::PathParts file = fio::splitPath(textOf(name_source));
-        return std::optional(fio::makePath(place.drive, place.directory, file.name, file.extension));
+        return fio::makePath(place.drive, place.directory, file.name, file.extension);
     });
     return out;
 }
@@ -454,11 +453,11 @@ VUTIL_API int32_t KOR_GetModuleFileName(char *out) noexcept {
         return 0;
     }
     // A longer name is cut, as the host's module-name query cuts it.
-    storeFound(out, [] {
-        std::string name = fio::moduleFileName();
-        name.resize(fio::fittingLength(name, fio::kMaxPath));
-        return std::optional(name);
-    });
+    try {
+        fio::storeComponent(out, fio::moduleFileName(), fio::kMaxPath);
+    } catch (...) {
+        out[0] = '\0';
+    }
     return 1;
 }
 
@@ -466,13 +465,13 @@ VUTIL_API int32_t KOR_GetModuleDirFile(char *out, const char *name) noexcept {
     if (out == nullptr) {
         return 0;
     }
-    storeFound(out, [&] { return std::optional(fio::moduleDirFile(textOf(name))); });
+    storeFound(out, [&] { return fio::moduleDirFile(textOf(name)); });
     return 1;
 }
 
 VUTIL_API void KOR_GetDLLFileName(const char *base, char *out) noexcept {
     if (out != nullptr) {
-        storeFound(out, [&] { return std::optional(std::string(textOf(base)) + ".dll"); });
+        storeFound(out, [&] { return std::string(textOf(base)) + ".dll"; });
     }
 }
 

@@ -113,19 +113,15 @@ bool storePath(char *out, std::string_view path) noexcept {
     return true;
 }
 
-std::size_t fittingLength(std::string_view text, std::size_t room) noexcept {
+void storeComponent(char *out, std::string_view component, std::size_t room) noexcept {
     std::size_t length = 0;
-    forEachCharacter(text, [&](std::size_t i) {
-        std::size_t end = pf::isLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? i + 2 : i + 1;
+    forEachCharacter(component, [&](std::size_t i) {
+        std::size_t end =
+            pf::isLeadByte(static_cast<uint8_t>(component[i])) && i + 1 < component.size() ? i + 2 : i + 1;
         if (length == i && end < room) {
             length = end;
         }
     });
-    return length;
-}
-
-void storeComponent(char *out, std::string_view component, std::size_t room) noexcept {
-    std::size_t length = fittingLength(component, room);
     if (length > 0) {
         std::memcpy(out, component.data(), length);
     }

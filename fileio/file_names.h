@@ -45,11 +45,8 @@ std::string makePath(std::string_view drive, std::string_view directory, std::st
 /// and the result is false.
 bool storePath(char *out, std::string_view path) noexcept;
 
-/// The length of the longest start of the text that leaves room for a
-/// terminator in `room` bytes without cutting a double-byte character.
-std::size_t fittingLength(std::string_view text, std::size_t room) noexcept;
-
-/// Copies a component into a caller's buffer of `room` bytes, cut to fittingLength.
+/// Copies a component into a caller's buffer of `room` bytes, cutting it (never
+/// inside a double-byte character) when it is longer.
 void storeComponent(char *out, std::string_view component, std::size_t room) noexcept;
 
 /// The name normaliser's result for `name`: absolute names as they are, other

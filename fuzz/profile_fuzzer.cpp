@@ -3,24 +3,19 @@
 //
 // Input: one control byte, then section, key and value separated by 0x01, then 0x01 and the file text.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz_reader.h"
 #include "platform/profile_text.h"
 
 namespace {
 
+using vutil::fuzz::check;
 using vutil::platform::ProfileText;
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 std::string lower(std::string_view s) {
     std::string out(s);

@@ -28,8 +28,9 @@ void exchangeSort(std::span<KeyedCrossing> list) noexcept {
 
 /// Sorts the crossings by their place along the edge, (P - A) . e, ascending. When the keys are
 /// distinct numbers every ascending sort gives the same order, and the quick one is used; otherwise
-/// the exchange sort runs, in time that grows with the square of the crossings.
-void sortAlongEdge(std::span<int32_t> crossings, const vpoint *points, const EdgeLine &edge,
+/// the exchange sort runs, in time that grows with the square of the crossings. False, with the
+/// crossings unsorted, when that sort would have more than kMaxExchangeSorted to order.
+bool sortAlongEdge(std::span<int32_t> crossings, const vpoint *points, const EdgeLine &edge,
                    KeyedCrossing *keyed) noexcept {
     const std::span<KeyedCrossing> list(keyed, crossings.size());
     const auto keyAll = [&] {
@@ -50,12 +51,16 @@ void sortAlongEdge(std::span<int32_t> crossings, const vpoint *points, const Edg
         }
     }
     if (!distinct) {
+        if (list.size() > kMaxExchangeSorted) {
+            return false;
+        }
         keyAll();
         exchangeSort(list);
     }
     for (std::size_t i = 0; i < crossings.size(); ++i) {
         crossings[i] = list[i].index;
     }
+    return true;
 }
 
 /// The walk over the cut contours: chains, then loops gathered as they are walked.
@@ -240,8 +245,8 @@ int32_t reconnectContours(CutContours &cut, const EdgeLine &edge, ReconnectTable
         return -1;
     }
     // Fewer than four crossings pair up in the order they were recorded.
-    if (cut.crossings.size() >= 4) {
-        sortAlongEdge(cut.crossings, cut.points.data(), edge, tables.keyed.data());
+    if (cut.crossings.size() >= 4 && !sortAlongEdge(cut.crossings, cut.points.data(), edge, tables.keyed.data())) {
+        return -1;
     }
     Reconnection walk(cut, tables);
     walk.markCrossings();

@@ -1,6 +1,7 @@
 // Reconnection of contours cut by one clip edge into closed loops along the edge line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -24,6 +25,10 @@ struct ContourRun {
     int32_t offset;
     int32_t count;
 };
+
+/// Crossings whose places along the edge repeat (or are not numbers) are put in order by an exchange
+/// sort, in time that grows with the square of their number; an edge with more of them is refused.
+inline constexpr std::size_t kMaxExchangeSorted = std::size_t{1} << 14;
 
 /// A crossing with its place along the edge line, for sorting.
 struct KeyedCrossing {
@@ -68,7 +73,8 @@ struct CutContours {
 /// order. Consecutive points at one place appear once in a loop, and every loop ends at its first
 /// point. A crossing list that breaks the pairing (an odd count, a partner where no chain begins)
 /// leaves a loop as far as it was walked, closed, and drops the chains never reached.
-/// Returns the new total, or -1 when memory runs out.
+/// Returns the new total, or -1 when memory runs out or more than kMaxExchangeSorted crossings would
+/// need the exchange sort.
 int32_t reconnectContours(CutContours &cut, const EdgeLine &edge, ReconnectTables &tables) noexcept;
 
 }  // namespace vutil::geometry

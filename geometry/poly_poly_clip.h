@@ -33,8 +33,9 @@ void releaseClipState() noexcept;
 /// - with nothing changed, for fewer than three clip points, a subject without points, contour sizes
 ///   that are negative or add up to more than `n`, and bounding boxes that do not meet;
 /// - with `contours` 0 and nothing else changed, when nothing is visible;
-/// - with `contours` 0, `counts[0]` 0 and the block kept, when memory runs out or more contours would
-///   come out than `n` (the room callers are told to give `counts`).
+/// - with `contours` 0, `counts[0]` 0 and the block kept, when memory runs out, more contours would
+///   come out than `n` (the room callers are told to give `counts`), or an edge cuts more than
+///   kMaxExchangeSorted crossings whose places along it repeat.
 int32_t clipContours(vpoint *&points, int32_t n, int32_t *counts, int32_t &contours,
                      std::span<const vpoint> clip) noexcept;
 

@@ -26,4 +26,7 @@ std::optional<std::u16string> toWide(std::string_view text);
 /// UTF-16 to ANSI text; nothing when a character has no ANSI form.
 std::optional<std::string> fromWide(std::u16string_view text);
 
+/// ANSI text to UTF-8; nothing when the text is not valid in the code page.
+std::optional<std::string> toUtf8(std::string_view text);
+
 }  // namespace vutil::platform

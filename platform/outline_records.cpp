@@ -225,11 +225,12 @@ bool appendContour(std::span<const OutlinePoint> c, uint8_t *&out) {
 bool appendNativeRecords(std::span<const OutlinePoint> points, std::span<const int32_t> contourEnds,
                          std::vector<uint8_t> &out) {
     // Room for the worst case: every contour a header, its closing point and a record head; every point a record
-    // of its own; every cubic arc its largest number of pieces.
-    std::size_t cubicArcs = 0;
+    // of its own; every cubic arc (two control points; a lone one is refused) its largest number of pieces.
+    std::size_t cubicPoints = 0;
     for (const OutlinePoint &p : points) {
-        cubicArcs += p.kind == PointKind::Cubic ? 1 : 0;
+        cubicPoints += p.kind == PointKind::Cubic ? 1 : 0;
     }
+    const std::size_t cubicArcs = (cubicPoints + 1) / 2;
     const std::size_t room = contourEnds.size() * (kContourHeaderBytes + kFixedPointBytes + kRecordHeadBytes) +
                              points.size() * (kRecordHeadBytes + kFixedPointBytes) +
                              cubicArcs * kMaxCubicPieces * (kRecordHeadBytes + 2 * kFixedPointBytes);

@@ -67,6 +67,9 @@ void ProfileText::parse() {
     if (text_.size() > UINT32_MAX) {
         text_.clear();
     }
+    if (text_.empty()) {
+        return;  // no lines, and no allocation: the reads of a missing file use an empty text
+    }
     const std::string_view all(text_);
     lines_.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
     auto offset = [&](std::string_view part) { return static_cast<uint32_t>(part.data() - all.data()); };
@@ -363,8 +366,12 @@ int32_t readProfileInt(const ProfileText *text, const char *section, const char 
     return static_cast<int32_t>(signedValue);
 }
 
+bool profileEditAllowed(const char *section, const char *key, const char *value) noexcept {
+    return section != nullptr && (key == nullptr || value == nullptr || ProfileText::writable(section, key, value));
+}
+
 ProfileEdit editProfile(ProfileText &text, const char *section, const char *key, const char *value) {
-    if (section == nullptr) {
+    if (!profileEditAllowed(section, key, value)) {
         return ProfileEdit::Refused;
     }
     bool changed;
@@ -372,10 +379,8 @@ ProfileEdit editProfile(ProfileText &text, const char *section, const char *key,
         changed = text.removeSection(section);
     } else if (value == nullptr) {
         changed = text.removeKey(section, key);
-    } else if (ProfileText::writable(section, key, value)) {
-        changed = text.setValue(section, key, value);
     } else {
-        return ProfileEdit::Refused;
+        changed = text.setValue(section, key, value);
     }
     return changed ? ProfileEdit::Changed : ProfileEdit::Unchanged;
 }

@@ -112,9 +112,13 @@ int32_t readProfileInt(const ProfileText *text, const char *section, const char 
 
 enum class ProfileEdit : uint8_t { Changed, Unchanged, Refused };
 
+/// Whether editProfile takes these arguments: a section, and for a new value
+/// names and a value that ProfileText::writable accepts.
+bool profileEditAllowed(const char *section, const char *key, const char *value) noexcept;
+
 /// WritePrivateProfileString applied to text: a null value removes the key, a
-/// null key the whole section. A null section, or names and values that
-/// ProfileText::writable refuses, leave it alone (Refused).
+/// null key the whole section. Arguments that profileEditAllowed refuses leave
+/// it alone (Refused).
 ProfileEdit editProfile(ProfileText &text, const char *section, const char *key, const char *value);
 
 }  // namespace vutil::platform

@@ -29,7 +29,7 @@ enum class WaitResult : uint8_t { Ended, TimedOut, Failed };
 WaitResult waitForThread(Thread *thread, uint32_t milliseconds) noexcept;
 
 /// Raises the thread's scheduling priority one step if the host allows it;
-/// without the right to do so nothing changes.
+/// without the right to do so, and for a thread that has ended, nothing changes.
 void raiseThreadPriority(Thread *thread) noexcept;
 
 /// Adds one to the thread's suspend count. When the count was 0 a running

@@ -18,18 +18,17 @@ VUTIL_API int32_t init_txt() noexcept {
 VUTIL_API void txt(intptr_t context, draw_device *device, const char *string, double x, double y, double z,
                    double height, double width, double angle, double oblique, const double *matrix, int32_t flags,
                    intptr_t user, txt_line_proc callback, double *end) noexcept {
-    text::StrokeText request;
-    request.sink = {context, device, user, callback};
-    request.text = string != nullptr ? string : "";
-    request.x = x;
-    request.y = y;
-    request.z = z;
-    request.height = height;
-    request.width = width;
-    request.angle = angle;
-    request.oblique = oblique;
-    request.matrix = matrix;
-    request.flags = static_cast<uint32_t>(flags);
+    const text::StrokeText request{.sink = {context, device, user, callback},
+                                   .text = string != nullptr ? string : "",
+                                   .x = x,
+                                   .y = y,
+                                   .z = z,
+                                   .height = height,
+                                   .width = width,
+                                   .angle = angle,
+                                   .oblique = oblique,
+                                   .matrix = matrix,
+                                   .flags = static_cast<uint32_t>(flags)};
     const std::array<double, 3> next = text::drawStrokeText(request);
     if (end != nullptr) {
         end[0] = next[0];
@@ -42,20 +41,19 @@ VUTIL_API void ttxt(intptr_t context, draw_device *device, const char *string, c
                     double y, double z, double height, double width, double escapement, double orientation,
                     const double *matrix, int32_t flags, int32_t style, intptr_t user, txt_line_proc callback,
                     intptr_t /*reserved*/) noexcept {
-    text::OutlineText request;
-    request.sink = {context, device, user, callback};
-    request.text = string;
-    request.font = font;
-    request.x = x;
-    request.y = y;
-    request.z = z;
-    request.height = height;
-    request.width = width;
-    request.escapement = escapement;
-    request.orientation = orientation;
-    request.matrix = matrix;
-    request.flags = static_cast<uint32_t>(flags);
-    request.style = static_cast<uint32_t>(style);
+    const text::OutlineText request{.sink = {context, device, user, callback},
+                                    .text = string,
+                                    .font = font,
+                                    .x = x,
+                                    .y = y,
+                                    .z = z,
+                                    .height = height,
+                                    .width = width,
+                                    .escapement = escapement,
+                                    .orientation = orientation,
+                                    .matrix = matrix,
+                                    .flags = static_cast<uint32_t>(flags),
+                                    .style = static_cast<uint32_t>(style)};
     text::drawOutlineText(request);
 }
 

@@ -74,7 +74,8 @@ VUTIL_API int32_t KorInitClipVPolyPoly(int32_t max_points, int32_t max_contours)
  *  Returns the number of points in the new subject, or 0: with nothing changed for fewer than three clip
  *  points, an empty subject, negative counts or counts adding up to more than n, and a subject whose
  *  bounding box misses the clip polygon's; with *ncontours 0 when nothing is visible; and with *ncontours 0,
- *  (*counts)[0] 0 and *points kept when memory runs out. Crossing points made by the clip have z = 0. */
+ *  (*counts)[0] 0 and *points kept when memory runs out or a clip edge is crossed more than 16384 times
+ *  at places that repeat along it. Crossing points made by the clip have z = 0. */
 VUTIL_API int32_t KorClipVPolyPoly(vpoint **points, int32_t n, int32_t **counts, int32_t *ncontours,
                                    const vpoint *clip, int32_t m) VUTIL_NOEXCEPT;
 /** Releases the clipper's working storage; harmless when repeated, and later clips set it up again;

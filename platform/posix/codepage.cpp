@@ -130,4 +130,12 @@ std::optional<std::string> fromWide(std::u16string_view text) {
     return out;
 }
 
+std::optional<std::string> toUtf8(std::string_view text) {
+    std::string out;
+    if (!convert("UTF-8", active().iconvName, text.data(), text.size(), out)) {
+        return std::nullopt;
+    }
+    return out;
+}
+
 }  // namespace vutil::platform

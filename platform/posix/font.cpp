@@ -90,37 +90,6 @@ private:
     std::array<char16_t, 256> byteTable_{};
 };
 
-/// ANSI text to UTF-8 for fontconfig; empty when it does not convert.
-std::string toUtf8(std::string_view ansi) {
-    const std::optional<std::u16string> wide = toWide(ansi);
-    std::string out;
-    if (!wide) {
-        return out;
-    }
-    for (std::size_t i = 0; i < wide->size(); ++i) {
-        char32_t c = (*wide)[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide->size() && (*wide)[i + 1] >= 0xDC00 && (*wide)[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + ((*wide)[++i] - 0xDC00);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 /// The language a character set asks the face to cover.
 const char *languageOf(uint8_t charSet) {
     switch (charSet) {
@@ -247,7 +216,8 @@ CachedFace *FontCache::acquire(const FontRequest &request, Match &match) {
         library_ = nullptr;
         return nullptr;
     }
-    const std::string name = toUtf8(request.faceName);
+    // fontconfig takes names in UTF-8; a name that does not convert asks for no family.
+    const std::string name = toUtf8(request.faceName).value_or(std::string());
     std::string key = name;
     key += '\0';
     for (int value : {request.weight, int{request.italic}, int{request.charSet}, int{request.pitchAndFamily}}) {

@@ -297,8 +297,7 @@ int32_t getProfileInt(const char *section, const char *key, int32_t def, const c
 
 bool writeProfileString(const char *section, const char *key, const char *value, const char *file) noexcept {
     try {
-        ProfileText probe;
-        if (file == nullptr || editProfile(probe, section, key, value) == ProfileEdit::Refused) {
+        if (file == nullptr || !profileEditAllowed(section, key, value)) {
             return false;  // refused before the file system is touched
         }
         const std::string path = profilePath(file);

@@ -21,7 +21,8 @@ namespace vutil::platform {
 /// thread the suspend signal; the handler, on the thread itself, reports that the
 /// thread has stopped and then waits in sigsuspend until the count is back at
 /// 0. The resumer lowers the count and sends the same signal to wake the
-/// waiting handler; a delivery that finds no park request does nothing. The
+/// waiting handler; a delivery that finds no park request, or finds the thread
+/// already stopped, starts no wait of its own. The
 /// handler touches only atomics, sem_post and the signal-mask calls, all safe
 /// in a signal handler.
 struct Thread {
@@ -37,6 +38,7 @@ struct Thread {
     std::atomic<int32_t> suspendCount{0};  ///< changed under lock, read by the handler
 
     std::atomic<uint32_t> parkRequests{0};  ///< suspensions waiting for the handler to report the stop
+    std::atomic<bool> stopped{false};       ///< the handler holds the thread; only the thread itself touches it
     sem_t parked{};                         ///< posted once per park request the handler or the exit answers
 
     std::jmp_buf exitJump{};  ///< where exitThread leaves the routine's frames
@@ -58,18 +60,24 @@ int suspendSignal() noexcept { return SIGRTMAX - 3; }
 void onSuspendSignal(int) noexcept {
     const int savedErrno = errno;
     Thread *self = currentThread;
-    uint32_t requests = self != nullptr ? self->parkRequests.exchange(0) : 0;
-    if (requests > 0) {
-        while (requests-- > 0) {
-            sem_post(&self->parked);
-        }
+    // A delivery to a thread already stopped here only ends its sigsuspend: the
+    // loop below answers it, so that stops never pile up on the thread's stack.
+    if (self != nullptr && !self->stopped.load() && self->parkRequests.load() > 0) {
+        self->stopped.store(true);
         // While stopped, nothing but the wake-up signal runs on this thread.
         sigset_t waitMask;
         sigfillset(&waitMask);
         sigdelset(&waitMask, suspendSignal());
-        while (self->suspendCount.load() > 0) {
+        for (;;) {
+            for (uint32_t requests = self->parkRequests.exchange(0); requests > 0; --requests) {
+                sem_post(&self->parked);
+            }
+            if (self->suspendCount.load() == 0) {
+                break;
+            }
             sigsuspend(&waitMask);
         }
+        self->stopped.store(false);
     }
     errno = savedErrno;
 }
@@ -245,9 +253,13 @@ WaitResult waitForThread(Thread *thread, uint32_t milliseconds) noexcept {
 }
 
 void raiseThreadPriority(Thread *thread) noexcept {
+    // Under the lock the thread cannot end meanwhile: the id of an ended thread
+    // may name another thread, or another process, by now.
+    SuspendSignalBlocked blocked;
+    Locked locked(thread);
     const pid_t id = thread->kernelId.load();
-    if (id == 0) {
-        return;  // not started yet
+    if (id == 0 || thread->ended) {
+        return;  // not started yet, or ended
     }
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(id));

@@ -135,6 +135,23 @@ TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepth) {
     EXPECT_TRUE(result == nullptr && exiting.stage.load() == 1) << "the thread returned instead of exiting";
 }
 
+TEST(Threads, SuspendingAndResumingOverAndOverNeedsNoMoreStack) {
+    pthread_attr_t normal, small;  // a thread with a small stack, so that piled-up stops would overflow it
+    ASSERT_EQ(pthread_getattr_default_np(&normal), 0);
+    pthread_attr_init(&small);
+    pthread_attr_setstacksize(&small, 256 * 1024);
+    pthread_setattr_default_np(&small);
+    Counter counter;
+    kor_thread *thread = KOR_CreateThread(Counter::run, 0, &counter, 0);
+    pthread_setattr_default_np(&normal);
+    pthread_attr_destroy(&small);
+    pthread_attr_destroy(&normal);
+    ASSERT_NE(thread, nullptr);
+    for (int i = 0; i < 5000; ++i) ASSERT_TRUE(KOR_SuspendThread(thread) && KOR_ResumeThread(thread)) << i;
+    counter.stop = true;
+    EXPECT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }));
+}
+
 uint32_t deepStack(void *context) {
     // 1 MiB of stack: far more than a 16-bit stack size.
     volatile char block[1 << 20];

@@ -63,14 +63,14 @@ void textSection(Context &context) {
     init_txt();
     for (int code = 1; code < 256; ++code) {
         const char text[2] = {static_cast<char>(code), 0};
+        const double x = 24 + (glyphs % kColumns) * kCellWidth;
+        const double y = top + 44 + (glyphs / kColumns) * kCellHeight;
         // A glyph that draws nothing at this size has none; the codes of the font are the others.
-        const Segments glyph = strokeText(text, at(0, 0, kGlyphHeight));
+        const Segments glyph = strokeText(text, at(x + 8, y, kGlyphHeight));
         if (glyph.empty()) {
             continue;
         }
-        const double x = 24 + (glyphs % kColumns) * kCellWidth;
-        const double y = top + 44 + (glyphs / kColumns) * kCellHeight;
-        sheet.strokes(strokeText(text, at(x + 8, y, kGlyphHeight)), 1.6);
+        sheet.strokes(glyph, 1.6);
         const Segments label = strokeText(std::to_string(code), at(x + 4, y + 16, kCodeHeight));
         sheet.strokes(label, 0.6);
         segmentCount += glyph.size();

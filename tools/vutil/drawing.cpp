@@ -138,45 +138,42 @@ bool writePoints(int32_t handle, const std::vector<Point> &points) {
     return true;
 }
 
+/// Reads a body of fixed layout and, when all of it is there, hands it to `take`.
+template <class Body, class Take>
+bool readFixed(int32_t handle, const char *descriptor, Take take) {
+    Body body{};
+    if (KorReadIntelStruct(&body, sizeof body, handle, descriptor) == 0) {
+        return false;
+    }
+    take(body);
+    return true;
+}
+
 /// Reads the body of one entity whose head has been read and checked.
 bool readBody(int32_t handle, const EntityHead &head, Entity &entity) {
     switch (static_cast<Kind>(head.kind)) {
-        case Kind::Line: {
-            LineBody body{};
-            if (KorReadIntelStruct(&body, sizeof body, handle, kLineDescriptor) == 0) {
-                return false;
-            }
-            entity.points = {body.from, body.to};
-            return true;
-        }
+        case Kind::Line:
+            return readFixed<LineBody>(handle, kLineDescriptor,
+                                       [&](const LineBody &line) { entity.points = {line.from, line.to}; });
         case Kind::Polyline:
             return readPoints(handle, head.count, entity.points);
-        case Kind::Arc: {
-            ArcBody body{};
-            if (KorReadIntelStruct(&body, sizeof body, handle, kArcDescriptor) == 0) {
-                return false;
-            }
-            entity.points = {body.centre};
-            entity.rx = body.rx;
-            entity.ry = body.ry;
-            entity.start = body.start;
-            entity.end = body.end;
-            return true;
-        }
-        case Kind::Text: {
-            TextBody body{};
-            const std::string descriptor = textDescriptor(head.count);
-            if (KorReadIntelStruct(&body, sizeof body, handle, descriptor.c_str()) == 0) {
-                return false;
-            }
-            entity.points = {body.at};
-            entity.height = body.height;
-            entity.width = body.width;
-            entity.angle = body.angle;
-            entity.flags = body.flags;
-            entity.text.assign(body.text, static_cast<std::size_t>(head.count));
-            return true;
-        }
+        case Kind::Arc:
+            return readFixed<ArcBody>(handle, kArcDescriptor, [&](const ArcBody &arc) {
+                entity.points = {arc.centre};
+                entity.rx = arc.rx;
+                entity.ry = arc.ry;
+                entity.start = arc.start;
+                entity.end = arc.end;
+            });
+        case Kind::Text:
+            return readFixed<TextBody>(handle, textDescriptor(head.count).c_str(), [&](const TextBody &text) {
+                entity.points = {text.at};
+                entity.height = text.height;
+                entity.width = text.width;
+                entity.angle = text.angle;
+                entity.flags = text.flags;
+                entity.text.assign(text.text, static_cast<std::size_t>(head.count));
+            });
         case Kind::Region:
             return KorReadIntelStruct(&entity.spacing, sizeof entity.spacing, handle, kSpacingDescriptor) != 0 &&
                    readPoints(handle, head.count, entity.points);
