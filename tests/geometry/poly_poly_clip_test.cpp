@@ -233,7 +233,7 @@ TEST(ClipVPolyPoly, RunningOutOfMemoryKeepsTheCallersPoints) {
 TEST(ClipVPolyPoly, ManyCrossingsAtOnePlaceAreRefusedNotSortedForMinutes) {
     // 40001 points back and forth across the square's right side, every crossing at (10, 5): their order
     // along the edge would need the exchange sort, in time that grows with the square of the crossings.
-    Contour zigzag(40001, vpoint{5, 5, 0});
+    Ring zigzag(40001, vpoint{5, 5, 0});
     for (std::size_t i = 1; i < zigzag.size(); i += 2) zigzag[i].x = 15;
     CallerSubject s({zigzag});
     EXPECT_EQ(clip(s, kSquare), 0);
