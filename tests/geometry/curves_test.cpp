@@ -88,6 +88,7 @@ TEST(ArcPoints, StepsFromStartToEnd) {
         {0, kPi / 2, kPi / 8, 100, 5}, {0, kPi / 2, 0.5, 100, 4}, {3 * kPi / 2, 0, kPi / 4, 100, 3},
         {0, kPi, 0.1, 1, 2},           {0, kPi, 0.1, 7, 7},      {0, kPi, 0.1, 0, 0},
         {0, kPi, 0.0, 9, 9},           {1.0, 1.0, 0.3, 9, 2},    {-2.5, -2.0, 0.25, 9, 3},
+        {0.25, 1.0, 0.6, 9, 2},
     };
     const vpoint centre{1.5, -2.5, 5};
     for (const auto &[a0, a1, step, maxpts, count] : cases) {

@@ -41,21 +41,18 @@ TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
 }
 
 TEST(TwistMatrix, FirstNonZeroAngleOnly) {
-    hmatrix m;
-    create_twistmatrix(&m, 0, 0, 0);
-    EXPECT_EQ(m.flags, HM_UNIT | HM_PLANAR);
-    expectRows(m, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}});
-    double s, c;
-    KOR_SinCos(0.1, &s, &c);
-    create_twistmatrix(&m, 0.1, 0, 0.2);
-    expectRows(m, {{1, 0, 0}, {0, c, -s}, {0, s, c}});
-    EXPECT_EQ(m.flags, 0);
-    KOR_SinCos(0.3, &s, &c);
-    create_twistmatrix(&m, 0, 0.3, 0.2);
-    expectRows(m, {{c, 0, s}, {0, 1, 0}, {-s, 0, c}});
-    create_twistmatrix(&m, 0, 0, 0.3);
-    expectRows(m, {{c, -s, 0}, {s, c, 0}, {0, 0, 1}});
-    EXPECT_EQ(m.flags, HM_PLANAR);
+    const double angles[][3] = {{0, 0, 0}, {0.1, 0, 0.2}, {0, 0.3, 0.2}, {0, 0, 0.3}};
+    for (const auto &a : angles) {
+        hmatrix m;
+        create_twistmatrix(&m, a[0], a[1], a[2]);
+        const int axis = a[0] != 0 ? 0 : a[1] != 0 ? 1 : 2;
+        double s, c;
+        KOR_SinCos(a[axis], &s, &c);
+        const double rows[3][3][3] = {{{1, 0, 0}, {0, c, -s}, {0, s, c}}, {{c, 0, s}, {0, 1, 0}, {-s, 0, c}},
+                                      {{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
+        expectRows(m, rows[axis]);
+        EXPECT_EQ(m.flags, axis < 2 ? 0 : a[2] == 0 ? HM_UNIT | HM_PLANAR : HM_PLANAR) << axis;
+    }
 }
 
 TEST(WorldToView, AxisDirections) {
@@ -77,9 +74,6 @@ TEST(WorldToView, AxisDirections) {
         expectRows(m, c.rows);
         EXPECT_EQ(m.flags, c.flags) << c.dx << " " << c.dy << " " << c.dz;
     }
-    hmatrix m;
-    create_vmatrix(&m, 0, 0, 1, 0.5);
-    EXPECT_EQ(m.flags, HM_PLANAR);
 }
 
 // Random directions and twists: the frame is orthonormal and right-handed, its third row is the
@@ -128,14 +122,17 @@ TEST(WorldToView, ArbitraryAxisNearZClampingAndNotANumber) {
     hmatrix a, b;
     create_vmatrix(&a, nx, ny, nz, 0);
     EXPECT_TRUE(a.m[0][2] == 0.0 && a.m[0][0] < 0.0 && a.m[0][1] > 0.0);
-    create_vmatrix(&a, nx, -ny, nz, 0);
-    EXPECT_TRUE(a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0);
+    for (const double y : {-ny, nx * (1 + 1e-5)}) {  // below the x axis, or on its diagonal to 1e-4
+        create_vmatrix(&a, nx, y, std::sqrt(1.0 - nx * nx - y * y), 0);
+        EXPECT_TRUE(a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
+    }
     // Components are clamped to a million before normalising.
     create_vmatrix(&a, 3000000, 0, 1, 0);
     create_vmatrix(&b, 1000000, 0, 1, 0);
     EXPECT_EQ(std::memcmp(a.m, b.m, sizeof a.m), 0);
     create_vmatrix(&a, NAN, 0, 1, 0.5);
-    EXPECT_EQ(a.m[3][3], 1.0);
+    create_vmatrix(&b, 0, 0, 1, 0.5);  // a twist about the z axis alone
+    EXPECT_TRUE(a.m[3][3] == 1.0 && b.flags == HM_PLANAR);
 }
 
 }  // namespace

@@ -97,11 +97,7 @@ struct Worker {
         auto *me = static_cast<Worker *>(context);
         const auto deeper = [me](auto &recurse, int depth) -> void {
             me->stage = 1;
-            if (depth == 0) {
-                KOR_ExitThread();
-            } else {
-                recurse(recurse, depth - 1);
-            }
+            depth == 0 ? KOR_ExitThread() : recurse(recurse, depth - 1);
             me->stage = 98;  // never reached
         };
         deeper(deeper, 5);
@@ -110,7 +106,7 @@ struct Worker {
 };
 
 TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepth) {
-    Worker stopper;
+    Worker stopper, exiting;
     stopper.self = KOR_CreateThread(Worker::suspendItself, 0, &stopper, 1);
     KOR_ResumeThread(stopper.self);
     ASSERT_TRUE(eventually([&] { return stopper.stage.load() == 1; }));
@@ -118,17 +114,13 @@ TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepth) {
     EXPECT_EQ(stopper.stage.load(), 1) << "went on while suspended";
     KOR_ResumeThread(stopper.self);
     EXPECT_TRUE(eventually([&] { return KOR_DestroyThread(stopper.self) == 1 && stopper.stage.load() == 2; }));
-    Worker exiting;
     kor_thread *thread = KOR_CreateThread(Worker::exitFromDepth, 0, &exiting, 0);
     ASSERT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }));
     EXPECT_EQ(exiting.stage.load(), 1);
     // A thread the library did not start ends too, without returning.
     exiting.stage = 0;
     pthread_t foreign;
-    const auto body = [](void *s) -> void * {
-        Worker::exitFromDepth(s);
-        return s;
-    };
+    const auto body = [](void *s) -> void * { Worker::exitFromDepth(s); return s; };
     ASSERT_EQ(pthread_create(&foreign, nullptr, body, &exiting), 0);
     void *result = &exiting;
     ASSERT_EQ(pthread_join(foreign, &result), 0);
@@ -173,21 +165,18 @@ TEST(Threads, EveryThreadHasAtLeastTheDefaultStack) {
 }
 
 TEST(LocalTime, AllThirtyTwoBitTimesInTheSharedRecord) {
-    const char *saved = std::getenv("TZ");
-    const std::string previous = saved != nullptr ? saved : "";
+    const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
     setenv("TZ", "UTC", 1);
-    tzset();
     const int32_t cases[][4] = {{0, 70, 0, 0},             {951782400, 100, 59, 0}, {INT32_MAX, 138, 18, 11647},
                                 {-1, 69, 364, 86399},      {INT32_MIN, 1, 346, 74752}};
     for (const auto &[seconds, year, yearDay, secondOfDay] : cases) {
         const struct tm *t = KOR_LocalTime(seconds);
-        ASSERT_NE(t, nullptr) << seconds;
-        EXPECT_TRUE(t->tm_year == year && t->tm_yday == yearDay && t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec == secondOfDay)
+        ASSERT_TRUE(t != nullptr && t->tm_year == year && t->tm_yday == yearDay &&
+                    t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec == secondOfDay)
             << seconds;
     }
     EXPECT_EQ(KOR_LocalTime(1), KOR_LocalTime(2)) << "one shared record";
-    saved != nullptr ? setenv("TZ", previous.c_str(), 1) : unsetenv("TZ");
-    tzset();
+    saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
 }
 
 TEST(Command, StartsDetachedThroughTheShellWithoutWaitingOrInheriting) {
