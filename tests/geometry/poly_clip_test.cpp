@@ -81,34 +81,6 @@ TEST(ClipPoly, ResultsBeyondTheCallersRoomAreRefused) {
     }
 }
 
-TEST(ClipPoly, RandomListsStayInsideAndInBounds) {
-    std::mt19937 rng(77);
-    for (int trial = 0; trial < 2000; ++trial) {
-        const int n = 2 + static_cast<int>(rng() % 60);
-        const int32_t spread = (trial % 2 == 0) ? 30 : 2000;
-        std::uniform_int_distribution<int32_t> coord(-spread, spread);
-        Points in;
-        for (int i = 0; i < n; ++i) in.emplace_back(coord(rng), coord(rng));
-        if (rng() % 2 == 0) in.push_back(in.front());
-        int32_t xmin = coord(rng) / 2, xmax = coord(rng) / 2, ymin = coord(rng) / 2, ymax = coord(rng) / 2;
-        if (xmin > xmax) std::swap(xmin, xmax);
-        if (ymin > ymax) std::swap(ymin, ymax);
-        const auto inside = [&](const auto &p) {
-            return p.first >= xmin && p.first <= xmax && p.second >= ymin && p.second <= ymax;
-        };
-        GuardedClip clip(in, xmin, ymin, xmax, ymax);
-        ASSERT_TRUE(clip.guardsIntact) << trial;
-        ASSERT_TRUE(clip.count >= 0 && clip.count <= static_cast<int32_t>(2 * in.size() + 4));
-        ASSERT_TRUE(std::all_of(clip.result.begin(), clip.result.end(), inside)) << trial;
-        // Every input point inside the window survives.
-        for (const auto &p : in) {
-            ASSERT_TRUE(!inside(p) || clip.count == 0 ||
-                        std::find(clip.result.begin(), clip.result.end(), p) != clip.result.end())
-                << trial;
-        }
-    }
-}
-
 int32_t clipV(std::vector<vpoint> &points, int32_t n, double xmin, double ymin, double xmax, double ymax) {
     points.resize(2 * static_cast<std::size_t>(std::max(n, 0)) + 4);
     return KorClipVPoly(points.data(), n, {xmin, ymin, 0}, {xmax, ymax, 0});
@@ -141,33 +113,46 @@ TEST(ClipVPoly, CrossingsAreUnroundedAndSinglePointsJudgedByTheWindow) {
     }
 }
 
-// Random lists stay inside (those with coordinates that are not finite too); closed finite ones keep the
-// area the straightforward clip of the polygon has.
-TEST(ClipVPoly, RandomListsStayInsideAndClosedOnesKeepTheClippedArea) {
-    std::mt19937 rng(99);
-    std::uniform_real_distribution<double> coord(-50, 50);
+// Random lists in random windows, the same through both clippers. Both keep their guards and room and stay
+// inside; the integer one keeps every point inside the window. Closed finite lists keep the area the
+// straightforward clip of the polygon has; lists with coordinates that are not finite stay inside too.
+TEST(ClipPolyAndClipVPoly, RandomListsStayInsideAndKeepTheClippedArea) {
+    std::mt19937 rng(77);
     const double inf = std::numeric_limits<double>::infinity();
     const double specials[] = {std::numeric_limits<double>::quiet_NaN(), inf, -inf, 5.0, -20.0, 20.0};
-    const vutil::test::Ring window = {{-10, -5, 0}, {20, -5, 0}, {20, 15, 0}, {-10, 15, 0}};
     for (int trial = 0; trial < 3000; ++trial) {
-        const bool finite = trial % 3 != 0;
-        const auto value = [&] { return finite ? coord(rng) : specials[rng() % 6]; };
-        const int n = 2 + static_cast<int>(rng() % 50);
+        const int32_t spread = (trial % 2 == 0) ? 30 : 2000;
+        std::uniform_int_distribution<int32_t> coord(-spread, spread);
+        int32_t xmin = coord(rng) / 2, xmax = coord(rng) / 2, ymin = coord(rng) / 2, ymax = coord(rng) / 2;
+        if (xmin > xmax) std::swap(xmin, xmax);
+        if (ymin > ymax) std::swap(ymin, ymax);
+        xmax += xmin == xmax, ymax += ymin == ymax;  // a window of no area has no straightforward clip
+        const auto inside = [&](double x, double y, double e) { return x >= xmin - e && x <= xmax + e && y >= ymin - e && y <= ymax + e; };
+        const bool finite = trial % 3 != 0, closed = rng() % 2;
+        const int n = 2 + static_cast<int>(rng() % 60);
+        Points in;
         std::vector<vpoint> p;
-        for (int i = 0; i < n; ++i) p.push_back({value(), value(), value()});
-        const vutil::test::Ring part = vutil::test::sutherlandHodgman(p, window);
-        const bool closed = rng() % 2;
-        if (closed) p.push_back(p.front());
-        const auto m = static_cast<int32_t>(p.size());
-        const int32_t count = clipV(p, m, -10, -5, 20, 15);
-        ASSERT_TRUE(count >= 0 && count <= 2 * m + 4);
-        ASSERT_TRUE(!closed || !finite ||
-                    std::fabs(vutil::test::shoelace(p.data(), static_cast<std::size_t>(count)) -
-                              vutil::test::shoelace(part.data(), part.size())) < 1e-9)
-            << trial;
-        for (int32_t i = 0; i < count; ++i) {
-            ASSERT_TRUE(p[i].x >= -10 - 1e-9 && p[i].x <= 20 + 1e-9 && p[i].y >= -5 - 1e-9 && p[i].y <= 15 + 1e-9);
+        for (int i = 0; i < n; ++i) {
+            in.emplace_back(coord(rng), coord(rng));
+            p.push_back(finite ? vpoint{double(in[i].first), double(in[i].second), double(coord(rng))}
+                               : vpoint{specials[rng() % 6], specials[rng() % 6], specials[rng() % 6]});
         }
+        const vutil::test::Ring part = vutil::test::sutherlandHodgman(
+            p, {{double(xmin), double(ymin), 0}, {double(xmax), double(ymin), 0}, {double(xmax), double(ymax), 0}, {double(xmin), double(ymax), 0}});
+        if (closed) in.push_back(in.front()), p.push_back(p.front());
+        GuardedClip clip(in, xmin, ymin, xmax, ymax);
+        ASSERT_TRUE(clip.guardsIntact && clip.count >= 0 && clip.count <= static_cast<int32_t>(2 * in.size() + 4)) << trial;
+        for (const auto &[x, y] : clip.result) ASSERT_TRUE(inside(x, y, 0)) << trial;
+        for (const auto &[x, y] : in) {  // every input point inside the window survives
+            ASSERT_TRUE(!inside(x, y, 0) || clip.count == 0 || std::find(clip.result.begin(), clip.result.end(), std::pair{x, y}) != clip.result.end());
+        }
+        const auto m = static_cast<int32_t>(p.size());
+        const int32_t count = clipV(p, m, xmin, ymin, xmax, ymax);
+        ASSERT_TRUE(count >= 0 && count <= 2 * m + 4);
+        const double area = vutil::test::shoelace(p.data(), static_cast<std::size_t>(count));
+        ASSERT_TRUE(!closed || !finite || std::fabs(area - vutil::test::shoelace(part.data(), part.size())) < 1e-12 * spread * spread)
+            << trial;
+        for (int32_t i = 0; i < count; ++i) ASSERT_TRUE(inside(p[i].x, p[i].y, 1e-9)) << trial;
     }
     // A segment from an infinitely distant point along y = 5 still clips to the edge.
     std::vector<vpoint> ray = {{-inf, 5, 0}, {5, 5, 0}};
