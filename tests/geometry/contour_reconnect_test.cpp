@@ -1,4 +1,5 @@
-// Tests of the reconnection of contours cut by one clip edge, through the clipper and on hand-made cuts.
+// Tests of the reconnection of contours cut by one clip edge, through the clipper and on hand-made cuts, and of
+// the work tables it keeps.
 #include "geometry/contour_reconnect.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +77,16 @@ TEST(ReconnectContours, BrokenPairingsEndWithinTheWalk) {
     std::vector<int32_t> apart = {0, 2};
     const Contour zigzag = xy({{10, 1}, {5, 1}, {10, 2}, {5, 2}, {10, 1}});
     EXPECT_TRUE(sameXY(reconnect({zigzag}, apart), {zigzag}));
+}
+
+TEST(WorkTable, GrowingKeepsTheElementsHeld) {
+    vutil::geometry::WorkTable<int32_t> table;
+    ASSERT_TRUE(table.reserve(3));
+    const std::size_t first = table.capacity();
+    for (std::size_t i = 0; i < first; ++i) table[i] = static_cast<int32_t>(7 * i + 1);
+    ASSERT_TRUE(table.reserve(first + 1) && table.capacity() > first);
+    for (std::size_t i = 0; i < first; ++i) EXPECT_EQ(table[i], static_cast<int32_t>(7 * i + 1)) << i;
+    table.release();
 }
 
 }  // namespace
