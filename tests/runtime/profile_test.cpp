@@ -183,61 +183,39 @@ TEST(ProfileFiles, ReplacementKeepsLinksModesAndRefusesOtherKinds) {
     EXPECT_EQ(KorWritePrivateProfileString("s", "k", "2", big.c_str()), 0);
 }
 
-/// Fails the step it is armed for, once `written` reaches `at`.
+/// Fails the step it is armed for, once `written` reaches `at`, or kills the writer there.
 vutil::platform::ProfileStep failStep;
 std::size_t failAt = 0;
 bool killInstead = false;
 bool failingHook(vutil::platform::ProfileStep step, std::size_t written) {
-    if (step != failStep || written < failAt) {
-        return true;
-    }
-    if (killInstead) {
-        raise(SIGKILL);  // a writer that dies in the middle
-    }
-    return false;
-}
-
-std::string bigSettings() {
-    std::string text = "; many keys\n[s]\n";
-    for (int i = 0; i < 1000; ++i) {
-        text += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
-    }
-    return text;
+    if (step == failStep && written >= failAt && killInstead) raise(SIGKILL);  // a writer that dies in the middle
+    return step != failStep || written < failAt;
 }
 
 TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
     TempDir dir;
-    const std::string old = bigSettings();
+    std::string old = "; many keys\n[s]\n";
+    for (int i = 0; i < 1000; ++i) old += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
     const std::string file = dir.write("s.ini", old);
     using Step = vutil::platform::ProfileStep;
-    struct Case {
-        Step step;
-        std::size_t at;
-    };
-    for (const Case &c : {Case{Step::Write, 0}, Case{Step::Write, 8192}, Case{Step::Sync, 0}, Case{Step::Rename, 0}}) {
-        failStep = c.step;
-        failAt = c.at;
+    const std::pair<Step, std::size_t> cases[] = {{Step::Write, 0},     {Step::Write, 8192}, {Step::Sync, 0},
+                                                  {Step::Rename, 0},    {Step::Write, 0},    {Step::Write, 12288}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto [step, at] = cases[i];
+        failStep = step, failAt = at, killInstead = i >= 4;  // the last two kill the writer
         vutil::platform::setProfileStepHook(failingHook);
-        EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 0);
-        vutil::platform::setProfileStepHook(nullptr);
-        EXPECT_EQ(TempDir::read(file), old);
-        EXPECT_FALSE(fs::exists(dir.file(".s.ini.new"))) << "the new file is removed";
-    }
-    for (std::size_t at : {0u, 12288u}) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            failStep = Step::Write;
-            failAt = at;
-            killInstead = true;
-            vutil::platform::setProfileStepHook(failingHook);
+        if (!killInstead) {
+            EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 0);
+        } else if (const pid_t child = fork(); child == 0) {
             KorWritePrivateProfileString("s", "key5", "new", file.c_str());
             _exit(0);
+        } else {
+            int status = 0;
+            ASSERT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFSIGNALED(status)) << "killed after " << at;
         }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "killed after " << at << " bytes";
-        EXPECT_EQ(TempDir::read(file), old) << "killed after " << at << " bytes";
+        vutil::platform::setProfileStepHook(nullptr);
+        EXPECT_EQ(TempDir::read(file), old) << at;
+        EXPECT_TRUE(killInstead || !fs::exists(dir.file(".s.ini.new"))) << "the new file is removed";
     }
     // The next writer finds the file and the lock as they should be.
     EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 1);
@@ -250,39 +228,28 @@ TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
 TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
     TempDir dir;
     const std::string file = dir.file("shared.ini");
-    const auto writeKeys = [&file](int writer) {
-        for (int i = 0; i < 16; ++i) {
-            const std::string key = std::string("w").append(std::to_string(writer)).append("k").append(std::to_string(i));
-            KorWritePrivateProfileString(i % 2 == 0 ? "even" : "odd", key.c_str(), "x", file.c_str());
-        }
+    std::set<std::string> keys, expected;
+    const auto key = [](int writer, int i) { return "w" + std::to_string(writer) + "k" + std::to_string(i); };
+    const auto writeKeys = [&](int writer) {
+        for (int i = 0; i < 16; ++i) KorWritePrivateProfileString(i % 2 ? "odd" : "even", key(writer, i).c_str(), "x", file.c_str());
     };
-    std::vector<pid_t> children;
+    pid_t children[2];
     for (int writer = 0; writer < 2; ++writer) {
-        children.push_back(fork());
-        ASSERT_GE(children.back(), 0);
-        if (children.back() == 0) {
-            writeKeys(writer);
-            _exit(0);
-        }
+        if ((children[writer] = fork()) == 0) writeKeys(writer), _exit(0);
     }
     std::thread first(writeKeys, 2), second(writeKeys, 3);
     first.join();
     second.join();
     for (pid_t child : children) {
         int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    std::set<std::string> keys, expected;
     for (const char *section : {"even", "odd"}) {
         std::vector<char> list(1 << 16);
-        KorGetPrivateProfileString(section, nullptr, nullptr, list.data(), static_cast<int32_t>(list.size()),
-                                   file.c_str());
+        KorGetPrivateProfileString(section, nullptr, nullptr, list.data(), static_cast<int32_t>(list.size()), file.c_str());
         for (const char *name = list.data(); *name != '\0'; name += std::strlen(name) + 1) keys.insert(name);
     }
-    for (int writer = 0; writer < 4; ++writer) {
-        for (int i = 0; i < 16; ++i) expected.insert(std::string("w").append(std::to_string(writer)).append("k").append(std::to_string(i)));
-    }
+    for (int i = 0; i < 64; ++i) expected.insert(key(i / 16, i % 16));
     EXPECT_EQ(keys, expected);
 }
 
