@@ -169,7 +169,7 @@ TEST(CullPolyline, ThinsLongPathsOnly) {
     for (const auto &[count, dx, nanAt, kept] : cases) {
         SCOPED_TRACE(count);
         std::vector<vpoint> p(count + 8, vpoint{-9, -9, -9});
-        for (int i = 0; i < count; ++i) p[i] = {i * dx + 1.0, 2, 2.0 * i * dx};  // the steps in z the longer
+        for (int i = 0; i < count; ++i) p[i] = {i * dx + 1.0, 2.0 * dx * ((i + 1) / 2), 2.0 * dx * (i / 2)};  // steps up y and z by turns
         if (nanAt >= 0) p[nanAt].y = std::numeric_limits<double>::quiet_NaN();
         int32_t n = count;
         EXPECT_EQ(KorCullPolyline(p.data(), &n), 1);

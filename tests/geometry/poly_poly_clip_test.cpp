@@ -63,6 +63,11 @@ TEST(ClipVPolyPoly, EdgeClipRules) {
     CallerSubject flat({xy({{5, 0.0002}, {6, 0.0002}, {6, 0.0004}, {5, 0.0002}})});
     ASSERT_EQ(clip(flat, kSquare), 4);
     EXPECT_TRUE(sameXY(flat.contours(), {xy({{6, 0.0002}, {6, 0.0004}, {5, 0.0002}, {6, 0.0002}})}));
+    // A segment whose sine with the bottom edge is exactly the parallel limit, 1e-28, still crosses it at (0, 0).
+    const double half = std::ldexp(1.0, 46), h = half * 1e-28;
+    CallerSubject steep({xy({{-half, h}, {half, -h}, {half, 5}, {-half, 5}, {-half, h}})});
+    ASSERT_EQ(clip(steep, kSquare), 5);
+    for (int32_t i = 0; i < steep.n; ++i) EXPECT_GE(steep.points[i].y, 0.0) << i;
     // A vertex that touches an edge line from outside shows nothing.
     for (const Ring &c : {xy({{12, 2}, {10, 4}, {12, 6}, {12, 2}}), xy({{2, -2}, {4, 0}, {6, -2}, {2, -2}})}) {
         CallerSubject touching({c});
