@@ -122,8 +122,8 @@ TEST(WorldToView, ArbitraryAxisNearZClampingAndNotANumber) {
     hmatrix a, b;
     create_vmatrix(&a, nx, ny, nz, 0);
     EXPECT_TRUE(a.m[0][2] == 0.0 && a.m[0][0] < 0.0 && a.m[0][1] > 0.0);
-    for (const double y : {-ny, nx * (1 + 1e-5)}) {  // below the x axis, or on its diagonal to 1e-4
-        create_vmatrix(&a, nx, y, std::sqrt(1.0 - nx * nx - y * y), 0);
+    for (const auto &[x, y] : {std::pair{nx, -ny}, {ny, ny * (1 + 1e-5)}}) {  // below the x axis, or on its diagonal to 1e-4
+        create_vmatrix(&a, x, y, std::sqrt(1.0 - x * x - y * y), 0);
         EXPECT_TRUE(a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
     }
     // Components are clamped to a million before normalising.
