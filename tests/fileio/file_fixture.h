@@ -1,10 +1,13 @@
-// Shared set-up of the file tests: a scratch directory and a file table left empty after each test.
+// Shared set-up of the file tests: a scratch directory as drive C:, and the file table, host calls,
+// current directory and environment left as they were after each test.
 #pragma once
 
 #include "vutil/fileio.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -16,6 +19,7 @@ namespace vutil::test {
 
 class FileTest : public ::testing::Test {
 protected:
+    void SetUp() override { setenv("VUTIL_DRIVE_C", dir.path().c_str(), 1); }
     void TearDown() override {
         for (int32_t handle = 1; handle <= KOR_MAX_FILES; ++handle) {
             KorCloseFile(handle);
@@ -23,6 +27,10 @@ protected:
         fileio::failBufferAllocations(0);
         for (const char *name : {"open", "read", "write", "lseek", "close", "flock", "ftruncate", "fstat", "fcntl"}) {
             platform::setFileSystemCall(name, nullptr);
+        }
+        std::filesystem::current_path(saved);
+        for (const char *name : {"VUTIL_DRIVE_C", "VUTIL_DRIVE_D", "TMPDIR", "ACAD", "VUTIL_TEST_PATH"}) {
+            unsetenv(name);
         }
     }
 
@@ -37,6 +45,7 @@ protected:
     std::string contents(std::string_view name) const { return TempDir::read(dir.file(name)); }
 
     TempDir dir;
+    std::filesystem::path saved = std::filesystem::current_path();
 };
 
 }  // namespace vutil::test

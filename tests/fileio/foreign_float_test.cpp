@@ -1,7 +1,5 @@
 // Tests of the VAX F and D conversions against the formats' definitions, DEC integers and the
 // ecvt/fcvt/gcvt texts.
-#include "vutil/fileio.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,6 +9,8 @@
 #include <random>
 #include <span>
 #include <string>
+
+#include "vutil/fileio.h"
 
 namespace vutil::test {
 namespace {
@@ -38,49 +38,48 @@ double vaxValue(const uint8_t *vax, int words) {
     return exponent == 0 ? 0.0 : (word(0) & 0x8000 ? -magnitude : magnitude);
 }
 
-// Random VAX values of every exponent convert to the value they stand for; those an IEEE
-// single cannot hold as a normal number give zero and a failure.
+// Random bit patterns of every exponent, taken as VAX values, convert to the value they stand for
+// (those an IEEE single cannot hold as a normal number give zero and a failure) and back; taken
+// as IEEE values, they convert to VAX bytes of the same value, those beyond the F range failing.
+// No conversion writes past its four bytes.
 TEST(VaxF, ConvertsToItsValueAndBack) {
     std::mt19937 random(7);
     for (int i = 0; i < 40000; ++i) {
-        std::array<uint8_t, 4> vax, ieee, back;
-        for (uint8_t &byte : vax) {
-            byte = static_cast<uint8_t>(random());
-        }
-        const int exponent = (vax[1] & 0x7F) << 1 | vax[0] >> 7;
+        std::array<uint8_t, 8> bits, ieee, vax;
+        const uint32_t pattern = static_cast<uint32_t>(random());
+        std::memcpy(bits.data(), &pattern, 4);
+        const int exponent = static_cast<int>(pattern >> 7 & 0xFF), ieeeExponent = static_cast<int>(pattern >> 23 & 0xFF);
         ieee.fill(0xEE);
-        const int32_t ok = _xdr_float_to_ieee(vax.data(), ieee.data());
-        ASSERT_EQ(ok, exponent == 1 || exponent == 2 ? 0 : 1) << i;
-        const float expected = ok ? static_cast<float>(vaxValue(vax.data(), 2)) : 0.0f;
-        ASSERT_EQ(as<uint32_t>(ieee.data()), as<uint32_t>(&expected)) << std::hex << as<uint32_t>(vax.data());
-        if (exponent > 2) {
-            ASSERT_EQ(_xdr_ieee_to_float(back.data(), ieee.data()), 1);
-            ASSERT_EQ(back, vax);
+        vax.fill(0xEE);
+        const int32_t ok = _xdr_float_to_ieee(bits.data(), ieee.data());
+        ASSERT_EQ(ok, exponent == 1 || exponent == 2 ? 0 : 1) << std::hex << pattern;
+        const float expected = ok ? static_cast<float>(vaxValue(bits.data(), 2)) : 0.0f;
+        ASSERT_EQ(as<uint32_t>(ieee.data()), as<uint32_t>(&expected)) << std::hex << pattern;
+        ASSERT_EQ(_xdr_ieee_to_float(vax.data(), bits.data()), ieeeExponent >= 254 ? 0 : 1) << std::hex << pattern;
+        if (ieeeExponent >= 254) {
+            ASSERT_EQ(as<uint32_t>(vax.data()), 0u);
+        } else if (ieeeExponent > 0) {
+            ASSERT_EQ(vaxValue(vax.data(), 2), as<float>(bits.data())) << std::hex << pattern;
         }
+        ASSERT_TRUE(ieee[4] == 0xEE && vax[4] == 0xEE);
     }
     std::array<uint8_t, 4> vax;
-    for (float value : {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
-                        std::numeric_limits<float>::max(), -std::ldexp(1.0f, 127)}) {
+    for (float value : {0.0f, -0.0f}) {
         vax.fill(0xEE);
-        EXPECT_EQ(_xdr_ieee_to_float(vax.data(), &value), 0) << value;
-        EXPECT_EQ(as<uint32_t>(vax.data()), 0u);
+        EXPECT_EQ(_xdr_ieee_to_float(vax.data(), &value), 1) << value;
+        // -0.0 is not all zero bits: it becomes a tiny non-zero F value with exponent 2.
+        EXPECT_EQ(as<uint32_t>(vax.data()), std::signbit(value) ? 0x8100u : 0u);
     }
-    const float zero = 0.0f;
-    vax.fill(0xEE);
-    EXPECT_EQ(_xdr_ieee_to_float(vax.data(), &zero), 1);
-    EXPECT_EQ(as<uint32_t>(vax.data()), 0u);
-    // -0.0 is not all zero bits: it becomes a tiny non-zero F value with exponent 2.
-    const float negativeZero = -0.0f;
-    EXPECT_EQ(_xdr_ieee_to_float(vax.data(), &negativeZero), 1);
-    EXPECT_EQ(vax, (std::array<uint8_t, 4>{0x00, 0x81, 0, 0}));
 }
 
 TEST(VaxD, ConvertsToItsValueAndBack) {
     std::mt19937_64 random(11);
     for (int i = 0; i < 40000; ++i) {
-        std::array<uint8_t, 8> vax, ieee, back;
+        std::array<uint8_t, 9> vax, ieee, back;
         uint64_t bits = random();
         std::memcpy(vax.data(), &bits, 8);
+        ieee.fill(0xEE);
+        back.fill(0xEE);
         ASSERT_EQ(_xdr_double_to_ieee(vax.data(), ieee.data()), 1);
         const double expected = vaxValue(vax.data(), 4);
         ASSERT_EQ(as<uint64_t>(ieee.data()), as<uint64_t>(&expected)) << std::hex << bits;
@@ -89,30 +88,24 @@ TEST(VaxD, ConvertsToItsValueAndBack) {
             // Back to VAX: the same bits, less the three that were dropped.
             ASSERT_EQ(_xdr_ieee_to_double(back.data(), ieee.data()), 1);
             vax[6] &= 0xF8;
-            ASSERT_EQ(back, vax);
+            ASSERT_EQ(std::memcmp(back.data(), vax.data(), 8), 0);
         }
+        ASSERT_TRUE(ieee[8] == 0xEE && back[8] == 0xEE);
     }
     std::array<uint8_t, 8> vax;
     auto convert = [&](double value) {
         vax.fill(0xEE);
         return _xdr_ieee_to_double(vax.data(), &value);
     };
-    EXPECT_EQ(convert(std::ldexp(1.0, 127)), 0);
-    EXPECT_EQ(convert(std::numeric_limits<double>::infinity()), 0);
-    EXPECT_EQ(convert(std::numeric_limits<double>::quiet_NaN()), 0);
-    EXPECT_EQ(convert(std::nextafter(std::ldexp(1.0, 127), 0.0)), 1);
-    EXPECT_EQ(convert(std::ldexp(1.0, -128)), 1);
+    EXPECT_EQ(convert(std::ldexp(1.0, 127)) + convert(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(convert(std::nextafter(std::ldexp(1.0, 127), 0.0)) + convert(std::ldexp(1.0, -128)), 2);
     EXPECT_EQ(vaxValue(vax.data(), 4), std::ldexp(1.0, -128));
     // Below the D range the value flushes to a true VAX zero.
-    for (double tiny : {std::ldexp(1.0, -129), -1e-300, std::numeric_limits<double>::denorm_min(), -0.0}) {
+    for (double tiny : {std::ldexp(1.0, -129), std::numeric_limits<double>::denorm_min(), -0.0}) {
         EXPECT_EQ(convert(tiny), 1) << tiny;
         EXPECT_EQ(as<uint64_t>(vax.data()), 0u) << tiny;
     }
-}
-
-TEST(DecLong, HalvesAreExchanged) {
     EXPECT_EQ(conv_dec_long(0x12345678u), 0x56781234u);
-    EXPECT_EQ(conv_dec_long(0xFFFF0001u), 0x0001FFFFu);
 }
 
 struct DigitCase {
@@ -124,18 +117,14 @@ struct DigitCase {
 };
 
 TEST(DigitConversions, EcvtAndFcvt) {
+    // 1e300 lies outside the D range.
     const DigitCase ecvt[] = {
-        {1.2, 5, "12000", 1, 0},     {-123.456, 4, "1235", 3, 1},
-        {9.99, 2, "10", 2, 0},       {0.001234, 2, "12", -2, 0},
-        {0.0, 1, "0", 0, 0},         {-0.0, 3, "000", 0, 0},
-        {0.1, 30, "100000000000000005551115123126", 0, 0},
-        {123.0, 0, "", 3, 0},        {1e300, 3, "000", 0, 0},  // outside the D range
-        {1e-300, 3, "000", 0, 0},    {-7.25, 1, "7", 1, 1},
+        {-123.456, 4, "1235", 3, 1}, {9.99, 2, "10", 2, 0}, {0.001234, 2, "12", -2, 0}, {-0.0, 3, "000", 0, 0},
+        {123.0, 0, "", 3, 0},        {1e300, 3, "000", 0, 0}, {0.1, 30, "100000000000000005551115123126", 0, 0},
     };
     const DigitCase fcvt[] = {
-        {3.1415926535, 7, "31415927", 1, 0}, {-1234.5678, 2, "123457", 4, 1}, {0.012, 3, "12", -1, 0},
-        {0.0001, 2, "00", 0, 0},             {0.0, 4, "0000", 0, 0},          {99.96, 1, "1000", 3, 0},
-        {7.0, -3, "7", 1, 0},
+        {-1234.5678, 2, "123457", 4, 1}, {0.012, 3, "12", -1, 0}, {0.0001, 2, "00", 0, 0},
+        {99.96, 1, "1000", 3, 0},        {7.0, -3, "7", 1, 0},
     };
     for (bool fixed : {false, true}) {
         for (const DigitCase &c : fixed ? std::span<const DigitCase>(fcvt) : std::span<const DigitCase>(ecvt)) {
@@ -162,26 +151,10 @@ TEST(DigitConversions, Gcvt) {
         int32_t digits;
         const char *text;
     } cases[] = {
-        {-1234567890.123, 12, "-1234567890.12"},
-        {-12345678901.23, 12, "-12345678901.2"},
-        {-123456789012.3, 12, "-123456789012."},
-        {-1234567890123.0, 12, "-1.23456789012e+012"},
-        {-12.34567890123, 12, "-12.3456789012"},
-        {-0.1234567890123, 12, "-0.123456789012"},
-        {-0.01234567890123, 12, "-1.23456789012e-002"},
-        {-3.1415e5, 7, "-314150."},
-        {0.0, 5, "0."},
-        {1e5, 3, "1.e+005"},
-        {999.0, 3, "999."},
-        {999.5, 3, "1.e+003"},
-        {0.5, 3, "0.5"},
-        {0.01, 3, "1.e-002"},
-        {1.0, 1, "1."},
-        {1.5e38, 3, "1.5e+038"},
-        {2.5e-20, 2, "2.5e-020"},
-        {1e300, 6, "0."},
-        {1.5, 0, ""},
-        {1.5, -4, ""},
+        {-12345678901.23, 12, "-12345678901.2"},     {-123456789012.3, 12, "-123456789012."},
+        {-1234567890123.0, 12, "-1.23456789012e+012"}, {-0.1234567890123, 12, "-0.123456789012"},
+        {-0.01234567890123, 12, "-1.23456789012e-002"}, {0.0, 5, "0."}, {999.5, 3, "1.e+003"}, {0.5, 3, "0.5"},
+        {1.5e38, 3, "1.5e+038"}, {1e300, 6, "0."}, {1.5, 0, ""},
     };
     for (const auto &c : cases) {
         char text[400];

@@ -10,115 +10,79 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
-void expectRows(const hmatrix &m, const double (&rows)[3][3], double tolerance = 0.0) {
+/// The rows of the linear part, with the translation and fourth row those of no translation.
+void expectRows(const hmatrix &m, const double (&rows)[3][3]) {
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            if (tolerance == 0.0) {
-                EXPECT_EQ(m.m[i][j], rows[i][j]) << i << "," << j;
-            } else {
-                EXPECT_NEAR(m.m[i][j], rows[i][j], tolerance) << i << "," << j;
-            }
-        }
-        EXPECT_EQ(m.m[i][3], 0.0);
-        EXPECT_EQ(m.m[3][i], 0.0);
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(m.m[i][j], rows[i][j]) << i << "," << j;
+        EXPECT_EQ(m.m[i][3] + m.m[3][i], 0.0);
     }
     EXPECT_EQ(m.m[3][3], 1.0);
 }
 
-const double kIdentity[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-
-TEST(ViewMatrix, FlagsFromTheRotation) {
-    const double identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    hmatrix m;
-    create_viewmatrix(&m, identity, 0, 0, 0);
-    EXPECT_EQ(m.flags, HM_UNIT | HM_PLANAR);
-    create_viewmatrix(&m, identity, 5, 0, 0);
-    EXPECT_EQ(m.flags, HM_DIAGONAL | HM_PLANAR);
-    EXPECT_EQ(m.m[0][3], 5.0);
-    const double scaled[9] = {2, 0, 0, 0, 3, 0, 0, 0, 4};
-    create_viewmatrix(&m, scaled, 0, 0, 0);
-    EXPECT_EQ(m.flags, HM_DIAGONAL);
-    const double turned[9] = {0.6, -0.8, 0, 0.8, 0.6, 0, 0, 0, 1};
-    for (auto &row : m.m) {
-        for (double &v : row) v = 7.5;  // every entry is written
+TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
+    const struct {
+        double r[9], t[3];
+        int32_t flags;
+    } cases[] = {{{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 0}, HM_UNIT | HM_PLANAR},
+                 {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 5}, HM_DIAGONAL | HM_PLANAR},
+                 {{2, 0, 0, 0, 3, 0, 0, 0, 4}, {0, 0, 0}, HM_DIAGONAL},
+                 {{0.6, -0.8, 0, 0.8, 0.6, 0, 0, 0, 1}, {1.5, 2.5, 3.5}, HM_PLANAR},
+                 {{1, 0, 0, 0, 0.6, -0.8, 0, 0.8, 0.6}, {0, 0, 0}, 0}};
+    for (const auto &c : cases) {
+        hmatrix m;
+        for (auto &row : m.m)
+            for (double &v : row) v = 7.5;  // every entry is written
+        create_viewmatrix(&m, c.r, c.t[0], c.t[1], c.t[2]);
+        EXPECT_EQ(m.flags, c.flags) << &c - cases;
+        const double layout[4][4] = {{c.r[0], c.r[1], c.r[2], c.t[0]}, {c.r[3], c.r[4], c.r[5], c.t[1]},
+                                     {c.r[6], c.r[7], c.r[8], c.t[2]}, {0, 0, 0, 1}};
+        EXPECT_EQ(std::memcmp(m.m, layout, sizeof layout), 0) << &c - cases;
     }
-    create_viewmatrix(&m, turned, 1.5, 2.5, 3.5);
-    EXPECT_EQ(m.flags, HM_PLANAR);
-    const double layout[4][4] = {{0.6, -0.8, 0, 1.5}, {0.8, 0.6, 0, 2.5}, {0, 0, 1, 3.5}, {0, 0, 0, 1}};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) EXPECT_EQ(m.m[i][j], layout[i][j]) << i << "," << j;
-    const double tilted[9] = {1, 0, 0, 0, 0.6, -0.8, 0, 0.8, 0.6};
-    create_viewmatrix(&m, tilted, 0, 0, 0);
-    EXPECT_EQ(m.flags, 0);
 }
 
 TEST(TwistMatrix, FirstNonZeroAngleOnly) {
-    hmatrix m;
-    create_twistmatrix(&m, 0, 0, 0);
-    EXPECT_EQ(m.flags, HM_UNIT | HM_PLANAR);
-    expectRows(m, kIdentity);
-
-    double s, c;
-    KOR_SinCos(0.1, &s, &c);
-    create_twistmatrix(&m, 0.1, 0, 0.2);  // about x only
-    const double aboutX[3][3] = {{1, 0, 0}, {0, c, -s}, {0, s, c}};
-    expectRows(m, aboutX);
-    EXPECT_EQ(m.flags, 0);
-
-    KOR_SinCos(0.3, &s, &c);
-    create_twistmatrix(&m, 0, 0.3, 0.2);
-    const double aboutY[3][3] = {{c, 0, s}, {0, 1, 0}, {-s, 0, c}};
-    expectRows(m, aboutY);
-
-    create_twistmatrix(&m, 0, 0, 0.3);
-    const double aboutZ[3][3] = {{c, -s, 0}, {s, c, 0}, {0, 0, 1}};
-    expectRows(m, aboutZ);
-    EXPECT_EQ(m.flags, HM_PLANAR);
+    const double angles[][3] = {{0, 0, 0}, {0.1, 0, 0.2}, {0, 0.3, 0.2}, {0, 0, 0.3}};
+    for (const auto &a : angles) {
+        hmatrix m;
+        create_twistmatrix(&m, a[0], a[1], a[2]);
+        const int axis = a[0] != 0 ? 0 : a[1] != 0 ? 1 : 2;
+        double s, c;
+        KOR_SinCos(a[axis], &s, &c);
+        const double rows[3][3][3] = {{{1, 0, 0}, {0, c, -s}, {0, s, c}}, {{c, 0, s}, {0, 1, 0}, {-s, 0, c}},
+                                      {{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
+        expectRows(m, rows[axis]);
+        EXPECT_EQ(m.flags, axis < 2 ? 0 : a[2] == 0 ? HM_UNIT | HM_PLANAR : HM_PLANAR) << axis;
+    }
 }
 
 TEST(WorldToView, AxisDirections) {
     const struct {
-        double dx, dy, dz;
+        double dx, dy, dz, twist;
         double rows[3][3];
         int32_t flags;
     } cases[] = {
-        {0, 0, 1, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},
-        {0, 0, 5, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},
-        {0, 0, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},  // no direction behaves as +z
-        {5e-13, -5e-13, 1, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},  // components below 1e-12 snap to the axis
-        {-4e-13, 9e-13, -1, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, 0},
-        {0, 0, -1, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, 0},
-        {1, 0, 0, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 0},
-        {0, -3, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}, 0},
+        {0, 0, 5, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},
+        {0, 0, 0, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},      // no direction behaves as +z
+        {5e-13, -5e-13, 1, -1, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},  // below 1e-12 snaps; no negative twist
+        {-4e-13, 9e-13, -1, 0, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, 0},
+        {1, 0, 0, 0, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 0},
+        {0, -3, 0, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}, 0},
     };
     for (const auto &c : cases) {
         hmatrix m;
-        create_vmatrix(&m, c.dx, c.dy, c.dz, 0);
+        create_vmatrix(&m, c.dx, c.dy, c.dz, c.twist);
         expectRows(m, c.rows);
         EXPECT_EQ(m.flags, c.flags) << c.dx << " " << c.dy << " " << c.dz;
     }
-    // A twist turns the view anticlockwise; a negative one is ignored.
-    hmatrix m;
-    create_vmatrix(&m, 0, 0, 1, kPi / 2);
-    double p[3] = {1, 0, 0};
-    mult_hmatrix_v(&m, p);
-    EXPECT_NEAR(p[0], 0.0, 1e-12);
-    EXPECT_NEAR(p[1], 1.0, 1e-12);
-    EXPECT_EQ(m.flags, HM_PLANAR);
-    create_vmatrix(&m, 0, 0, 1, -kPi / 2);
-    expectRows(m, kIdentity);
-    EXPECT_EQ(m.flags, HM_UNIT);
 }
 
 // Random directions and twists: the frame is orthonormal and right-handed, its third row is the
 // direction, its first row lies in the world xy plane (or, for directions within 1/64 of the
-// z axis, in the plane of world x and z), and the twist turns the first two rows.
+// z axis, in the plane of world x and z), and the twist turns the first two rows anticlockwise.
 TEST(WorldToView, FramesOfRandomDirections) {
     std::mt19937 random(6);
     std::uniform_real_distribution<double> component(-2, 2), twist(0, 6);
-    for (int trial = 0; trial < 2000; ++trial) {
+    for (int trial = 0; trial < 1000; ++trial) {
         const double scale = trial % 4 == 0 ? 0.005 : 1.0;  // every fourth near the z axis
         const double d[3] = {component(random) * scale, component(random) * scale, component(random)};
         const double t = trial % 2 ? twist(random) : 0.0;
@@ -143,8 +107,7 @@ TEST(WorldToView, FramesOfRandomDirections) {
             ASSERT_EQ(plain.m[0][1], 0.0) << trial;
             ASSERT_GT(plain.m[0][0] * d[2] - plain.m[0][2] * d[0], 0) << "world y cross the direction";
         }
-        double s = 0, c = 1;
-        KOR_SinCos(t, &s, &c);
+        const double c = std::cos(t), s = std::sin(t);
         for (int k = 0; k < 3; ++k) {
             ASSERT_NEAR(m.m[0][k], c * plain.m[0][k] - s * plain.m[1][k], 1e-12);
             ASSERT_NEAR(m.m[1][k], s * plain.m[0][k] + c * plain.m[1][k], 1e-12);
@@ -152,30 +115,24 @@ TEST(WorldToView, FramesOfRandomDirections) {
     }
 }
 
-TEST(WorldToView, ArbitraryAxisNearZ) {
-    // Just off +z in the first quadrant the world-z rule is kept: the x axis is (-Ny, Nx, 0).
-    const double nx = 0.001, ny = 0.0005;
-    const double nz = std::sqrt(1.0 - nx * nx - ny * ny);
-    hmatrix m;
-    create_vmatrix(&m, nx, ny, nz, 0);
-    EXPECT_EQ(m.m[0][2], 0.0);
-    EXPECT_LT(m.m[0][0], 0.0);
-    EXPECT_GT(m.m[0][1], 0.0);
-    // With Ny negative it is world y cross N: (Nz, 0, -Nx).
-    create_vmatrix(&m, nx, -ny, nz, 0);
-    EXPECT_EQ(m.m[0][1], 0.0);
-    EXPECT_GT(m.m[0][0], 0.99);
-    EXPECT_LT(m.m[0][2], 0.0);
-}
-
-TEST(WorldToView, ComponentsAreClampedBeforeNormalisingAndNotANumberGivesADefinedMatrix) {
+TEST(WorldToView, ArbitraryAxisNearZClampingAndNotANumber) {
+    // Just off +z in the first quadrant the world-z rule is kept: the x axis is (-Ny, Nx, 0); with Ny
+    // negative it is world y cross N: (Nz, 0, -Nx).
+    const double nx = 0.001, ny = 0.0005, nz = std::sqrt(1.0 - nx * nx - ny * ny);
     hmatrix a, b;
+    create_vmatrix(&a, nx, ny, nz, 0);
+    EXPECT_TRUE(a.m[0][2] == 0.0 && a.m[0][0] < 0.0 && a.m[0][1] > 0.0);
+    for (const auto &[x, y] : {std::pair{nx, -ny}, {ny, ny * (1 + 1e-5)}}) {  // below the x axis, or on its diagonal to 1e-4
+        create_vmatrix(&a, x, y, std::sqrt(1.0 - x * x - y * y), 0);
+        EXPECT_TRUE(a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
+    }
+    // Components are clamped to a million before normalising.
     create_vmatrix(&a, 3000000, 0, 1, 0);
     create_vmatrix(&b, 1000000, 0, 1, 0);
     EXPECT_EQ(std::memcmp(a.m, b.m, sizeof a.m), 0);
-    EXPECT_EQ(a.flags, b.flags);
     create_vmatrix(&a, NAN, 0, 1, 0.5);
-    EXPECT_EQ(a.m[3][3], 1.0);
+    create_vmatrix(&b, 0, 0, 1, 0.5);  // a twist about the z axis alone
+    EXPECT_TRUE(a.m[3][3] == 1.0 && b.flags == HM_PLANAR);
 }
 
 }  // namespace

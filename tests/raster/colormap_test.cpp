@@ -5,6 +5,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "vutil/raster.h"
@@ -30,8 +31,8 @@ uint32_t aciColour(int32_t index) {
     if (index == 8) return rgb(85, 85, 85);
     if (index == 9) return rgb(170, 170, 170);
     if (index >= 250) {
-        const double grey = round((std::min(index, 253) - 248 + (index == 255 ? 2 : 0)) * 255.0 / 7.0);
-        return rgb(static_cast<uint32_t>(grey), static_cast<uint32_t>(grey), static_cast<uint32_t>(grey));
+        const uint32_t grey = round((std::min(index, 253) - 248 + (index == 255 ? 2 : 0)) * 255.0 / 7.0);
+        return rgb(grey, grey, grey);
     }
     const double hue = (index / 10 - 1) * 15.0;
     const double value = 255.0 * (5 - index % 10 / 2) / 5;
@@ -40,143 +41,102 @@ uint32_t aciColour(int32_t index) {
     const int sector = static_cast<int>(hue / 60);
     const double f = hue / 60 - sector;
     const double p = value * (1 - saturation), q = value * (1 - saturation * f), t = value * (1 - saturation * (1 - f));
-    const double channels[6][3] = {{value, t, p}, {q, value, p}, {p, value, t}, {p, q, value}, {t, p, value}, {value, p, q}};
+    const double channels[6][3] = {{value, t, p}, {q, value, p}, {p, value, t},
+                                   {p, q, value}, {t, p, value}, {value, p, q}};
     const double *c = channels[sector];
     return rgb(round(c[0]), round(c[1]), round(c[2]));
 }
 
+/// Entry i of the cube: blue (i / 32) * 32, green ((i / 4) % 8) * 32, red (i % 4) * 64; the last is white.
+uint32_t cubeColour(int32_t i) {
+    return i == 255 ? rgb(255, 255, 255)
+                    : rgb(static_cast<uint32_t>(i % 4 * 64), static_cast<uint32_t>(i / 4 % 8 * 32),
+                          static_cast<uint32_t>(i / 32 * 32));
+}
+
 TEST(AcadColours, EveryEntryFollowsTheDefinition) {
-    for (int32_t i = -2; i < 256; ++i) {
-        EXPECT_EQ(GetAcadRGBColor(i), aciColour(i)) << i;
-    }
+    for (int32_t i = -2; i < 256; ++i) EXPECT_EQ(GetAcadRGBColor(i), aciColour(i)) << i;
     EXPECT_EQ(GetAcadRGBColor(INT32_MIN), 0u);
     // Indices past the palette keep a defined grey (the sanitizers watch the arithmetic).
     for (int32_t i : {256, 1000, INT32_MAX}) {
         const uint32_t colour = GetAcadRGBColor(i);
-        EXPECT_EQ(colour >> 24, 0u);
-        EXPECT_EQ(colour & 0xFF, (colour >> 8) & 0xFF) << "a grey";
+        EXPECT_EQ(colour, rgb(colour & 0xFF, colour & 0xFF, colour & 0xFF)) << i;
     }
     std::array<uint8_t, 260> red, green, blue;
-    red.fill(0xEE);
-    green.fill(0xEE);
-    blue.fill(0xEE);
+    red.fill(0xEE), green.fill(0xEE), blue.fill(0xEE);
     CreateDefaultColors(red.data(), green.data(), blue.data());
     for (std::size_t i = 0; i < 260; ++i) {
-        const uint32_t expected = i < 256 ? aciColour(static_cast<int32_t>(i)) : rgb(0xEE, 0xEE, 0xEE);
-        ASSERT_EQ(rgb(red[i], green[i], blue[i]), expected) << i;
+        ASSERT_EQ(rgb(red[i], green[i], blue[i]), i < 256 ? aciColour(static_cast<int32_t>(i)) : rgb(0xEE, 0xEE, 0xEE));
     }
 }
 
-/// What a driver was handed.
-struct Received {
-    int calls = 0;
-    intptr_t context = 0;
-    int16_t bits = 0;
-    int32_t first = -1, last = -1;
-    bool nullTables = false;
-    std::vector<uint32_t> colours;
-};
-
-Received *current = nullptr;
+/// What a driver was handed: its arguments, then the colours of the entries given.
+std::vector<intptr_t> received;
 
 int32_t record(intptr_t context, int16_t bits, int32_t first, int32_t last, const uint8_t *red, const uint8_t *green,
                const uint8_t *blue) {
-    current->calls++;
-    current->context = context;
-    current->bits = bits;
-    current->first = first;
-    current->last = last;
-    current->nullTables = red == nullptr && green == nullptr && blue == nullptr;
-    for (int32_t i = first; red != nullptr && i <= last; ++i) {
-        current->colours.push_back(rgb(red[i], green[i], blue[i]));
-    }
+    received = {context, bits, first, last, red == nullptr && green == nullptr && blue == nullptr};
+    for (int32_t i = first; red != nullptr && i <= last; ++i) received.push_back(rgb(red[i], green[i], blue[i]));
     return 77;
 }
 
+/// Hands a map to a recording driver: once, whole, and the driver's result comes back; no driver, no call.
 template <typename Set>
-Received handTo(Set set) {
-    Received received;
-    current = &received;
+void expectHanded(Set set, int16_t bits, const std::vector<uint32_t> &colours) {
     kor_output_driver driver{};
     driver.set_colormap = record;
-    EXPECT_EQ(set(INTPTR_MAX - 3, &driver), 77) << "the driver's result comes back";
-    current = nullptr;
-    EXPECT_EQ(received.calls, 1);
-    EXPECT_EQ(received.context, INTPTR_MAX - 3);
-    EXPECT_EQ(received.first, 0);
-    return received;
+    received.clear();
+    EXPECT_EQ(set(INTPTR_MAX - 3, &driver), 77);
+    std::vector<intptr_t> expected = {INTPTR_MAX - 3, bits, 0, colours.empty() ? 0 : std::ssize(colours) - 1,
+                                      colours.empty()};
+    expected.insert(expected.end(), colours.begin(), colours.end());
+    EXPECT_EQ(received, expected) << bits;
+    kor_output_driver empty{};
+    EXPECT_TRUE(set(0, &empty) == 0 && set(0, nullptr) == 0 && received == expected);
 }
 
 TEST(ColourMaps, StandardMapsReachTheDriver) {
-    Received acad = handTo(SetAcadColormap);
-    EXPECT_EQ(acad.bits, 8);
-    ASSERT_EQ(acad.colours.size(), 256u);
-    Received cube = handTo(SetPseudoTrueColormap);
-    EXPECT_EQ(cube.bits, 8);
-    ASSERT_EQ(cube.colours.size(), 256u);
-    for (int32_t i = 0; i < 256; ++i) {
-        EXPECT_EQ(acad.colours[static_cast<std::size_t>(i)], aciColour(i));
-        EXPECT_EQ(cube.colours[static_cast<std::size_t>(i)], GetPseudoTrueColorRGB(i));
-    }
-    // The 16-colour map: bits 0-2 of the index turn on blue, green and red, bit 3 brightens what
-    // is off; entries 6 and 7 are brown and light grey.
-    Received vga = handTo(SetVGAColormap);
-    EXPECT_EQ(vga.bits, 4);
-    ASSERT_EQ(vga.colours.size(), 16u);
+    std::vector<uint32_t> acad, cube, vga;
+    for (int32_t i = 0; i < 256; ++i) acad.push_back(aciColour(i)), cube.push_back(cubeColour(i));
+    // The 16-colour map: bits 0-2 turn on blue, green and red, bit 3 brightens what is off; 6 and 7 are brown
+    // and light grey.
     for (uint32_t i = 0; i < 16; ++i) {
         const uint32_t off = i & 8 ? 85 : 0;
-        const uint32_t expected = i == 6   ? rgb(255, 85, 0)
-                                  : i == 7 ? rgb(170, 170, 170)
-                                           : rgb(i & 4 ? 255 : off, i & 2 ? 255 : off, i & 1 ? 255 : off);
-        EXPECT_EQ(vga.colours[i], expected) << i;
+        vga.push_back(i == 6   ? rgb(255, 85, 0)
+                      : i == 7 ? rgb(170, 170, 170)
+                               : rgb(i & 4 ? 255 : off, i & 2 ? 255 : off, i & 1 ? 255 : off));
     }
-    Received mono = handTo(SetMonoColormap);
-    EXPECT_EQ(mono.bits, 1);
-    EXPECT_EQ(mono.colours, (std::vector<uint32_t>{0, rgb(255, 255, 255)}));
-    Received reverse = handTo(SetReverseMonoColormap);
-    EXPECT_EQ(reverse.colours, (std::vector<uint32_t>{rgb(255, 255, 255), 0}));
-    Received trueColour = handTo(SetTrueColormap);
-    EXPECT_EQ(trueColour.bits, 24);
-    EXPECT_EQ(trueColour.last, 0);
-    EXPECT_TRUE(trueColour.nullTables);
-    EXPECT_EQ(SetAcadColormap(0, nullptr), 0);
-    kor_output_driver empty{};
-    EXPECT_EQ(SetGrayColormap(0, &empty, 8), 0);
-}
-
-// Grey ramps of 2^bits evenly spread entries (at most 256) from black to white.
-TEST(ColourMaps, GreyRamps) {
+    expectHanded(SetAcadColormap, 8, acad);
+    expectHanded(SetPseudoTrueColormap, 8, cube);
+    expectHanded(SetVGAColormap, 4, vga);
+    expectHanded(SetMonoColormap, 1, {0, rgb(255, 255, 255)});
+    expectHanded(SetReverseMonoColormap, 1, {rgb(255, 255, 255), 0});
+    expectHanded(SetTrueColormap, 24, {});
+    // Grey ramps of 2^bits evenly spread entries (at most 256) from black to white.
     for (int32_t bits : {-3, 0, 1, 2, 3, 4, 7, 8, 12}) {
-        Received grey = handTo([&](intptr_t context, const kor_output_driver *driver) {
-            return SetGrayColormap(context, driver, bits);
-        });
         const int32_t entries = bits <= 0 ? 1 : bits >= 8 ? 256 : 1 << bits;
-        EXPECT_EQ(grey.bits, bits);
-        ASSERT_EQ(grey.colours.size(), static_cast<std::size_t>(entries)) << bits;
-        EXPECT_EQ(grey.last, entries - 1);
-        for (int32_t i = 0; i < entries; ++i) {
-            const uint32_t g = entries == 1 ? 0 : static_cast<uint32_t>(i * 255 / (entries - 1));
-            EXPECT_EQ(grey.colours[static_cast<std::size_t>(i)], rgb(g, g, g)) << bits << " entry " << i;
-        }
+        std::vector<uint32_t> ramp;
+        for (int32_t i = 0; i < entries; ++i) ramp.push_back(entries == 1 ? 0 : i * 255 / (entries - 1) * 0x10101u);
+        expectHanded([bits](intptr_t c, const kor_output_driver *d) { return SetGrayColormap(c, d, bits); },
+                     static_cast<int16_t>(bits), ramp);
     }
 }
 
 TEST(PseudoTrueColour, CubeAndIndex) {
-    // Entry i: blue (i / 32) * 32, green ((i / 4) % 8) * 32, red (i % 4) * 64; the last is white.
-    for (int32_t i = 0; i < 256; ++i) {
-        const uint32_t expected = i == 255 ? rgb(255, 255, 255)
-                                           : rgb(static_cast<uint32_t>(i % 4 * 64), static_cast<uint32_t>(i / 4 % 8 * 32),
-                                                 static_cast<uint32_t>(i / 32 * 32));
-        EXPECT_EQ(GetPseudoTrueColorRGB(i), expected) << i;
-        EXPECT_EQ(GetPseudoTrueColorIndex(expected), i);
+    for (int32_t i = 0; i < 256; ++i) EXPECT_EQ(GetPseudoTrueColorRGB(i), cubeColour(i)) << i;
+    for (int32_t i : {256, -1, INT32_MIN}) EXPECT_EQ(GetPseudoTrueColorRGB(i), 0u);
+    // Any colour (bits 24-31 ignored) indexes the cube cell holding it: each channel at most one step above.
+    std::mt19937 random(3);
+    for (int round = 0; round < 2000; ++round) {
+        const uint32_t colour = round < 256 ? cubeColour(round) : static_cast<uint32_t>(random());
+        const int32_t index = GetPseudoTrueColorIndex(colour);
+        ASSERT_TRUE(index >= 0 && index < 256) << colour;
+        const uint32_t corner = index == 255 ? rgb(192, 224, 224) : cubeColour(index);
+        for (int shift : {0, 8, 16}) {
+            const uint32_t have = colour >> shift & 0xFF, low = corner >> shift & 0xFF;
+            ASSERT_TRUE(have >= low && have - low < (shift == 0 ? 64u : 32u)) << std::hex << colour << " " << index;
+        }
     }
-    for (int32_t i : {256, -1, INT32_MIN}) {
-        EXPECT_EQ(GetPseudoTrueColorRGB(i), 0u);
-    }
-    // Only the top bits of each channel count; bits 24-31 are ignored.
-    EXPECT_EQ(GetPseudoTrueColorIndex(rgb(0x3F, 0x1F, 0x1F) | 0xFF000000u), 0);
-    EXPECT_EQ(GetPseudoTrueColorIndex(rgb(0x40, 0x20, 0x20)), 1 | 4 | 32);
-    EXPECT_EQ(GetPseudoTrueColorIndex(rgb(192, 224, 224)), 255);
 }
 
 }  // namespace

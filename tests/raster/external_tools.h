@@ -26,8 +26,7 @@ inline std::vector<uint8_t> readFile(const std::string &path) {
 }
 
 inline void writeFile(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), std::ssize(bytes));
 }
 
 inline std::string dataPath(const std::string &name) {
@@ -37,9 +36,6 @@ inline std::string dataPath(const std::string &name) {
 }  // namespace vutil::test
 
 /// Skips the current test with a message naming the Debian package when a tool is missing.
-#define REQUIRE_TOOL(program, package)                                                                                \
-    do {                                                                                                              \
-        if (!::vutil::test::haveTool(program)) {                                                                      \
-            GTEST_SKIP() << program << " not found: install the Debian package " << package << " to compare with it"; \
-        }                                                                                                             \
-    } while (false)
+#define REQUIRE_TOOL(program, package)     \
+    if (!::vutil::test::haveTool(program)) \
+    GTEST_SKIP() << program << " not found: install the Debian package " << package << " to compare with it"

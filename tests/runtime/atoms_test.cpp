@@ -11,30 +11,19 @@
 namespace {
 
 TEST(AtomTable, HoldsExactlyCapacityKeysReplacesValuesAndReusesFreedEntries) {
-    EXPECT_EQ(KorAddAtom(0, 5), 0) << "key 0 marks free entries and is never stored";
-    EXPECT_EQ(KorFindAtom(0), 0u);
-    EXPECT_EQ(KorDeleteAtom(0), 1);
-    EXPECT_EQ(KorDeleteAtom(12345), 1) << "deleting an absent key";
-    for (uint32_t i = 0; i < KOR_ATOM_CAPACITY; ++i) {
-        ASSERT_EQ(KorAddAtom(i == 9 ? UINT32_MAX : 1000 + i, 7 * i + 3), 1) << "entry " << i;
-    }
-    EXPECT_EQ(KorAddAtom(99999, 1), 0) << "a new key beyond the capacity";
-    EXPECT_EQ(KorFindAtom(99999), 0u);
-    EXPECT_EQ(KorAddAtom(1000 + 77, 123456), 1) << "an existing key when the table is full";
-    for (uint32_t i = 0; i < KOR_ATOM_CAPACITY; ++i) {
-        EXPECT_EQ(KorFindAtom(i == 9 ? UINT32_MAX : 1000 + i), i == 77 ? 123456u : 7 * i + 3) << "entry " << i;
-    }
+    // Key 0 marks free entries and is never stored; deleting an absent key succeeds.
+    EXPECT_TRUE(KorAddAtom(0, 5) == 0 && KorFindAtom(0) == 0 && KorDeleteAtom(0) == 1 && KorDeleteAtom(12345) == 1);
+    const auto key = [](uint32_t i) { return i == 9 ? UINT32_MAX : 1000 + i; };
+    for (uint32_t i = 0; i < KOR_ATOM_CAPACITY; ++i) ASSERT_EQ(KorAddAtom(key(i), 7 * i + 3), 1) << "entry " << i;
+    EXPECT_TRUE(KorAddAtom(99999, 1) == 0 && KorFindAtom(99999) == 0) << "a new key beyond the capacity";
+    EXPECT_EQ(KorAddAtom(key(77), 123456), 1) << "an existing key when the table is full";
+    for (uint32_t i = 0; i < KOR_ATOM_CAPACITY; ++i) EXPECT_EQ(KorFindAtom(key(i)), i == 77 ? 123456u : 7 * i + 3) << i;
     // Deleted entries are free again, and only those.
-    EXPECT_EQ(KorDeleteAtom(1000 + 5), 1);
-    EXPECT_EQ(KorDeleteAtom(1000 + 100), 1);
-    EXPECT_EQ(KorFindAtom(1000 + 5), 0u);
-    EXPECT_EQ(KorAddAtom(99998, 42), 1);
-    EXPECT_EQ(KorAddAtom(99999, 43), 1);
-    EXPECT_EQ(KorAddAtom(99997, 44), 0);
-    EXPECT_EQ(KorFindAtom(99998), 42u);
-    EXPECT_EQ(KorFindAtom(99999), 43u);
-    for (uint32_t i = 0; i < KOR_ATOM_CAPACITY; ++i) KorDeleteAtom(1000 + i);
-    for (uint32_t key : {99998u, 99999u, UINT32_MAX}) KorDeleteAtom(key);
+    EXPECT_TRUE(KorDeleteAtom(key(5)) == 1 && KorDeleteAtom(key(100)) == 1 && KorFindAtom(key(5)) == 0);
+    EXPECT_TRUE(KorAddAtom(99998, 42) == 1 && KorAddAtom(99999, 43) == 1 && KorAddAtom(99997, 44) == 0);
+    EXPECT_TRUE(KorFindAtom(99998) == 42 && KorFindAtom(99999) == 43);
+    for (uint32_t i = 0; i < KOR_ATOM_CAPACITY; ++i) KorDeleteAtom(key(i));
+    KorDeleteAtom(99998), KorDeleteAtom(99999);
 }
 
 std::vector<std::string> entries(const kor_listbox *list) {
@@ -77,29 +66,18 @@ int compareEntries(const void *a, const void *b) {
     return std::strcmp(*static_cast<const char *const *>(a), *static_cast<const char *const *>(b));
 }
 
-int calls = 0;
-int countingCompare(const void *a, const void *b) {
-    ++calls;
-    return compareEntries(a, b);
-}
-
 TEST(ListBox, SortsThroughPointersToEntriesAndRefusesNulls) {
     kor_listbox *list = KorCreateListBox();
-    KorAddToListBox(list, "only");
-    EXPECT_EQ(KorSortListBox(list, countingCompare), 1);
-    EXPECT_EQ(calls, 0) << "one entry needs no comparison";
-    for (const char *s : {"pear", "apple", "fig", "banana", "apple"}) KorAddToListBox(list, s);
+    for (const char *s : {"pear", "apple", "fig", "banana", "apple", "only"}) KorAddToListBox(list, s);
     EXPECT_EQ(KorSortListBox(list, compareEntries), 1);
     EXPECT_EQ(entries(list), (std::vector<std::string>{"apple", "apple", "banana", "fig", "only", "pear"}));
-    EXPECT_EQ(KorSortListBox(list, nullptr), 0);
-    EXPECT_EQ(KorAddToListBox(list, nullptr), 0);
+    EXPECT_EQ(KorSortListBox(list, nullptr) + KorAddToListBox(list, nullptr), 0);
     EXPECT_EQ(KorQueryListBoxNumEntries(list), 6u);
     KorDestroyListBox(list);
     EXPECT_EQ(KorDestroyListBox(nullptr) + KorAddToListBox(nullptr, "x") + KorRemoveFromListBox(nullptr, 0) +
                   KorRemoveAllFromListBox(nullptr) + KorSortListBox(nullptr, compareEntries),
               0);
-    EXPECT_EQ(KorQueryListBoxEntry(nullptr, 0), nullptr);
-    EXPECT_EQ(KorQueryListBoxNumEntries(nullptr), 0u);
+    EXPECT_TRUE(KorQueryListBoxEntry(nullptr, 0) == nullptr && KorQueryListBoxNumEntries(nullptr) == 0);
 }
 
 }  // namespace

@@ -59,48 +59,35 @@ TEST(Rc4, SlotsAreUsedRoundRobinAndBadArgumentsAreSafe) {
     int32_t slots[5];
     for (int i = 0; i < 5; ++i) slots[i] = KOR_prepare_rc4key(keys[i], 2);
     for (int i = 1; i < 5; ++i) EXPECT_EQ(slots[i], (slots[i - 1] + 1) % KOR_RC4_SLOTS);
-    EXPECT_EQ(slots[4], slots[0]) << "the fifth key overwrites the first";
-    std::vector<uint8_t> data(4, 0), expected(4, 0);
+    // The fifth key overwrites the first; an empty key schedules without dividing by zero.
+    std::vector<uint8_t> data(4, 0), expected(4, 0), x(8, 0), y(8, 0);
     KOR_rc4(data.data(), 4, slots[0]);
     plainRc4({5, 5}, expected);
     EXPECT_EQ(data, expected);
-    // An empty key schedules without dividing by zero.
-    std::vector<uint8_t> x(8, 0), y(8, 0);
     KOR_rc4(x.data(), 8, KOR_prepare_rc4key(nullptr, 0));
     plainRc4({}, y);
     EXPECT_EQ(x, y);
     uint8_t untouched[4] = {1, 2, 3, 4};
-    KOR_rc4(untouched, 4, 4);
-    KOR_rc4(untouched, 4, -1);
-    KOR_rc4(untouched, -5, 0);
-    KOR_rc4(nullptr, 4, 0);
+    KOR_rc4(untouched, 4, 4), KOR_rc4(untouched, 4, -1), KOR_rc4(untouched, -5, 0), KOR_rc4(nullptr, 4, 0);
     EXPECT_EQ(std::vector<uint8_t>(untouched, untouched + 4), (std::vector<uint8_t>{1, 2, 3, 4}));
 }
 
 // Every byte value to upper-case digits and back, the count and terminator exact.
 TEST(HexText, EveryByteToUpperCaseDigitsAndBack) {
-    std::vector<uint8_t> bytes(256);
-    std::string expected;
+    std::vector<uint8_t> bytes(256), back(258, 0xEE);
+    std::string expected, text(515, '#');
     for (int i = 0; i < 256; ++i) {
-        bytes[static_cast<std::size_t>(i)] = static_cast<uint8_t>(i * 7 + 3);
-        expected += "0123456789ABCDEF"[(i * 7 + 3) >> 4 & 15];
-        expected += "0123456789ABCDEF"[(i * 7 + 3) & 15];
+        bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+        expected.append(1, "0123456789ABCDEF"[bytes[i] >> 4]).append(1, "0123456789ABCDEF"[bytes[i] & 15]);
     }
-    std::string text(515, '#');
     EXPECT_EQ(KOR_BinHex(bytes.data(), 256, text.data()), 513);
     EXPECT_EQ(text, expected + '\0' + "##");
-    std::vector<uint8_t> back(258, 0xEE);
     EXPECT_EQ(KOR_HexBin(text.c_str(), 511, back.data()), 255) << "whole pairs only";
-    EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.begin() + 255), std::vector<uint8_t>(bytes.begin(), bytes.end() - 1));
-    EXPECT_EQ(back[255], 0xEE);
-    EXPECT_EQ(KOR_BinHex(bytes.data(), 0, text.data()), 1);
-    EXPECT_EQ(text[0], '\0');
-    EXPECT_EQ(KOR_BinHex(bytes.data(), -3, text.data()), 1);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end() - 1, back.begin()) && back[255] == 0xEE);
+    EXPECT_TRUE(KOR_BinHex(bytes.data(), 0, text.data()) == 1 && text[0] == '\0' && KOR_BinHex(bytes.data(), -3, text.data()) == 1);
     // Lower-case letters are not hex digits here: 'a' is 97 - 55 = 42.
-    EXPECT_EQ(KOR_HexBin("0a", 2, back.data()), 1);
-    EXPECT_EQ(back[0], 42);
-    EXPECT_EQ(KOR_HexBin("12", 1, back.data()), 0);
-    EXPECT_EQ(KOR_HexBin(nullptr, 2, back.data()), 0);
+    EXPECT_TRUE(KOR_HexBin("0a", 2, back.data()) == 1 && back[0] == 42);
+    EXPECT_EQ(KOR_HexBin("12", 1, back.data()) + KOR_HexBin(nullptr, 2, back.data()), 0);
 }
 
 }  // namespace

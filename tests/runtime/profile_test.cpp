@@ -26,19 +26,15 @@ namespace fs = std::filesystem;
 using vutil::test::TempDir;
 
 /// Sets an environment variable for a scope (null: unset), then restores it.
-class ScopedEnv {
-public:
-    ScopedEnv(const char *name, const char *value) : name_(name) {
-        if (const char *old = std::getenv(name)) {
-            old_ = old;
-        }
+struct ScopedEnv {
+    ScopedEnv(const char *name, const char *value) : name(name), old(std::getenv(name) ? std::getenv(name) : "") {
+        had = std::getenv(name) != nullptr;
         value != nullptr ? setenv(name, value, 1) : unsetenv(name);
     }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char *name_;
-    std::optional<std::string> old_;
+    ~ScopedEnv() { had ? setenv(name, old.c_str(), 1) : unsetenv(name); }
+    const char *name;
+    std::string old;
+    bool had = false;
 };
 
 std::string read(const char *section, const char *key, const std::string &file, const char *def = "<absent>") {
@@ -85,67 +81,53 @@ TEST(ProfileFiles, CrLfFilesGetCrLfLinesAndRealsThreeDigits) {
     EXPECT_EQ(KorGetPrivateProfileReal("Colors", "Pen2", 9.0, file.c_str()), 1230.0);
 }
 
-TEST(ProfileReals, ThreeSignificantDigitsInTheRuntimesNotation) {
-    struct Case {
+TEST(ProfileReals, SignificantDigitsInTheRuntimesNotation) {
+    const struct {
         double value;
+        int digits;
         const char *text;
-    };
-    for (const Case &c : {Case{0.125, "0.125"}, Case{2.0 / 3.0, "0.667"}, Case{-2.0 / 3.0, "-0.667"}, Case{1.0, "1."},
-                          Case{0.0, "0."}, Case{0.5, "0.5"}, Case{100.0, "100"}, Case{12.5, "12.5"},
-                          Case{999.6, "1000"}, Case{1234.0, "1.23e+003"}, Case{1000.0, "1.e+003"},
-                          Case{0.1, "0.1"}, Case{0.05, "5.e-002"}, Case{0.0123, "1.23e-002"},
-                          Case{-1.5e300, "-1.5e+300"}, Case{6.02e23, "6.02e+023"}, Case{INFINITY, "inf"},
-                          Case{-INFINITY, "-inf"}, Case{NAN, "nan"}}) {
-        EXPECT_EQ(vutil::runtime::gcvt(c.value, 3), c.text) << c.value;
-    }
-    // Other digit counts, from the runtime's documentation of the conversion.
-    EXPECT_EQ(vutil::runtime::gcvt(-3.1415e5, 7), "-314150.");
-    EXPECT_EQ(vutil::runtime::gcvt(-1234567890.123, 12), "-1234567890.12");
-    EXPECT_EQ(vutil::runtime::gcvt(-123456789012.3, 12), "-123456789012");
-    EXPECT_EQ(vutil::runtime::gcvt(-1234567890123.0, 12), "-1.23456789012e+012");
-    EXPECT_EQ(vutil::runtime::gcvt(-0.01234567890123, 12), "-1.23456789012e-002");
+    } cases[] = {{0.125, 3, "0.125"},   {2.0 / 3.0, 3, "0.667"}, {-2.0 / 3.0, 3, "-0.667"}, {1.0, 3, "1."},
+                 {0.0, 3, "0."},        {100.0, 3, "100"},       {12.5, 3, "12.5"},       {999.6, 3, "1000"},
+                 {1234.0, 3, "1.23e+003"}, {1000.0, 3, "1.e+003"}, {0.1, 3, "0.1"},       {0.05, 3, "5.e-002"},
+                 {0.0123, 3, "1.23e-002"}, {-1.5e300, 3, "-1.5e+300"}, {INFINITY, 3, "inf"}, {-INFINITY, 3, "-inf"},
+                 {NAN, 3, "nan"},       {-3.1415e5, 7, "-314150."}, {-1234567890.123, 12, "-1234567890.12"},
+                 {-123456789012.3, 12, "-123456789012"}, {-1234567890123.0, 12, "-1.23456789012e+012"},
+                 {-0.01234567890123, 12, "-1.23456789012e-002"}};
+    for (const auto &c : cases) EXPECT_EQ(vutil::runtime::gcvt(c.value, c.digits), c.text) << c.value;
 }
 
-TEST(ProfileReals, ReadersGiveTheExactDefaultWhenThereIsNoValue) {
-    TempDir dir;
-    const std::string file = dir.write("r.ini", "[s]\nempty=\nbad=abc\nint=7\n");
-    const double third = 1.0 / 3.0;
-    for (const char *key : {"absent", "empty", static_cast<const char *>(nullptr)}) {
-        EXPECT_EQ(KorGetPrivateProfileReal("s", key, third, file.c_str()), third) << (key ? key : "null");
-    }
-    EXPECT_EQ(KorGetPrivateProfileReal("s", "bad", third, file.c_str()), 0.0);
-    EXPECT_EQ(KorGetPrivateProfileReal("s", "int", third, file.c_str()), 7.0);
-    EXPECT_EQ(KorGetPrivateProfileReal(nullptr, "int", third, file.c_str()), third);
-    EXPECT_EQ(KorGetPrivateProfileInt(nullptr, "int", -3, file.c_str()), -3);
-}
-
-TEST(ProfileFiles, WritesCreateFilesSectionsAndKeysAndNullsDelete) {
+TEST(ProfileFiles, WritesCreateFilesSectionsAndKeysNullsDeleteAndReadersFallBack) {
     TempDir dir;
     const std::string file = dir.file("new.ini");
-    EXPECT_EQ(KorWritePrivateProfileString("s", "k", nullptr, file.c_str()), 1) << "nothing to remove";
-    EXPECT_EQ(KorWritePrivateProfileString("s", nullptr, nullptr, file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", nullptr, file.c_str()) +
+                  KorWritePrivateProfileString("s", nullptr, nullptr, file.c_str()), 2) << "nothing to remove";
     EXPECT_FALSE(fs::exists(file)) << "a removal makes no file";
-    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", file.c_str()), 1);
-    EXPECT_EQ(KorWritePrivateProfileString("t", "a", "1", file.c_str()), 1);
+    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", file.c_str()) + KorWritePrivateProfileString("t", "a", "1", file.c_str()), 2);
     EXPECT_EQ(TempDir::read(file), "[s]\nk=v\n\n[t]\na=1\n");
     EXPECT_EQ(KorWritePrivateProfileString("S", nullptr, "ignored", file.c_str()), 1);
-    EXPECT_EQ(TempDir::read(file), "[t]\na=1\n");
     // Refused: no section, a name or value that would not read back, no file name, a missing directory.
-    EXPECT_EQ(KorWritePrivateProfileString(nullptr, "a", "2", file.c_str()), 0);
-    EXPECT_EQ(KorWritePrivateProfileString("t", "a", "2\n[x]", file.c_str()), 0);
-    EXPECT_EQ(KorWritePrivateProfileString("t", "a=", "2", file.c_str()), 0);
-    EXPECT_EQ(KorWritePrivateProfileString("t", "a", "2", nullptr), 0);
-    EXPECT_EQ(KorWritePrivateProfileString("t", "a", "2", dir.file("no/such/dir.ini").c_str()), 0);
+    EXPECT_EQ(KorWritePrivateProfileString(nullptr, "a", "2", file.c_str()) + KorWritePrivateProfileString("t", "a", "2", nullptr) +
+                  KorWritePrivateProfileString("t", "a", "2\n[x]", file.c_str()) +
+                  KorWritePrivateProfileString("t", "a=", "2", file.c_str()) +
+                  KorWritePrivateProfileString("t", "a", "2", dir.file("no/such/dir.ini").c_str()), 0);
     EXPECT_EQ(TempDir::read(file), "[t]\na=1\n");
     EXPECT_FALSE(fs::exists(dir.file("no")));
-    // Reads of what is not there.
+    // Readers give the exact default where there is no value.
+    const std::string r = dir.write("r.ini", "[s]\nempty=\nbad=abc\nint=7\n");
+    const double third = 1.0 / 3.0;
+    for (const char *key : {"absent", "empty", static_cast<const char *>(nullptr)}) {
+        EXPECT_EQ(KorGetPrivateProfileReal("s", key, third, r.c_str()), third) << (key ? key : "null");
+    }
+    EXPECT_EQ(KorGetPrivateProfileReal("s", "bad", third, r.c_str()), 0.0);
+    EXPECT_EQ(KorGetPrivateProfileReal("s", "int", third, r.c_str()), 7.0);
+    EXPECT_EQ(KorGetPrivateProfileReal(nullptr, "int", third, r.c_str()), third);
+    EXPECT_EQ(KorGetPrivateProfileInt(nullptr, "int", -3, r.c_str()), -3);
     EXPECT_EQ(read("t", "a", dir.file("missing.ini")), "<absent>");
-    char value[8];
-    EXPECT_EQ(KorGetPrivateProfileString("t", "a", "none", value, sizeof value, nullptr), 4) << "no file name";
     char buffer[8] = "xxxxxxx";
-    EXPECT_EQ(KorGetPrivateProfileString("t", "a", "d", buffer, 0, file.c_str()), 0);
-    EXPECT_EQ(KorGetPrivateProfileString("t", "a", "d", nullptr, 8, file.c_str()), 0);
+    EXPECT_EQ(KorGetPrivateProfileString("t", "a", "d", buffer, 0, file.c_str()) +
+                  KorGetPrivateProfileString("t", "a", "d", nullptr, 8, file.c_str()), 0);
     EXPECT_STREQ(buffer, "xxxxxxx");
+    EXPECT_EQ(KorGetPrivateProfileString("t", "a", "none", buffer, sizeof buffer, nullptr), 4) << "no file name";
 }
 
 TEST(ProfileFiles, NamesWithoutADirectoryLiveInTheSettingsDirectory) {
@@ -201,61 +183,39 @@ TEST(ProfileFiles, ReplacementKeepsLinksModesAndRefusesOtherKinds) {
     EXPECT_EQ(KorWritePrivateProfileString("s", "k", "2", big.c_str()), 0);
 }
 
-/// Fails the step it is armed for, once `written` reaches `at`.
+/// Fails the step it is armed for, once `written` reaches `at`, or kills the writer there.
 vutil::platform::ProfileStep failStep;
 std::size_t failAt = 0;
 bool killInstead = false;
 bool failingHook(vutil::platform::ProfileStep step, std::size_t written) {
-    if (step != failStep || written < failAt) {
-        return true;
-    }
-    if (killInstead) {
-        raise(SIGKILL);  // a writer that dies in the middle
-    }
-    return false;
-}
-
-std::string bigSettings() {
-    std::string text = "; many keys\n[s]\n";
-    for (int i = 0; i < 1000; ++i) {
-        text += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
-    }
-    return text;
+    if (step == failStep && written >= failAt && killInstead) raise(SIGKILL);  // a writer that dies in the middle
+    return step != failStep || written < failAt;
 }
 
 TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
     TempDir dir;
-    const std::string old = bigSettings();
+    std::string old = "; many keys\n[s]\n";
+    for (int i = 0; i < 1000; ++i) old += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
     const std::string file = dir.write("s.ini", old);
     using Step = vutil::platform::ProfileStep;
-    struct Case {
-        Step step;
-        std::size_t at;
-    };
-    for (const Case &c : {Case{Step::Write, 0}, Case{Step::Write, 8192}, Case{Step::Sync, 0}, Case{Step::Rename, 0}}) {
-        failStep = c.step;
-        failAt = c.at;
+    const std::pair<Step, std::size_t> cases[] = {{Step::Write, 0},     {Step::Write, 8192}, {Step::Sync, 0},
+                                                  {Step::Rename, 0},    {Step::Write, 0},    {Step::Write, 12288}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto [step, at] = cases[i];
+        failStep = step, failAt = at, killInstead = i >= 4;  // the last two kill the writer
         vutil::platform::setProfileStepHook(failingHook);
-        EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 0);
-        vutil::platform::setProfileStepHook(nullptr);
-        EXPECT_EQ(TempDir::read(file), old);
-        EXPECT_FALSE(fs::exists(dir.file(".s.ini.new"))) << "the new file is removed";
-    }
-    for (std::size_t at : {0u, 12288u}) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            failStep = Step::Write;
-            failAt = at;
-            killInstead = true;
-            vutil::platform::setProfileStepHook(failingHook);
+        if (!killInstead) {
+            EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 0);
+        } else if (const pid_t child = fork(); child == 0) {
             KorWritePrivateProfileString("s", "key5", "new", file.c_str());
             _exit(0);
+        } else {
+            int status = 0;
+            ASSERT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFSIGNALED(status)) << "killed after " << at;
         }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "killed after " << at << " bytes";
-        EXPECT_EQ(TempDir::read(file), old) << "killed after " << at << " bytes";
+        vutil::platform::setProfileStepHook(nullptr);
+        EXPECT_EQ(TempDir::read(file), old) << at;
+        EXPECT_TRUE(killInstead || !fs::exists(dir.file(".s.ini.new"))) << "the new file is removed";
     }
     // The next writer finds the file and the lock as they should be.
     EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 1);
@@ -268,39 +228,28 @@ TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
 TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
     TempDir dir;
     const std::string file = dir.file("shared.ini");
-    const auto writeKeys = [&file](int writer) {
-        for (int i = 0; i < 16; ++i) {
-            const std::string key = std::string("w").append(std::to_string(writer)).append("k").append(std::to_string(i));
-            KorWritePrivateProfileString(i % 2 == 0 ? "even" : "odd", key.c_str(), "x", file.c_str());
-        }
+    std::set<std::string> keys, expected;
+    const auto key = [](int writer, int i) { return "w" + std::to_string(writer) + "k" + std::to_string(i); };
+    const auto writeKeys = [&](int writer) {
+        for (int i = 0; i < 16; ++i) KorWritePrivateProfileString(i % 2 ? "odd" : "even", key(writer, i).c_str(), "x", file.c_str());
     };
-    std::vector<pid_t> children;
+    pid_t children[2];
     for (int writer = 0; writer < 2; ++writer) {
-        children.push_back(fork());
-        ASSERT_GE(children.back(), 0);
-        if (children.back() == 0) {
-            writeKeys(writer);
-            _exit(0);
-        }
+        if ((children[writer] = fork()) == 0) writeKeys(writer), _exit(0);
     }
     std::thread first(writeKeys, 2), second(writeKeys, 3);
     first.join();
     second.join();
     for (pid_t child : children) {
         int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    std::set<std::string> keys, expected;
     for (const char *section : {"even", "odd"}) {
         std::vector<char> list(1 << 16);
-        KorGetPrivateProfileString(section, nullptr, nullptr, list.data(), static_cast<int32_t>(list.size()),
-                                   file.c_str());
+        KorGetPrivateProfileString(section, nullptr, nullptr, list.data(), static_cast<int32_t>(list.size()), file.c_str());
         for (const char *name = list.data(); *name != '\0'; name += std::strlen(name) + 1) keys.insert(name);
     }
-    for (int writer = 0; writer < 4; ++writer) {
-        for (int i = 0; i < 16; ++i) expected.insert(std::string("w").append(std::to_string(writer)).append("k").append(std::to_string(i)));
-    }
+    for (int i = 0; i < 64; ++i) expected.insert(key(i / 16, i % 16));
     EXPECT_EQ(keys, expected);
 }
 

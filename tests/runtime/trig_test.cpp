@@ -38,31 +38,24 @@ TEST(SinCos, AgreeWithTheHostNearAndAwayFromTheQuarterTurns) {
     EXPECT_EQ(KOR_Cos(1e102), std::cos(1e102));
 }
 
-TEST(Reduction, MatchesRepeatedSubtractionBitForBit) {
+// Angles over many binades, up to about a million, and awkward ones: the reduction into one turn is
+// exactly the one repeated subtraction of turns gives; huge angles end in bounded time within one turn.
+TEST(Reduction, MatchesRepeatedSubtractionBitForBitAndEndsInBoundedTime) {
     std::mt19937_64 random(12345);
     std::uniform_real_distribution<double> magnitude(0.0, 1.0);
     for (int i = 0; i < 400; ++i) {
-        // Spread the angles over many binades, up to about a million.
-        double a = std::ldexp(magnitude(random), static_cast<int>(i % 21));
-        EXPECT_EQ(reduceAngle(i % 3 == 0 ? -a : a), reduceAngleByTurns(i % 3 == 0 ? -a : a)) << std::hexfloat << a;
-    }
-    for (double a : {6.283185307179586, 12.566370614359172, 64.0, 127.99999999999999, 128.0, -6.283185307179586,
-                     -1e-300, 1e6 + 0.5, 3.0e7, -2.5e7}) {
+        const double a = std::ldexp(magnitude(random), i % 21) * (i % 3 == 0 ? -1 : 1);
         EXPECT_EQ(reduceAngle(a), reduceAngleByTurns(a)) << std::hexfloat << a;
     }
-}
-
-TEST(Reduction, HugeAnglesEndInBoundedTimeWithinOneTurn) {
-    auto start = std::chrono::steady_clock::now();
+    for (double a : {6.283185307179586, 64.0, 127.99999999999999, 128.0, -6.283185307179586, -1e-300, 1e6 + 0.5, -2.5e7}) {
+        EXPECT_EQ(reduceAngle(a), reduceAngleByTurns(a)) << std::hexfloat << a;
+    }
+    const auto start = std::chrono::steady_clock::now();
     for (double a : {1e16, 7.3e16, 1e20, 1e100, -1e17, -1e100}) {
-        double r = reduceAngle(a);
-        EXPECT_GE(r, 0.0) << a;
-        EXPECT_LE(r, vutil::runtime::kTwoPi) << a;
-        EXPECT_TRUE(std::isfinite(KOR_Sin(a)));
+        EXPECT_TRUE(reduceAngle(a) >= 0.0 && reduceAngle(a) <= vutil::runtime::kTwoPi && std::isfinite(KOR_Sin(a))) << a;
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_TRUE(std::isnan(KOR_Sin(NAN)));
-    EXPECT_TRUE(std::isnan(KOR_Cos(INFINITY)));
+    EXPECT_TRUE(std::isnan(KOR_Sin(NAN)) && std::isnan(KOR_Cos(INFINITY)));
 }
 
 }  // namespace

@@ -1,126 +1,29 @@
-// Tests of outline text: the device path, the native-record walk, and glyphs from a host font (DejaVu Sans).
+// Tests of outline text: the device path, and the outline path against the outlines FreeType itself reads from the
+// host's faces (DejaVu Sans and its kin, quadratic; Gillius ADF, cubic).
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include <gtest/gtest.h>
 #include FT_FREETYPE_H
+#include FT_FONT_FORMATS_H
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/font.h"
 #include "platform/memory.h"
+#include "platform/outline_records.h"
 #include "tests/platform/font_support.h"
-#include "text/outline_text.h"
-#include "vutil/text.h"
+#include "tests/text/segments.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+using vutil::test::expectNear;
+using vutil::test::Segs;
 constexpr const char *kFace = "DejaVu Sans";
-
-struct Seg {
-    double a[3], b[3];
-    bool operator==(const Seg &o) const {
-        return std::memcmp(a, o.a, sizeof a) == 0 && std::memcmp(b, o.b, sizeof b) == 0;
-    }
-};
-
-void collect(intptr_t context, draw_device *, const double *first, const double *second, intptr_t) {
-    reinterpret_cast<std::vector<Seg> *>(context)->push_back(
-        {{first[0], first[1], first[2]}, {second[0], second[1], second[2]}});
-}
-
-// ---- Native records, written by hand (the fuzz corpus holds the hostile ones) ----
-
-constexpr int32_t F = 65536;  // 1.0 in 16.16
-using Points = std::vector<std::pair<double, double>>;
-
-void put32(std::vector<uint8_t> &out, int64_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-}
-
-/// A record: type and points.
-std::vector<uint8_t> record(uint16_t type, const std::vector<std::pair<int32_t, int32_t>> &points) {
-    std::vector<uint8_t> out{uint8_t(type), 0, uint8_t(points.size()), 0};
-    for (auto [x, y] : points) {
-        put32(out, x);
-        put32(out, y);
-    }
-    return out;
-}
-
-/// A contour header of type 24 with its records.
-std::vector<uint8_t> contour(int32_t sx, int32_t sy, std::initializer_list<std::vector<uint8_t>> records) {
-    std::vector<uint8_t> body;
-    for (const auto &r : records) {
-        body.insert(body.end(), r.begin(), r.end());
-    }
-    std::vector<uint8_t> out;
-    put32(out, 16 + static_cast<int64_t>(body.size()));
-    put32(out, 24);
-    put32(out, sx);
-    put32(out, sy);
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
-}
-
-std::vector<Seg> walkSegments(const std::vector<uint8_t> &bytes, const vutil::text::GlyphPlacement &placement) {
-    std::vector<Seg> segs;
-    vutil::text::SegmentSink sink;
-    sink.context = reinterpret_cast<intptr_t>(&segs);
-    sink.callback = collect;
-    vutil::text::drawNativeOutline(bytes, placement, sink);
-    return segs;
-}
-
-/// The points a walk visits: the first segment's start, then every segment's end.
-Points walk(const std::vector<uint8_t> &bytes) {
-    const std::vector<Seg> segs = walkSegments(bytes, {});
-    Points points;
-    for (const Seg &s : segs) {
-        if (points.empty()) {
-            points.emplace_back(s.a[0], s.a[1]);
-        }
-        points.emplace_back(s.b[0], s.b[1]);
-    }
-    return points;
-}
-
-TEST(NativeOutline, ContoursCloseThroughTheirStart) {
-    EXPECT_EQ(walk(contour(0, 0, {record(1, {{10 * F, 0}, {10 * F, 10 * F}})})),
-              (Points{{10, 0}, {10, 10}, {0, 0}, {10, 0}}));
-    // Spline records: each control point but the last two is followed by the midpoint to the next.
-    EXPECT_EQ(walk(contour(0, 0, {record(2, {{2 * F, 4 * F}, {6 * F, 8 * F}, {10 * F, 0}}), record(1, {{F, -F}})})),
-              (Points{{2, 4}, {4, 6}, {6, 8}, {10, 0}, {1, -1}, {0, 0}, {2, 4}}));
-    EXPECT_EQ(walk(contour(0, 0, {record(2, {{2 * F, 0}, {4 * F, 2 * F}, {8 * F, 2 * F}, {9 * F, 9 * F}})})),
-              (Points{{2, 0}, {3, 1}, {4, 2}, {6, 2}, {8, 2}, {9, 9}, {0, 0}, {2, 0}}));
-}
-
-TEST(NativeOutline, FixedPointRounding) {
-    // Points round half up; a midpoint is taken in fixed point, truncated toward zero, then rounded; the start
-    // point closes the contour with its fraction dropped.
-    const auto bytes = contour(F + F * 3 / 4, -F / 4,
-                               {record(1, {{F + F / 2, -F - F / 2}, {F + F / 2 - 1, F / 2 - 1}}),
-                                record(2, {{-F - 1, 0}, {0, 0}, {3 * F, 0}})});
-    EXPECT_EQ(walk(bytes), (Points{{2, -1}, {1, 0}, {-1, 0}, {0, 0}, {0, 0}, {3, 0}, {1, -1}, {2, -1}}));
-}
-
-TEST(NativeOutline, ScalesMatrixAndOrigin) {
-    const double m[9] = {0, -1, 0, 1, 0, 0, 0, 0.5, 1};  // quarter turn, z from y
-    const auto segs =
-        walkSegments(contour(0, 0, {record(1, {{4 * F, 0}, {4 * F, 2 * F}})}), {{100, 200, 300}, 0.5, 3, m});
-    ASSERT_EQ(segs.size(), 3u);
-    // (4, 2) scaled to (2, 6), turned to (-6, 2), z = 3, moved to the origin.
-    EXPECT_EQ(segs[0].b[0], 94);
-    EXPECT_EQ(segs[0].b[1], 202);
-    EXPECT_EQ(segs[0].b[2], 303);
-}
-
-// ---- ttxt: device path and style ----
+constexpr double kPi = 3.141592653589793;
 
 /// The device's text operation records its calls: the pointers, then every number in order.
 struct TextCall {
@@ -137,25 +40,19 @@ void deviceText(intptr_t context, const char *face, const double *p, const doubl
                 {double(context), p[0], p[1], p[2], p2[0], p2[1], p2[2], height, width, escapement, orientation,
                  double(kind), double(style), double(user), double(backward), double(upsideDown)}};
 }
-void deviceLine(intptr_t, const double *, const double *, intptr_t) {
-    ADD_FAILURE() << "no line on the device path";
-}
 
 TEST(OutlineText, DevicePathHandsOverTheWholeString) {
     draw_device device{};
     device.text = deviceText;
-    device.line = deviceLine;
+    device.line = [](intptr_t, const double *, const double *, intptr_t) { ADD_FAILURE() << "a line"; };
     kor_logfont font{};
     std::strcpy(font.lfFaceName, kFace);
     font.lfWeight = 700;
     font.lfUnderline = 1;
-    textCall = {};
     const char *text = "Hello";
     ttxt(5, &device, text, &font, 1, 2, 3, 10, 20, 0.5, 0.25, nullptr, TXT_BACKWARD | TXT_UPSIDEDOWN | 8, 0x100, 6,
          nullptr, 0);
-    EXPECT_EQ(textCall.calls, 1);
-    EXPECT_EQ(textCall.face, font.lfFaceName);
-    EXPECT_EQ(textCall.text, text);
+    EXPECT_TRUE(textCall.calls == 1 && textCall.face == font.lfFaceName && textCall.text == text);
     EXPECT_EQ(textCall.numbers, (std::vector<double>{5, 1, 2, 3, 1, 2, 3, 10, 20, 0.5, 0.25, 8,
                                                      0x100 | TTXT_BOLD | TTXT_UNDERLINE, 6, 2, 4}));
     // Weight 600 is not bold; italic comes from the description; a unit diagonal still takes the device path.
@@ -164,131 +61,231 @@ TEST(OutlineText, DevicePathHandsOverTheWholeString) {
     font.lfItalic = 1;
     const double skewed[9] = {1, 0.5, 0, 0, 1, 0, 0, 0, 1};
     ttxt(0, &device, "x", &font, 0, 0, 0, 1, 1, 0, 0, skewed, 0, 0, 0, nullptr, 0);
-    EXPECT_EQ(textCall.calls, 2);
-    EXPECT_EQ(textCall.numbers[12], TTXT_ITALIC);
+    EXPECT_TRUE(textCall.calls == 2 && textCall.numbers[12] == TTXT_ITALIC);
     ttxt(0, nullptr, "x", &font, 0, 0, 0, 1, 1, 0, 0, nullptr, 0, 0, 0, nullptr, 0);  // no device: nothing
-    EXPECT_EQ(textCall.calls, 2);
-    // A diagonal entry other than 1 takes the outline path, to the device's line operation.
+    // A diagonal entry other than 1 takes the outline path, here to no line operation.
     device.line = nullptr;
     for (const int entry : {0, 4, 8}) {
         double scaled[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
         scaled[entry] = 2;
         ttxt(0, &device, "x", &font, 0, 0, 0, 1, 1, 0, 0, scaled, 0, 0, 0, nullptr, 0);
-        EXPECT_EQ(textCall.calls, 2) << entry;
     }
+    EXPECT_EQ(textCall.calls, 2);
 }
 
-// ---- ttxt: the outline path with a host font ----
-
-vutil::platform::FontRequest request() {
+vutil::platform::FontRequest request(const char *face, int32_t weight = 400, bool italic = false, int32_t turn = 0) {
     vutil::platform::FontRequest r;
-    r.height = 64;
-    r.width = 64;
-    r.weight = 400;
-    r.faceName = kFace;
+    r.height = r.width = 64;
+    r.weight = weight, r.italic = italic, r.escapement = turn;
+    r.faceName = face;
     return r;
 }
 
-/// Outline tests skip only when the host has no outline font at all.
-#define REQUIRE_FONT()                                                                      \
-    if (!vutil::platform::Font(request())) {                                                \
-        GTEST_SKIP() << "no outline font at all on this host (looked for " << kFace << ")"; \
-    }
+/// True where fontconfig lists no font at all: only there do the outline tests skip.
+bool noFonts() {
+    FcConfig *config = FcInitLoadConfigAndFonts();
+    const FcFontSet *set = config != nullptr ? FcConfigGetFonts(config, FcSetSystem) : nullptr;
+    const bool none = set == nullptr || set->nfont == 0;
+    if (config != nullptr) FcConfigDestroy(config);
+    return none;
+}
 
-std::vector<Seg> outline(const char *text, const double *matrix = nullptr, int32_t style = 0, double escapement = 0,
-                         draw_device *device = nullptr) {
+Segs outline(const char *face, const char *text, double height, double width, const double *matrix = nullptr,
+             int32_t style = 0, double escapement = 0) {
     kor_logfont font{};
-    std::strcpy(font.lfFaceName, kFace);
-    std::vector<Seg> segs;
-    ttxt(reinterpret_cast<intptr_t>(&segs), device, text, &font, 0, 0, 0, 64, 64, escapement, 0, matrix, 0, style, 0,
-         collect, 0);
+    std::strcpy(font.lfFaceName, face);
+    Segs segs;
+    ttxt(reinterpret_cast<intptr_t>(&segs), nullptr, text, &font, 0, 0, 0, height, width, escapement, 0, matrix, 0,
+         style, 0, vutil::test::collect, 0);
     return segs;
 }
 
-/// Whether b is a shifted by (dx, dy), segment for segment.
-void expectShifted(const std::vector<Seg> &a, const std::vector<Seg> &b, double dx, double dy) {
-    ASSERT_EQ(a.size(), b.size());
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        ASSERT_NEAR(b[i].a[0], a[i].a[0] + dx, 1e-9);
-        ASSERT_NEAR(b[i].a[1], a[i].a[1] + dy, 1e-9);
-    }
+/// The slant fontconfig gives a face where italic is asked of an upright one, then the escapement's turn.
+FT_Matrix transform(const char *face, bool italic, int32_t tenths) {
+    const std::string name = std::string(face) + (italic ? ":italic" : "");
+    FcPattern *pattern = FcNameParse(reinterpret_cast<const FcChar8 *>(name.c_str())), *found;
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcMatrix upright{1, 0, 0, 1}, *k = &upright;
+    if ((found = FcFontMatch(nullptr, pattern, &result)) != nullptr) FcPatternGetMatrix(found, FC_MATRIX, 0, &k);
+    const double c = std::cos(tenths * kPi / 1800), s = std::sin(tenths * kPi / 1800);
+    const FT_Matrix m{std::lround(65536 * (c * k->xx - s * k->yx)), std::lround(65536 * (c * k->xy - s * k->yy)),
+                      std::lround(65536 * (s * k->xx + c * k->yx)), std::lround(65536 * (s * k->xy + c * k->yy))};
+    FcPatternDestroy(found), FcPatternDestroy(pattern);
+    return m;
 }
 
-TEST(OutlineText, CallbackDrawsOutlinesAndSpacesAdvance) {
-    REQUIRE_FONT();
-    draw_device device{};
-    device.text = deviceText;
-    textCall = {};
-    const std::vector<Seg> a = outline("A", nullptr, 0, 0, &device);
-    EXPECT_EQ(textCall.calls, 0);  // a callback forces the outline path
-    ASSERT_GT(a.size(), 3u);
-    EXPECT_TRUE(outline(" ").empty());
-    // The space's advance, from FreeType directly at the font's size.
-    vutil::platform::Font font(request());
+/// What the outline path draws for Unicode `chars` from the face FreeType reads at the font's size and `turn`: each
+/// contour from its first point if on the curve, else from its last if that is, else from the point between them;
+/// the point between two control points inserted; in whole pixels, halves up; closed through the start with its
+/// fraction dropped, back to the first point drawn. Scaled, through the matrix, glyph after glyph by the advance.
+Segs expected(const vutil::platform::Font &font, const std::u32string &chars, double sx, double sy,
+              const double *matrix = nullptr, FT_Matrix turn = transform(kFace, false, 0)) {
     vutil::test::DirectFace direct(font);
-    direct.load(' ');
-    const double space = static_cast<double>((direct.face()->glyph->advance.x + 32) >> 6);
-    expectShifted(a, outline(" A"), space, 0);
-    expectShifted(a, outline("  A"), 2 * space, 0);
-    // A face name filling all 32 bytes without a terminator is read to its last byte, no further.
-    kor_logfont unterminated;
-    std::memset(&unterminated, 'D', sizeof unterminated);
-    std::vector<Seg> segs;
-    ttxt(reinterpret_cast<intptr_t>(&segs), nullptr, "A", &unterminated, 0, 0, 0, 64, 64, 0, 0, nullptr, 0, 0, 0,
-         collect, 0);
-    EXPECT_FALSE(segs.empty());
-}
-
-TEST(OutlineText, DoubleByteCharactersAreOneGlyph) {
-    REQUIRE_FONT();
-    // In code page 932, 0x83 0xBF is the Greek small alpha: one glyph, one advance, then the I.
-    vutil::platform::setAnsiCodePage(932);
-    const std::vector<Seg> pair = outline("\x83\xbfI");
-    const std::vector<Seg> i = outline("I");
-    vutil::platform::setAnsiCodePage(1252);
-    vutil::platform::Font font(request());
-    vutil::test::DirectFace direct(font);
-    FT_Load_Char(direct.face(), 0x3B1, FT_LOAD_NO_HINTING);
-    const double alpha = static_cast<double>((direct.face()->glyph->advance.x + 32) >> 6);
-    ASSERT_GT(pair.size(), i.size());
-    expectShifted(i, std::vector<Seg>(pair.end() - static_cast<std::ptrdiff_t>(i.size()), pair.end()), alpha, 0);
-}
-
-// A matrix turns outlines and advance exactly; an escapement of 900 tenths makes the font turned a quarter, with a
-// horizontal cell increment (the only one used) of 0; angles whose tenths do not fit 32 bits, or are not numbers,
-// make an upright font; the ascent height enlarges by the font's own ratio.
-TEST(OutlineText, MatrixEscapementAndAscentHeight) {
-    REQUIRE_FONT();
-    const std::vector<Seg> plain = outline("LL");
-    const double turn[9] = {0, -1, 0, 1, 0, 0, 0, 0, 1};
-    const std::vector<Seg> turned = outline("LL", turn), escaped = outline("LL", nullptr, 0, kPi / 2);
-    const std::vector<Seg> tall = outline("LL", nullptr, TTXT_ASCENTHEIGHT);
-    ASSERT_EQ(plain.size(), turned.size());
-    ASSERT_EQ(plain.size(), escaped.size());
-    ASSERT_EQ(plain.size(), tall.size());
-    vutil::platform::Font font(request());
-    const vutil::platform::FontMetrics &m = font.metrics();
-    const double ratio = static_cast<double>(m.height) / (m.ascent - m.internalLeading - m.externalLeading);
-    const std::size_t half = plain.size() / 2;
-    for (std::size_t i = 0; i < plain.size(); ++i) {
-        EXPECT_EQ(turned[i].a[0], -plain[i].a[1]);
-        EXPECT_EQ(turned[i].a[1], plain[i].a[0]);
-        EXPECT_NEAR(escaped[i].a[0], -plain[i % half].a[1], 1.0) << i;
-        EXPECT_NEAR(escaped[i].a[1], plain[i % half].a[0], 1.0) << i;
-        EXPECT_DOUBLE_EQ(tall[i].a[1], plain[i].a[1] * ratio);
+    FT_Set_Transform(direct.face(), &turn, nullptr);
+    const double identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1}, *m = matrix ? matrix : identity;
+    double origin[3] = {0, 0, 0};
+    Segs segs;
+    for (const char32_t c : chars) {
+        FT_Load_Glyph(direct.face(), c ? FT_Get_Char_Index(direct.face(), c) : 0,
+                      FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
+        const FT_Outline &o = direct.face()->glyph->outline;
+        for (int k = 0, first = 0; k < o.n_contours; first = o.contours[k++] + 1) {
+            struct P {
+                double x, y;  // in 1/128 pixel
+                bool on;
+            };
+            std::vector<P> q;
+            for (int i = first; i <= o.contours[k]; ++i) {
+                q.push_back({2.0 * o.points[i].x, 2.0 * o.points[i].y, FT_CURVE_TAG(o.tags[i]) == FT_CURVE_TAG_ON});
+            }
+            P start = q[0];
+            if (!q[0].on && q.back().on) {
+                start = q.back(), q.pop_back();
+            } else if (!q[0].on) {
+                start = {(q[0].x + q.back().x) / 2, (q[0].y + q.back().y) / 2, true};
+            } else {
+                q.erase(q.begin());
+            }
+            q.push_back(start);  // drawn when the contour ends on a control point
+            std::vector<std::array<double, 2>> drawn;
+            auto half = [](double v) { return std::floor((v + 64) / 128); };
+            for (std::size_t i = 0; i < q.size(); ++i) {
+                const P &a = i ? q[i - 1] : start, &b = q[i];
+                if (!a.on && !b.on) drawn.push_back({half((a.x + b.x) / 2), half((a.y + b.y) / 2)});
+                if (i + 1 < q.size() || !a.on) drawn.push_back({half(b.x), half(b.y)});
+            }
+            drawn.push_back({std::floor(start.x / 128), std::floor(start.y / 128)});
+            drawn.push_back(drawn.front());
+            for (std::size_t i = 0; i + 1 < drawn.size(); ++i) {
+                double e[6];
+                for (int r = 0; r < 6; ++r) {
+                    const auto &p = drawn[i + r / 3];
+                    e[r] = origin[r % 3] + m[r % 3 * 3] * p[0] * sx + m[r % 3 * 3 + 1] * p[1] * sy;
+                }
+                segs.push_back({e[0], e[1], e[2], e[3], e[4], e[5]});
+            }
+        }
+        for (int r = 0; r < 3; ++r)
+            origin[r] += m[3 * r] * static_cast<double>((direct.face()->glyph->advance.x + 32) >> 6) * sx;
     }
-    EXPECT_EQ(outline("LL", nullptr, 0, 1e300), plain);
-    EXPECT_EQ(outline("LL", nullptr, 0, NAN), plain);
+    return segs;
 }
 
-TEST(OutlineText, GlyphWithoutMemoryIsSkippedWithoutAdvancing) {
-    REQUIRE_FONT();
-    const std::vector<Seg> b = outline("B");
+// Every character of code page 1252 (0x81 has none: the face's missing glyph), at a height and width of their own,
+// through a matrix; in the bold and oblique faces; enlarged by the face's ascent ratio; turned by the escapement
+// (the horizontal advance then 0), with a synthetic oblique slanted as fontconfig says; a double-byte character of
+// code page 932. A glyph that gets no memory is skipped without advancing.
+TEST(OutlineText, GlyphsAreFreeTypesOutlines) {
+    if (noFonts()) GTEST_SKIP() << "no fonts on this host";
+    const vutil::platform::Font plain(request(kFace)), bold(request(kFace, 700)), oblique(request(kFace, 400, true));
+    ASSERT_TRUE(plain && bold && oblique);
+    std::string text;
+    std::u32string chars;
+    ASSERT_TRUE(vutil::platform::setAnsiCodePage(1252));
+    for (int c = 32; c < 256; ++c) {
+        text += static_cast<char>(c);
+        const auto wide = vutil::platform::toWide(text.substr(text.size() - 1));
+        chars += wide && wide->size() == 1 ? (*wide)[0] : 0;
+    }
+    const double m[9] = {0.5, -1.25, 0, 2, 0.75, 0, 0.25, -0.5, 1};
+    expectNear(outline(kFace, text.c_str(), 128, 32, m), expected(plain, chars, 0.5, 2, m));
+    expectNear(outline(kFace, "Ag", 64, 64, nullptr, TTXT_BOLD), expected(bold, U"Ag", 1, 1));
+    expectNear(outline(kFace, "Ag", 64, 64, nullptr, TTXT_ITALIC),
+               expected(oblique, U"Ag", 1, 1, nullptr, transform(kFace, true, 0)));
+    const vutil::platform::FontMetrics &fm = plain.metrics();
+    const double ratio = static_cast<double>(fm.height) / (fm.ascent - fm.internalLeading - fm.externalLeading);
+    expectNear(outline(kFace, "Ag", 64, 64, nullptr, TTXT_ASCENTHEIGHT), expected(plain, U"Ag", ratio, ratio));
+    for (double meaningless : {1e300, double(NAN)}) {
+        expectNear(outline(kFace, "Ag", 64, 64, nullptr, 0, meaningless), expected(plain, U"Ag", 1, 1));
+    }
+    expectNear(outline(kFace, "Ag", 64, 64, nullptr, 0, kPi / 2),
+               expected(vutil::platform::Font(request(kFace, 400, false, 900)), U"Ag", 1, 1, nullptr,
+                        transform(kFace, false, 900)));
+    const char *math = "DejaVu Math TeX Gyre";
+    expectNear(outline(math, "Al", 64, 64, nullptr, TTXT_ITALIC, 300.5 / 1800 * kPi),
+               expected(vutil::platform::Font(request(math, 400, true, 300)), U"Al", 1, 1, nullptr,
+                        transform(math, true, 300)));
+    ASSERT_TRUE(vutil::platform::setAnsiCodePage(932));
+    const Segs pair = outline(kFace, "\x83\xbfI", 64, 64);
+    ASSERT_TRUE(vutil::platform::setAnsiCodePage(1252));
+    expectNear(pair, expected(plain, U"\u03b1I", 1, 1));
     vutil::platform::setGlobalAllocFailureAfter(0);  // the first glyph's block fails
-    const std::vector<Seg> skipped = outline("AB");
+    const Segs skipped = outline(kFace, "AB", 64, 64);
     vutil::platform::setGlobalAllocFailureAfter(-1);
-    EXPECT_EQ(skipped, b);
+    expectNear(skipped, expected(plain, U"B", 1, 1));
     EXPECT_EQ(vutil::platform::globalBlocksInUse(), 0u);
+}
+
+// No face at hand opens a contour on a control point: one that does starts on its last point, if that is on the
+// curve (the next contour's points play no part).
+TEST(OutlineText, ContourOpeningOnAControlPointStartsOnItsLast) {
+    using enum vutil::platform::PointKind;
+    const std::vector<vutil::platform::OutlinePoint> points = {
+        {0, 0, Conic}, {64, 0, OnCurve}, {64, 64, OnCurve}, {0, 128, OnCurve}, {64, 128, Conic}, {128, 128, OnCurve}};
+    const int32_t ends[] = {2, 5};
+    std::vector<uint8_t> records;
+    ASSERT_TRUE(vutil::platform::appendNativeRecords(points, ends, records));
+    EXPECT_EQ(vutil::test::readRecords(records).at(0).at(0), (vutil::test::RecordPoint{65536, 65536, true}));
+}
+
+// A cubic face: each quadratic piece (a spline record of one control point) and each on-curve point stays within a
+// sixteenth of a pixel of FreeType's cubic outline.
+TEST(OutlineText, CubicArcsBecomeCloseQuadratics) {
+    vutil::platform::Font font(request("Gillius ADF"));
+    if (noFonts() || !font) GTEST_SKIP() << "no fonts on this host";
+    vutil::test::DirectFace direct(font);
+    if (std::strcmp(FT_Get_Font_Format(direct.face()), "CFF") != 0) GTEST_SKIP() << "Gillius ADF is not installed";
+    for (const char c : std::string("Sog&")) {
+        vutil::platform::GlyphMetrics metrics;
+        std::vector<uint8_t> records(font.glyphOutline(static_cast<uint8_t>(c), metrics, {}));
+        ASSERT_EQ(font.glyphOutline(static_cast<uint8_t>(c), metrics, records), records.size());
+        const FT_Outline &o = direct.load(c);
+        std::vector<std::vector<std::array<double, 2>>> curves;  // each contour a fine polyline, in 16.16
+        for (int k = 0, first = 0; k < o.n_contours; first = o.contours[k++] + 1) {
+            auto at = [&](int j) {
+                const FT_Vector &v = o.points[j > o.contours[k] ? first : j];
+                return std::array<double, 2>{v.x * 1024.0, v.y * 1024.0};
+            };
+            auto &line = curves.emplace_back(1, at(first));
+            for (int i = first + 1; i <= o.contours[k] + 1; ++i) {
+                const bool cubic = i <= o.contours[k] && FT_CURVE_TAG(o.tags[i]) == FT_CURVE_TAG_CUBIC;
+                const auto p0 = line.back(), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
+                for (double t = 1.0 / 64, u = 1 - t; cubic && t <= 1; t += 1.0 / 64, u = 1 - t) {
+                    line.push_back({u * u * u * p0[0] + 3 * u * t * (u * p1[0] + t * p2[0]) + t * t * t * p3[0],
+                                    u * u * u * p0[1] + 3 * u * t * (u * p1[1] + t * p2[1]) + t * t * t * p3[1]});
+                }
+                if (!cubic) line.push_back(p1);
+                i += cubic ? 2 : 0;
+            }
+        }
+        auto distance = [&](double x, double y) {
+            double best = INFINITY;
+            for (const auto &line : curves) {
+                for (std::size_t j = 0; j + 1 < line.size(); ++j) {
+                    const double dx = line[j + 1][0] - line[j][0], dy = line[j + 1][1] - line[j][1];
+                    const double t = std::clamp(
+                        ((x - line[j][0]) * dx + (y - line[j][1]) * dy) / (dx * dx + dy * dy + 1e-9), 0.0, 1.0);
+                    best = std::min(best, std::hypot(line[j][0] + t * dx - x, line[j][1] + t * dy - y));
+                }
+            }
+            return best;
+        };
+        int pieces = 0;
+        for (const auto &contour : vutil::test::readRecords(records)) {
+            for (std::size_t i = 0; i + 1 < contour.size(); ++i) {
+                const auto &a = contour[i], &b = contour[i + 1], &e = contour[std::min(i + 2, contour.size() - 1)];
+                pieces += !b.on;
+                for (double t : {0.25, 0.5, 0.75, 1.0}) {
+                    const double u = 1 - t, x = b.on ? b.x : u * u * a.x + 2 * u * t * b.x + t * t * e.x;
+                    const double y = b.on ? b.y : u * u * a.y + 2 * u * t * b.y + t * t * e.y;
+                    ASSERT_LT(distance(x, y), 4096 + 512) << c << " point " << i << " t " << t;
+                }
+            }
+        }
+        EXPECT_GT(pieces, 4) << c;
+    }
 }
 
 }  // namespace

@@ -100,11 +100,10 @@ TEST_F(DrawingFile, EntityHeadsWhoseCountDoesNotFitTheKindAreRefusedBeforeAnythi
         int16_t kind;
         int32_t count;
         bool fits;
-    } cases[] = {{0, 0, false},          {6, 0, false},       {-1, 0, false},          {1, 1, false},
-                 {3, -1, false},         {2, 1, false},       {2, kMaxPoints, true},   {2, kMaxPoints + 1, false},
-                 {2, 1000000, false},    {5, 3, false},       {5, 4, true},            {5, kMaxPoints, true},
-                 {5, kMaxPoints + 1, false}, {4, -1, false},  {4, 0, true},            {4, kMaxText, true},
-                 {4, kMaxText + 1, false}};
+    } cases[] = {{0, 0, false},      {6, 0, false},      {-1, 0, false},       {1, 1, false},       {3, -1, false},
+                 {2, 1, false},      {2, kMaxPoints, true}, {2, kMaxPoints + 1, false}, {2, 1000000, false},
+                 {5, 3, false},      {5, 4, true},       {5, kMaxPoints, true}, {5, kMaxPoints + 1, false},
+                 {4, -1, false},     {4, 0, true},       {4, kMaxText, true},   {4, kMaxText + 1, false}};
     for (const auto &c : cases) {
         std::string bytes = bytes_;
         std::memcpy(&bytes[76], &c.kind, 2);

@@ -52,35 +52,26 @@ Picture draw(const drawing::Drawing &d, RoadSummary &summary) {
     return picture;
 }
 
+/// True when a page point stands where the drawing's point (x, y) goes.
+bool at(const PagePoint &p, double x, double y) {
+    return std::abs(p.x - pageX(x)) < 1e-9 && std::abs(p.y - pageY(y)) < 1e-9;
+}
+
 TEST(Road, LinesAreClippedToTheWindowAndMappedOntoThePage) {
     RoadSummary summary;
-    const Picture picture = draw(planDrawing({entity(Kind::Line, {{-10, 25, 0}, {50, 25, 0}}),
-                                              entity(Kind::Polyline, {{10, 10, 0}, {110, 10, 0}, {110, 40, 0},
-                                                                      {10, 40, 0}}),
-                                              entity(Kind::Line, {{120, 10, 0}, {130, 60, 0}})}),
-                                 summary);
+    const Picture picture =
+        draw(planDrawing({entity(Kind::Line, {{-10, 25, 0}, {50, 25, 0}}),
+                          entity(Kind::Polyline, {{10, 10, 0}, {110, 10, 0}, {110, 40, 0}, {10, 40, 0}}),
+                          entity(Kind::Line, {{120, 10, 0}, {130, 60, 0}})}),
+             summary);
     EXPECT_EQ(picture.height, 504);  // 50 units of 9.12 pixels and the two margins
     ASSERT_EQ(picture.paths.size(), 4u);
-    const PagePath &frame = picture.paths[0];
-    ASSERT_EQ(frame.pieces.size(), 1u);
-    EXPECT_NEAR(frame.pieces[0][2].x, pageX(100), 1e-9);
-    EXPECT_NEAR(frame.pieces[0][2].y, pageY(50), 1e-9);
-
-    const PagePath &line = picture.paths[1];
-    ASSERT_EQ(line.pieces.size(), 1u);
-    ASSERT_EQ(line.pieces[0].size(), 2u);
-    EXPECT_NEAR(line.pieces[0][0].x, pageX(0), 1e-9);  // cut at the window's left edge
-    EXPECT_NEAR(line.pieces[0][0].y, pageY(25), 1e-9);
-    EXPECT_NEAR(line.pieces[0][1].x, pageX(50), 1e-9);
-
-    // The polyline leaves the window and comes back: two pieces, its excursion gone.
-    const PagePath &polyline = picture.paths[2];
-    ASSERT_EQ(polyline.pieces.size(), 2u);
-    EXPECT_NEAR(polyline.pieces[0][1].x, pageX(100), 1e-9);
-    EXPECT_NEAR(polyline.pieces[1][0].x, pageX(100), 1e-9);
-    EXPECT_NEAR(polyline.pieces[1][0].y, pageY(40), 1e-9);
-    EXPECT_NEAR(polyline.pieces[1][1].x, pageX(10), 1e-9);
-
+    const auto &frame = picture.paths[0].pieces, &line = picture.paths[1].pieces, &polyline = picture.paths[2].pieces;
+    EXPECT_TRUE(frame.size() == 1 && at(frame[0][2], 100, 50));
+    // The line is cut at the window's left edge; the polyline leaves the window and comes back in two pieces.
+    ASSERT_TRUE(line.size() == 1 && line[0].size() == 2 && polyline.size() == 2);
+    EXPECT_TRUE(at(line[0][0], 0, 25) && at(line[0][1], 50, 25));
+    EXPECT_TRUE(at(polyline[0][1], 100, 10) && at(polyline[1][0], 100, 40) && at(polyline[1][1], 10, 40));
     EXPECT_TRUE(picture.paths[3].pieces.empty());  // wholly outside: an empty path keeps its place
     EXPECT_EQ(summary.segments, 3);
     EXPECT_EQ(summary.byKind[1], 2);  // the summary's other counts are checked against the page by the demo's check
@@ -108,12 +99,10 @@ TEST(Road, ArcPointsLieOnTheCircleAndCloseIt) {
             EXPECT_GE(radius - middle, 0.1);  // nor are they needlessly short
         }
     }
-    EXPECT_NEAR(ring[0].front().x, ring[0].back().x, 1e-9);
-    EXPECT_NEAR(ring[0].front().y, ring[0].back().y, 1e-9);
+    EXPECT_TRUE(at(ring[0].front(), 60, 25) && at(ring[0].back(), 60, 25));
     // The quarter runs anticlockwise from the right to the top, which is up the page.
     const auto &arc = picture.paths[2].pieces[0];
-    EXPECT_NEAR(arc.front().x, pageX(60), 1e-9);
-    EXPECT_NEAR(arc.back().y, pageY(35), 1e-9);
+    EXPECT_TRUE(at(arc.front(), 60, 25) && at(arc.back(), 50, 35));
     EXPECT_EQ(summary.segments, static_cast<int64_t>(ring[0].size() + arc.size() - 2));
 }
 
@@ -124,12 +113,10 @@ TEST(Road, RegionsAreClippedAndFilledWithSpansOnTheirScanLines) {
     RoadSummary summary;
     const Picture picture = draw(planDrawing({square, triangle}), summary);
     const PagePath &rectangle = picture.paths[1];
-    EXPECT_TRUE(rectangle.filled);
-    ASSERT_EQ(rectangle.pieces.size(), 1u);  // an axis-aligned rectangle comes whole
-    EXPECT_EQ(rectangle.pieces[0][0].x, std::floor(pageX(10)));
-    EXPECT_EQ(rectangle.pieces[0][2].x, std::floor(pageX(20)) + 1);
-    EXPECT_EQ(rectangle.pieces[0][0].y, std::floor(pageY(20)));
-    EXPECT_EQ(rectangle.pieces[0][2].y, std::floor(pageY(10)) + 1);
+    ASSERT_TRUE(rectangle.filled && rectangle.pieces.size() == 1);  // an axis-aligned rectangle comes whole
+    const PagePoint corners[] = {rectangle.pieces[0][0], rectangle.pieces[0][2]};
+    EXPECT_TRUE(corners[0].x == std::floor(pageX(10)) && corners[0].y == std::floor(pageY(20)));
+    EXPECT_TRUE(corners[1].x == std::floor(pageX(20)) + 1 && corners[1].y == std::floor(pageY(10)) + 1);
 
     // The triangle is cut at x = 100; its spans run every third pixel row between its top and bottom.
     const PagePath &spans = picture.paths[2];
@@ -137,12 +124,10 @@ TEST(Road, RegionsAreClippedAndFilledWithSpansOnTheirScanLines) {
     ASSERT_FALSE(spans.pieces.empty());
     EXPECT_EQ(spans.pieces.size(), static_cast<std::size_t>(std::ceil((bottom - top) / 3) - 1));
     for (const auto &span : spans.pieces) {
-        EXPECT_EQ(std::fmod(span[0].y - top, 3.0), 0.0);
-        EXPECT_EQ(span[2].y - span[0].y, 1.0);
-        EXPECT_GT(span[0].y, top);
-        EXPECT_LT(span[0].y, bottom);
-        EXPECT_EQ(span[0].x, std::floor(pageX(60)));
-        EXPECT_LE(span[1].x, std::floor(pageX(100)) + 1);
+        EXPECT_TRUE(std::fmod(span[0].y - top, 3.0) == 0 && span[2].y - span[0].y == 1 && span[0].y > top &&
+                    span[0].y < bottom)
+            << span[0].y;
+        EXPECT_TRUE(span[0].x == std::floor(pageX(60)) && span[1].x <= std::floor(pageX(100)) + 1) << span[1].x;
     }
     EXPECT_EQ(spans.pieces.back()[1].x, std::floor(pageX(100)) + 1);  // the bottom rows reach the cut
     EXPECT_EQ(summary.spans, static_cast<int64_t>(1 + spans.pieces.size()));
@@ -172,13 +157,9 @@ TEST(Road, TextsStandOnTheirBaselineInTheStrokeFontOrAnOutlineFont) {
     const Picture picture = draw(planDrawing({upright, turned, outline}), summary);
     // The H's stem stands at the insertion point, the capitals are the height tall and the M ends in the third cell.
     const auto a = bounds(picture.paths[1]), b = bounds(picture.paths[2]);
-    EXPECT_EQ(a[0], pageX(10));
-    EXPECT_EQ(a[3], pageY(20));
-    EXPECT_NEAR(a[1], pageY(25), 1e-9);
+    EXPECT_TRUE(a[0] == pageX(10) && a[3] == pageY(20) && std::abs(a[1] - pageY(25)) < 1e-9);
     EXPECT_TRUE(a[2] > pageX(18) && a[2] <= pageX(22)) << a[2];
-    EXPECT_NEAR(b[0], pageX(5), 1e-9);
-    EXPECT_NEAR(b[2], pageX(10), 1e-9);
-    EXPECT_NEAR(b[3], pageY(20), 1e-9);
+    EXPECT_TRUE(at({b[0], b[3]}, 5, 20) && at({b[2], b[3]}, 10, 20));
     EXPECT_TRUE(b[1] < pageY(28) && b[1] >= pageY(32)) << b[1];
     // An outline font's O is two closed contours; where the host has no font, the stroke font stands in.
     EXPECT_EQ(summary.outlineTexts + summary.outlineFallbacks, 1);
