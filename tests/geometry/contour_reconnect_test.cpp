@@ -1,5 +1,5 @@
-// Tests of the reconnection of contours cut by one clip edge, through the clipper and on hand-made cuts, and of
-// the work tables it keeps.
+// Tests of the reconnection of contours cut by one clip edge, on hand-made cuts (the clipper's tests join
+// pieces through it).
 #include "geometry/contour_reconnect.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +15,6 @@ using vutil::test::Contours;
 using vutil::test::sameXY;
 using vutil::test::xy;
 using Contour = std::vector<vpoint>;
-
-TEST(ReconnectContours, PiecesAreJoinedAlongTheEdge) {
-    // The only edge that reaches the subjects runs up the line x = 10. A vertex on the edge line makes
-    // a crossing at the same place: the loop holds it once.
-    const vpoint clip[] = {{-100, -100, 0}, {10, -100, 0}, {10, 100, 0}, {-100, 100, 0}};
-    vutil::test::CallerSubject s({xy({{5, 2}, {15, 2}, {15, 8}, {5, 8}, {5, 6}, {12, 6}, {12, 4}, {5, 4}, {5, 2}}),
-                                  xy({{5, 12}, {10, 14}, {5, 16}, {5, 12}})});
-    s.clip(clip, 4);
-    EXPECT_TRUE(sameXY(s.contours(), {xy({{10, 8}, {5, 8}, {5, 6}, {10, 6}, {10, 8}}),
-                                      xy({{10, 4}, {5, 4}, {5, 2}, {10, 2}, {10, 4}}),
-                                      xy({{10, 14}, {5, 16}, {5, 12}, {10, 14}})}));
-}
 
 /// Reconnects a hand-made cut along the edge from (10, 0) upwards; the crossings come back sorted.
 Contours reconnect(const Contours &contours, std::vector<int32_t> &crossings) {
@@ -77,16 +65,6 @@ TEST(ReconnectContours, BrokenPairingsEndWithinTheWalk) {
     std::vector<int32_t> apart = {0, 2};
     const Contour zigzag = xy({{10, 1}, {5, 1}, {10, 2}, {5, 2}, {10, 1}});
     EXPECT_TRUE(sameXY(reconnect({zigzag}, apart), {zigzag}));
-}
-
-TEST(WorkTable, GrowingKeepsTheElementsHeld) {
-    vutil::geometry::WorkTable<int32_t> table;
-    ASSERT_TRUE(table.reserve(3));
-    const std::size_t first = table.capacity();
-    for (std::size_t i = 0; i < first; ++i) table[i] = static_cast<int32_t>(7 * i + 1);
-    ASSERT_TRUE(table.reserve(first + 1) && table.capacity() > first);
-    for (std::size_t i = 0; i < first; ++i) EXPECT_EQ(table[i], static_cast<int32_t>(7 * i + 1)) << i;
-    table.release();
 }
 
 }  // namespace
