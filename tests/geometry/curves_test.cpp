@@ -102,10 +102,7 @@ TEST(ArcPoints, StepsFromStartToEnd) {
         }
         EXPECT_EQ(out[static_cast<std::size_t>(count)].x, -99) << "nothing beyond the count";
     }
-}
-
-TEST(ArcPoints, HostileAnglesEndQuickly) {
-    const vpoint centre{0, 0, 0};
+    // Hostile angles end quickly.
     std::vector<vpoint> out(1001);
     const auto arc = [&](double a0, double a1, double step, int32_t maxpts) {
         return get_arc_points(out.data(), &centre, 1, 1, a0, a1, step, maxpts);

@@ -82,7 +82,7 @@ TEST(ClipLine, RandomSegmentsAgreeWithTheExactClip) {
     EXPECT_GT(accepted, 500) << "segments that the exact clip shows";
 }
 
-TEST(ClipVLine, ZTravelsWithItsEndpointAndCrossingsAreUnrounded) {
+TEST(ClipVLine, ZTravelsWithItsEndpointCrossingsAreUnroundedAndAwkwardPointsGiveADefinedResult) {
     vpoint o1, o2;
     ASSERT_EQ(KorClipVLine({-5, 5, 7}, {15, 5, 9}, &o1, &o2, {0, 0, 123}, {10, 10, 456}), 1);
     EXPECT_TRUE(o1.x == 0 && o1.y == 5 && o1.z == 7 && o2.x == 10 && o2.z == 9);
@@ -92,22 +92,17 @@ TEST(ClipVLine, ZTravelsWithItsEndpointAndCrossingsAreUnrounded) {
     EXPECT_TRUE(o1.x == 0 && std::fabs(o1.y - (-1 + 21.0 * 3 / 7)) < 1e-14);
     ASSERT_EQ(KorClipVLine({20, 20, 0}, {5, 10, 0}, &o1, &o2, {0, 0, 0}, {10, 10, 0}), 1);
     EXPECT_TRUE(o1.x == 10 && o1.y == 9);  // the degenerate branch: ymax - 1.0
-}
-
-// Every pair of awkward points clips inside or not at all; a window edge that is not a number shows nothing.
-TEST(ClipVLine, NotANumberAndInfinityGiveADefinedResult) {
+    // Every pair of awkward points clips inside or not at all; a window edge that is not a number shows nothing.
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     const vpoint lo{0, 0, 0}, hi{10, 10, 0}, inside{1, 5, 0};
     const vpoint points[] = {{nan, 5, 0}, {5, nan, 0},   {nan, nan, 0},  {inf, 5, 0}, {-inf, 5, 0},
                              {5, inf, 0}, {inf, inf, 0}, {-inf, inf, 0}, {5, 5, nan}, {3, 7, 0}};
     for (const vpoint &a : points) {
         for (const vpoint &b : points) {
-            vpoint o1, o2;
             const int32_t shown = KorClipVLine(a, b, &o1, &o2, lo, hi);
             for (const vpoint &p : {o1, o2}) EXPECT_TRUE(!shown || (p.x >= 0 && p.x <= 10 && p.y >= 0 && p.y <= 10));
         }
     }
-    vpoint o1, o2;
     EXPECT_EQ(KorClipVLine(inside, inside, &o1, &o2, {nan, 0, 0}, hi) + KorClipVLine(inside, inside, &o1, &o2, lo, {10, nan, 0}) +
                   KorClipVLine({nan, 5, 0}, inside, &o1, &o2, lo, hi), 0);
     EXPECT_EQ(KorClipVLine({1, 5, nan}, {5, 5, 0}, &o1, &o2, lo, hi), 1) << "a point with z not a number";

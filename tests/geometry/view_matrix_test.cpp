@@ -55,7 +55,7 @@ TEST(TwistMatrix, FirstNonZeroAngleOnly) {
     }
 }
 
-TEST(WorldToView, AxisDirections) {
+TEST(WorldToView, AxisDirectionsNearZClampingAndNotANumber) {
     const struct {
         double dx, dy, dz, twist;
         double rows[3][3];
@@ -74,6 +74,23 @@ TEST(WorldToView, AxisDirections) {
         expectRows(m, c.rows);
         EXPECT_EQ(m.flags, c.flags) << c.dx << " " << c.dy << " " << c.dz;
     }
+    // Just off +z in the first quadrant the world-z rule is kept: the x axis is (-Ny, Nx, 0); with Ny
+    // negative it is world y cross N: (Nz, 0, -Nx).
+    const double nx = 0.001, ny = 0.0005, nz = std::sqrt(1.0 - nx * nx - ny * ny);
+    hmatrix a, b;
+    create_vmatrix(&a, nx, ny, nz, 0);
+    EXPECT_TRUE(a.m[0][2] == 0.0 && a.m[0][0] < 0.0 && a.m[0][1] > 0.0);
+    for (const auto &[x, y] : {std::pair{nx, -ny}, {ny, ny * (1 + 1e-5)}}) {  // below the x axis, or on its diagonal to 1e-4
+        create_vmatrix(&a, x, y, std::sqrt(1.0 - x * x - y * y), 0);
+        EXPECT_TRUE(a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
+    }
+    // Components are clamped to a million before normalising.
+    create_vmatrix(&a, 3000000, 0, 1, 0);
+    create_vmatrix(&b, 1000000, 0, 1, 0);
+    EXPECT_EQ(std::memcmp(a.m, b.m, sizeof a.m), 0);
+    create_vmatrix(&a, NAN, 0, 1, 0.5);
+    create_vmatrix(&b, 0, 0, 1, 0.5);  // a twist about the z axis alone
+    EXPECT_TRUE(a.m[3][3] == 1.0 && b.flags == HM_PLANAR);
 }
 
 // Random directions and twists: the frame is orthonormal and right-handed, its third row is the
@@ -113,26 +130,6 @@ TEST(WorldToView, FramesOfRandomDirections) {
             ASSERT_NEAR(m.m[1][k], s * plain.m[0][k] + c * plain.m[1][k], 1e-12);
         }
     }
-}
-
-TEST(WorldToView, ArbitraryAxisNearZClampingAndNotANumber) {
-    // Just off +z in the first quadrant the world-z rule is kept: the x axis is (-Ny, Nx, 0); with Ny
-    // negative it is world y cross N: (Nz, 0, -Nx).
-    const double nx = 0.001, ny = 0.0005, nz = std::sqrt(1.0 - nx * nx - ny * ny);
-    hmatrix a, b;
-    create_vmatrix(&a, nx, ny, nz, 0);
-    EXPECT_TRUE(a.m[0][2] == 0.0 && a.m[0][0] < 0.0 && a.m[0][1] > 0.0);
-    for (const auto &[x, y] : {std::pair{nx, -ny}, {ny, ny * (1 + 1e-5)}}) {  // below the x axis, or on its diagonal to 1e-4
-        create_vmatrix(&a, x, y, std::sqrt(1.0 - x * x - y * y), 0);
-        EXPECT_TRUE(a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
-    }
-    // Components are clamped to a million before normalising.
-    create_vmatrix(&a, 3000000, 0, 1, 0);
-    create_vmatrix(&b, 1000000, 0, 1, 0);
-    EXPECT_EQ(std::memcmp(a.m, b.m, sizeof a.m), 0);
-    create_vmatrix(&a, NAN, 0, 1, 0.5);
-    create_vmatrix(&b, 0, 0, 1, 0.5);  // a twist about the z axis alone
-    EXPECT_TRUE(a.m[3][3] == 1.0 && b.flags == HM_PLANAR);
 }
 
 }  // namespace
