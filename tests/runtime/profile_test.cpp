@@ -60,6 +60,7 @@ TEST(ProfileFiles, EditsKeepCrLfLinesRealsThreeDigitsAndUnchangedFilesAlone) {
     EXPECT_EQ(KorGetPrivateProfileReal("View", "Scale", 9.0, file.c_str()), 0.667);
     EXPECT_EQ(KorGetPrivateProfileReal("Colors", "Pen2", 9.0, file.c_str()), 1230.0);
     EXPECT_EQ(KorGetPrivateProfileInt("Units", "Metric", 0, file.c_str()), 1);
+    EXPECT_EQ(read("colors", "TITLE", file), "a b") << "the first key of a section, its quotes gone";
     char list[64];
     EXPECT_EQ(KorGetPrivateProfileString(nullptr, nullptr, nullptr, list, sizeof list, file.c_str()), 18);
     EXPECT_EQ(std::string(list, 19), std::string("View\0Colors\0Units\0\0", 19));
