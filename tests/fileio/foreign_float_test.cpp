@@ -116,7 +116,7 @@ struct DigitCase {
     int32_t sign;
 };
 
-TEST(DigitConversions, EcvtAndFcvt) {
+TEST(DigitConversions, EcvtFcvtAndGcvt) {
     // 1e300 lies outside the D range.
     const DigitCase ecvt[] = {
         {-123.456, 4, "1235", 3, 1}, {9.99, 2, "10", 2, 0}, {0.001234, 2, "12", -2, 0}, {-0.0, 3, "000", 0, 0},
@@ -138,14 +138,13 @@ TEST(DigitConversions, EcvtAndFcvt) {
     }
     // Huge counts stop at the area's size; each function's area is reused by its next call.
     int32_t decpt = 0, sign = 0;
-    const char *text = KORecvt(1.0, 100000, &decpt, &sign);
-    EXPECT_EQ(std::string(text), "1" + std::string(347, '0'));
-    EXPECT_EQ(KORecvt(2.0, 1, &decpt, &sign), text);
+    const char *area = KORecvt(1.0, 100000, &decpt, &sign);
+    EXPECT_EQ(std::string(area), "1" + std::string(347, '0'));
+    EXPECT_EQ(KORecvt(2.0, 1, &decpt, &sign), area);
     EXPECT_EQ(std::strlen(KORfcvt(12345.0, 100000, &decpt, &sign)), 348u);
     EXPECT_EQ(decpt, 5);
-}
 
-TEST(DigitConversions, Gcvt) {
+    // gcvt: the shorter of the two forms, a three-digit exponent, a point kept.
     const struct {
         double value;
         int32_t digits;
@@ -156,12 +155,11 @@ TEST(DigitConversions, Gcvt) {
         {-0.01234567890123, 12, "-1.23456789012e-002"}, {0.0, 5, "0."}, {999.5, 3, "1.e+003"}, {0.5, 3, "0.5"},
         {1.5e38, 3, "1.5e+038"}, {1e300, 6, "0."}, {1.5, 0, ""},
     };
+    char text[400];
     for (const auto &c : cases) {
-        char text[400];
         EXPECT_EQ(KORgcvt(c.value, c.digits, text), text);
         EXPECT_STREQ(text, c.text) << c.value;
     }
-    char text[400];
     KORgcvt(-1.0 / 3.0, 100000, text);
     EXPECT_LT(std::strlen(text), 349u);
     EXPECT_EQ(std::string(text, 19), "-0.3333333333333333");
