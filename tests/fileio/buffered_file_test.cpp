@@ -36,23 +36,7 @@ ssize_t failingRead(int, void *, size_t) {
 ssize_t threeByteRead(int fd, void *buffer, size_t count) {
     return ::read(fd, buffer, std::min<size_t>(count, 3));
 }
-ssize_t fullDiskWrite(int, const void *, size_t) {
-    errno = ENOSPC;
-    return -1;
-}
-
-template <typename Function>
-void replaceCall(const char *name, Function function) {
-    platform::setFileSystemCall(name, reinterpret_cast<platform::SystemCall>(function));
-}
-
-std::string pattern(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>(i * 7 + i / 251);
-    }
-    return bytes;
-}
+std::string pattern(std::size_t size) { return randomBytes(size, 1); }
 
 /// Transfer sizes that reach every path: nothing, single bytes, the buffer's and the
 /// chunks' edges (one byte more or less), and arbitrary sizes up to `cap`.
@@ -232,7 +216,12 @@ INSTANTIATE_TEST_SUITE_P(Files, BufferedModel,
                                            ModelCase{KOR_OPEN_READWRITE, 1252, 0, false, 400, 80000},
                                            ModelCase{KOR_OPEN_WRITE | KOR_OPEN_READWRITE, 1252, 0, false, 400, 80000}));
 
-TEST_F(BufferedFile, OpeningTheTableAndSharing) {
+int failingTruncate(int, off_t) {
+    errno = EIO;
+    return -1;
+}
+
+TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
     int32_t handle = 99;
     const std::string missing = dir.file("missing"), directory = dir.path().string();
     for (const char *name : {static_cast<const char *>(nullptr), "", missing.c_str(), directory.c_str()}) {
@@ -263,20 +252,13 @@ TEST_F(BufferedFile, OpeningTheTableAndSharing) {
     KorCloseFile(writer);
     EXPECT_EQ(contents("shared"), "abc") << "not truncated while held";
     EXPECT_EQ(KorOpenFile(path.c_str(), &handle, KOR_OPEN_READ), 1) << "closing releases the lock";
-}
+    TearDown();
 
-int failingTruncate(int, off_t) {
-    errno = EIO;
-    return -1;
-}
-
-// A named pipe where a drawing was expected must not hang the open: with no writer it reads as
-// an empty file, with no reader it cannot be opened to write. A file that cannot be truncated is
-// not created.
-TEST_F(BufferedFile, PipesAndRefusedTruncation) {
+    // A named pipe where a drawing was expected must not hang the open: with no writer it reads as
+    // an empty file, with no reader it cannot be opened to write. A file that cannot be truncated is
+    // not created. The host handle is never zero.
     const std::string pipe = dir.file("pipe");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    int32_t handle = 0;
     ASSERT_EQ(KorOpenFile(pipe.c_str(), &handle, KOR_OPEN_READ), 1);
     ::alarm(10);  // a read that blocks ends the program here instead of hanging the suite
     EXPECT_EQ(KorGetc(handle), -1);
@@ -287,6 +269,13 @@ TEST_F(BufferedFile, PipesAndRefusedTruncation) {
     replaceCall("ftruncate", failingTruncate);
     EXPECT_EQ(KorOpenFile(dir.write("f", "abc").c_str(), &handle, KOR_OPEN_CREATE), 0);
     EXPECT_EQ(contents("f"), "abc");
+    const int input = ::dup(0);
+    ::close(0);
+    handle = openWith("h", "abc");
+    EXPECT_GT(KorGetFileHandle(handle), 0);
+    EXPECT_EQ(KorGetc(handle), 'a');
+    ::dup2(input, 0);
+    ::close(input);
 }
 
 TEST_F(BufferedFile, HandlesThatAreNotOpenGetTheFailureResult) {
@@ -312,17 +301,6 @@ TEST_F(BufferedFile, HandlesThatAreNotOpenGetTheFailureResult) {
     EXPECT_EQ(KorGets(line, 0, handle), nullptr) << "no room even for the terminator";
     EXPECT_STREQ(line, "zzz");
     EXPECT_EQ(KorGets(nullptr, 4, handle), nullptr);
-}
-
-TEST_F(BufferedFile, TheHostHandleIsNeverZero) {
-    int saved = ::dup(0);
-    ::close(0);
-    int32_t handle = openWith("h", "abc");
-    EXPECT_GT(KorGetFileHandle(handle), 0);
-    EXPECT_EQ(KorGetc(handle), 'a');
-    KorCloseFile(handle);
-    ::dup2(saved, 0);
-    ::close(saved);
 }
 
 // Short moves stay in the buffer; pending bytes wait until the buffer would fill.
@@ -357,8 +335,6 @@ TEST_F(BufferedFile, FailuresOfSeeksReadsAndWrites) {
     EXPECT_EQ(KorSeekFile(handle, -10, KOR_SEEK_SET), -1);
     EXPECT_EQ(KorTellFile(handle), -1);
     EXPECT_EQ(KorSeekFile(handle, 1, 7), -1) << "an unknown origin";
-    EXPECT_EQ(KorSeekFile(handle, 1, KOR_SEEK_SET), 1);
-    EXPECT_EQ(KorGetc(handle), 'b');
     // A relative seek past 2 GiB fails; the bytes written next still land where the file stood.
     int32_t rw = openWith("rw", "", KOR_OPEN_READWRITE);
     ASSERT_EQ(KorWriteFile("hello", 5, rw), 5);

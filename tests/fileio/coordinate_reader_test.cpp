@@ -33,7 +33,7 @@ int32_t modelPair(std::string text, std::string numbers[2]) {
 
 // Random texts of digits, signs, points, exponents, separators and other characters, some
 // pushed towards the 239th character: every reader gives what the model gives.
-TEST(CoordinateReader, AgreesWithAPlainModel) {
+TEST(CoordinateReader, AgreesWithAPlainModelAndRealListsReadByTheCRules) {
     const char alphabet[] = "0123456789-+.eEa/:=,; \t\r\n\v5-1";
     std::mt19937 random(17);
     for (int i = 0; i < 30000; ++i) {
@@ -63,11 +63,10 @@ TEST(CoordinateReader, AgreesWithAPlainModel) {
     double a, b;
     EXPECT_EQ(read_lf_coord_pair(text, &a, &b) + read_lf_coord(nullptr, &a), 2);
     EXPECT_STREQ(text, "1,2") << "the caller's text is left alone";
-}
 
-// The real readers take each number from the next digit or sign, by the C library's rules.
-TEST(RealReader, TwoFourAndNReals) {
-    double a = 99, b = 99, c = 9, r[4] = {9, 9, 9, 9};
+    // The real readers take each number from the next digit or sign, by the C library's rules.
+    double c = 9, r[4] = {9, 9, 9, 9};
+    a = b = 99;
     EXPECT_EQ(Read2Reals("(1.5, -2e3)", &a, &b), 1);
     EXPECT_EQ(a + b, 1.5 - 2000);
     EXPECT_EQ(Read2Reals("x+.25 7", &a, &b), 1);

@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -16,6 +20,28 @@
 #include "support/temp_dir.h"
 
 namespace vutil::test {
+
+/// `size` bytes drawn from a generator seeded with `seed`.
+inline std::string randomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char &byte : bytes) {
+        byte = static_cast<char>(random());
+    }
+    return bytes;
+}
+
+/// Replaces the host's `name` call with `function` until the end of the test.
+template <typename Function>
+void replaceCall(const char *name, Function function) {
+    platform::setFileSystemCall(name, reinterpret_cast<platform::SystemCall>(function));
+}
+
+/// A host write that finds the disk full.
+inline ssize_t fullDiskWrite(int, const void *, size_t) {
+    errno = ENOSPC;
+    return -1;
+}
 
 class FileTest : public ::testing::Test {
 protected:

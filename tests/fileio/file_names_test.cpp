@@ -186,13 +186,8 @@ std::string modelNormalize(std::string name, std::string cwd) {
     return result.substr(0, keep) + std::regex_replace(result.substr(keep), std::regex("\\\\+"), "\\");
 }
 
-// A few names by hand, then generated names against the model.
+// Generated names against the model, then double-byte characters whose second byte is a backslash.
 TEST(Normalizer, AgreesWithTheModel) {
-    const char *const cases[][3] = {{"a\\b\\..\\c\\.\\d.dwg", "C:\\work", "C:\\work\\a\\c\\d.dwg"}, {"C:\\", "", "C:"},
-                                    {"\\\\srv\\s\\a\\..\\b", "", "\\\\srv\\s\\b"}, {"C:\\a\\..\\..\\b", "", "\\"}};
-    for (const auto &c : cases) {
-        EXPECT_EQ(fileio::normalizeName(c[0], c[1]), c[2]) << c[0];
-    }
     const char *const components[] = {"a", "bb", "..", ".", "", "c.d", "..x", ".e", "...", "C:", "f g"};
     const char *const starts[] = {"", "C:", "\\", "\\\\", "C:\\", "C:/", "/", "d:\\\\", "."};
     const char *const directories[] = {"C:\\work",    "\\",           "C:\\", "\\\\srv\\share",

@@ -152,11 +152,6 @@ TEST_F(FileSystem, TemporaryNamesAreFreshNamesInTheTemporaryDirectory) {
     }
 }
 
-ssize_t failingWrite(int, const void *, size_t) {
-    errno = ENOSPC;
-    return -1;
-}
-
 int readCalls = 0;
 ssize_t failingSecondRead(int fd, void *buffer, size_t count) {
     if (++readCalls == 2) {
@@ -185,12 +180,8 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
     EXPECT_EQ(KorAppendFile("C:\\dest", "/dev/null"), 1);
     // The copy goes in chunks of 64 KiB: sizes one past a chunk, and a file appended to
     // itself (copied as large as it was when the copy began).
-    std::mt19937 random(7);
     for (std::size_t size : {std::size_t{1}, std::size_t{65537}, std::size_t{131073}}) {
-        std::string bytes(size, '\0');
-        for (char &c : bytes) {
-            c = static_cast<char>(random());
-        }
+        const std::string bytes = randomBytes(size, 7);
         dir.write("big", bytes);
         dir.write("dest", "head");
         EXPECT_EQ(KorAppendFile("C:\\dest", "C:\\big") + KorAppendFile("C:\\big", "C:\\big"), 2);
@@ -205,11 +196,11 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
     EXPECT_FALSE(fs::exists(dir.path() / "other"));
     KorCloseFile(handle);
     // A full disk, and a read error in the middle.
-    platform::setFileSystemCall("write", reinterpret_cast<platform::SystemCall>(&failingWrite));
+    replaceCall("write", fullDiskWrite);
     EXPECT_EQ(KorAppendFile("C:\\full", "C:\\big"), 0);
     platform::setFileSystemCall("write", nullptr);
     readCalls = 0;
-    platform::setFileSystemCall("read", reinterpret_cast<platform::SystemCall>(&failingSecondRead));
+    replaceCall("read", failingSecondRead);
     EXPECT_EQ(KorAppendFile("C:\\broken", "C:\\big"), 0);
     EXPECT_EQ(contents("broken"), contents("big").substr(0, 65536));
 }

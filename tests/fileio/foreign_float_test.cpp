@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <random>
-#include <span>
 #include <string>
 
 #include "vutil/fileio.h"
@@ -108,44 +107,37 @@ TEST(VaxD, ConvertsToItsValueAndBack) {
     EXPECT_EQ(conv_dec_long(0x12345678u), 0x56781234u);
 }
 
-struct DigitCase {
-    double value;
-    int32_t count;
-    const char *digits;
-    int32_t decpt;
-    int32_t sign;
-};
-
-TEST(DigitConversions, EcvtAndFcvt) {
-    // 1e300 lies outside the D range.
-    const DigitCase ecvt[] = {
-        {-123.456, 4, "1235", 3, 1}, {9.99, 2, "10", 2, 0}, {0.001234, 2, "12", -2, 0}, {-0.0, 3, "000", 0, 0},
-        {123.0, 0, "", 3, 0},        {1e300, 3, "000", 0, 0}, {0.1, 30, "100000000000000005551115123126", 0, 0},
+TEST(DigitConversions, EcvtFcvtAndGcvt) {
+    // ecvt, then fcvt (marked F): digits, point and sign. 1e300 lies outside the D range.
+    const struct {
+        char function;
+        double value;
+        int32_t count;
+        const char *digits;
+        int32_t decpt, sign;
+    } digitCases[] = {
+        {'E', -123.456, 4, "1235", 3, 1}, {'E', 9.99, 2, "10", 2, 0}, {'E', 0.001234, 2, "12", -2, 0},
+        {'E', -0.0, 3, "000", 0, 0},      {'E', 123.0, 0, "", 3, 0},  {'E', 1e300, 3, "000", 0, 0},
+        {'E', 0.1, 30, "100000000000000005551115123126", 0, 0},       {'F', -1234.5678, 2, "123457", 4, 1},
+        {'F', 0.012, 3, "12", -1, 0},     {'F', 0.0001, 2, "00", 0, 0}, {'F', 99.96, 1, "1000", 3, 0},
+        {'F', 7.0, -3, "7", 1, 0},
     };
-    const DigitCase fcvt[] = {
-        {-1234.5678, 2, "123457", 4, 1}, {0.012, 3, "12", -1, 0}, {0.0001, 2, "00", 0, 0},
-        {99.96, 1, "1000", 3, 0},        {7.0, -3, "7", 1, 0},
-    };
-    for (bool fixed : {false, true}) {
-        for (const DigitCase &c : fixed ? std::span<const DigitCase>(fcvt) : std::span<const DigitCase>(ecvt)) {
-            SCOPED_TRACE(testing::Message() << (fixed ? "fcvt " : "ecvt ") << c.value << " " << c.count);
-            int32_t decpt = 99, sign = 99;
-            EXPECT_STREQ(fixed ? KORfcvt(c.value, c.count, &decpt, &sign) : KORecvt(c.value, c.count, &decpt, &sign),
-                         c.digits);
-            EXPECT_EQ(decpt, c.decpt);
-            EXPECT_EQ(sign, c.sign);
-        }
+    for (const auto &c : digitCases) {
+        SCOPED_TRACE(testing::Message() << c.function << "cvt " << c.value << " " << c.count);
+        int32_t decpt = 99, sign = 99;
+        EXPECT_STREQ((c.function == 'F' ? KORfcvt : KORecvt)(c.value, c.count, &decpt, &sign), c.digits);
+        EXPECT_EQ(decpt, c.decpt);
+        EXPECT_EQ(sign, c.sign);
     }
     // Huge counts stop at the area's size; each function's area is reused by its next call.
     int32_t decpt = 0, sign = 0;
-    const char *text = KORecvt(1.0, 100000, &decpt, &sign);
-    EXPECT_EQ(std::string(text), "1" + std::string(347, '0'));
-    EXPECT_EQ(KORecvt(2.0, 1, &decpt, &sign), text);
+    const char *area = KORecvt(1.0, 100000, &decpt, &sign);
+    EXPECT_EQ(std::string(area), "1" + std::string(347, '0'));
+    EXPECT_EQ(KORecvt(2.0, 1, &decpt, &sign), area);
     EXPECT_EQ(std::strlen(KORfcvt(12345.0, 100000, &decpt, &sign)), 348u);
     EXPECT_EQ(decpt, 5);
-}
 
-TEST(DigitConversions, Gcvt) {
+    // gcvt: the shorter of the two forms, a three-digit exponent, a point kept.
     const struct {
         double value;
         int32_t digits;
@@ -156,12 +148,11 @@ TEST(DigitConversions, Gcvt) {
         {-0.01234567890123, 12, "-1.23456789012e-002"}, {0.0, 5, "0."}, {999.5, 3, "1.e+003"}, {0.5, 3, "0.5"},
         {1.5e38, 3, "1.5e+038"}, {1e300, 6, "0."}, {1.5, 0, ""},
     };
+    char text[400];
     for (const auto &c : cases) {
-        char text[400];
         EXPECT_EQ(KORgcvt(c.value, c.digits, text), text);
         EXPECT_STREQ(text, c.text) << c.value;
     }
-    char text[400];
     KORgcvt(-1.0 / 3.0, 100000, text);
     EXPECT_LT(std::strlen(text), 349u);
     EXPECT_EQ(std::string(text, 19), "-0.3333333333333333");

@@ -1,5 +1,5 @@
 // Tests of the native outline records made from point-and-tag outlines: starts, implied points, cubic arcs.
-// (Whole quadratic glyphs are compared with FreeType's outlines in font_test.cpp.)
+// (Whole glyphs of quadratic and cubic faces are compared with FreeType's outlines in font_test.cpp.)
 #include "platform/outline_records.h"
 
 #include <gtest/gtest.h>

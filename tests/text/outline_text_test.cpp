@@ -1,12 +1,11 @@
 // Tests of outline text: the device path, and the outline path against the outlines FreeType itself reads from the
-// host's faces (DejaVu Sans and its kin, quadratic; Gillius ADF, cubic).
+// host's faces (DejaVu Sans and its kin). Cubic faces and the records themselves are checked in tests/platform.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include <gtest/gtest.h>
 #include FT_FREETYPE_H
-#include FT_FONT_FORMATS_H
 
-#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -14,7 +13,6 @@
 #include "platform/codepage.h"
 #include "platform/font.h"
 #include "platform/memory.h"
-#include "platform/outline_records.h"
 #include "tests/platform/font_support.h"
 #include "tests/text/segments.h"
 
@@ -216,76 +214,6 @@ TEST(OutlineText, GlyphsAreFreeTypesOutlines) {
     vutil::platform::setGlobalAllocFailureAfter(-1);
     expectNear(skipped, expected(plain, U"B", 1, 1));
     EXPECT_EQ(vutil::platform::globalBlocksInUse(), 0u);
-}
-
-// No face at hand opens a contour on a control point: one that does starts on its last point, if that is on the
-// curve (the next contour's points play no part).
-TEST(OutlineText, ContourOpeningOnAControlPointStartsOnItsLast) {
-    using enum vutil::platform::PointKind;
-    const std::vector<vutil::platform::OutlinePoint> points = {
-        {0, 0, Conic}, {64, 0, OnCurve}, {64, 64, OnCurve}, {0, 128, OnCurve}, {64, 128, Conic}, {128, 128, OnCurve}};
-    const int32_t ends[] = {2, 5};
-    std::vector<uint8_t> records;
-    ASSERT_TRUE(vutil::platform::appendNativeRecords(points, ends, records));
-    EXPECT_EQ(vutil::test::readRecords(records).at(0).at(0), (vutil::test::RecordPoint{65536, 65536, true}));
-}
-
-// A cubic face: each quadratic piece (a spline record of one control point) and each on-curve point stays within a
-// sixteenth of a pixel of FreeType's cubic outline.
-TEST(OutlineText, CubicArcsBecomeCloseQuadratics) {
-    vutil::platform::Font font(request("Gillius ADF"));
-    if (noFonts() || !font) GTEST_SKIP() << "no fonts on this host";
-    vutil::test::DirectFace direct(font);
-    if (std::strcmp(FT_Get_Font_Format(direct.face()), "CFF") != 0) GTEST_SKIP() << "Gillius ADF is not installed";
-    for (const char c : std::string("Sog&")) {
-        vutil::platform::GlyphMetrics metrics;
-        std::vector<uint8_t> records(font.glyphOutline(static_cast<uint8_t>(c), metrics, {}));
-        ASSERT_EQ(font.glyphOutline(static_cast<uint8_t>(c), metrics, records), records.size());
-        const FT_Outline &o = direct.load(c);
-        std::vector<std::vector<std::array<double, 2>>> curves;  // each contour a fine polyline, in 16.16
-        for (int k = 0, first = 0; k < o.n_contours; first = o.contours[k++] + 1) {
-            auto at = [&](int j) {
-                const FT_Vector &v = o.points[j > o.contours[k] ? first : j];
-                return std::array<double, 2>{v.x * 1024.0, v.y * 1024.0};
-            };
-            auto &line = curves.emplace_back(1, at(first));
-            for (int i = first + 1; i <= o.contours[k] + 1; ++i) {
-                const bool cubic = i <= o.contours[k] && FT_CURVE_TAG(o.tags[i]) == FT_CURVE_TAG_CUBIC;
-                const auto p0 = line.back(), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
-                for (double t = 1.0 / 64, u = 1 - t; cubic && t <= 1; t += 1.0 / 64, u = 1 - t) {
-                    line.push_back({u * u * u * p0[0] + 3 * u * t * (u * p1[0] + t * p2[0]) + t * t * t * p3[0],
-                                    u * u * u * p0[1] + 3 * u * t * (u * p1[1] + t * p2[1]) + t * t * t * p3[1]});
-                }
-                if (!cubic) line.push_back(p1);
-                i += cubic ? 2 : 0;
-            }
-        }
-        auto distance = [&](double x, double y) {
-            double best = INFINITY;
-            for (const auto &line : curves) {
-                for (std::size_t j = 0; j + 1 < line.size(); ++j) {
-                    const double dx = line[j + 1][0] - line[j][0], dy = line[j + 1][1] - line[j][1];
-                    const double t = std::clamp(
-                        ((x - line[j][0]) * dx + (y - line[j][1]) * dy) / (dx * dx + dy * dy + 1e-9), 0.0, 1.0);
-                    best = std::min(best, std::hypot(line[j][0] + t * dx - x, line[j][1] + t * dy - y));
-                }
-            }
-            return best;
-        };
-        int pieces = 0;
-        for (const auto &contour : vutil::test::readRecords(records)) {
-            for (std::size_t i = 0; i + 1 < contour.size(); ++i) {
-                const auto &a = contour[i], &b = contour[i + 1], &e = contour[std::min(i + 2, contour.size() - 1)];
-                pieces += !b.on;
-                for (double t : {0.25, 0.5, 0.75, 1.0}) {
-                    const double u = 1 - t, x = b.on ? b.x : u * u * a.x + 2 * u * t * b.x + t * t * e.x;
-                    const double y = b.on ? b.y : u * u * a.y + 2 * u * t * b.y + t * t * e.y;
-                    ASSERT_LT(distance(x, y), 4096 + 512) << c << " point " << i << " t " << t;
-                }
-            }
-        }
-        EXPECT_GT(pieces, 4) << c;
-    }
 }
 
 }  // namespace
