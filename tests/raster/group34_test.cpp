@@ -27,8 +27,12 @@ struct TableSet {
     }
     /// Value and code length of entry i of the white (0), black (1) or mode (2) table.
     std::pair<int32_t, int> entry(int table, std::size_t i) const {
-        int32_t value = static_cast<int8_t>(buffers[4][i]);
-        if (table < 2) std::memcpy(&value, buffers[2 * table].data() + 4 * i, 4);
+        int32_t value;
+        if (table < 2) {
+            std::memcpy(&value, buffers[2 * table].data() + 4 * i, 4);
+        } else {
+            value = static_cast<int8_t>(buffers[4][i]);
+        }
         return {value, static_cast<int8_t>(buffers[2 * table + 1][i])};
     }
     std::vector<uint8_t> buffers[6];

@@ -101,16 +101,18 @@ Segs outline(const char *face, const char *text, double height, double width, co
 /// The slant fontconfig gives a face where italic is asked of an upright one, then the escapement's turn.
 FT_Matrix transform(const char *face, bool italic, int32_t tenths) {
     const std::string name = std::string(face) + (italic ? ":italic" : "");
+    FcConfig *config = FcInitLoadConfigAndFonts();  // a configuration of its own, released here, as the library's
     FcPattern *pattern = FcNameParse(reinterpret_cast<const FcChar8 *>(name.c_str())), *found;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result;
     FcMatrix upright{1, 0, 0, 1}, *k = &upright;
-    if ((found = FcFontMatch(nullptr, pattern, &result)) != nullptr) FcPatternGetMatrix(found, FC_MATRIX, 0, &k);
+    if ((found = FcFontMatch(config, pattern, &result)) != nullptr) FcPatternGetMatrix(found, FC_MATRIX, 0, &k);
     const double c = std::cos(tenths * kPi / 1800), s = std::sin(tenths * kPi / 1800);
     const FT_Matrix m{std::lround(65536 * (c * k->xx - s * k->yx)), std::lround(65536 * (c * k->xy - s * k->yy)),
                       std::lround(65536 * (s * k->xx + c * k->yx)), std::lround(65536 * (s * k->xy + c * k->yy))};
     FcPatternDestroy(found), FcPatternDestroy(pattern);
+    if (config != nullptr) FcConfigDestroy(config);
     return m;
 }
 
