@@ -257,7 +257,7 @@ TEST_F(Search, ReferencesAreLookedForInTheirOrder) {
                     const char *place2 = "C:\\lib\\") {
         std::strcpy(out, "old");
         return get_xref_name(out, referenced.c_str(), place1, place2, nullptr, ".dwg") == 1 ? std::string(out)
-                                                                                            : "-" + std::string(out);
+                                                                                            : std::string("-").append(out);
     };
     setenv("ACAD", "C:\\acad1;;C:\\acad2\\", 1);
     const char *const steps[][2] = {
@@ -338,7 +338,7 @@ TEST_F(Search, PathSearchOrder) {
         }
         std::strcpy(out, "old");
         char *result = KORsearchpaths(file.c_str(), list.c_str(), out);
-        EXPECT_EQ(result == out ? std::string(out) : "-" + std::string(out), step[1]);
+        EXPECT_EQ(result == out ? std::string(out) : std::string("-").append(out), step[1]);
     }
     EXPECT_EQ(KORsearchpaths(file.c_str(), ("\\" + unique).c_str(), out), out);
     EXPECT_EQ(std::string(out), file)
