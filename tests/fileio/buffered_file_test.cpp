@@ -55,21 +55,15 @@ struct ModelFile {
 
     int32_t size() const { return static_cast<int32_t>(bytes.size()); }
     int32_t getc() {
-        if (eof == 0 && pos < size()) {
-            return static_cast<uint8_t>(bytes[static_cast<std::size_t>(pos++)]);
-        }
+        if (eof == 0 && pos < size()) return static_cast<uint8_t>(bytes[static_cast<std::size_t>(pos++)]);
         eof = 1;
         return -1;
     }
     std::string read(int32_t count, bool chunked) {
-        if (count < 1 || eof != 0) {
-            return {};
-        }
+        if (count < 1 || eof != 0) return {};
         int32_t got = std::min(count, std::max(0, size() - pos));
         // A (chunked) transfer that asks for more than is left and gets nothing in a piece ends the file.
-        if (got == 0 || (chunked && got < count && got % fileio::kChunkSize == 0)) {
-            eof = 1;
-        }
+        if (got == 0 || (chunked && got < count && got % fileio::kChunkSize == 0)) eof = 1;
         std::string out = got > 0 ? bytes.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(got)) : "";
         pos += got;
         return out;
@@ -143,20 +137,14 @@ TEST_P(BufferedModel, AgreesWithAPlainModel) {
     std::mt19937 random(param.mode + param.codePage + param.failedBuffers * 10 + param.threeByteReads);
     const std::string_view pieces[] = {"a", "b", "\r", "\n", "\r\n", "\x82\xa0", "\x81", "\xff", " ", {"\x82\0", 2}};
     ModelFile model;
-    while (model.bytes.size() < 70000) {
-        model.bytes += pieces[random() % std::size(pieces)];
-    }
+    while (model.bytes.size() < 70000) model.bytes += pieces[random() % std::size(pieces)];
     // A CR LF and a double-byte character right on buffer boundaries.
     model.bytes.replace(16383, 2, "\r\n");
     model.bytes.replace(2 * 16384 - 1, 2, "\x82\xa0");
     fileio::failBufferAllocations(param.failedBuffers);
     int32_t handle = openWith("file", model.bytes, param.mode);
-    if (param.mode & KOR_OPEN_CREATE) {
-        model.bytes.clear();
-    }
-    if (param.threeByteReads) {
-        replaceCall("read", threeByteRead);
-    }
+    if (param.mode & KOR_OPEN_CREATE) model.bytes.clear();
+    if (param.threeByteReads) replaceCall("read", threeByteRead);
     std::string out(80000, '\0');
     const std::string source = pattern(81000);
     for (int step = 0; step < param.steps; ++step) {
@@ -174,9 +162,7 @@ TEST_P(BufferedModel, AgreesWithAPlainModel) {
             ASSERT_EQ(got, std::max(count, 0)) << (op == 1 ? "chunked " : "") << count;
             model.write(from, count);
         } else if (op == 2 && reading) {
-            for (int k = static_cast<int>(random() % 5); k >= 0; --k) {
-                ASSERT_EQ(KorGetc(handle), model.getc());
-            }
+            for (int k = static_cast<int>(random() % 5); k >= 0; --k) ASSERT_EQ(KorGetc(handle), model.getc());
         } else if (op == 2) {
             const std::string text = std::to_string(random()) + std::string(random() % 2 ? 1500 : 1, 'x');
             ASSERT_EQ(KorFPrintf(handle, "%s", text.c_str()), static_cast<int32_t>(text.size()));
@@ -195,9 +181,7 @@ TEST_P(BufferedModel, AgreesWithAPlainModel) {
         } else if (op == 5) {
             const auto target = static_cast<int32_t>(random() % 3 == 0 ? model.pos + random() % 40 - 20
                                                                        : random() % (model.size() + 50));
-            if (target >= 0) {
-                ASSERT_EQ(model.seek(random, handle, target), target);
-            }
+            ASSERT_EQ(target < 0 ? target : model.seek(random, handle, target), target);
         }
         ASSERT_EQ(KorTellFile(handle), model.pos);
         ASSERT_EQ(KorEof(handle), reading ? model.eof : 0);

@@ -17,16 +17,12 @@ int32_t modelPair(std::string text, std::string numbers[2]) {
     const char *const separators = "\t\r\n=,; ", *const starts = "0123456789-";
     text.resize(std::min<std::size_t>(text.size(), 239));
     std::size_t at = text.find_first_of(starts);
-    if (at == std::string::npos) {
-        return 0;
-    }
+    if (at == std::string::npos) return 0;
     std::size_t end = text.find_first_of(separators, at);
     numbers[0] = text.substr(at, end - at);
     std::size_t next = end == std::string::npos ? end : text.find_first_not_of(separators, end);
     std::string item = next == std::string::npos ? "" : text.substr(next, text.find_first_of(separators, next) - next);
-    if (item.find_first_of(starts) == std::string::npos) {
-        return 1;
-    }
+    if (item.find_first_of(starts) == std::string::npos) return 1;
     numbers[1] = item.substr(item.find_first_of(starts));
     return 2;
 }
@@ -38,9 +34,7 @@ TEST(CoordinateReader, AgreesWithAPlainModelAndRealListsReadByTheCRules) {
     std::mt19937 random(17);
     for (int i = 0; i < 30000; ++i) {
         std::string text(random() % 8 == 0 ? 225 + random() % 14 : 0, ' ');
-        for (auto length = random() % 14; length > 0; --length) {
-            text += alphabet[random() % (sizeof alphabet - 1)];
-        }
+        for (auto length = random() % 14; length > 0; --length) text += alphabet[random() % (sizeof alphabet - 1)];
         SCOPED_TRACE("\"" + text + "\"");
         std::string numbers[2];
         const int32_t found = modelPair(text, numbers);

@@ -25,9 +25,7 @@ namespace vutil::test {
 inline std::string randomBytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
     std::string bytes(size, '\0');
-    for (char &byte : bytes) {
-        byte = static_cast<char>(random());
-    }
+    for (char &byte : bytes) byte = static_cast<char>(random());
     return bytes;
 }
 
@@ -47,17 +45,13 @@ class FileTest : public ::testing::Test {
 protected:
     void SetUp() override { setenv("VUTIL_DRIVE_C", dir.path().c_str(), 1); }
     void TearDown() override {
-        for (int32_t handle = 1; handle <= KOR_MAX_FILES; ++handle) {
-            KorCloseFile(handle);
-        }
+        for (int32_t handle = 1; handle <= KOR_MAX_FILES; ++handle) KorCloseFile(handle);
         fileio::failBufferAllocations(0);
         for (const char *name : {"open", "read", "write", "lseek", "close", "flock", "ftruncate", "fstat", "fcntl"}) {
             platform::setFileSystemCall(name, nullptr);
         }
         std::filesystem::current_path(saved);
-        for (const char *name : {"VUTIL_DRIVE_C", "VUTIL_DRIVE_D", "TMPDIR", "ACAD", "VUTIL_TEST_PATH"}) {
-            unsetenv(name);
-        }
+        for (const char *name : {"VUTIL_DRIVE_C", "VUTIL_DRIVE_D", "TMPDIR", "ACAD", "VUTIL_TEST_PATH"}) unsetenv(name);
     }
 
     /// Writes a file and opens it with `mode`; the handle (the test fails when it cannot open).

@@ -49,9 +49,7 @@ TEST(SplitPath, AgreesWithAModelAndMakePathJoinsTheParts) {
     std::mt19937 random(5);
     for (int i = 0; i < 5000; ++i) {
         std::string path;
-        for (auto k = random() % 8; k > 0; --k) {
-            path += pieces[random() % std::size(pieces)];
-        }
+        for (auto k = random() % 8; k > 0; --k) path += pieces[random() % std::size(pieces)];
         SCOPED_TRACE(path);
         const Split parts = split(path.c_str());
         ASSERT_TRUE(parts == modelSplit(path));
@@ -87,36 +85,27 @@ TEST(SplitPath, NullOutputsLongComponentsAndDoubleByteCharacters) {
     EXPECT_EQ(split("C:\\d\x95\\n").name, "n") << "in code page 1252 0x95 is a character of its own";
 }
 
-TEST(MakePath, SeparatorsAreAddedAndLongPathsRefused) {
-    const char *const cases[][5] = {{"C", "dwg", "plan", "dwg", "C:dwg\\plan.dwg"}, {nullptr, "a/", "b", nullptr, "a/b"},
-                                    {"\\\\srv", "share", "", "", "\\\\srvshare\\"}, {nullptr, nullptr, nullptr, "x", ".x"},
-                                    {nullptr, nullptr, nullptr, nullptr, ""}};
-    char path[KOR_MAX_PATH];
-    for (const auto &c : cases) {
-        KORmakepath(path, c[0], c[1], c[2], c[3]);
-        EXPECT_STREQ(path, c[4]) << c[4];
-    }
-    std::string name(250, 'n');
-    KORmakepath(path, "C", "dir", name.c_str(), "ext");
-    EXPECT_STREQ(path, "") << "a path that does not fit is not stored";
-    KORmakepath(path, nullptr, nullptr, name.c_str(), "e");
-    EXPECT_EQ(std::string(path), name + ".e");
+// Separators and the extension's dot are added; a path that does not fit is not stored.
+TEST(FileNames, MakePathExtensionSubstitutionAndSmallHelpers) {
+    char out[KOR_MAX_PATH];
+    auto made = [&](const char *drive, const char *dir, const char *name, const char *ext) {
+        KORmakepath(out, drive, dir, name, ext);
+        return std::string(out) + "|";
+    };
+    const std::string name(250, 'n');
+    EXPECT_EQ(made("C", "dwg", "plan", "dwg") + made(nullptr, "a/", "b", nullptr) + made("\\\\srv", "share", "", "") +
+                  made(nullptr, nullptr, nullptr, "x") + made(nullptr, nullptr, nullptr, nullptr) +
+                  made("C", "dir", name.c_str(), "ext"),
+              "C:dwg\\plan.dwg|a/b|\\\\srvshare\\|.x|||");
+    EXPECT_EQ(made(nullptr, nullptr, name.c_str(), "e"), name + ".e|");
     KORmakepath(nullptr, "C", "d", "n", "e");
-}
-
-TEST(FileNames, ExtensionSubstitutionAndSmallHelpers) {
     EXPECT_EQ(extension("plan.DWG", ".dwg") + extension("c:\\a.b\\plan", "") + extension(nullptr, ""), 3);
     EXPECT_EQ(extension("plan.DWG", "dwg") + extension("c:\\a.b\\plan", ".b") + extension("plan.dwg", nullptr), 0);
-
-    char out[KOR_MAX_PATH];
     EXPECT_EQ(KORsubstitute_dir("D:\\new\\x.txt", out, "C:\\old\\plan.dwg"), out);
     EXPECT_STREQ(out, "D:\\new\\plan.dwg");
-    KORsubstitute_dir(out, out, "plan");
-    EXPECT_STREQ(out, "D:\\new\\plan") << "the out path may be the directory source";
-    KORsubstitute_dir("rel/", out, out);
-    EXPECT_STREQ(out, "rel/plan") << "or the name source";
+    EXPECT_STREQ(KORsubstitute_dir(out, out, "plan"), "D:\\new\\plan") << "the out path may be the directory source";
+    EXPECT_STREQ(KORsubstitute_dir("rel/", out, out), "rel/plan") << "or the name source";
     EXPECT_EQ(KORsubstitute_dir("a", nullptr, "b"), nullptr);
-
     char text[] = "a/b\\c//d";
     EXPECT_EQ(KOR_TranslatePath(text) + KOR_TranslatePath(nullptr), 2);
     EXPECT_STREQ(text, "a\\b\\c\\\\d");
@@ -150,39 +139,27 @@ std::string modelNormalize(std::string name, std::string cwd) {
     std::replace(cwd.begin(), cwd.end(), '/', '\\');
     bool absolute = name[0] == '\\' || (name.size() > 2 && name[1] == ':' && name[2] == '\\');
     std::string text = absolute ? name : cwd + (!cwd.empty() && cwd.back() == '\\' ? "" : "\\") + name;
-    if (!text.empty() && text.back() == '\\') {
-        text.pop_back();
-    }
+    if (!text.empty() && text.back() == '\\') text.pop_back();
     std::vector<std::string> parts;
     std::stringstream stream(text);
-    for (std::string part; std::getline(stream, part, '\\');) {
-        parts.push_back(part);
-    }
+    for (std::string part; std::getline(stream, part, '\\');) parts.push_back(part);
     if (parts.empty() || text.back() == '\\') {
         parts.push_back("");  // getline gives nothing for an empty text and drops a last empty piece
     }
     std::vector<std::string> stack;
     for (std::size_t i = 1; i < parts.size(); ++i) {
         if (parts[i] == "..") {
-            if (stack.empty()) {
-                return "\\";
-            }
+            if (stack.empty()) return "\\";
             stack.pop_back();
         } else if (parts[i] != ".") {
             stack.push_back(parts[i]);
         }
     }
     std::string result = parts[0];
-    for (const std::string &part : stack) {
-        result += "\\" + part;
-    }
-    if (result.empty()) {
-        return "\\";
-    }
+    for (const std::string &part : stack) result += "\\" + part;
+    if (result.empty()) return "\\";
     std::size_t keep = result.size() >= 2 && result[1] == ':' ? 2 : 0;
-    if (keep < result.size() && result[keep] == '\\') {
-        ++keep;
-    }
+    if (keep < result.size() && result[keep] == '\\') ++keep;
     return result.substr(0, keep) + std::regex_replace(result.substr(keep), std::regex("\\\\+"), "\\");
 }
 
@@ -196,9 +173,7 @@ TEST(Normalizer, AgreesWithTheModel) {
     for (int i = 0; i < 20000; ++i) {
         std::string name = starts[random() % std::size(starts)];
         for (int k = 0, count = static_cast<int>(random() % 8); k < count; ++k) {
-            if (k > 0 || random() % 2 == 0) {
-                name += random() % 10 == 0 ? "/" : "\\";
-            }
+            if (k > 0 || random() % 2 == 0) name += random() % 10 == 0 ? "/" : "\\";
             name += components[random() % std::size(components)];
         }
         const char *cwd = directories[random() % std::size(directories)];
@@ -269,9 +244,7 @@ TEST_F(Search, ReferencesAreLookedForInTheirOrder) {
         {"ref/part.dwg", "..\\ref\\part.dwg"},
     };
     for (const auto &step : steps) {
-        if (*step[0] != '\0') {
-            touch(step[0]);
-        }
+        if (*step[0] != '\0') touch(step[0]);
         EXPECT_EQ(find("..\\ref\\part.dxf"), step[1]);
     }
     EXPECT_EQ(find("part", "C:\\lib", "C:\\lib"), "C:\\acad1\\part.dwg")

@@ -43,76 +43,68 @@ TEST_F(FileSystem, KindsSizesAndStatus) {
 
     ASSERT_EQ(::chmod(dir.file("plan.dwg").c_str(), 0640), 0);
     kor_stat status;
-    ASSERT_EQ(KorStat("C:\\plan.dwg", &status), 0);
-    EXPECT_EQ(status.st_mode, KOR_S_IFREG | 0640);
-    EXPECT_EQ(status.st_size, 5);
-    EXPECT_EQ(status.st_dev + status.st_rdev, 4u) << "drive C:";
+    auto stat = [&](const std::string &path) {
+        status = {};
+        EXPECT_EQ(KorStat(path.c_str(), &status), 0) << path;
+        return status;
+    };
     struct stat host {};
     ASSERT_EQ(::stat(dir.file("plan.dwg").c_str(), &host), 0);
+    EXPECT_EQ(stat("C:\\plan.dwg").st_mode, KOR_S_IFREG | 0640);
+    EXPECT_EQ(status.st_size, 5);
+    EXPECT_EQ(status.st_dev + status.st_rdev, 4u) << "drive C:";
     EXPECT_EQ(status.st_mtime32, static_cast<int32_t>(host.st_mtime));
     EXPECT_EQ(status.st_ctime32, static_cast<int32_t>(host.st_ctime));
-    ASSERT_EQ(KorStat("C:\\sub", &status), 0);
-    EXPECT_EQ(status.st_mode & 0xF000u, KOR_S_IFDIR);
+    EXPECT_EQ(stat("C:\\sub").st_mode & 0xF000u, KOR_S_IFDIR);
     setenv("VUTIL_DRIVE_D", (dir.path() / "sub").c_str(), 1);
-    ASSERT_EQ(KorStat("d:", &status), 0);
-    EXPECT_EQ(status.st_dev, 3u) << "a bare drive";
+    EXPECT_EQ(stat("d:").st_dev, 3u) << "a bare drive";
     fs::current_path(dir.path() / "sub");
-    ASSERT_EQ(KorStat("..\\plan.dwg", &status), 0);
-    EXPECT_EQ(status.st_dev, 3u) << "the drive of the current directory";
+    EXPECT_EQ(stat("..\\plan.dwg").st_dev, 3u) << "the drive of the current directory";
     EXPECT_EQ(KorStat("C:\\none", &status) + KorStat("C:\\plan.dwg", nullptr), -2);
     // Outside every drive counts as C:; times beyond 32 bits saturate.
     fs::current_path(saved);
     struct timespec times[2] = {{-5000000000LL, 0}, {5000000000LL, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, dir.file("plan.dwg").c_str(), times, 0), 0);
-    ASSERT_EQ(KorStat(dir.file("plan.dwg").c_str(), &status), 0);
-    EXPECT_EQ(status.st_dev, 2u);
+    EXPECT_EQ(stat(dir.file("plan.dwg")).st_dev, 2u);
     EXPECT_EQ(status.st_atime32, INT32_MIN);
     EXPECT_EQ(status.st_mtime32, INT32_MAX);
 }
 
-TEST_F(FileSystem, UnlinkDeletesFilesOnly) {
+TEST_F(FileSystem, UnlinkChangeDirectoryAndMakeDir) {
     dir.write("Mixed.Case", "x");
-    fs::create_directory(dir.path() / "sub");
+    dir.write("file", "x");
+    fs::create_directories(dir.path() / "dwg" / "sub");
+    fs::create_directory(dir.path() / "a");
+    const fs::path root = fs::canonical(dir.path());
     EXPECT_EQ(KorUnlink("C:\\MIXED.CASE"), 1) << "names are found without regard to case";
     EXPECT_FALSE(fs::exists(dir.path() / "Mixed.Case"));
-    EXPECT_EQ(KorUnlink("C:\\Mixed.Case") + KorUnlink("C:\\sub") + KorUnlink("") + KorUnlink(nullptr), 0);
-    EXPECT_TRUE(fs::is_directory(dir.path() / "sub"));
-}
-
-TEST_F(FileSystem, ChangeDirectoryTakesDirectoriesOnly) {
-    fs::create_directories(dir.path() / "dwg" / "sub");
-    dir.write("file", "x");
-    const fs::path root = fs::canonical(dir.path());
-    EXPECT_EQ(ChangeDirectory("C:/dwg/sub/"), 0) << "a trailing slash goes like a backslash";
-    EXPECT_EQ(fs::current_path(), root / "dwg" / "sub");
-    EXPECT_EQ(ChangeDirectory("C:\\"), 0);
-    EXPECT_EQ(fs::current_path(), root);
-    EXPECT_EQ(ChangeDirectory("dwg"), 0) << "relative to the current directory";
-    EXPECT_EQ(ChangeDirectory("C:\\file\\"), 1) << "a file changes nothing";
+    EXPECT_EQ(KorUnlink("C:\\Mixed.Case") + KorUnlink("C:\\dwg") + KorUnlink("") + KorUnlink(nullptr), 0);
+    EXPECT_TRUE(fs::is_directory(dir.path() / "dwg"));
+    // A trailing slash goes like a backslash; a file or a missing directory changes nothing.
+    const struct {
+        const char *path;
+        int32_t result;
+        fs::path now;
+    } moves[] = {{"C:/dwg/sub/", 0, root / "dwg" / "sub"}, {"C:\\", 0, root},         {"dwg", 0, root / "dwg"},
+                 {"C:\\file\\", 1, root / "dwg"}};
+    for (const auto &move : moves) {
+        EXPECT_EQ(ChangeDirectory(move.path), move.result) << move.path;
+        EXPECT_EQ(fs::current_path(), move.now) << move.path;
+    }
     EXPECT_EQ(ChangeDirectory("C:\\missing\\") + ChangeDirectory("") + ChangeDirectory(nullptr), 0);
     EXPECT_EQ(ChangeDirectory("D:"), -1) << "a bare drive counts as a directory; unmapped, the host refuses";
     EXPECT_EQ(fs::current_path(), root / "dwg");
-}
-
-TEST_F(FileSystem, MakeDirCreatesMissingParents) {
-    fs::create_directory(dir.path() / "a");
-    // Trailing separators of either kind, and mixed ones, end the walk at the drive.
-    for (const char *path : {"C:\\a\\b\\c", "C:/x/y/", "C:\\p/q\\\\r", "C:\\"}) {
-        EXPECT_EQ(KORmakedir(path), 1) << path;
-    }
-    for (const char *made : {"a/b/c", "x/y", "p/q/r"}) {
-        EXPECT_TRUE(fs::is_directory(dir.path() / made)) << made;
-    }
+    // Trailing separators of either kind, and mixed ones, end the walk at the drive; a relative path stops at
+    // its first component.
     fs::current_path(dir.path());
-    EXPECT_EQ(KORmakedir("rel\\one"), 1) << "a relative path stops at its first component";
-    EXPECT_TRUE(fs::is_directory(dir.path() / "rel" / "one"));
-    dir.write("file", "x");
+    for (const char *path : {"C:\\a\\b\\c", "C:/x/y/", "C:\\p/q\\\\r", "C:\\", "rel\\one"})
+        EXPECT_EQ(KORmakedir(path), 1) << path;
+    for (const char *made : {"a/b/c", "x/y", "p/q/r", "rel/one"})
+        EXPECT_TRUE(fs::is_directory(dir.path() / made)) << made;
     EXPECT_EQ(KORmakedir("C:\\file\\sub") + KORmakedir("C:\\file") + KORmakedir("") + KORmakedir(nullptr), 0);
     // Longer than any host path: refused at once instead of walked.
     std::string deep = "C:";
-    for (int i = 0; i < 3000; ++i) {
-        deep += "\\d";
-    }
+    for (int i = 0; i < 3000; ++i) deep += "\\d";
     EXPECT_EQ(KORmakedir(deep.c_str()), 0);
     EXPECT_EQ(direct_f("C:\\d"), KOR_KIND_NONE);
 }

@@ -28,9 +28,7 @@ double vaxValue(const uint8_t *vax, int words) {
     auto word = [&](int i) { return static_cast<uint64_t>(vax[2 * i] | vax[2 * i + 1] << 8); };
     const int exponent = static_cast<int>(word(0) >> 7 & 0xFF);
     uint64_t fraction = word(0) & 0x7F;
-    for (int i = 1; i < words; ++i) {
-        fraction = fraction << 16 | word(i);
-    }
+    for (int i = 1; i < words; ++i) fraction = fraction << 16 | word(i);
     const int bits = 7 + 16 * (words - 1);
     uint64_t mantissa = (uint64_t{1} << bits | fraction) >> (words == 4 ? 3 : 0);
     double magnitude = std::ldexp(static_cast<double>(mantissa), exponent - 128 - (bits + 1 - (words == 4 ? 3 : 0)));

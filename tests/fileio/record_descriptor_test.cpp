@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,28 +24,17 @@ using RecordDescriptor = FileTest;
 /// Bytes 1, 2, 3, ...
 std::string counting(std::size_t size) {
     std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>(i + 1);
-    }
+    std::iota(bytes.begin(), bytes.end(), '\1');
     return bytes;
 }
 
-/// A record as hex pairs, ".." for a byte left untouched (0xEE), spaces ignored.
+/// A record as hex pairs, ".." for a byte left untouched (0xEE), trailing ".." dropped.
 std::string picture(const uint8_t *record, std::size_t size) {
     static const char digits[] = "0123456789abcdef";
     std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
+    for (std::size_t i = 0; i < size; ++i)
         text += record[i] == 0xEE ? std::string("..") : std::string{digits[record[i] >> 4], digits[record[i] & 15]};
-    }
-    while (text.size() >= 2 && text.compare(text.size() - 2, 2, "..") == 0) {
-        text.resize(text.size() - 2);
-    }
-    return text;
-}
-
-std::string withoutSpaces(std::string text) {
-    std::erase(text, ' ');
-    return text;
+    return text.substr(0, text.find_last_not_of('.') + 1);
 }
 
 // Each descriptor applied to the image 01 02 03 ... by the memory operations: the result and
@@ -81,13 +71,13 @@ TEST(RecordDescriptorMemory, LayoutsByteByByte) {
         EXPECT_EQ(c.motor ? memcpyMotorStruct(record, image.data(), c.size, c.descriptor)
                           : memcpyIntelStruct(record, image.data(), c.size, c.descriptor),
                   c.result);
-        EXPECT_EQ(picture(record, sizeof record), withoutSpaces(c.record));
+        std::string want = c.record;
+        std::erase(want, ' ');
+        EXPECT_EQ(picture(record, sizeof record), want);
     }
     // Only the first 511 characters of a descriptor count.
     std::string descriptor;
-    while (descriptor.size() < 600) {
-        descriptor += "C1 ";
-    }
+    while (descriptor.size() < 600) descriptor += "C1 ";
     std::vector<uint8_t> ones(200, 1), record(200, 0);
     EXPECT_EQ(memcpyIntelStruct(record.data(), ones.data(), 170, descriptor.c_str()), 1);
     EXPECT_EQ(record[169], 1);
@@ -132,9 +122,7 @@ std::string randomDescriptor(std::mt19937 &random, bool packing) {
     const int items = 1 + static_cast<int>(random() % 6);
     for (int i = 0; i < items; ++i) {
         text += packing && random() % 8 == 0 ? 'P' : "CILDcl"[random() % 6];
-        if (random() % 6 != 0) {
-            text += std::to_string(random() % 7);
-        }
+        if (random() % 6 != 0) text += std::to_string(random() % 7);
         text += " ,;"[random() % 3];
     }
     return text;
@@ -156,9 +144,7 @@ TEST_F(RecordDescriptor, WholeRecordTransfersMatchElementTransfersAndUnpacking) 
         SCOPED_TRACE(testing::Message() << step << " " << descriptor << " limit " << limit);
         const int32_t at = KorTellFile(buffered);
         std::array<std::array<uint8_t, 400>, 3> records;
-        for (auto &record : records) {
-            record.fill(0x5A);
-        }
+        for (auto &record : records) record.fill(0x5A);
         auto read = [&](int32_t handle, uint8_t *record) {
             return motor ? KorReadMotorStruct(record, limit, handle, descriptor.c_str())
                          : KorReadIntelStruct(record, limit, handle, descriptor.c_str());
@@ -220,9 +206,7 @@ TEST_F(RecordDescriptor, DescriptorsAreParsedPrivatelyAndAgainWhenEdited) {
     EXPECT_EQ(memcpyIntelStruct(record, image, 2, descriptor), 0);
     EXPECT_EQ(memcpyIntelStruct(record, image, 4, descriptor), 1);
     // More descriptors than the cache holds, then the first again.
-    for (const char *other : {"C1", "C2", "C3", "C4", "C5"}) {
-        memcpyIntelStruct(record, image, 0, other);
-    }
+    for (const char *other : {"C1", "C2", "C3", "C4", "C5"}) memcpyIntelStruct(record, image, 0, other);
     EXPECT_EQ(memcpyIntelStruct(record, image, 4, descriptor), 1);
     // The terminator ends a descriptor, whatever follows it in the caller's buffer.
     char followed[600] = {};
