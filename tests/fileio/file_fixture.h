@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "fileio/buffered_file.h"
+#include "platform/codepage.h"
 #include "platform/file.h"
 #include "support/temp_dir.h"
 
@@ -47,6 +48,7 @@ protected:
     void TearDown() override {
         for (int32_t handle = 1; handle <= KOR_MAX_FILES; ++handle) KorCloseFile(handle);
         fileio::failBufferAllocations(0);
+        platform::setAnsiCodePage(1252);
         for (const char *name : {"open", "read", "write", "lseek", "close", "flock", "ftruncate", "fstat", "fcntl"}) {
             platform::setFileSystemCall(name, nullptr);
         }

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <random>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -140,16 +139,12 @@ std::string modelNormalize(std::string name, std::string cwd) {
     bool absolute = name[0] == '\\' || (name.size() > 2 && name[1] == ':' && name[2] == '\\');
     std::string text = absolute ? name : cwd + (!cwd.empty() && cwd.back() == '\\' ? "" : "\\") + name;
     if (!text.empty() && text.back() == '\\') text.pop_back();
-    std::vector<std::string> parts;
-    std::stringstream stream(text);
-    for (std::string part; std::getline(stream, part, '\\');) parts.push_back(part);
-    if (parts.empty() || text.back() == '\\') {
-        parts.push_back("");  // getline gives nothing for an empty text and drops a last empty piece
-    }
+    std::vector<std::string> parts(1);
+    for (char c : text) c == '\\' ? parts.emplace_back() : parts.back() += c;
     std::vector<std::string> stack;
     for (std::size_t i = 1; i < parts.size(); ++i) {
+        if (parts[i] == ".." && stack.empty()) return "\\";
         if (parts[i] == "..") {
-            if (stack.empty()) return "\\";
             stack.pop_back();
         } else if (parts[i] != ".") {
             stack.push_back(parts[i]);
@@ -235,14 +230,10 @@ TEST_F(Search, ReferencesAreLookedForInTheirOrder) {
                                                                                             : std::string("-").append(out);
     };
     setenv("ACAD", "C:\\acad1;;C:\\acad2\\", 1);
-    const char *const steps[][2] = {
-        {"", "-"},
-        {"acad2/part.dwg", "C:\\acad2\\part.dwg"},
-        {"acad1/part.dwg", "C:\\acad1\\part.dwg"},
-        {"lib/part.dwg", "C:\\lib\\part.dwg"},
-        {"proj/part.dwg", "C:\\proj\\part.dwg"},
-        {"ref/part.dwg", "..\\ref\\part.dwg"},
-    };
+    const char *const steps[][2] = {{"", "-"},
+                                    {"acad2/part.dwg", "C:\\acad2\\part.dwg"}, {"acad1/part.dwg", "C:\\acad1\\part.dwg"},
+                                    {"lib/part.dwg", "C:\\lib\\part.dwg"},     {"proj/part.dwg", "C:\\proj\\part.dwg"},
+                                    {"ref/part.dwg", "..\\ref\\part.dwg"}};
     for (const auto &step : steps) {
         if (*step[0] != '\0') touch(step[0]);
         EXPECT_EQ(find("..\\ref\\part.dxf"), step[1]);
@@ -254,8 +245,7 @@ TEST_F(Search, ReferencesAreLookedForInTheirOrder) {
     EXPECT_EQ(find("C:\\PROJ\\Part"), "C:\\PROJ\\Part.dwg") << "found without regard to case";
     // "C:\" + 100 + "\" + name: a name of 155 characters makes 259, one more 260.
     const std::string place = "C:\\" + std::string(100, 'd') + "\\", fits(151, 'f'), tooLong(152, 'f');
-    touch(std::string(100, 'd') + "/" + fits + ".dwg");
-    touch(std::string(100, 'd') + "/" + tooLong + ".dwg");
+    for (const std::string &name : {fits, tooLong}) touch(std::string(100, 'd') + "/" + name + ".dwg");
     EXPECT_EQ(find(place + fits), place + fits + ".dwg");
     EXPECT_EQ(find(place + tooLong), "-");
     EXPECT_EQ(KORsearchpaths((tooLong + ".dwg").c_str(), place.c_str(), out), nullptr);
@@ -267,9 +257,7 @@ TEST_F(Search, EnvironmentSearchTriesTheCurrentDirectoryFirst) {
         KORsearchenv(file, variable, out);
         return std::string(out);
     };
-    touch("one/a.shx");
-    touch("two/a.shx");
-    touch("two/b.shx");
+    for (const char *file : {"one/a.shx", "two/a.shx", "two/b.shx"}) touch(file);
     setenv("VUTIL_TEST_PATH", ("C:\\" + std::string(300, 'p') + ";;C:\\one;C:/two/").c_str(), 1);
     EXPECT_EQ(search("a.shx"), "C:\\one\\a.shx");
     EXPECT_EQ(search("b.shx"), "C:\\two\\b.shx");
@@ -289,26 +277,18 @@ TEST_F(Search, PathSearchOrder) {
     const std::string unique = "vutil-search-" + std::to_string(::getpid()), file = unique + ".shx";
     struct Cleanup {
         fs::path directory, file;
-        ~Cleanup() {
-            fs::remove_all(directory);
-            fs::remove(file);
-        }
+        ~Cleanup() { fs::remove_all(directory), fs::remove(file); }
     } cleanup{own / unique, own / file};
     const std::string list = unique + ",C:\\shared;;C:\\other";
     fs::create_directories(dir.path() / "other" / file);  // a directory is not an answer
     const std::string steps[][2] = {
-        {"", "-"},
-        {(own / file).string(), (own / file).string()},
-        {dir.file("work/" + file), file},
+        {"", "-"}, {(own / file).string(), (own / file).string()}, {dir.file("work/" + file), file},
         {dir.file("shared/" + file), "C:\\shared\\" + file},
         {dir.file("work/" + unique + "/" + file), unique + "\\" + file},
         {(own / unique / file).string(), own.string() + "/" + unique + "\\" + file},
     };
     for (const auto &step : steps) {
-        if (!step[0].empty()) {
-            fs::create_directories(fs::path(step[0]).parent_path());
-            dir.write(step[0], "x");
-        }
+        if (!step[0].empty()) touch(step[0]);
         std::strcpy(out, "old");
         char *result = KORsearchpaths(file.c_str(), list.c_str(), out);
         EXPECT_EQ(result == out ? std::string(out) : std::string("-").append(out), step[1]);
