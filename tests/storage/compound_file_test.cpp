@@ -90,9 +90,8 @@ TEST_F(Reader, DamagedDocumentsGiveTheFailureResultsInMemoryBoundedByTheirSize) 
     auto files = hostileFiles();
     std::map<std::string, uint64_t> digests;
     const auto listings = expectedListings();
-    for (const auto &[path, elements] : listings.at("hostile-base.cfb")) {
+    for (const auto &[path, elements] : listings.at("hostile-base.cfb"))
         for (const ExpectedElement &e : elements) digests[path.empty() ? e.name : path + "\\" + e.name] = e.digest;
-    }
     std::size_t cases = 0;
     for (const auto &[results, names] : outcomes) {
         for (const std::string &name : names) {

@@ -43,12 +43,14 @@ struct ExpectedElement {
     uint64_t digest;
 };
 
-/// By file name, each storage ("" for the root, else its backslash path) with its elements in directory order:
-/// the listings of expected.txt.
-inline std::map<std::string, std::map<std::string, std::vector<ExpectedElement>>> expectedListings() {
-    std::map<std::string, std::map<std::string, std::vector<ExpectedElement>>> files;
+/// Each storage ("" for the root, else its backslash path) with its elements in directory order.
+using Listing = std::map<std::string, std::vector<ExpectedElement>>;
+
+/// The listings of expected.txt, by file name.
+inline std::map<std::string, Listing> expectedListings() {
+    std::map<std::string, Listing> files;
     std::ifstream in(dataPath("expected.txt"));
-    std::map<std::string, std::vector<ExpectedElement>> *file = nullptr;
+    Listing *file = nullptr;
     std::vector<ExpectedElement> *storage = nullptr;
     for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
@@ -59,11 +61,9 @@ inline std::map<std::string, std::map<std::string, std::vector<ExpectedElement>>
         } else if (kind == "storage" && line[0] != ' ') {
             storage = &(*file)[name == "/" ? "" : name];
         } else if (kind == "stream" || kind == "storage") {
-            ExpectedElement element{kind == "stream", name, 0, 0};
+            ExpectedElement &element = storage->emplace_back(ExpectedElement{kind == "stream", name, 0, 0});
             if (element.stream) words >> element.size >> std::hex >> element.digest;
-            words >> hex;
-            element.name = fromHex(hex);
-            storage->push_back(element);
+            element.name = fromHex((words >> hex, hex));
         }
     }
     return files;
