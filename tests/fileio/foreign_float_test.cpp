@@ -8,6 +8,8 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "vutil/fileio.h"
 
@@ -107,25 +109,18 @@ TEST(VaxD, ConvertsToItsValueAndBack) {
 
 TEST(DigitConversions, EcvtFcvtAndGcvt) {
     // ecvt, then fcvt (marked F): digits, point and sign. 1e300 lies outside the D range.
-    const struct {
-        char function;
-        double value;
-        int32_t count;
-        const char *digits;
-        int32_t decpt, sign;
-    } digitCases[] = {
-        {'E', -123.456, 4, "1235", 3, 1}, {'E', 9.99, 2, "10", 2, 0}, {'E', 0.001234, 2, "12", -2, 0},
-        {'E', -0.0, 3, "000", 0, 0},      {'E', 123.0, 0, "", 3, 0},  {'E', 1e300, 3, "000", 0, 0},
-        {'E', 0.1, 30, "100000000000000005551115123126", 0, 0},       {'F', -1234.5678, 2, "123457", 4, 1},
-        {'F', 0.012, 3, "12", -1, 0},     {'F', 0.0001, 2, "00", 0, 0}, {'F', 99.96, 1, "1000", 3, 0},
-        {'F', 7.0, -3, "7", 1, 0},
-    };
-    for (const auto &c : digitCases) {
-        SCOPED_TRACE(testing::Message() << c.function << "cvt " << c.value << " " << c.count);
+    for (const auto &[function, value, count, digits, point, negative] :
+         std::vector<std::tuple<char, double, int32_t, const char *, int32_t, int32_t>>{
+             {'E', -123.456, 4, "1235", 3, 1}, {'E', 9.99, 2, "10", 2, 0}, {'E', 0.001234, 2, "12", -2, 0},
+             {'E', -0.0, 3, "000", 0, 0},      {'E', 123.0, 0, "", 3, 0},  {'E', 1e300, 3, "000", 0, 0},
+             {'E', 0.1, 30, "100000000000000005551115123126", 0, 0},       {'F', -1234.5678, 2, "123457", 4, 1},
+             {'F', 0.012, 3, "12", -1, 0},     {'F', 0.0001, 2, "00", 0, 0}, {'F', 99.96, 1, "1000", 3, 0},
+             {'F', 7.0, -3, "7", 1, 0}}) {
+        SCOPED_TRACE(testing::Message() << function << "cvt " << value << " " << count);
         int32_t decpt = 99, sign = 99;
-        EXPECT_STREQ((c.function == 'F' ? KORfcvt : KORecvt)(c.value, c.count, &decpt, &sign), c.digits);
-        EXPECT_EQ(decpt, c.decpt);
-        EXPECT_EQ(sign, c.sign);
+        EXPECT_STREQ((function == 'F' ? KORfcvt : KORecvt)(value, count, &decpt, &sign), digits);
+        EXPECT_EQ(decpt, point);
+        EXPECT_EQ(sign, negative);
     }
     // Huge counts stop at the area's size; each function's area is reused by its next call.
     int32_t decpt = 0, sign = 0;
@@ -136,20 +131,14 @@ TEST(DigitConversions, EcvtFcvtAndGcvt) {
     EXPECT_EQ(decpt, 5);
 
     // gcvt: the shorter of the two forms, a three-digit exponent, a point kept.
-    const struct {
-        double value;
-        int32_t digits;
-        const char *text;
-    } cases[] = {
-        {-12345678901.23, 12, "-12345678901.2"},     {-123456789012.3, 12, "-123456789012."},
-        {-1234567890123.0, 12, "-1.23456789012e+012"}, {-0.1234567890123, 12, "-0.123456789012"},
-        {-0.01234567890123, 12, "-1.23456789012e-002"}, {0.0, 5, "0."}, {999.5, 3, "1.e+003"}, {0.5, 3, "0.5"},
-        {1.5e38, 3, "1.5e+038"}, {1e300, 6, "0."}, {1.5, 0, ""},
-    };
     char text[400];
-    for (const auto &c : cases) {
-        EXPECT_EQ(KORgcvt(c.value, c.digits, text), text);
-        EXPECT_STREQ(text, c.text) << c.value;
+    for (const auto &[value, count, expected] : std::vector<std::tuple<double, int32_t, const char *>>{
+             {-12345678901.23, 12, "-12345678901.2"},       {-123456789012.3, 12, "-123456789012."},
+             {-1234567890123.0, 12, "-1.23456789012e+012"}, {-0.1234567890123, 12, "-0.123456789012"},
+             {-0.01234567890123, 12, "-1.23456789012e-002"}, {0.0, 5, "0."}, {999.5, 3, "1.e+003"}, {0.5, 3, "0.5"},
+             {1.5e38, 3, "1.5e+038"}, {1e300, 6, "0."}, {1.5, 0, ""}}) {
+        EXPECT_EQ(KORgcvt(value, count, text), text);
+        EXPECT_STREQ(text, expected) << value;
     }
     KORgcvt(-1.0 / 3.0, 100000, text);
     EXPECT_LT(std::strlen(text), 349u);

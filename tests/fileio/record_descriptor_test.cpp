@@ -10,6 +10,7 @@
 #include <numeric>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "file_fixture.h"
@@ -40,13 +41,9 @@ std::string picture(const uint8_t *record, std::size_t size) {
 // Each descriptor applied to the image 01 02 03 ... by the memory operations: the result and
 // every byte of the record.
 TEST(RecordDescriptorMemory, LayoutsByteByByte) {
-    const struct {
-        const char *descriptor;
-        uint32_t size;
-        bool motor;
-        int32_t result;
-        const char *record;
-    } cases[] = {
+    const std::string image = counting(40);
+    for (const auto &[descriptor, size, motor, result, picturing] : std::vector<
+             std::tuple<const char *, uint32_t, bool, int32_t, std::string>>{
         {"C4,L2;D1 I3", 32, false, 1, "01020304 05060708 090a0b0c ........ 0d0e0f1011121314 15161718191a"},
         {"C4,L2;D1 I3", 30, false, 0, "01020304 05060708 090a0b0c ........ 0d0e0f1011121314 15161718191a"},
         {"C4,L2;D1 I3", 32, true, 1, "01020304 08070605 0c0b0a09 ........ 14131211100f0e0d 161518171a19"},
@@ -61,17 +58,12 @@ TEST(RecordDescriptorMemory, LayoutsByteByByte) {
         // Unknown letters and negative counts end the descriptor; counts are read by the atoi rules.
         {"L", 0, false, 1, ""}, {"X2 C1", 0, false, 1, ""}, {"C2 f1 C1", 2, false, 1, "0102"},
         {" ,C1;; ,C1, ", 2, false, 1, "0102"}, {"C3xyz", 3, false, 1, "010203"}, {"C+3", 3, false, 1, "010203"},
-        {"Cx3", 0, false, 1, ""}, {"C2 C-1 C2", 2, false, 1, "0102"},
-    };
-    const std::string image = counting(40);
-    for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.descriptor << " size " << c.size << (c.motor ? " motor" : ""));
+        {"Cx3", 0, false, 1, ""}, {"C2 C-1 C2", 2, false, 1, "0102"}}) {
+        SCOPED_TRACE(testing::Message() << descriptor << " size " << size << (motor ? " motor" : ""));
         uint8_t record[40];
         std::memset(record, 0xEE, sizeof record);
-        EXPECT_EQ(c.motor ? memcpyMotorStruct(record, image.data(), c.size, c.descriptor)
-                          : memcpyIntelStruct(record, image.data(), c.size, c.descriptor),
-                  c.result);
-        std::string want = c.record;
+        EXPECT_EQ((motor ? memcpyMotorStruct : memcpyIntelStruct)(record, image.data(), size, descriptor), result);
+        std::string want = picturing;
         std::erase(want, ' ');
         EXPECT_EQ(picture(record, sizeof record), want);
     }
@@ -143,11 +135,9 @@ TEST_F(RecordDescriptor, WholeRecordTransfersMatchElementTransfersAndUnpacking) 
         const auto limit = static_cast<uint32_t>(random() % 4 == 0 ? random() % 20 : 1000);
         SCOPED_TRACE(testing::Message() << step << " " << descriptor << " limit " << limit);
         const int32_t at = KorTellFile(buffered);
-        std::array<std::array<uint8_t, 400>, 3> records;
-        for (auto &record : records) record.fill(0x5A);
+        std::array<std::array<uint8_t, 400>, 3> records{};
         auto read = [&](int32_t handle, uint8_t *record) {
-            return motor ? KorReadMotorStruct(record, limit, handle, descriptor.c_str())
-                         : KorReadIntelStruct(record, limit, handle, descriptor.c_str());
+            return (motor ? KorReadMotorStruct : KorReadIntelStruct)(record, limit, handle, descriptor.c_str());
         };
         const int32_t ra = read(buffered, records[0].data());
         ASSERT_EQ(read(unbuffered, records[1].data()), ra);
