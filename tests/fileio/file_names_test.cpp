@@ -60,10 +60,11 @@ TEST(SplitPath, AgreesWithAModelAndMakePathJoinsTheParts) {
 
 TEST(SplitPath, NullOutputsLongComponentsAndDoubleByteCharacters) {
     char name[256] = "old";
-    KORsplitpath("C:\\d\\n.e", nullptr, nullptr, name, nullptr);
-    EXPECT_STREQ(name, "n");
-    KORsplitpath(nullptr, nullptr, nullptr, name, nullptr);
-    EXPECT_STREQ(name, "");
+    auto nameOnly = [&](const char *path) {
+        KORsplitpath(path, nullptr, nullptr, name, nullptr);
+        return std::string(name) + "|";
+    };
+    EXPECT_EQ(nameOnly("C:\\d\\n.e") + nameOnly(nullptr), "n||");
     std::string longName = "C:\\" + std::string(300, 'd') + "\\" + std::string(300, 'n') + "." + std::string(300, 'e');
     std::vector<char> dir(400, '#'), base(400, '#'), ext(400, '#');
     KORsplitpath(longName.c_str(), nullptr, dir.data(), base.data(), ext.data());
@@ -76,8 +77,8 @@ TEST(SplitPath, NullOutputsLongComponentsAndDoubleByteCharacters) {
     // 0x95 0x5C is one character whose second byte is a backslash.
     EXPECT_TRUE(split("C:\\d\x95\\\\n\x95\\.e") == (Split{"C:", "\\d\x95\\\\", "n\x95\\", ".e"}));
     EXPECT_EQ(split("\x95\\n").name, "\x95\\n") << "a double-byte character at the start";
-    KORsplitpath((std::string(254, 'n') + "\x95\\").c_str(), nullptr, nullptr, name, nullptr);
-    EXPECT_EQ(std::string(name), std::string(254, 'n')) << "a cut never leaves half a character";
+    EXPECT_EQ(nameOnly((std::string(254, 'n') + "\x95\\").c_str()), std::string(254, 'n') + "|")
+        << "a cut never leaves half a character";
     KORmakepath(name, nullptr, "d\x95\\", "n", nullptr);
     EXPECT_STREQ(name, "d\x95\\\\n") << "a second byte 0x5C does not end the directory";
     ASSERT_TRUE(platform::setAnsiCodePage(1252));
@@ -204,7 +205,6 @@ protected:
 
 TEST_F(Search, TheNormalizedNameAreaAndTheCurrentDirectory) {
     char *first = KOR_GetNormalizedFName("C:\\a\\b\\..\\c");
-    ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first, "C:\\a\\c");
     EXPECT_EQ(KOR_GetNormalizedFName("C:\\x"), first) << "one area";
     EXPECT_EQ(KOR_GetNormalizedFName(nullptr), nullptr);

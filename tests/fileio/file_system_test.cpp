@@ -135,8 +135,7 @@ TEST_F(FileSystem, TemporaryNamesAreFreshNamesInTheTemporaryDirectory) {
     // directory fit a path buffer, 237 do not; unusable directories give /tmp.
     const std::size_t room = 236 - dir.path().string().size() - 1;
     const fs::path fits = dir.path() / std::string(room, 't'), tooLong = dir.path() / std::string(room + 1, 't');
-    fs::create_directory(fits);
-    fs::create_directory(tooLong);
+    for (const fs::path &directory : {fits, tooLong}) fs::create_directory(directory);
     for (const fs::path &directory : {fits, tooLong, fs::path("relative"), fs::path(dir.write("plain", ""))}) {
         setenv("TMPDIR", directory.c_str(), 1);
         ASSERT_EQ(KorMakeTmpName(names[0]), 1);
@@ -154,8 +153,7 @@ ssize_t failingSecondRead(int fd, void *buffer, size_t count) {
 }
 
 TEST_F(FileSystem, AppendCopiesWholeFiles) {
-    fs::create_directories(dir.path() / "out");
-    fs::create_directories(dir.path() / "in");
+    for (const char *directory : {"out", "in"}) fs::create_directory(dir.path() / directory);
     dir.write("in/plan.dwg", "drawing");
     EXPECT_EQ(KorAppendFile("C:\\out", "C:\\in\\plan.dwg") + KorAppendFile("C:/out/", "C:/in/plan.dwg"), 2);
     EXPECT_EQ(contents("out/plan.dwg"), "drawingdrawing") << "into a directory: the source's name";
@@ -164,9 +162,8 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
     EXPECT_EQ(status.st_mode & 0600, 0600u) << "created readable and writable";
     // Nothing to read creates nothing; a destination that cannot be made fails; a source that is no
     // regular file is read to its end.
-    EXPECT_EQ(KorAppendFile("C:\\dest", "C:\\missing") + KorAppendFile("C:\\dest", "C:\\in") +
-                  KorAppendFile("C:\\dest", nullptr),
-              3);
+    const char *const dest = "C:\\dest";
+    EXPECT_EQ(KorAppendFile(dest, "C:\\missing") + KorAppendFile(dest, "C:\\in") + KorAppendFile(dest, nullptr), 3);
     EXPECT_FALSE(fs::exists(dir.path() / "dest"));
     EXPECT_EQ(KorAppendFile(nullptr, "C:\\in\\plan.dwg") + KorAppendFile("C:\\no\\dest", "C:\\in\\plan.dwg"), 0);
     EXPECT_EQ(KorAppendFile("C:\\dest", "/dev/null"), 1);
@@ -181,8 +178,7 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
         EXPECT_TRUE(contents("big") == bytes + bytes) << size;
     }
     // A file held exclusively can be neither appended to nor read.
-    int32_t handle = 0;
-    ASSERT_EQ(KorOpenFile(dir.file("dest").c_str(), &handle, KOR_OPEN_WRITE), 1);
+    const int32_t handle = openWith("dest", contents("dest"), KOR_OPEN_WRITE);
     EXPECT_EQ(KorAppendFile("C:\\dest", "C:\\in\\plan.dwg"), 0);
     EXPECT_EQ(KorAppendFile("C:\\other", "C:\\dest"), 1);
     EXPECT_FALSE(fs::exists(dir.path() / "other"));
