@@ -135,12 +135,9 @@ TEST_F(Reader, SharingModesAndNames) {
     const std::u16string name(path.begin(), path.end());
     const std::string other = scratch("short.txt", "\xD0\xCF\x11\xE0");
     for (const auto &[probe, status] : std::vector<std::pair<std::u16string, int32_t>>{
-             {name, pf::stg::kOk},
-             {std::u16string(other.begin(), other.end()), pf::stg::kFalse},
-             {u"/no/such/file", pf::stg::kFileNotFound},
-             {u"\xD800", pf::stg::kFileNotFound}}) {  // no ANSI form
+             {name, pf::stg::kOk}, {std::u16string(other.begin(), other.end()), pf::stg::kFalse},
+             {u"/no/such/file", pf::stg::kFileNotFound}, {u"\xD800", pf::stg::kFileNotFound}})  // no ANSI form
         EXPECT_EQ(pf::stgIsStorageFile(probe.c_str()), status);
-    }
     // A writer holding the file keeps it from being opened in place, not from being recognised.
     const int32_t writer = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Exclusive);
     EXPECT_EQ(pf::stgIsStorageFile(name.c_str()), pf::stg::kOk);

@@ -79,13 +79,8 @@ inline std::map<std::string, std::string> hostileFiles() {
         if (line.empty() || line[0] == '#' || !(words >> name >> base)) continue;
         std::string bytes = TempDir::read(dataPath(base));
         for (std::size_t at = 0; words >> op >> at;) {
-            if (op == "cut") {
-                bytes.resize(at);
-                continue;
-            }
-            words >> hex;
-            const std::string patch = fromHex(hex);
-            bytes.resize(std::max(bytes.size(), at + patch.size()));
+            const std::string patch = op == "cut" ? "" : fromHex((words >> hex, hex));
+            bytes.resize(op == "cut" ? at : std::max(bytes.size(), at + patch.size()));
             bytes.replace(at, patch.size(), patch);
         }
         files[name] = bytes;
@@ -104,12 +99,11 @@ inline int32_t openStream(const std::string &file, const std::string &path) {
 /// The result of a listing query and the name it gave; nothing may be written beyond the room and its terminator.
 inline std::pair<int32_t, std::string> query(const std::string &file, const std::string &path, int32_t index,
                                              int32_t room = 63) {
-    char name[80];
-    std::memset(name, 'x', sizeof name);
-    const int32_t result = KorOleQueryStorage(file.c_str(), path.c_str(), index, std::min(room, 63), name);
+    std::string name(80, 'x');
+    const int32_t result = KorOleQueryStorage(file.c_str(), path.c_str(), index, std::min(room, 63), name.data());
     EXPECT_EQ(name[std::max(std::min(room, 63), 0) + 1], 'x') << path << " " << index;
     EXPECT_TRUE(result != 0 || name[0] == 'x') << "a failed query leaves the name alone";
-    return {result, result == 0 || result == -4 ? std::string("-") : std::string(name)};
+    return {result, result == 0 || result == -4 ? std::string("-") : name.c_str()};
 }
 
 /// Reads a whole stream through the library in pieces of `piece` bytes (0: byte by byte through the character
