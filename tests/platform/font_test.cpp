@@ -116,6 +116,21 @@ TEST(HostFont, CellHeightAverageWidthBoldAndBufferRules) {
     recordsOf(bold, 'l', boldMetrics);
     recordsOf(regular, 'l', m);
     EXPECT_GT(boldMetrics.cellIncX, m.cellIncX);
+    // A face with no bold member is thickened by a 24th of the em, and its advances widen by as much.
+    FontRequest tall = request("DejaVu Math TeX Gyre", 0);
+    tall.height = 640;
+    Font math(tall);
+    tall.weight = 700;
+    Font thickened(tall);
+    recordsOf(math, 'l', m);
+    recordsOf(thickened, 'l', boldMetrics);
+    EXPECT_NEAR(boldMetrics.cellIncX - m.cellIncX, thickened.pixelsPerEmY() / 24, 1.0) << thickened.fileName();
+    // Widths are held between a 64th of the em height and 64 times it.
+    tall = request(kQuadraticFace, 1);
+    tall.height = 6400;
+    const Font narrow(tall);
+    EXPECT_NEAR(narrow.pixelsPerEmX() * 64, narrow.pixelsPerEmY(), 0.5);
+    EXPECT_NEAR(Font(request(kQuadraticFace, 1000000)).pixelsPerEmX() / 64, font.pixelsPerEmY(), 0.5 / 64);
     // The size asked first; a buffer one byte short is refused, a larger one is filled to the size only.
     const uint32_t size = regular.glyphOutline('B', m, {});
     ASSERT_NE(size, kGlyphError);

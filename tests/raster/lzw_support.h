@@ -183,28 +183,4 @@ inline Bytes makeData(bool text, std::size_t size, uint32_t seed) {
     return data;
 }
 
-/// The LZW benchmark's data: text-like, record-like binary (32-byte records: a running id, a small type, coordinates
-/// that drift) or random bytes; and its encoder.
-enum class DataKind { Text, Records, Random };
-
-inline Bytes makeData(DataKind kind, std::size_t size, uint32_t seed = 1) {
-    if (kind != DataKind::Records) return makeData(kind == DataKind::Text, size, seed);
-    std::mt19937 random(seed);
-    Bytes data;
-    for (uint32_t id = 0; data.size() < size; ++id) {
-        const auto type = static_cast<uint32_t>(random() % 4), drift = static_cast<uint32_t>(random() % 8);
-        const uint32_t record[8] = {id, type, id * 16 + drift, id % 1000};
-        data.insert(data.end(), reinterpret_cast<const uint8_t *>(record),
-                    reinterpret_cast<const uint8_t *>(record + 8));
-    }
-    data.resize(size);
-    return data;
-}
-
-struct LzwEncoder {
-    int widthLimit;
-    bool block;
-    Bytes encode(std::span<const uint8_t> input) const { return lzwEncode(input, widthLimit, block); }
-};
-
 }  // namespace vutil::test
