@@ -14,12 +14,9 @@ constexpr double kPi = 3.141592653589793;
 
 /// The curve point by repeated linear interpolation, the textbook construction.
 vpoint deCasteljau(std::vector<vpoint> p, double t) {
-    for (std::size_t level = p.size() - 1; level > 0; --level) {
-        for (std::size_t i = 0; i < level; ++i) {
-            p[i] = {p[i].x + (p[i + 1].x - p[i].x) * t, p[i].y + (p[i + 1].y - p[i].y) * t,
-                    p[i].z + (p[i + 1].z - p[i].z) * t};
-        }
-    }
+    for (std::size_t level = p.size() - 1; level > 0; --level)
+        for (std::size_t i = 0; i < level; ++i)
+            p[i] = {p[i].x + (p[i + 1].x - p[i].x) * t, p[i].y + (p[i + 1].y - p[i].y) * t, p[i].z + (p[i + 1].z - p[i].z) * t};
     return p[0];
 }
 
@@ -34,14 +31,13 @@ TEST(BezierPoint, AgreesWithDeCasteljau) {
             const vpoint e = deCasteljau(c, t);
             return std::hypot(p.x - e.x, p.y - e.y, p.z - e.z);
         };
-        for (double t : {0.0, 0.1, 0.5, 0.77, 0.999, 1.0}) {
-            vpoint out;
-            BezierPoint(&out, t, k, c.data());
-            EXPECT_LT(miss(out, t), 1e-9) << k << " " << t;
-        }
         std::vector<vpoint> samples(5);
         Bezier(samples.data(), 5, c.data(), k);
         for (int s = 0; s < 5; ++s) EXPECT_LT(miss(samples[s], s / 5.0), 1e-9) << k << " sample " << s;
+        for (double t : {0.0, 0.1, 0.5, 0.77, 0.999, 1.0}) {
+            BezierPoint(samples.data(), t, k, c.data());
+            EXPECT_LT(miss(samples[0], t), 1e-9) << k << " " << t;
+        }
     }
     vpoint out{5, 5, 5};
     BezierPoint(&out, 0.5, 0, nullptr);
@@ -64,19 +60,19 @@ TEST(CircleThrough3Points, FindsTheCircle) {
         const double x0 = centre(random), y0 = centre(random), r = radius(random);
         double a[3] = {angle(random), angle(random), angle(random)}, x[3], y[3];
         if (trial % 3 > 0) a[trial % 3] = kPi - a[trial % 3 - 1];  // the first or second chord horizontal
-        bool apart = true;  // well-separated points only: near-coincident ones make the circle ill-conditioned
         for (int i = 0; i < 3; ++i) x[i] = x0 + r * std::cos(a[i]), y[i] = y0 + r * std::sin(a[i]);
+        bool apart = true;  // well-separated points only: near-coincident ones make the circle ill-conditioned
         for (int i = 0; i < 3; ++i) apart = apart && std::hypot(x[i] - x[(i + 1) % 3], y[i] - y[(i + 1) % 3]) > r / 4;
         double cx = 0, cy = 0, cr = 0;
         if (apart) getradiusfrom3points(x[0], y[0], x[1], y[1], x[2], y[2], &cx, &cy, &cr);
-        // Refused as collinear: bisectors of nearly equal slope (nearly vertical chords) are rare.
-        refused += apart && cr < 0;
+        refused += apart && cr < 0;  // refused as collinear: bisectors of nearly equal slope are rare
         ASSERT_TRUE(!apart || cr < 0 || std::hypot(cx - x0, cy - y0, cr - r) < 1e-6 * r) << trial;
     }
     EXPECT_LT(refused, 20);
     double cx = 9, cy = 9, r = 9;
     getradiusfrom3points(0, 0, 1, 0, 2, 0.0005, &cx, &cy, &r);  // both chords flat
     EXPECT_TRUE(r == -1 && cx == 0);
+    r = 9;
     getradiusfrom3points(0, 0, 1, 1, 2, 2, &cx, &cy, &r);  // parallel bisectors
     EXPECT_EQ(r, -1);
 }
