@@ -69,13 +69,11 @@ int32_t clipV(std::vector<vpoint> &points, int32_t n, double xmin, double ymin, 
 }
 
 TEST(ClipVPoly, CrossingsAreUnroundedAndSinglePointsJudgedByTheWindow) {
-    std::vector<vpoint> slanted = {{-3, 0, 1}, {4, 8, 8}};
+    std::vector<vpoint> slanted = {{-3, 0, 1}, {4, 8, 8}};  // z interpolated along the segment, taken over with its point
     ASSERT_EQ(clipV(slanted, 2, 0, 0, 10, 10), 2);
-    EXPECT_DOUBLE_EQ(slanted[0].y, 3 * (8.0 / 7));
-    EXPECT_TRUE(slanted[0].z == 4.0 && slanted[1].z == 8);  // z interpolated along the segment, taken over with its point
+    EXPECT_TRUE(std::fabs(slanted[0].y - 24.0 / 7) < 2e-15 && slanted[0].z == 4.0 && slanted[1].z == 8);
     std::vector<vpoint> far = {{20, 20, 0}, {30, 25, 0}}, touching = {{10, 10, 0}, {30, 25, 0}}, none;
-    EXPECT_EQ(clipV(far, 2, 0, 0, 10, 10) + clipV(none, 0, 0, 0, 10, 10), 0);
-    EXPECT_EQ(clipV(touching, 2, 0, 0, 10, 10), 2);  // touching counts as overlapping
+    EXPECT_TRUE(clipV(far, 2, 0, 0, 10, 10) + clipV(none, 0, 0, 0, 10, 10) == 0 && clipV(touching, 2, 0, 0, 10, 10) == 2);  // touching overlaps
     // The bounding box starts from +-1e12, so it cannot see a point beyond that, nor a window edge that is not
     // a number; the single point, which no edge pass clips, must still be tested itself. The window is closed.
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -89,8 +87,7 @@ TEST(ClipVPoly, CrossingsAreUnroundedAndSinglePointsJudgedByTheWindow) {
                    {{5, 5, 0}, 0, 0, 10, nan, 0},         {{5, 5, 0}, 5, 5, 5, 5, 1}};
     for (const auto &c : singles) {
         std::vector<vpoint> one = {c.p};
-        EXPECT_EQ(clipV(one, 1, c.xmin, c.ymin, c.xmax, c.ymax), c.kept) << &c - singles;
-        EXPECT_TRUE(c.kept == 0 || one[0].x == c.p.x);
+        EXPECT_TRUE(clipV(one, 1, c.xmin, c.ymin, c.xmax, c.ymax) == c.kept && (c.kept == 0 || one[0].x == c.p.x)) << &c - singles;
     }
 }
 
@@ -110,10 +107,9 @@ TEST(ClipPolyAndClipVPoly, RandomListsStayInsideAndKeepTheClippedArea) {
         xmax += xmin == xmax, ymax += ymin == ymax;  // a window of no area has no straightforward clip
         const auto inside = [&](double x, double y, double e) { return x >= xmin - e && x <= xmax + e && y >= ymin - e && y <= ymax + e; };
         const bool finite = trial % 3 != 0, closed = rng() % 2;
-        const int n = 2 + static_cast<int>(rng() % 60);
         Points in;
         std::vector<vpoint> p;
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0, n = 2 + static_cast<int>(rng() % 60); i < n; ++i) {
             in.emplace_back(coord(rng), coord(rng));
             p.push_back(finite ? vpoint{double(in[i].first), double(in[i].second), double(coord(rng))}
                                : vpoint{specials[rng() % 6], specials[rng() % 6], specials[rng() % 6]});
@@ -124,15 +120,12 @@ TEST(ClipPolyAndClipVPoly, RandomListsStayInsideAndKeepTheClippedArea) {
         GuardedClip clip(in, xmin, ymin, xmax, ymax);
         ASSERT_TRUE(clip.guardsIntact && clip.count >= 0 && clip.count <= static_cast<int32_t>(2 * in.size() + 4)) << trial;
         for (const auto &[x, y] : clip.result) ASSERT_TRUE(inside(x, y, 0)) << trial;
-        for (const auto &[x, y] : in) {  // every input point inside the window survives
+        for (const auto &[x, y] : in)  // every input point inside the window survives
             ASSERT_TRUE(!inside(x, y, 0) || clip.count == 0 || std::find(clip.result.begin(), clip.result.end(), std::pair{x, y}) != clip.result.end());
-        }
         const auto m = static_cast<int32_t>(p.size());
         const int32_t count = clipV(p, m, xmin, ymin, xmax, ymax);
-        ASSERT_TRUE(count >= 0 && count <= 2 * m + 4);
-        const double area = vutil::test::shoelace(p.data(), static_cast<std::size_t>(count));
-        ASSERT_TRUE(!closed || !finite || std::fabs(area - vutil::test::shoelace(part.data(), part.size())) < 1e-12 * spread * spread)
-            << trial;
+        const double area = vutil::test::shoelace(p.data(), static_cast<std::size_t>(std::max(count, 0))), wanted = vutil::test::shoelace(part.data(), part.size());
+        ASSERT_TRUE(count >= 0 && count <= 2 * m + 4 && (!closed || !finite || std::fabs(area - wanted) < 1e-12 * spread * spread)) << trial;
         for (int32_t i = 0; i < count; ++i) ASSERT_TRUE(inside(p[i].x, p[i].y, 1e-9)) << trial;
     }
     // A segment from an infinitely distant point along y = 5 still clips to the edge.
