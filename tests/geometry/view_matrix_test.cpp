@@ -1,6 +1,7 @@
 // Tests of the view, twist and world-to-view matrices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -14,9 +15,7 @@ namespace {
 bool hasRows(const hmatrix &m, const double (&rows)[3][3]) {
     const double full[4][4] = {{rows[0][0], rows[0][1], rows[0][2], 0}, {rows[1][0], rows[1][1], rows[1][2], 0},
                                {rows[2][0], rows[2][1], rows[2][2], 0}, {0, 0, 0, 1}};
-    for (int i = 0; i < 16; ++i)
-        if (!(m.m[i / 4][i % 4] == full[i / 4][i % 4])) return false;
-    return true;
+    return std::equal(&m.m[0][0], &m.m[0][0] + 16, &full[0][0]);
 }
 
 TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
@@ -46,10 +45,8 @@ TEST(TwistMatrix, FirstNonZeroAngleOnly) {
         const int axis = a[0] != 0 ? 0 : a[1] != 0 ? 1 : 2;
         double s, c;
         KOR_SinCos(a[axis], &s, &c);
-        const double rows[3][3][3] = {{{1, 0, 0}, {0, c, -s}, {0, s, c}}, {{c, 0, s}, {0, 1, 0}, {-s, 0, c}},
-                                      {{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
-        EXPECT_TRUE(hasRows(m, rows[axis])) << axis;
-        EXPECT_EQ(m.flags, axis < 2 ? 0 : a[2] == 0 ? HM_UNIT | HM_PLANAR : HM_PLANAR) << axis;
+        const double rows[3][3][3] = {{{1, 0, 0}, {0, c, -s}, {0, s, c}}, {{c, 0, s}, {0, 1, 0}, {-s, 0, c}}, {{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
+        EXPECT_TRUE(hasRows(m, rows[axis]) && m.flags == (axis < 2 ? 0 : a[2] == 0 ? HM_UNIT | HM_PLANAR : HM_PLANAR)) << axis;
     }
 }
 
@@ -79,11 +76,9 @@ TEST(WorldToView, AxisDirectionsNearZClampingAndNotANumber) {
                                 : a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
     }
     // Components are clamped to a million before normalising.
-    create_vmatrix(&a, 3000000, 0, 1, 0);
-    create_vmatrix(&b, 1000000, 0, 1, 0);
+    create_vmatrix(&a, 3000000, 0, 1, 0), create_vmatrix(&b, 1000000, 0, 1, 0);
     EXPECT_EQ(std::memcmp(a.m, b.m, sizeof a.m), 0);
-    create_vmatrix(&a, NAN, 0, 1, 0.5);
-    create_vmatrix(&b, 0, 0, 1, 0.5);  // a twist about the z axis alone
+    create_vmatrix(&a, NAN, 0, 1, 0.5), create_vmatrix(&b, 0, 0, 1, 0.5);  // the latter a twist about the z axis alone
     EXPECT_TRUE(a.m[3][3] == 1.0 && b.flags == HM_PLANAR);
 }
 
@@ -98,8 +93,7 @@ TEST(WorldToView, FramesOfRandomDirections) {
         const double d[3] = {component(random) * scale, component(random) * scale, component(random)};
         const double t = trial % 2 ? twist(random) : 0.0, c = std::cos(t), s = std::sin(t);
         hmatrix m, plain;
-        create_vmatrix(&m, d[0], d[1], d[2], t);
-        create_vmatrix(&plain, d[0], d[1], d[2], 0);
+        create_vmatrix(&m, d[0], d[1], d[2], t), create_vmatrix(&plain, d[0], d[1], d[2], 0);
         const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
         for (int i = 0; i < 3; ++i) {
             ASSERT_NEAR(m.m[2][i], d[i] / length, 1e-12);
