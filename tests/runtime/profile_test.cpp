@@ -48,18 +48,16 @@ std::string sourceData(const char *name) { return TempDir::read(std::string(VUTI
 TEST(ProfileFiles, EditsKeepCrLfLinesRealsThreeDigitsAndUnchangedFilesAlone) {
     TempDir dir;
     const std::string file = dir.write("crlf.ini", sourceData("crlf.ini"));
-    EXPECT_EQ(KorWritePrivateProfileReal("View", "Scale", 2.0 / 3.0, file.c_str()) + KorWritePrivateProfileString("View", "Mode", nullptr, file.c_str()) +
-                  KorWritePrivateProfileReal("Colors", "Pen2", 1234.0, file.c_str()) + KorWritePrivateProfileInt("Units", "Metric", 1, file.c_str()), 4);
+    EXPECT_TRUE(KorWritePrivateProfileReal("View", "Scale", 2.0 / 3.0, file.c_str()) == 1 && KorWritePrivateProfileString("View", "Mode", nullptr, file.c_str()) == 1 &&
+                KorWritePrivateProfileReal("Colors", "Pen2", 1234.0, file.c_str()) == 1 && KorWritePrivateProfileInt("Units", "Metric", 1, file.c_str()) == 1);
     EXPECT_EQ(TempDir::read(file), sourceData("crlf.expected.ini"));
     const auto before = fs::last_write_time(file);
-    EXPECT_EQ(KorWritePrivateProfileString("colors", "PEN1", "7", file.c_str()), 1);
-    EXPECT_EQ(fs::last_write_time(file), before) << "a write that changes nothing leaves the file alone";
-    EXPECT_TRUE(KorGetPrivateProfileReal("View", "Scale", 9.0, file.c_str()) == 0.667 && KorGetPrivateProfileReal("Colors", "Pen2", 9.0, file.c_str()) == 1230.0);
-    EXPECT_EQ(KorGetPrivateProfileInt("Units", "Metric", 0, file.c_str()), 1);
+    EXPECT_TRUE(KorWritePrivateProfileString("colors", "PEN1", "7", file.c_str()) == 1 && fs::last_write_time(file) == before) << "a write that changes nothing leaves the file alone";
+    EXPECT_TRUE(KorGetPrivateProfileReal("View", "Scale", 9.0, file.c_str()) == 0.667 && KorGetPrivateProfileReal("Colors", "Pen2", 9.0, file.c_str()) == 1230.0 &&
+                KorGetPrivateProfileInt("Units", "Metric", 0, file.c_str()) == 1);
     EXPECT_EQ(read("colors", "TITLE", file), "a b") << "the first key of a section, its quotes gone";
     char list[64];
-    EXPECT_EQ(KorGetPrivateProfileString(nullptr, nullptr, nullptr, list, sizeof list, file.c_str()), 18);
-    EXPECT_EQ(std::string(list, 19), std::string("View\0Colors\0Units\0\0", 19));
+    EXPECT_TRUE(KorGetPrivateProfileString(nullptr, nullptr, nullptr, list, sizeof list, file.c_str()) == 18 && std::string(list, 19) == std::string("View\0Colors\0Units\0\0", 19));
 }
 
 TEST(ProfileReals, SignificantDigitsInTheRuntimesNotation) {
@@ -170,12 +168,10 @@ TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
         EXPECT_TRUE(killInstead ? child > 0 && waitpid(child, &status, 0) == child && WIFSIGNALED(status)
                                 : KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 0) << i;
         vutil::platform::setProfileStepHook(nullptr);
-        EXPECT_EQ(TempDir::read(file), old) << at;
-        EXPECT_TRUE(killInstead || !fs::exists(dir.file(".s.ini.new"))) << "the new file is removed";
+        EXPECT_TRUE(TempDir::read(file) == old && (killInstead || !fs::exists(dir.file(".s.ini.new")))) << "the new file is removed " << at;
     }
     // The next writer finds the file and the lock as they should be.
-    EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 1);
-    EXPECT_TRUE(read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
+    EXPECT_TRUE(KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 1 && read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
 }
 
 // Writers in other processes and threads of this one set their own keys; none may be lost to another's
@@ -184,10 +180,7 @@ TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
     TempDir dir;
     const std::string file = dir.file("shared.ini");
     std::set<std::string> keys, expected;
-    const auto key = [](int writer, int i) {
-        std::string name("w");
-        return name.append(std::to_string(writer)).append("k").append(std::to_string(i));
-    };
+    const auto key = [](int writer, int i) { return std::string("w").append(std::to_string(writer)).append("k").append(std::to_string(i)); };
     const auto writeKeys = [&](int writer) {
         for (int i = 0; i < 16; ++i) KorWritePrivateProfileString(i % 2 ? "odd" : "even", key(writer, i).c_str(), "x", file.c_str());
     };

@@ -54,27 +54,21 @@ TEST(Threads, SuspensionCountsHoldTheThreadUntilTheyReachZero) {
     EXPECT_EQ(KOR_SuspendThread(thread), 0) << "beyond the highest count";
     for (int32_t i = vutil::platform::kMaxSuspendCount; i > 1; --i) ASSERT_EQ(vutil::platform::resumeThread(host), i);
     EXPECT_TRUE(counter.standsStill() && counter.count.load() == 0) << "ran with a suspend count of 1";
-    EXPECT_EQ(KOR_ResumeThread(thread), 1);
-    EXPECT_TRUE(eventually([&] { return counter.count.load() > 0; }));
+    EXPECT_TRUE(KOR_ResumeThread(thread) == 1 && eventually([&] { return counter.count.load() > 0; }));
     EXPECT_EQ(KOR_ResumeThread(thread), 1) << "resuming a running thread is no failure";
     // A running thread really stops, and one resumption of two does not let it go.
-    EXPECT_EQ(KOR_SuspendThread(thread) + KOR_SuspendThread(thread), 2);
-    EXPECT_TRUE(counter.standsStill());
+    EXPECT_TRUE(KOR_SuspendThread(thread) + KOR_SuspendThread(thread) == 2 && counter.standsStill());
     EXPECT_TRUE(KOR_ResumeThread(thread) == 1 && counter.standsStill()) << "one resumption of two let it go";
     const uint64_t stopped = counter.count.load();
-    EXPECT_EQ(KOR_ResumeThread(thread), 1);
-    EXPECT_TRUE(eventually([&] { return counter.count.load() > stopped; }));
+    EXPECT_TRUE(KOR_ResumeThread(thread) == 1 && eventually([&] { return counter.count.load() > stopped; }));
     // Destroying waits 50 ms for a running thread and fails; an ended one is answered at once.
     auto start = Clock::now();
-    EXPECT_EQ(KOR_DestroyThread(thread), 0) << "the thread still runs";
-    EXPECT_TRUE(Clock::now() - start >= 49ms && Clock::now() - start < 2s);
+    EXPECT_TRUE(KOR_DestroyThread(thread) == 0 && Clock::now() - start >= 49ms && Clock::now() - start < 2s) << "the thread still runs";
     counter.stop = true;
     EXPECT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }));
     start = Clock::now();
-    EXPECT_EQ(KOR_DestroyThread(thread), 1);
-    EXPECT_LT(Clock::now() - start, 45ms) << "an ended thread is answered at once";
-    EXPECT_EQ(KOR_SuspendThread(thread) + KOR_ResumeThread(thread), 0) << "an ended thread";
-    EXPECT_EQ(KOR_DestroyThread(nullptr), 1);
+    EXPECT_TRUE(KOR_DestroyThread(thread) == 1 && Clock::now() - start < 45ms) << "an ended thread is answered at once";
+    EXPECT_TRUE(KOR_SuspendThread(thread) + KOR_ResumeThread(thread) == 0 && KOR_DestroyThread(nullptr) == 1) << "an ended thread";
 }
 
 /// Suspends itself, or calls exit from some depth; the stage tells how far it got.
@@ -106,8 +100,7 @@ TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepth) {
     KOR_ResumeThread(stopper.self);
     EXPECT_TRUE(eventually([&] { return KOR_DestroyThread(stopper.self) == 1 && stopper.stage.load() == 2; }));
     kor_thread *thread = KOR_CreateThread(Worker::exitFromDepth, 0, &exiting, 0);
-    ASSERT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }));
-    EXPECT_EQ(exiting.stage.load(), 1);
+    ASSERT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }) && exiting.stage.load() == 1);
     // A thread the library did not start ends too, without returning.
     exiting.stage = 0;
     pthread_t foreign;
@@ -181,8 +174,7 @@ TEST(Command, StartsDetachedThroughTheShellWithoutWaitingOrInheriting) {
     const auto took = Clock::now() - start;
     dup2(savedInput, 0);
     close(savedInput), close(pipeEnds[0]), close(pipeEnds[1]);
-    EXPECT_TRUE(result == 33 && took < 900ms);
-    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the command is not this process's child";
+    EXPECT_TRUE(result == 33 && took < 900ms && waitpid(-1, nullptr, WNOHANG) == -1) << "not waited for, and not this process's child";
     ASSERT_TRUE(eventually([&] { return std::filesystem::exists(done); }));
     const std::string report = vutil::test::TempDir::read(done);
     const std::size_t firstLine = report.find('\n');
@@ -191,8 +183,7 @@ TEST(Command, StartsDetachedThroughTheShellWithoutWaitingOrInheriting) {
     // Lines longer than 1023 characters are refused, not cut: ": xxx; touch PATH" of 1024, then 1023.
     const std::string marker = dir.file("m"), tail = "; touch " + marker;
     EXPECT_EQ(KORsystem(": %s%s", std::string(1024 - 2 - tail.size(), 'x').c_str(), tail.c_str()), 11);
-    EXPECT_EQ(KORsystem(": %s%s", std::string(1023 - 2 - tail.size(), 'x').c_str(), tail.c_str()), 33);
-    EXPECT_TRUE(eventually([&] { return std::filesystem::exists(marker); }));
+    EXPECT_TRUE(KORsystem(": %s%s", std::string(1023 - 2 - tail.size(), 'x').c_str(), tail.c_str()) == 33 && eventually([&] { return std::filesystem::exists(marker); }));
     EXPECT_TRUE(KORsystem("%s", "") == 11 && KORsystem("%s", " \t ") == 11 && KORsystem(nullptr) == 11);
 }
 
