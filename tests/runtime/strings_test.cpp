@@ -31,19 +31,16 @@ TEST(Strings, AgreeWithTheCLibrary) {
         std::memset(buffer, '#', sizeof buffer);
         const std::string head = a.substr(0, n);
         EXPECT_TRUE(KorStrncpy(buffer, a.c_str(), n) == buffer && buffer == head && buffer[head.size() + 1] == '#') << "wrote past the terminator";
-        KorStrcpy(buffer, a.c_str());
-        KorStrncat(buffer, b.c_str(), n);
+        KorStrcpy(buffer, a.c_str()), KorStrncat(buffer, b.c_str(), n);
         EXPECT_EQ(std::string(buffer), a + b.substr(0, n));
-        KorStrcat(buffer, a.c_str());
-        EXPECT_EQ(KorStrlen(buffer), a.size() + std::min<std::size_t>(b.size(), n) + a.size());
+        EXPECT_EQ(KorStrlen(KorStrcat(buffer, a.c_str())), a.size() + std::min<std::size_t>(b.size(), n) + a.size());
         std::string upper = a;
         for (char &c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         KorStrupr(buffer);
         EXPECT_EQ(std::string(buffer, a.size()), upper);
-        EXPECT_EQ(KorStrcmp(a.c_str(), b.c_str()), sign(std::strcmp(a.c_str(), b.c_str())));
-        EXPECT_EQ(KorStricmp(a.c_str(), b.c_str()), sign(strcasecmp(a.c_str(), b.c_str())));
-        EXPECT_EQ(KorStrncmp(a.c_str(), b.c_str(), n), std::strncmp(a.c_str(), b.c_str(), n) != 0 ? 1 : 0);
-        EXPECT_EQ(KorStrnicmp(a.c_str(), b.c_str(), n), strncasecmp(a.c_str(), b.c_str(), n) != 0 ? 1 : 0);
+        EXPECT_TRUE(KorStrcmp(a.c_str(), b.c_str()) == sign(std::strcmp(a.c_str(), b.c_str())) && KorStricmp(a.c_str(), b.c_str()) == sign(strcasecmp(a.c_str(), b.c_str())));
+        EXPECT_TRUE(KorStrncmp(a.c_str(), b.c_str(), n) == (std::strncmp(a.c_str(), b.c_str(), n) != 0) &&
+                    KorStrnicmp(a.c_str(), b.c_str(), n) == (strncasecmp(a.c_str(), b.c_str(), n) != 0));
         for (char c : {' ', ','}) {
             std::string removed, collapsed;
             for (char x : a) {
@@ -110,11 +107,7 @@ TEST(Tokenizer, SlotsSplitOnAnyDelimiterIndependentlyAndRoundRobin) {
     std::string seen = named(KorStrtok("x y z", " ", &outer));
     seen.append(named(KorStrtok("1,2", ",", &inner))).append(named(KorStrtok(nullptr, " ", &outer))).append(named(KorStrtok(nullptr, ",", &inner)));
     EXPECT_TRUE(seen.append(named(KorStrtok(nullptr, " ", &outer))) == "x1y2z" && KorStrtok(nullptr, ",", &inner) == nullptr);
-    for (int i = 1; i <= KOR_STRTOK_SLOTS; ++i) {
-        int32_t next = -1;
-        KorStrtok("a", " ", &next);
-        EXPECT_EQ(next, (inner + i) % KOR_STRTOK_SLOTS);
-    }
+    for (int32_t i = 1, next = -1; i <= KOR_STRTOK_SLOTS; ++i, next = -1) EXPECT_TRUE(KorStrtok("a", " ", &next) && next == (inner + i) % KOR_STRTOK_SLOTS);
     // Bad slots and empty text give null; long text is cut to the slot's capacity.
     int32_t high = KOR_STRTOK_SLOTS, low = -1;
     EXPECT_TRUE(KorStrtok(nullptr, " ", &high) == nullptr && KorStrtok(nullptr, " ", &low) == nullptr && KorStrtok(nullptr, " ", nullptr) == nullptr);
