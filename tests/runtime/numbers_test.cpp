@@ -28,11 +28,10 @@ TEST(Numbers, AgreeWithTheHostConversionsNarrowedToThirtyTwoBits) {
         if (trial % 10 == 2) text = std::string(random() % 2 ? "-0x" : "0x").append(std::to_string(4294967290u + random() % 12));
         const int base = std::vector<int>{0, 2, 8, 10, 16, 36}[random() % 6];
         SCOPED_TRACE(testing::Message() << '"' << text << "\" base " << base);
-        char *hostEnd = nullptr;
+        char *hostEnd = nullptr, *end = nullptr;
         errno = 0;
         const long long wide = std::strtoll(text.c_str(), &hostEnd, base);
         const bool huge = errno == ERANGE;
-        char *end = nullptr;
         const long long narrow = std::clamp<long long>(wide, INT32_MIN, INT32_MAX);
         EXPECT_EQ(KorStrToL(text.c_str(), &end, base), narrow);
         EXPECT_EQ(end, hostEnd);

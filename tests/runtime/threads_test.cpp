@@ -39,8 +39,7 @@ struct Counter {
     /// True when the count does not move for a while.
     bool standsStill() {
         const uint64_t before = count.load();
-        std::this_thread::sleep_for(20ms);
-        return count.load() == before;
+        return std::this_thread::sleep_for(20ms), count.load() == before;
     }
 };
 
@@ -77,9 +76,7 @@ struct Worker {
     std::atomic<int> stage{0};
     static uint32_t suspendItself(void *context) {
         auto *me = static_cast<Worker *>(context);
-        me->stage = 1;
-        KOR_SuspendThread(me->self);
-        me->stage = 2;
+        me->stage = 1, KOR_SuspendThread(me->self), me->stage = 2;
         return 0;
     }
     void exitAt(int depth) {
@@ -113,13 +110,10 @@ TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepth) {
 TEST(Threads, SuspendingAndResumingOverAndOverNeedsNoMoreStack) {
     pthread_attr_t normal, small;  // a thread with a small stack, so that piled-up stops would overflow it
     ASSERT_EQ(pthread_getattr_default_np(&normal), 0);
-    pthread_attr_init(&small);
-    pthread_attr_setstacksize(&small, 256 * 1024);
-    pthread_setattr_default_np(&small);
+    pthread_attr_init(&small), pthread_attr_setstacksize(&small, 256 * 1024), pthread_setattr_default_np(&small);
     Counter counter;
     kor_thread *thread = KOR_CreateThread(Counter::run, 0, &counter, 0);
-    pthread_setattr_default_np(&normal);
-    pthread_attr_destroy(&small), pthread_attr_destroy(&normal);
+    pthread_setattr_default_np(&normal), pthread_attr_destroy(&small), pthread_attr_destroy(&normal);
     ASSERT_NE(thread, nullptr);
     for (int i = 0; i < 5000; ++i) ASSERT_TRUE(KOR_SuspendThread(thread) && KOR_ResumeThread(thread)) << i;
     counter.stop = true;
@@ -172,8 +166,7 @@ TEST(Command, StartsDetachedThroughTheShellWithoutWaitingOrInheriting) {
         "> %s.part && mv %s.part %s",
         pipeEnds[1], 42, done.c_str(), done.c_str(), done.c_str());
     const auto took = Clock::now() - start;
-    dup2(savedInput, 0);
-    close(savedInput), close(pipeEnds[0]), close(pipeEnds[1]);
+    dup2(savedInput, 0), close(savedInput), close(pipeEnds[0]), close(pipeEnds[1]);
     EXPECT_TRUE(result == 33 && took < 900ms && waitpid(-1, nullptr, WNOHANG) == -1) << "not waited for, and not this process's child";
     ASSERT_TRUE(eventually([&] { return std::filesystem::exists(done); }));
     const std::string report = vutil::test::TempDir::read(done);
