@@ -35,16 +35,13 @@ void referenceFill(const ipoint *p, int32_t n, int32_t step, bool withRect, Sink
     crossings.reserve(count);
     int32_t ymin = p[0].y, ymax = p[0].y;
     for (int32_t i = 0; i < n; ++i) {
-        ymin = std::min(ymin, p[i].y);
-        ymax = std::max(ymax, p[i].y);
+        ymin = std::min(ymin, p[i].y), ymax = std::max(ymax, p[i].y);
         if (i > 0 && p[i].y != p[i - 1].y) slope[i] = double(int64_t{p[i].x} - p[i - 1].x) / double(int64_t{p[i].y} - p[i - 1].y);
     }
     if (n == 5 && withRect &&
         ((p[0].x == p[3].x && p[1].x == p[2].x && p[0].y == p[1].y && p[2].y == p[3].y) ||
-         (p[0].y == p[3].y && p[1].y == p[2].y && p[0].x == p[1].x && p[2].x == p[3].x))) {
-        sink('R', p[0], p[2]);
-        return;
-    }
+         (p[0].y == p[3].y && p[1].y == p[2].y && p[0].x == p[1].x && p[2].x == p[3].x)))
+        return sink('R', p[0], p[2]);
     const auto scan = [&](int64_t y) {
         std::fill(counted.begin(), counted.end(), 0);
         crossings.clear();
@@ -58,13 +55,11 @@ void referenceFill(const ipoint *p, int32_t n, int32_t step, bool withRect, Sink
             } else if (a.y == y) {
                 if ((yp < y && b.y < y) || (yp > y && b.y > y) || counted[at]) continue;
                 crossings.push_back(a.x);
-                counted[at] = 1;
-                if (i == 0) counted[count - 1] = 1;
+                counted[at] = counted[i == 0 ? count - 1 : at] = 1;
             } else if (b.y == y) {
                 if ((a.y < y && yn < y) || (a.y > y && yn > y) || counted[at + 1]) continue;
                 crossings.push_back(b.x);
-                counted[at + 1] = 1;
-                if (i + 1 == n - 1) counted[0] = 1;
+                counted[at + 1] = counted[i + 1 == n - 1 ? 0 : at + 1] = 1;
             } else if ((a.y < y && y < b.y) || (b.y < y && y < a.y)) {
                 crossings.push_back(static_cast<int32_t>(static_cast<double>(y - a.y) * slope[at + 1] + a.x));
             }
@@ -85,17 +80,17 @@ inline std::vector<FillCall> referenceCalls(const std::vector<ipoint> &points, i
     return calls;
 }
 
+/// A fill callback that records its call, of the given kind, in the vector the context points to.
+template <char Kind>
+void recordCall(intptr_t context, intptr_t, const ipoint *a, const ipoint *b, intptr_t) {
+    reinterpret_cast<std::vector<FillCall> *>(context)->push_back(FillCall{Kind, *a, *b});
+}
+
 /// The library fill's calls as a list, through FillPolygon and recording callbacks.
 inline std::vector<FillCall> libraryCalls(const std::vector<ipoint> &points, int32_t step, bool withRect) {
     std::vector<FillCall> calls;
-    const auto segment = [](intptr_t context, intptr_t, const ipoint *a, const ipoint *b, intptr_t) {
-        reinterpret_cast<std::vector<FillCall> *>(context)->push_back(FillCall{'S', *a, *b});
-    };
-    const auto rect = [](intptr_t context, intptr_t, const ipoint *a, const ipoint *b, intptr_t) {
-        reinterpret_cast<std::vector<FillCall> *>(context)->push_back(FillCall{'R', *a, *b});
-    };
     FillPolygon(reinterpret_cast<intptr_t>(&calls), 0, points.data(), static_cast<int32_t>(points.size()), step, 0,
-                segment, withRect ? static_cast<fill_rect_proc>(rect) : nullptr);
+                recordCall<'S'>, withRect ? recordCall<'R'> : nullptr);
     return calls;
 }
 

@@ -50,14 +50,13 @@ TEST(Matrix, UnitMatrixAndTheUnitTest) {
     create_unitmatrix(&m);
     const double unit[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     EXPECT_TRUE(m.flags == HM_UNIT && std::memcmp(m.m, unit, sizeof unit) == 0 && std::memcmp(pair[1].m, guard.m, sizeof guard.m) == 0);
-    for (int i = 0; i < 16; ++i) {
-        const bool looked = i < 15 && (i % 5 == 0 || i >= 12);
+    for (int i = 0; i < 16; ++i)
         for (const double d : {0.0011, -0.0011, 0.0009, -0.0009}) {
+            const bool looked = i < 15 && (i % 5 == 0 || i >= 12);
             create_unitmatrix(&m);
             m.m[i / 4][i % 4] += looked ? d : 700 * d;
             EXPECT_EQ(is_unitmatrix(&m), !looked || std::fabs(d) < 0.001) << i << " " << d;
         }
-    }
 }
 
 TEST(Matrix, TransposeAndProductEntriesAndFlags) {

@@ -48,8 +48,7 @@ TEST(ClipPoly, WindowZeroToTenAndResultsBeyondTheCallersRoomAreRefused) {
     for (const auto &[x, y] : extreme.result) ring.push_back({double(x), double(y), 0});
     EXPECT_EQ(std::fabs(vutil::test::shoelace(ring.data(), ring.size())), 50.0);
     ipoint one[6] = {{50, 50}};
-    EXPECT_TRUE(KorClipPoly(one, 1, 0, 0, 10, 10) == 1 && KorClipPoly(one, 0, 0, 0, 10, 10) == 0);
-    EXPECT_TRUE(KorClipPoly(one, -3, 0, 0, 10, 10) == -3 && one[0].x == 50);
+    EXPECT_TRUE(KorClipPoly(one, 1, 0, 0, 10, 10) == 1 && KorClipPoly(one, 0, 0, 0, 10, 10) == 0 && KorClipPoly(one, -3, 0, 0, 10, 10) == -3 && one[0].x == 50);
     // A pentagram whose edges all pass through the window, traced twice: the clipped outline would
     // need 27 points, more than the 2n + 4 = 26 the caller provides. It is refused with 0 and nothing
     // is written beyond the caller's points; long lists use a heap work area with the same bound.

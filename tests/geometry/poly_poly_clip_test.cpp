@@ -62,8 +62,7 @@ TEST(ClipVPolyPoly, EdgeClipRules) {
     // A point that is not a number hides the segments at it, leaving one crossing: the contour's last
     // point, reached inside, becomes the second, and the contour is closed along the edge.
     CallerSubject odd({xy({{0, 5}, {kNan, kNan}, {3, -2}, {4, 5}, {0, 5}})});
-    EXPECT_EQ(clip(odd, xy({{-100, 0}, {100, 0}, {100, 100}, {-100, 100}})), 4);
-    EXPECT_TRUE(sameXY(odd.contours(), {xy({{3 + 2.0 / 7, 0}, {4, 5}, {0, 5}, {3 + 2.0 / 7, 0}})}));
+    EXPECT_TRUE(clip(odd, xy({{-100, 0}, {100, 0}, {100, 100}, {-100, 100}})) == 4 && sameXY(odd.contours(), {xy({{3 + 2.0 / 7, 0}, {4, 5}, {0, 5}, {3 + 2.0 / 7, 0}})}));
 }
 
 /// A random simple polygon, counter-clockwise and star-shaped about (cx, cy): one vertex in each of

@@ -103,12 +103,10 @@ TEST(WorldToView, FramesOfRandomDirections) {
                 ASSERT_NEAR(m.m[i][0] * m.m[j][0] + m.m[i][1] * m.m[j][1] + m.m[i][2] * m.m[j][2], i == j, 1e-12);
         }
         ASSERT_NEAR(hmatrix_determinant(&m), 1.0, 1e-12);
-        if (std::fabs(d[0] / length) >= 1.0 / 64 || std::fabs(d[1] / length) >= 1.0 / 64) {
-            ASSERT_EQ(plain.m[0][2], 0.0) << trial;
-            ASSERT_GT(plain.m[0][0] * -d[1] + plain.m[0][1] * d[0], 0) << "world z cross the direction";
-        } else if (!(d[0] > 0 && d[1] > 0)) {
-            ASSERT_EQ(plain.m[0][1], 0.0) << trial;
-            ASSERT_GT(plain.m[0][0] * d[2] - plain.m[0][2] * d[0], 0) << "world y cross the direction";
+        if (std::fabs(d[0] / length) >= 1.0 / 64 || std::fabs(d[1] / length) >= 1.0 / 64) {  // world z cross the direction
+            ASSERT_TRUE(plain.m[0][2] == 0.0 && plain.m[0][0] * -d[1] + plain.m[0][1] * d[0] > 0) << trial;
+        } else if (!(d[0] > 0 && d[1] > 0)) {  // world y cross the direction
+            ASSERT_TRUE(plain.m[0][1] == 0.0 && plain.m[0][0] * d[2] - plain.m[0][2] * d[0] > 0) << trial;
         }
     }
 }
