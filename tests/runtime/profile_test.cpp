@@ -75,11 +75,10 @@ TEST(ProfileReals, SignificantDigitsInTheRuntimesNotation) {
 TEST(ProfileFiles, WritesCreateFilesSectionsAndKeysNullsDeleteAndReadersFallBack) {
     TempDir dir;
     const std::string file = dir.file("new.ini");
-    EXPECT_EQ(KorWritePrivateProfileString("s", "k", nullptr, file.c_str()) +
-                  KorWritePrivateProfileString("s", nullptr, nullptr, file.c_str()), 2) << "nothing to remove";
-    EXPECT_FALSE(fs::exists(file)) << "a removal makes no file";
-    EXPECT_EQ(KorWritePrivateProfileString("s", "k", "v", file.c_str()) + KorWritePrivateProfileString("t", "a", "1", file.c_str()), 2);
-    EXPECT_EQ(TempDir::read(file), "[s]\nk=v\n\n[t]\na=1\n");
+    EXPECT_TRUE(KorWritePrivateProfileString("s", "k", nullptr, file.c_str()) == 1 && KorWritePrivateProfileString("s", nullptr, nullptr, file.c_str()) == 1 &&
+                !fs::exists(file)) << "nothing to remove, and a removal makes no file";
+    EXPECT_TRUE(KorWritePrivateProfileString("s", "k", "v", file.c_str()) == 1 && KorWritePrivateProfileString("t", "a", "1", file.c_str()) == 1 &&
+                TempDir::read(file) == "[s]\nk=v\n\n[t]\na=1\n");
     EXPECT_EQ(KorWritePrivateProfileString("S", nullptr, "ignored", file.c_str()), 1);
     // Refused: no section, a name or value that would not read back, no file name, a missing directory.
     EXPECT_EQ(KorWritePrivateProfileString(nullptr, "a", "2", file.c_str()) + KorWritePrivateProfileString("t", "a", "2", nullptr) +

@@ -63,8 +63,7 @@ TEST(Strings, NullRules) {
     char buffer[8] = "abc", other[8] = "abc";
     EXPECT_TRUE(KorStrcpy(buffer, nullptr) == buffer && buffer[0] == '\0' && KorStrncpy(other, nullptr, 5) == other && other[0] == '\0');
     EXPECT_TRUE(KorStrcpy(nullptr, "x") == nullptr && KorStrncpy(nullptr, "x", 1) == nullptr && KorStrlen(nullptr) == 0);
-    KorStrcat(buffer, nullptr), KorStrcat(nullptr, "x"), KorStrncat(nullptr, "x", 1), KorStrupr(nullptr);
-    squeeze(nullptr, 'x'), ssqueeze(nullptr, 'x');
+    KorStrcat(buffer, nullptr), KorStrcat(nullptr, "x"), KorStrncat(nullptr, "x", 1), KorStrupr(nullptr), squeeze(nullptr, 'x'), ssqueeze(nullptr, 'x');
     using Compare = int32_t (*)(const char *, const char *);
     for (Compare compare : {Compare{KorStrcmp}, Compare{KorStricmp}})
         EXPECT_TRUE(compare(nullptr, nullptr) == 0 && compare(nullptr, "") == -1 && compare("", nullptr) == 1);

@@ -89,8 +89,7 @@ struct Worker {
 
 TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepth) {
     Worker stopper, exiting;
-    stopper.self = KOR_CreateThread(Worker::suspendItself, 0, &stopper, 1);
-    KOR_ResumeThread(stopper.self);
+    stopper.self = KOR_CreateThread(Worker::suspendItself, 0, &stopper, 1), KOR_ResumeThread(stopper.self);
     ASSERT_TRUE(eventually([&] { return stopper.stage.load() == 1; }));
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(stopper.stage.load(), 1) << "went on while suspended";
@@ -161,10 +160,8 @@ TEST(Command, StartsDetachedThroughTheShellWithoutWaitingOrInheriting) {
     const int savedInput = dup(0);
     dup2(pipeEnds[0], 0);
     const auto start = Clock::now();
-    const int32_t result = KORsystem(
-        "sleep 1; { cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/0; ls /proc/$$/fd/%d 2>/dev/null; echo %d; } "
-        "> %s.part && mv %s.part %s",
-        pipeEnds[1], 42, done.c_str(), done.c_str(), done.c_str());
+    const int32_t result = KORsystem("sleep 1; { cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/0; ls /proc/$$/fd/%d 2>/dev/null; echo %d; } "
+                                     "> %s.part && mv %s.part %s", pipeEnds[1], 42, done.c_str(), done.c_str(), done.c_str());
     const auto took = Clock::now() - start;
     dup2(savedInput, 0), close(savedInput), close(pipeEnds[0]), close(pipeEnds[1]);
     EXPECT_TRUE(result == 33 && took < 900ms && waitpid(-1, nullptr, WNOHANG) == -1) << "not waited for, and not this process's child";
