@@ -36,9 +36,7 @@ TEST(Numbers, AgreeWithTheHostConversionsNarrowedToThirtyTwoBits) {
         EXPECT_EQ(KorStrToL(text.c_str(), &end, base), narrow);
         EXPECT_EQ(end, hostEnd);
         const unsigned long long magnitude = wide < 0 ? 0ull - static_cast<unsigned long long>(wide) : wide;
-        const uint32_t wrapped = huge || magnitude > UINT32_MAX ? UINT32_MAX
-                                 : wide < 0                     ? 0u - static_cast<uint32_t>(magnitude)
-                                                                : static_cast<uint32_t>(magnitude);
+        const uint32_t wrapped = huge || magnitude > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(wide < 0 ? 0u - magnitude : magnitude);
         EXPECT_EQ(KorStrToUL(text.c_str(), &end, base), wrapped);
         EXPECT_EQ(end, hostEnd);
         EXPECT_TRUE(base != 10 || (KOR_atoi(text.c_str()) == narrow && KOR_atol(text.c_str()) == narrow));
