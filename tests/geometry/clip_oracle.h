@@ -5,6 +5,7 @@
 // clip edges, but its signed area is exactly that of the intersection, which is all it is used for.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
@@ -27,35 +28,25 @@ inline std::vector<vpoint> xy(std::initializer_list<std::pair<double, double>> l
 
 /// True when the contours have the same points in x and y, to a rounding.
 inline bool sameXY(const Contours &a, const Contours &b) {
-    bool same = a.size() == b.size();
-    for (std::size_t i = 0; same && i < a.size(); ++i) {
-        same = a[i].size() == b[i].size();
-        for (std::size_t j = 0; same && j < a[i].size(); ++j) {
-            same = std::fabs(a[i][j].x - b[i][j].x) < 1e-12 && std::fabs(a[i][j].y - b[i][j].y) < 1e-12;
-        }
-    }
-    return same;
+    const auto near = [](const vpoint &p, const vpoint &q) { return std::fabs(p.x - q.x) < 1e-12 && std::fabs(p.y - q.y) < 1e-12; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const auto &c, const auto &d) { return std::equal(c.begin(), c.end(), d.begin(), d.end(), near); });
 }
 
 /// Signed area of the points taken as a closed polygon (positive counter-clockwise, y up).
 inline double shoelace(const vpoint *p, std::size_t count) {
     double twice = 0.0;
-    for (std::size_t i = 0; i < count; ++i) {
-        twice += p[i].x * p[(i + 1) % count].y - p[(i + 1) % count].x * p[i].y;
-    }
+    for (std::size_t i = 0; i < count; ++i) twice += p[i].x * p[(i + 1) % count].y - p[(i + 1) % count].x * p[i].y;
     return twice / 2.0;
 }
 
 /// Keeps the part of the ring on the left of each edge of the convex counter-clockwise `clip`.
 inline Ring sutherlandHodgman(Ring ring, const Ring &clip) {
     for (std::size_t e = 0; e < clip.size(); ++e) {
-        const vpoint &a = clip[e];
-        const vpoint &b = clip[(e + 1) % clip.size()];
+        const vpoint &a = clip[e], &b = clip[(e + 1) % clip.size()];
         const auto side = [&](const vpoint &p) { return (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x); };
         Ring out;
         for (std::size_t i = 0; i < ring.size(); ++i) {
-            const vpoint &p = ring[i];
-            const vpoint &q = ring[(i + 1) % ring.size()];
+            const vpoint &p = ring[i], &q = ring[(i + 1) % ring.size()];
             if (side(p) >= 0) out.push_back(p);
             if ((side(p) >= 0) != (side(q) >= 0)) {
                 const double t = side(p) / (side(p) - side(q));
@@ -72,8 +63,7 @@ inline Ring sutherlandHodgman(Ring ring, const Ring &clip) {
 struct CallerSubject {
     static constexpr int32_t kGuard = -777;
     vpoint *points = nullptr;
-    int32_t n = 0;
-    int32_t ncontours = 0;
+    int32_t n = 0, ncontours = 0;
     std::vector<int32_t> counts;
     std::size_t room;
 
@@ -84,8 +74,7 @@ struct CallerSubject {
             all.insert(all.end(), c.begin(), c.end());
         }
         counts.resize(room + 4, kGuard);
-        n = static_cast<int32_t>(all.size());
-        ncontours = static_cast<int32_t>(contours.size());
+        n = static_cast<int32_t>(all.size()), ncontours = static_cast<int32_t>(contours.size());
         points = static_cast<vpoint *>(std::malloc((all.size() + 1) * sizeof(vpoint)));
         std::copy(all.begin(), all.end(), points);
     }
@@ -107,9 +96,7 @@ struct CallerSubject {
     Contours contours() const {
         Contours out;
         int32_t at = 0;
-        for (int32_t c = 0; c < ncontours && counts[c] > 0 && at + counts[c] <= n; at += counts[c++]) {
-            out.emplace_back(points + at, points + at + counts[c]);
-        }
+        for (int32_t c = 0; c < ncontours && counts[c] > 0 && at + counts[c] <= n; at += counts[c++]) out.emplace_back(points + at, points + at + counts[c]);
         return at == n ? out : Contours();
     }
 };

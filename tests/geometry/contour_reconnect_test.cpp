@@ -11,10 +11,7 @@
 
 namespace {
 
-using vutil::test::Contours;
-using vutil::test::sameXY;
-using vutil::test::xy;
-using Contour = std::vector<vpoint>;
+using namespace vutil::test;
 
 /// Reconnects a hand-made cut along the edge from (10, 0) upwards; the crossings come back sorted.
 Contours reconnect(const Contours &contours, std::vector<int32_t> &crossings) {
@@ -22,8 +19,7 @@ Contours reconnect(const Contours &contours, std::vector<int32_t> &crossings) {
     vutil::geometry::WorkTable<int32_t> counts;
     vutil::geometry::ReconnectTables tables;
     int32_t total = 0;
-    points.reserve(64);
-    counts.reserve(contours.size());
+    points.reserve(64), counts.reserve(contours.size());
     for (std::size_t c = 0; c < contours.size(); ++c) {
         counts[c] = static_cast<int32_t>(contours[c].size());
         for (const vpoint &p : contours[c]) points[static_cast<std::size_t>(total++)] = p;
@@ -31,12 +27,9 @@ Contours reconnect(const Contours &contours, std::vector<int32_t> &crossings) {
     vutil::geometry::CutContours cut{points, total, counts, static_cast<int32_t>(contours.size()), crossings};
     total = vutil::geometry::reconnectContours(cut, {{10, 0, 0}, 0, 10}, tables);
     Contours out;
-    for (int32_t c = 0, at = 0; c < cut.contours; at += counts[static_cast<std::size_t>(c++)]) {
+    for (int32_t c = 0, at = 0; c < cut.contours; at += counts[static_cast<std::size_t>(c++)])
         out.emplace_back(points.data() + at, points.data() + at + counts[static_cast<std::size_t>(c)]);
-    }
-    points.release();
-    counts.release();
-    tables.release();
+    points.release(), counts.release(), tables.release();
     return out;
 }
 
@@ -54,16 +47,14 @@ TEST(ReconnectContours, CrossingsAtOnePlaceKeepTheOrderOfTheExchangeSort) {
 TEST(ReconnectContours, BrokenPairingsEndWithinTheWalk) {
     // Three crossings: the last has no partner and takes the first, where no chain begins; the walk
     // closes the loop it has and leaves the chain it never reached.
-    std::vector<int32_t> odd = {1, 2, 3};
+    std::vector<int32_t> odd = {1, 2, 3}, unpaired = {0, 1, 3}, apart = {0, 2};
     EXPECT_TRUE(sameXY(reconnect({xy({{5, 1}, {10, 2}, {10, 3}, {10, 4}})}, odd), {xy({{10, 3}})}));
     // The unpaired third crossing ends the first chain; its partner, the first crossing, begins the
     // second chain, which leads back to the start.
-    std::vector<int32_t> unpaired = {0, 1, 3};
     EXPECT_TRUE(sameXY(reconnect({xy({{10, 1}, {10, 2}, {5, 5}, {10, 3}})}, unpaired),
                        {xy({{10, 2}, {5, 5}, {10, 3}, {10, 1}, {10, 2}})}));
     // Crossings that never follow one another leave the contour whole.
-    std::vector<int32_t> apart = {0, 2};
-    const Contour zigzag = xy({{10, 1}, {5, 1}, {10, 2}, {5, 2}, {10, 1}});
+    const Ring zigzag = xy({{10, 1}, {5, 1}, {10, 2}, {5, 2}, {10, 1}});
     EXPECT_TRUE(sameXY(reconnect({zigzag}, apart), {zigzag}));
 }
 

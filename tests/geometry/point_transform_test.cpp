@@ -18,26 +18,21 @@ TEST(PointTransforms, AgreeWithTheirGeometry) {
         const double a = angle(random), c = std::cos(a), s = std::sin(a);
         // Rotation: multiplication by e^ia about the centre.
         const std::complex<double> centre(cx, cy), turned = (std::complex<double>(x, y) - centre) * std::polar(1.0, a);
-        double rx = x, ry = y;
-        rotate(&rx, &ry, cx, cy, c, s);
+        double rx = x, ry = y, sx = x;  // slant: x moves by the height above the centre times the tangent
+        rotate(&rx, &ry, cx, cy, c, s), rotateoblique(&sx, y, cx, cy, c, s);
         ASSERT_NEAR(std::abs(std::complex<double>(rx, ry) - centre - turned), 0, 1e-9);
-        // Slant: x moves by the height above the centre times the tangent.
-        double sx = x;
-        rotateoblique(&sx, y, cx, cy, c, s);
         ASSERT_NEAR(sx, x + (y - cy) * std::tan(a), 1e-6 * (1 + std::fabs(std::tan(a))));
         // Reflection: twice is the identity, the midpoint lies on the line, the move is normal to it.
         const double x2 = coordinate(random), y2 = coordinate(random), ux = x2 - cx, uy = y2 - cy;
         double fx = x, fy = y;
         reflect(&fx, &fy, cx, cy, x2, y2);
-        ASSERT_NEAR(((fx + x) / 2 - cx) * uy - ((fy + y) / 2 - cy) * ux, 0, 1e-8);
-        ASSERT_NEAR((fx - x) * ux + (fy - y) * uy, 0, 1e-8);
+        ASSERT_TRUE(std::fabs(((fx + x) / 2 - cx) * uy - ((fy + y) / 2 - cy) * ux) < 1e-8 && std::fabs((fx - x) * ux + (fy - y) * uy) < 1e-8);
         reflect(&fx, &fy, cx, cy, x2, y2);
         ASSERT_TRUE(std::fabs(fx - x) < 1e-9 && std::fabs(fy - y) < 1e-9);
         // A 3 x 3 matrix by rows, summed left to right; an output may be the variable that supplied an input.
         const double m[9] = {a, c, s, cx, cy, x2, y2, -a, 2 * c};
         double px = x, py = y, pz = cx, only = 0;
-        rotate_point(px, py, pz, &only, nullptr, nullptr, m);
-        rotate_point(px, py, pz, &px, &py, &pz, m);
+        rotate_point(px, py, pz, &only, nullptr, nullptr, m), rotate_point(px, py, pz, &px, &py, &pz, m);
         ASSERT_TRUE(only == x * a + y * c + cx * s && px == only && py == x * cx + y * cy + cx * x2 && pz == x * y2 + y * -a + cx * 2 * c);
     }
     // Upright slants (cosine 1, or 0, which would divide by zero) leave x alone; -1 does not.
@@ -47,8 +42,8 @@ TEST(PointTransforms, AgreeWithTheirGeometry) {
         EXPECT_EQ(x, c < 0 ? 0.5 + 1.0 - 0.5 * 3.75 : 1.5) << c;
     }
     double x = 1.5, y = 2.5;
-    reflect(&x, &y, 3, 3, 3, 3);  // a line of no length: the point stays
-    EXPECT_TRUE(x == 1.5 && y == 2.5);
+    reflect(&x, &y, 3, 3, 3, 3);
+    EXPECT_TRUE(x == 1.5 && y == 2.5) << "a line of no length: the point stays";
 }
 
 TEST(PointTransforms, InboxIsHalfOpenWithCornersInAnyOrder) {

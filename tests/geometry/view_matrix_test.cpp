@@ -1,6 +1,7 @@
 // Tests of the view, twist and world-to-view matrices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -10,13 +11,11 @@
 
 namespace {
 
-/// The rows of the linear part, with the translation and fourth row those of no translation.
-void expectRows(const hmatrix &m, const double (&rows)[3][3]) {
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) EXPECT_EQ(m.m[i][j], rows[i][j]) << i << "," << j;
-        EXPECT_EQ(m.m[i][3] + m.m[3][i], 0.0);
-    }
-    EXPECT_EQ(m.m[3][3], 1.0);
+/// True when the linear part has these rows, with the translation and fourth row those of no translation.
+bool hasRows(const hmatrix &m, const double (&rows)[3][3]) {
+    const double full[4][4] = {{rows[0][0], rows[0][1], rows[0][2], 0}, {rows[1][0], rows[1][1], rows[1][2], 0},
+                               {rows[2][0], rows[2][1], rows[2][2], 0}, {0, 0, 0, 1}};
+    return std::equal(&m.m[0][0], &m.m[0][0] + 16, &full[0][0]);
 }
 
 TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
@@ -30,13 +29,11 @@ TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
                  {{1, 0, 0, 0, 0.6, -0.8, 0, 0.8, 0.6}, {0, 0, 0}, 0}};
     for (const auto &c : cases) {
         hmatrix m;
-        for (auto &row : m.m)
-            for (double &v : row) v = 7.5;  // every entry is written
+        std::fill(&m.m[0][0], &m.m[0][0] + 16, 7.5);  // every entry is written
         create_viewmatrix(&m, c.r, c.t[0], c.t[1], c.t[2]);
-        EXPECT_EQ(m.flags, c.flags) << &c - cases;
         const double layout[4][4] = {{c.r[0], c.r[1], c.r[2], c.t[0]}, {c.r[3], c.r[4], c.r[5], c.t[1]},
                                      {c.r[6], c.r[7], c.r[8], c.t[2]}, {0, 0, 0, 1}};
-        EXPECT_EQ(std::memcmp(m.m, layout, sizeof layout), 0) << &c - cases;
+        EXPECT_TRUE(m.flags == c.flags && std::memcmp(m.m, layout, sizeof layout) == 0) << &c - cases;
     }
 }
 
@@ -48,10 +45,8 @@ TEST(TwistMatrix, FirstNonZeroAngleOnly) {
         const int axis = a[0] != 0 ? 0 : a[1] != 0 ? 1 : 2;
         double s, c;
         KOR_SinCos(a[axis], &s, &c);
-        const double rows[3][3][3] = {{{1, 0, 0}, {0, c, -s}, {0, s, c}}, {{c, 0, s}, {0, 1, 0}, {-s, 0, c}},
-                                      {{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
-        expectRows(m, rows[axis]);
-        EXPECT_EQ(m.flags, axis < 2 ? 0 : a[2] == 0 ? HM_UNIT | HM_PLANAR : HM_PLANAR) << axis;
+        const double rows[3][3][3] = {{{1, 0, 0}, {0, c, -s}, {0, s, c}}, {{c, 0, s}, {0, 1, 0}, {-s, 0, c}}, {{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
+        EXPECT_TRUE(hasRows(m, rows[axis]) && m.flags == (axis < 2 ? 0 : a[2] == 0 ? HM_UNIT | HM_PLANAR : HM_PLANAR)) << axis;
     }
 }
 
@@ -68,28 +63,22 @@ TEST(WorldToView, AxisDirectionsNearZClampingAndNotANumber) {
         {1, 0, 0, 0, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 0},
         {0, -3, 0, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}, 0},
     };
-    for (const auto &c : cases) {
-        hmatrix m;
-        create_vmatrix(&m, c.dx, c.dy, c.dz, c.twist);
-        expectRows(m, c.rows);
-        EXPECT_EQ(m.flags, c.flags) << c.dx << " " << c.dy << " " << c.dz;
-    }
-    // Just off +z in the first quadrant the world-z rule is kept: the x axis is (-Ny, Nx, 0); with Ny
-    // negative it is world y cross N: (Nz, 0, -Nx).
-    const double nx = 0.001, ny = 0.0005, nz = std::sqrt(1.0 - nx * nx - ny * ny);
     hmatrix a, b;
-    create_vmatrix(&a, nx, ny, nz, 0);
-    EXPECT_TRUE(a.m[0][2] == 0.0 && a.m[0][0] < 0.0 && a.m[0][1] > 0.0);
-    for (const auto &[x, y] : {std::pair{nx, -ny}, {ny, ny * (1 + 1e-5)}}) {  // below the x axis, or on its diagonal to 1e-4
+    for (const auto &c : cases) {
+        create_vmatrix(&a, c.dx, c.dy, c.dz, c.twist);
+        EXPECT_TRUE(hasRows(a, c.rows) && a.flags == c.flags) << &c - cases;
+    }
+    // Just off +z in the first quadrant the world-z rule is kept: the x axis is (-Ny, Nx, 0); below the x
+    // axis, or on its diagonal to 1e-4, it is world y cross N: (Nz, 0, -Nx).
+    for (const auto &[x, y] : {std::pair{0.001, 0.0005}, {0.001, -0.0005}, {0.0005, 0.0005 * (1 + 1e-5)}}) {
         create_vmatrix(&a, x, y, std::sqrt(1.0 - x * x - y * y), 0);
-        EXPECT_TRUE(a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
+        EXPECT_TRUE(y == 0.0005 ? a.m[0][2] == 0.0 && a.m[0][0] < 0.0 && a.m[0][1] > 0.0
+                                : a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
     }
     // Components are clamped to a million before normalising.
-    create_vmatrix(&a, 3000000, 0, 1, 0);
-    create_vmatrix(&b, 1000000, 0, 1, 0);
+    create_vmatrix(&a, 3000000, 0, 1, 0), create_vmatrix(&b, 1000000, 0, 1, 0);
     EXPECT_EQ(std::memcmp(a.m, b.m, sizeof a.m), 0);
-    create_vmatrix(&a, NAN, 0, 1, 0.5);
-    create_vmatrix(&b, 0, 0, 1, 0.5);  // a twist about the z axis alone
+    create_vmatrix(&a, NAN, 0, 1, 0.5), create_vmatrix(&b, 0, 0, 1, 0.5);  // the latter a twist about the z axis alone
     EXPECT_TRUE(a.m[3][3] == 1.0 && b.flags == HM_PLANAR);
 }
 
@@ -102,32 +91,22 @@ TEST(WorldToView, FramesOfRandomDirections) {
     for (int trial = 0; trial < 1000; ++trial) {
         const double scale = trial % 4 == 0 ? 0.005 : 1.0;  // every fourth near the z axis
         const double d[3] = {component(random) * scale, component(random) * scale, component(random)};
-        const double t = trial % 2 ? twist(random) : 0.0;
+        const double t = trial % 2 ? twist(random) : 0.0, c = std::cos(t), s = std::sin(t);
         hmatrix m, plain;
-        create_vmatrix(&m, d[0], d[1], d[2], t);
-        create_vmatrix(&plain, d[0], d[1], d[2], 0);
+        create_vmatrix(&m, d[0], d[1], d[2], t), create_vmatrix(&plain, d[0], d[1], d[2], 0);
         const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
         for (int i = 0; i < 3; ++i) {
             ASSERT_NEAR(m.m[2][i], d[i] / length, 1e-12);
-            for (int j = 0; j < 3; ++j) {
-                double dot = 0;
-                for (int k = 0; k < 3; ++k) dot += m.m[i][k] * m.m[j][k];
-                ASSERT_NEAR(dot, i == j ? 1.0 : 0.0, 1e-12);
-            }
+            ASSERT_NEAR(m.m[0][i], c * plain.m[0][i] - s * plain.m[1][i], 1e-12);
+            ASSERT_NEAR(m.m[1][i], s * plain.m[0][i] + c * plain.m[1][i], 1e-12);
+            for (int j = 0; j < 3; ++j)
+                ASSERT_NEAR(m.m[i][0] * m.m[j][0] + m.m[i][1] * m.m[j][1] + m.m[i][2] * m.m[j][2], i == j, 1e-12);
         }
         ASSERT_NEAR(hmatrix_determinant(&m), 1.0, 1e-12);
-        const bool nearZ = std::fabs(d[0] / length) < 1.0 / 64 && std::fabs(d[1] / length) < 1.0 / 64;
-        if (!nearZ) {
-            ASSERT_EQ(plain.m[0][2], 0.0) << trial;
-            ASSERT_GT(plain.m[0][0] * -d[1] + plain.m[0][1] * d[0], 0) << "world z cross the direction";
-        } else if (!(d[0] > 0 && d[1] > 0)) {
-            ASSERT_EQ(plain.m[0][1], 0.0) << trial;
-            ASSERT_GT(plain.m[0][0] * d[2] - plain.m[0][2] * d[0], 0) << "world y cross the direction";
-        }
-        const double c = std::cos(t), s = std::sin(t);
-        for (int k = 0; k < 3; ++k) {
-            ASSERT_NEAR(m.m[0][k], c * plain.m[0][k] - s * plain.m[1][k], 1e-12);
-            ASSERT_NEAR(m.m[1][k], s * plain.m[0][k] + c * plain.m[1][k], 1e-12);
+        if (std::fabs(d[0] / length) >= 1.0 / 64 || std::fabs(d[1] / length) >= 1.0 / 64) {  // world z cross the direction
+            ASSERT_TRUE(plain.m[0][2] == 0.0 && plain.m[0][0] * -d[1] + plain.m[0][1] * d[0] > 0) << trial;
+        } else if (!(d[0] > 0 && d[1] > 0)) {  // world y cross the direction
+            ASSERT_TRUE(plain.m[0][1] == 0.0 && plain.m[0][0] * d[2] - plain.m[0][2] * d[0] > 0) << trial;
         }
     }
 }

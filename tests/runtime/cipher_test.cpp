@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,8 +19,7 @@ void plainRc4(const std::vector<uint8_t> &key, std::vector<uint8_t> &data) {
         std::swap(s[i], s[j]);
     }
     for (std::size_t k = 0, i = 0, j = 0; k < data.size(); ++k) {
-        i = (i + 1) & 255;
-        j = (j + s[i]) & 255;
+        i = (i + 1) & 255, j = (j + s[i]) & 255;
         std::swap(s[i], s[j]);
         data[k] ^= s[(s[i] + s[j]) & 255];
     }
@@ -35,14 +33,12 @@ TEST(Rc4, AgreesWithThePlainAlgorithm) {
         std::vector<uint8_t> key(trial == 0 ? 5 : 1 + random() % 256), data(random() % 3 == 0 ? 70000 : random() % 600);
         for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<uint8_t>(trial == 0 ? i + 1 : random());
         for (uint8_t &byte : data) byte = static_cast<uint8_t>(random());
-        const std::vector<uint8_t> plain = data;
-        std::vector<uint8_t> expected = data;
+        std::vector<uint8_t> plain = data, expected = data;
         plainRc4(key, expected);
-        int32_t slot = KOR_prepare_rc4key(key.data(), static_cast<int32_t>(key.size()));
-        for (std::size_t done = 0; done < data.size();) {
-            const std::size_t piece = std::min<std::size_t>(data.size() - done, 1 + random() % 40000);
+        const int32_t slot = KOR_prepare_rc4key(key.data(), static_cast<int32_t>(key.size()));
+        for (std::size_t done = 0, piece = 0; done < data.size(); done += piece) {
+            piece = std::min<std::size_t>(data.size() - done, 1 + random() % 40000);
             KOR_rc4(data.data() + done, static_cast<int32_t>(piece), slot);
-            done += piece;
         }
         ASSERT_EQ(data, expected) << "key length " << key.size();
         KOR_rc4(data.data(), static_cast<int32_t>(data.size()), KOR_prepare_rc4key(key.data(), static_cast<int32_t>(key.size())));
@@ -57,16 +53,12 @@ TEST(Rc4, AgreesWithThePlainAlgorithm) {
 TEST(Rc4, SlotsAreUsedRoundRobinAndBadArgumentsAreSafe) {
     const uint8_t keys[5][2] = {{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}};
     int32_t slots[5];
-    for (int i = 0; i < 5; ++i) slots[i] = KOR_prepare_rc4key(keys[i], 2);
-    for (int i = 1; i < 5; ++i) EXPECT_EQ(slots[i], (slots[i - 1] + 1) % KOR_RC4_SLOTS);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE((slots[i] = KOR_prepare_rc4key(keys[i], 2)) >= 0 && (i == 0 || slots[i] == (slots[i - 1] + 1) % KOR_RC4_SLOTS)) << i;
     // The fifth key overwrites the first; an empty key schedules without dividing by zero.
     std::vector<uint8_t> data(4, 0), expected(4, 0), x(8, 0), y(8, 0);
-    KOR_rc4(data.data(), 4, slots[0]);
-    plainRc4({5, 5}, expected);
-    EXPECT_EQ(data, expected);
-    KOR_rc4(x.data(), 8, KOR_prepare_rc4key(nullptr, 0));
-    plainRc4({}, y);
-    EXPECT_EQ(x, y);
+    KOR_rc4(data.data(), 4, slots[0]), plainRc4({5, 5}, expected);
+    KOR_rc4(x.data(), 8, KOR_prepare_rc4key(nullptr, 0)), plainRc4({}, y);
+    EXPECT_TRUE(data == expected && x == y);
     uint8_t untouched[4] = {1, 2, 3, 4};
     KOR_rc4(untouched, 4, 4), KOR_rc4(untouched, 4, -1), KOR_rc4(untouched, -5, 0), KOR_rc4(nullptr, 4, 0);
     EXPECT_EQ(std::vector<uint8_t>(untouched, untouched + 4), (std::vector<uint8_t>{1, 2, 3, 4}));
@@ -80,14 +72,12 @@ TEST(HexText, EveryByteToUpperCaseDigitsAndBack) {
         bytes[i] = static_cast<uint8_t>(i * 7 + 3);
         expected.append(1, "0123456789ABCDEF"[bytes[i] >> 4]).append(1, "0123456789ABCDEF"[bytes[i] & 15]);
     }
-    EXPECT_EQ(KOR_BinHex(bytes.data(), 256, text.data()), 513);
-    EXPECT_EQ(text, expected + '\0' + "##");
+    EXPECT_TRUE(KOR_BinHex(bytes.data(), 256, text.data()) == 513 && text == expected.append(1, '\0').append("##"));
     EXPECT_EQ(KOR_HexBin(text.c_str(), 511, back.data()), 255) << "whole pairs only";
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end() - 1, back.begin()) && back[255] == 0xEE);
     EXPECT_TRUE(KOR_BinHex(bytes.data(), 0, text.data()) == 1 && text[0] == '\0' && KOR_BinHex(bytes.data(), -3, text.data()) == 1);
     // Lower-case letters are not hex digits here: 'a' is 97 - 55 = 42.
-    EXPECT_TRUE(KOR_HexBin("0a", 2, back.data()) == 1 && back[0] == 42);
-    EXPECT_EQ(KOR_HexBin("12", 1, back.data()) + KOR_HexBin(nullptr, 2, back.data()), 0);
+    EXPECT_TRUE(KOR_HexBin("0a", 2, back.data()) == 1 && back[0] == 42 && KOR_HexBin("12", 1, back.data()) == 0 && KOR_HexBin(nullptr, 2, back.data()) == 0);
 }
 
 }  // namespace

@@ -35,9 +35,7 @@ TEST(QSort, SortsWithTheCallersComparison) {
     };
     KorQSort(values.data(), 7, sizeof(int), ascending);
     EXPECT_EQ(values, (std::vector<int>{-2, -2, 0, 5, 5, 7, 9}));
-    KorQSort(nullptr, 3, 4, nullptr);
-    KorQSort(values.data(), 1, sizeof(int), nullptr);
-    KorQSort(values.data(), 7, 0, nullptr);
+    KorQSort(nullptr, 3, 4, nullptr), KorQSort(values.data(), 1, sizeof(int), nullptr), KorQSort(values.data(), 7, 0, nullptr);  // nothing to do
 }
 
 }  // namespace

@@ -3,12 +3,10 @@
 
 #include <strings.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "vutil/runtime.h"
@@ -31,23 +29,18 @@ TEST(Strings, AgreeWithTheCLibrary) {
         SCOPED_TRACE(testing::Message() << '"' << a << "\" \"" << b << "\" " << n);
         char buffer[40];
         std::memset(buffer, '#', sizeof buffer);
-        EXPECT_EQ(KorStrncpy(buffer, a.c_str(), n), buffer);
         const std::string head = a.substr(0, n);
-        EXPECT_EQ(std::string(buffer), head);
-        EXPECT_EQ(buffer[head.size() + 1], '#') << "wrote past the terminator";
-        KorStrcpy(buffer, a.c_str());
-        KorStrncat(buffer, b.c_str(), n);
+        EXPECT_TRUE(KorStrncpy(buffer, a.c_str(), n) == buffer && buffer == head && buffer[head.size() + 1] == '#') << "wrote past the terminator";
+        KorStrcpy(buffer, a.c_str()), KorStrncat(buffer, b.c_str(), n);
         EXPECT_EQ(std::string(buffer), a + b.substr(0, n));
-        KorStrcat(buffer, a.c_str());
-        EXPECT_EQ(KorStrlen(buffer), a.size() + std::min<std::size_t>(b.size(), n) + a.size());
+        EXPECT_EQ(KorStrlen(KorStrcat(buffer, a.c_str())), a.size() + std::min<std::size_t>(b.size(), n) + a.size());
         std::string upper = a;
         for (char &c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         KorStrupr(buffer);
         EXPECT_EQ(std::string(buffer, a.size()), upper);
-        EXPECT_EQ(KorStrcmp(a.c_str(), b.c_str()), sign(std::strcmp(a.c_str(), b.c_str())));
-        EXPECT_EQ(KorStricmp(a.c_str(), b.c_str()), sign(strcasecmp(a.c_str(), b.c_str())));
-        EXPECT_EQ(KorStrncmp(a.c_str(), b.c_str(), n), std::strncmp(a.c_str(), b.c_str(), n) != 0 ? 1 : 0);
-        EXPECT_EQ(KorStrnicmp(a.c_str(), b.c_str(), n), strncasecmp(a.c_str(), b.c_str(), n) != 0 ? 1 : 0);
+        EXPECT_TRUE(KorStrcmp(a.c_str(), b.c_str()) == sign(std::strcmp(a.c_str(), b.c_str())) && KorStricmp(a.c_str(), b.c_str()) == sign(strcasecmp(a.c_str(), b.c_str())));
+        EXPECT_TRUE(KorStrncmp(a.c_str(), b.c_str(), n) == (std::strncmp(a.c_str(), b.c_str(), n) != 0) &&
+                    KorStrnicmp(a.c_str(), b.c_str(), n) == (strncasecmp(a.c_str(), b.c_str(), n) != 0));
         for (char c : {' ', ','}) {
             std::string removed, collapsed;
             for (char x : a) {
@@ -55,42 +48,31 @@ TEST(Strings, AgreeWithTheCLibrary) {
                 if (x != c || collapsed.empty() || collapsed.back() != c) collapsed += x;
             }
             std::string squeezed = a, runs = a;
-            squeeze(squeezed.data(), c);
-            ssqueeze(runs.data(), c);
-            EXPECT_EQ(std::string(squeezed.c_str()), removed);
-            EXPECT_EQ(std::string(runs.c_str()), collapsed);
+            squeeze(squeezed.data(), c), ssqueeze(runs.data(), c);
+            EXPECT_TRUE(squeezed.c_str() == removed && runs.c_str() == collapsed) << c;
         }
     }
     // Only the first thousand characters are looked at.
-    std::string longText(1500, 'a');
+    std::string longText(1500, 'a'), runs(1500, 'b');
     longText[10] = longText[1200] = 'x';
-    squeeze(longText.data(), 'x');
-    EXPECT_EQ(std::strlen(longText.c_str()), 999u);
-    std::string runs(1500, 'b');
-    ssqueeze(runs.data(), 'c');
-    EXPECT_EQ(std::strlen(runs.c_str()), 1000u);
+    squeeze(longText.data(), 'x'), ssqueeze(runs.data(), 'c');
+    EXPECT_TRUE(std::strlen(longText.c_str()) == 999u && std::strlen(runs.c_str()) == 1000u);
 }
 
 TEST(Strings, NullRules) {
-    char buffer[8] = "abc";
-    EXPECT_TRUE(KorStrcpy(buffer, nullptr) == buffer && buffer[0] == '\0');
-    std::strcpy(buffer, "abc");
-    EXPECT_TRUE(KorStrncpy(buffer, nullptr, 5) == buffer && buffer[0] == '\0');
+    char buffer[8] = "abc", other[8] = "abc";
+    EXPECT_TRUE(KorStrcpy(buffer, nullptr) == buffer && buffer[0] == '\0' && KorStrncpy(other, nullptr, 5) == other && other[0] == '\0');
     EXPECT_TRUE(KorStrcpy(nullptr, "x") == nullptr && KorStrncpy(nullptr, "x", 1) == nullptr && KorStrlen(nullptr) == 0);
-    KorStrcat(buffer, nullptr), KorStrcat(nullptr, "x"), KorStrncat(nullptr, "x", 1), KorStrupr(nullptr);
-    squeeze(nullptr, 'x'), ssqueeze(nullptr, 'x');
+    KorStrcat(buffer, nullptr), KorStrcat(nullptr, "x"), KorStrncat(nullptr, "x", 1), KorStrupr(nullptr), squeeze(nullptr, 'x'), ssqueeze(nullptr, 'x');
     using Compare = int32_t (*)(const char *, const char *);
-    for (Compare compare : {Compare{KorStrcmp}, Compare{KorStricmp}}) {
+    for (Compare compare : {Compare{KorStrcmp}, Compare{KorStricmp}})
         EXPECT_TRUE(compare(nullptr, nullptr) == 0 && compare(nullptr, "") == -1 && compare("", nullptr) == 1);
-    }
     EXPECT_TRUE(KorStrncmp(nullptr, nullptr, 3) == 0 && KorStrncmp(nullptr, "a", 3) == -1 && KorStrnicmp("a", nullptr, 3) == 1);
 }
 
 TEST(Strings, FormattingPassesTheWholeArgumentListThrough) {
     char buffer[64];
-    EXPECT_EQ(KorSprintf(buffer, "%d-%s", 42, "x"), 4);
-    EXPECT_STREQ(buffer, "42-x");
-    EXPECT_EQ(KORsscanf("", "%d", buffer), -1);
+    EXPECT_TRUE(KorSprintf(buffer, "%d-%s", 42, "x") == 4 && std::string(buffer) == "42-x" && KORsscanf("", "%d", buffer) == -1);
     // 70 receivers, more than any fixed forwarding would carry.
     std::string text, format;
     for (int i = 0; i < 70; ++i) text.append(std::to_string(i * 3 - 7)).append(" "), format += "%d ";
@@ -101,10 +83,8 @@ TEST(Strings, FormattingPassesTheWholeArgumentListThrough) {
 }
 
 TEST(Strings, KeywordLookupIgnoresCaseAndFallsBackToTheDefault) {
-    EXPECT_EQ(KorGetStringIndex("Two", -1, "one", 1, "two", 2, nullptr), 2);
-    EXPECT_EQ(KorGetStringIndex("three", -1, "one", 1, "two", 2, nullptr), -1);
-    EXPECT_EQ(KorGetStringIndex(nullptr, -7, "one", 1, nullptr), -7);
-    EXPECT_EQ(KorGetStringIndex("one", 5, nullptr), 5);
+    EXPECT_TRUE(KorGetStringIndex("Two", -1, "one", 1, "two", 2, nullptr) == 2 && KorGetStringIndex("three", -1, "one", 1, "two", 2, nullptr) == -1);
+    EXPECT_TRUE(KorGetStringIndex(nullptr, -7, "one", 1, nullptr) == -7 && KorGetStringIndex("one", 5, nullptr) == 5);
     EXPECT_EQ(KorGetStringIndex("dup", 0, "dup", 1, "DUP", 2, nullptr), 1);
 }
 
@@ -122,25 +102,18 @@ TEST(Tokenizer, SlotsSplitOnAnyDelimiterIndependentlyAndRoundRobin) {
     EXPECT_EQ(tokens(slot, first), (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_STREQ(text, "a, b;;c") << "the caller's text must not change";
     // Interleaved tokenizations, each in its own slot.
-    EXPECT_STREQ(KorStrtok("x y z", " ", &outer), "x");
-    EXPECT_STREQ(KorStrtok("1,2", ",", &inner), "1");
-    EXPECT_STREQ(KorStrtok(nullptr, " ", &outer), "y");
-    EXPECT_STREQ(KorStrtok(nullptr, ",", &inner), "2");
-    EXPECT_STREQ(KorStrtok(nullptr, " ", &outer), "z");
-    EXPECT_EQ(KorStrtok(nullptr, ",", &inner), nullptr);
-    for (int i = 1; i <= KOR_STRTOK_SLOTS; ++i) {
-        int32_t next = -1;
-        KorStrtok("a", " ", &next);
-        EXPECT_EQ(next, (inner + i) % KOR_STRTOK_SLOTS);
-    }
+    const auto named = [](const char *t) { return t != nullptr ? t : "<null>"; };
+    std::string seen = named(KorStrtok("x y z", " ", &outer));
+    seen.append(named(KorStrtok("1,2", ",", &inner))).append(named(KorStrtok(nullptr, " ", &outer))).append(named(KorStrtok(nullptr, ",", &inner)));
+    EXPECT_TRUE(seen.append(named(KorStrtok(nullptr, " ", &outer))) == "x1y2z" && KorStrtok(nullptr, ",", &inner) == nullptr);
+    for (int32_t i = 1, next = -1; i <= KOR_STRTOK_SLOTS; ++i, next = -1) EXPECT_TRUE(KorStrtok("a", " ", &next) && next == (inner + i) % KOR_STRTOK_SLOTS);
     // Bad slots and empty text give null; long text is cut to the slot's capacity.
-    for (int32_t bad : {KOR_STRTOK_SLOTS, -1}) EXPECT_EQ(KorStrtok(nullptr, " ", &bad), nullptr);
-    EXPECT_TRUE(KorStrtok(nullptr, " ", nullptr) == nullptr && KorStrtok("   ", " ", &slot) == nullptr &&
-                KorStrtok("", " ", &slot) == nullptr);
+    int32_t high = KOR_STRTOK_SLOTS, low = -1;
+    EXPECT_TRUE(KorStrtok(nullptr, " ", &high) == nullptr && KorStrtok(nullptr, " ", &low) == nullptr && KorStrtok(nullptr, " ", nullptr) == nullptr);
+    EXPECT_TRUE(KorStrtok("   ", " ", &slot) == nullptr && KorStrtok("", " ", &slot) == nullptr);
     EXPECT_STREQ(KorStrtok("ab", nullptr, nullptr), "ab");
     ASSERT_NE(first = KorStrtok(std::string(10000, 'q').c_str(), " ", &slot), nullptr);
-    EXPECT_EQ(std::strlen(first), static_cast<std::size_t>(KOR_STRTOK_MAX_TEXT));
-    EXPECT_EQ(KorStrtok(nullptr, " ", &slot), nullptr);
+    EXPECT_TRUE(std::strlen(first) == static_cast<std::size_t>(KOR_STRTOK_MAX_TEXT) && KorStrtok(nullptr, " ", &slot) == nullptr);
 }
 
 }  // namespace

@@ -24,9 +24,7 @@ using namespace std::chrono_literals;
 /// Polls until done() or a generous limit; true when done.
 template <typename Done>
 bool eventually(Done done) {
-    for (auto limit = Clock::now() + 5s; Clock::now() < limit; std::this_thread::sleep_for(1ms)) {
-        if (done()) return true;
-    }
+    for (auto limit = Clock::now() + 5s; Clock::now() < limit && !done();) std::this_thread::sleep_for(1ms);
     return done();
 }
 
@@ -35,15 +33,13 @@ struct Counter {
     std::atomic<uint64_t> count{0};
     std::atomic<bool> stop{false};
     static uint32_t run(void *context) {
-        auto *self = static_cast<Counter *>(context);
-        while (!self->stop.load()) self->count.fetch_add(1);
+        for (auto *self = static_cast<Counter *>(context); !self->stop.load();) self->count.fetch_add(1);
         return 0;
     }
     /// True when the count does not move for a while.
     bool standsStill() {
         const uint64_t before = count.load();
-        std::this_thread::sleep_for(20ms);
-        return count.load() == before;
+        return std::this_thread::sleep_for(20ms), count.load() == before;
     }
 };
 
@@ -56,30 +52,22 @@ TEST(Threads, SuspensionCountsHoldTheThreadUntilTheyReachZero) {
     for (int32_t i = 1; i < vutil::platform::kMaxSuspendCount; ++i) ASSERT_EQ(vutil::platform::suspendThread(host), i);
     EXPECT_EQ(KOR_SuspendThread(thread), 0) << "beyond the highest count";
     for (int32_t i = vutil::platform::kMaxSuspendCount; i > 1; --i) ASSERT_EQ(vutil::platform::resumeThread(host), i);
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(counter.count.load(), 0u) << "ran with a suspend count of 1";
-    EXPECT_EQ(KOR_ResumeThread(thread), 1);
-    EXPECT_TRUE(eventually([&] { return counter.count.load() > 0; }));
+    EXPECT_TRUE(counter.standsStill() && counter.count.load() == 0) << "ran with a suspend count of 1";
+    EXPECT_TRUE(KOR_ResumeThread(thread) == 1 && eventually([&] { return counter.count.load() > 0; }));
     EXPECT_EQ(KOR_ResumeThread(thread), 1) << "resuming a running thread is no failure";
     // A running thread really stops, and one resumption of two does not let it go.
-    EXPECT_EQ(KOR_SuspendThread(thread) + KOR_SuspendThread(thread), 2);
-    EXPECT_TRUE(counter.standsStill());
-    EXPECT_EQ(KOR_ResumeThread(thread), 1);
-    EXPECT_TRUE(counter.standsStill()) << "one resumption of two let it go";
+    EXPECT_TRUE(KOR_SuspendThread(thread) + KOR_SuspendThread(thread) == 2 && counter.standsStill());
+    EXPECT_TRUE(KOR_ResumeThread(thread) == 1 && counter.standsStill()) << "one resumption of two let it go";
     const uint64_t stopped = counter.count.load();
-    EXPECT_EQ(KOR_ResumeThread(thread), 1);
-    EXPECT_TRUE(eventually([&] { return counter.count.load() > stopped; }));
+    EXPECT_TRUE(KOR_ResumeThread(thread) == 1 && eventually([&] { return counter.count.load() > stopped; }));
     // Destroying waits 50 ms for a running thread and fails; an ended one is answered at once.
     auto start = Clock::now();
-    EXPECT_EQ(KOR_DestroyThread(thread), 0) << "the thread still runs";
-    EXPECT_TRUE(Clock::now() - start >= 49ms && Clock::now() - start < 2s);
+    EXPECT_TRUE(KOR_DestroyThread(thread) == 0 && Clock::now() - start >= 49ms && Clock::now() - start < 2s) << "the thread still runs";
     counter.stop = true;
     EXPECT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }));
     start = Clock::now();
-    EXPECT_EQ(KOR_DestroyThread(thread), 1);
-    EXPECT_LT(Clock::now() - start, 45ms) << "an ended thread is answered at once";
-    EXPECT_EQ(KOR_SuspendThread(thread) + KOR_ResumeThread(thread), 0) << "an ended thread";
-    EXPECT_EQ(KOR_DestroyThread(nullptr), 1);
+    EXPECT_TRUE(KOR_DestroyThread(thread) == 1 && Clock::now() - start < 45ms) << "an ended thread is answered at once";
+    EXPECT_TRUE(KOR_SuspendThread(thread) + KOR_ResumeThread(thread) == 0 && KOR_DestroyThread(nullptr) == 1) << "an ended thread";
 }
 
 /// Suspends itself, or calls exit from some depth; the stage tells how far it got.
@@ -88,41 +76,32 @@ struct Worker {
     std::atomic<int> stage{0};
     static uint32_t suspendItself(void *context) {
         auto *me = static_cast<Worker *>(context);
-        me->stage = 1;
-        KOR_SuspendThread(me->self);
-        me->stage = 2;
+        me->stage = 1, KOR_SuspendThread(me->self), me->stage = 2;
         return 0;
     }
-    static uint32_t exitFromDepth(void *context) {
-        auto *me = static_cast<Worker *>(context);
-        const auto deeper = [me](auto &recurse, int depth) -> void {
-            me->stage = 1;
-            depth == 0 ? KOR_ExitThread() : recurse(recurse, depth - 1);
-            me->stage = 98;  // never reached
-        };
-        deeper(deeper, 5);
-        return 7;
+    void exitAt(int depth) {
+        stage = 1;
+        depth == 0 ? KOR_ExitThread() : exitAt(depth - 1);
+        stage = 98;  // never reached
     }
+    static uint32_t exitFromDepth(void *context) { return static_cast<Worker *>(context)->exitAt(5), 7; }
 };
 
 TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepth) {
     Worker stopper, exiting;
-    stopper.self = KOR_CreateThread(Worker::suspendItself, 0, &stopper, 1);
-    KOR_ResumeThread(stopper.self);
+    stopper.self = KOR_CreateThread(Worker::suspendItself, 0, &stopper, 1), KOR_ResumeThread(stopper.self);
     ASSERT_TRUE(eventually([&] { return stopper.stage.load() == 1; }));
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(stopper.stage.load(), 1) << "went on while suspended";
     KOR_ResumeThread(stopper.self);
     EXPECT_TRUE(eventually([&] { return KOR_DestroyThread(stopper.self) == 1 && stopper.stage.load() == 2; }));
     kor_thread *thread = KOR_CreateThread(Worker::exitFromDepth, 0, &exiting, 0);
-    ASSERT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }));
-    EXPECT_EQ(exiting.stage.load(), 1);
+    ASSERT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1; }) && exiting.stage.load() == 1);
     // A thread the library did not start ends too, without returning.
     exiting.stage = 0;
     pthread_t foreign;
-    const auto body = [](void *s) -> void * { Worker::exitFromDepth(s); return s; };
-    ASSERT_EQ(pthread_create(&foreign, nullptr, body, &exiting), 0);
     void *result = &exiting;
+    ASSERT_EQ(pthread_create(&foreign, nullptr, [](void *s) -> void * { return Worker::exitFromDepth(s), s; }, &exiting), 0);
     ASSERT_EQ(pthread_join(foreign, &result), 0);
     EXPECT_TRUE(result == nullptr && exiting.stage.load() == 1) << "the thread returned instead of exiting";
 }
@@ -130,14 +109,10 @@ TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepth) {
 TEST(Threads, SuspendingAndResumingOverAndOverNeedsNoMoreStack) {
     pthread_attr_t normal, small;  // a thread with a small stack, so that piled-up stops would overflow it
     ASSERT_EQ(pthread_getattr_default_np(&normal), 0);
-    pthread_attr_init(&small);
-    pthread_attr_setstacksize(&small, 256 * 1024);
-    pthread_setattr_default_np(&small);
+    pthread_attr_init(&small), pthread_attr_setstacksize(&small, 256 * 1024), pthread_setattr_default_np(&small);
     Counter counter;
     kor_thread *thread = KOR_CreateThread(Counter::run, 0, &counter, 0);
-    pthread_setattr_default_np(&normal);
-    pthread_attr_destroy(&small);
-    pthread_attr_destroy(&normal);
+    pthread_setattr_default_np(&normal), pthread_attr_destroy(&small), pthread_attr_destroy(&normal);
     ASSERT_NE(thread, nullptr);
     for (int i = 0; i < 5000; ++i) ASSERT_TRUE(KOR_SuspendThread(thread) && KOR_ResumeThread(thread)) << i;
     counter.stop = true;
@@ -145,8 +120,7 @@ TEST(Threads, SuspendingAndResumingOverAndOverNeedsNoMoreStack) {
 }
 
 uint32_t deepStack(void *context) {
-    // 1 MiB of stack: far more than a 16-bit stack size.
-    volatile char block[1 << 20];
+    volatile char block[1 << 20];  // 1 MiB of stack: far more than a 16-bit stack size
     block[0] = 1;
     block[sizeof block - 1] = 2;
     static_cast<std::atomic<int> *>(context)->store(block[0] + block[sizeof block - 1]);
@@ -160,20 +134,16 @@ TEST(Threads, EveryThreadHasAtLeastTheDefaultStack) {
         ASSERT_NE(thread, nullptr) << "stack size " << size;
         EXPECT_TRUE(eventually([&] { return KOR_DestroyThread(thread) == 1 && result.load() == 3; })) << size;
     }
-    EXPECT_EQ(KOR_CreateThread(nullptr, 0, nullptr, 0), nullptr);
-    EXPECT_EQ(KOR_YieldThread(), 1);
+    EXPECT_TRUE(KOR_CreateThread(nullptr, 0, nullptr, 0) == nullptr && KOR_YieldThread() == 1);
 }
 
 TEST(LocalTime, AllThirtyTwoBitTimesInTheSharedRecord) {
     const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
     setenv("TZ", "UTC", 1);
-    const int32_t cases[][4] = {{0, 70, 0, 0},             {951782400, 100, 59, 0}, {INT32_MAX, 138, 18, 11647},
-                                {-1, 69, 364, 86399},      {INT32_MIN, 1, 346, 74752}};
+    const int32_t cases[][4] = {{0, 70, 0, 0}, {951782400, 100, 59, 0}, {INT32_MAX, 138, 18, 11647}, {-1, 69, 364, 86399}, {INT32_MIN, 1, 346, 74752}};
     for (const auto &[seconds, year, yearDay, secondOfDay] : cases) {
         const struct tm *t = KOR_LocalTime(seconds);
-        ASSERT_TRUE(t != nullptr && t->tm_year == year && t->tm_yday == yearDay &&
-                    t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec == secondOfDay)
-            << seconds;
+        ASSERT_TRUE(t != nullptr && t->tm_year == year && t->tm_yday == yearDay && t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec == secondOfDay) << seconds;
     }
     EXPECT_EQ(KOR_LocalTime(1), KOR_LocalTime(2)) << "one shared record";
     saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
@@ -190,16 +160,11 @@ TEST(Command, StartsDetachedThroughTheShellWithoutWaitingOrInheriting) {
     const int savedInput = dup(0);
     dup2(pipeEnds[0], 0);
     const auto start = Clock::now();
-    const int32_t result = KORsystem(
-        "sleep 1; { cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/0; ls /proc/$$/fd/%d 2>/dev/null; echo %d; } "
-        "> %s.part && mv %s.part %s",
-        pipeEnds[1], 42, done.c_str(), done.c_str(), done.c_str());
+    const int32_t result = KORsystem("sleep 1; { cut -d' ' -f6 /proc/$$/stat; readlink /proc/$$/fd/0; ls /proc/$$/fd/%d 2>/dev/null; echo %d; } "
+                                     "> %s.part && mv %s.part %s", pipeEnds[1], 42, done.c_str(), done.c_str(), done.c_str());
     const auto took = Clock::now() - start;
-    dup2(savedInput, 0);
-    close(savedInput), close(pipeEnds[0]), close(pipeEnds[1]);
-    EXPECT_EQ(result, 33);
-    EXPECT_LT(took, 900ms);
-    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the command is not this process's child";
+    dup2(savedInput, 0), close(savedInput), close(pipeEnds[0]), close(pipeEnds[1]);
+    EXPECT_TRUE(result == 33 && took < 900ms && waitpid(-1, nullptr, WNOHANG) == -1) << "not waited for, and not this process's child";
     ASSERT_TRUE(eventually([&] { return std::filesystem::exists(done); }));
     const std::string report = vutil::test::TempDir::read(done);
     const std::size_t firstLine = report.find('\n');
@@ -208,8 +173,7 @@ TEST(Command, StartsDetachedThroughTheShellWithoutWaitingOrInheriting) {
     // Lines longer than 1023 characters are refused, not cut: ": xxx; touch PATH" of 1024, then 1023.
     const std::string marker = dir.file("m"), tail = "; touch " + marker;
     EXPECT_EQ(KORsystem(": %s%s", std::string(1024 - 2 - tail.size(), 'x').c_str(), tail.c_str()), 11);
-    EXPECT_EQ(KORsystem(": %s%s", std::string(1023 - 2 - tail.size(), 'x').c_str(), tail.c_str()), 33);
-    EXPECT_TRUE(eventually([&] { return std::filesystem::exists(marker); }));
+    EXPECT_TRUE(KORsystem(": %s%s", std::string(1023 - 2 - tail.size(), 'x').c_str(), tail.c_str()) == 33 && eventually([&] { return std::filesystem::exists(marker); }));
     EXPECT_TRUE(KORsystem("%s", "") == 11 && KORsystem("%s", " \t ") == 11 && KORsystem(nullptr) == 11);
 }
 
