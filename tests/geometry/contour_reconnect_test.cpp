@@ -19,11 +19,12 @@ Contours reconnect(const Contours &contours, std::vector<int32_t> &crossings) {
     vutil::geometry::WorkTable<int32_t> counts;
     vutil::geometry::ReconnectTables tables;
     int32_t total = 0;
-    points.reserve(64), counts.reserve(contours.size());
+    points.reserve(1), counts.reserve(contours.size());  // room for 20, the first capacity
     for (std::size_t c = 0; c < contours.size(); ++c) {
         counts[c] = static_cast<int32_t>(contours[c].size());
         for (const vpoint &p : contours[c]) points[static_cast<std::size_t>(total++)] = p;
     }
+    points.reserve(5000);  // a table that grows keeps what it holds
     vutil::geometry::CutContours cut{points, total, counts, static_cast<int32_t>(contours.size()), crossings};
     total = vutil::geometry::reconnectContours(cut, {{10, 0, 0}, 0, 10}, tables);
     Contours out;
