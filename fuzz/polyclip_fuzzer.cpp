@@ -94,10 +94,15 @@ void clipNearDegenerate(Values &in, uint8_t flags) {
         ring.push_back({a.x + along * dx - across * dy / length, a.y + along * dy + across * dx / length, 1.0});
         cx += ring.back().x / vertices, cy += ring.back().y / vertices;
     }
-    // Taken in order of their angle about the centroid, the vertices make a simple ring.
-    std::stable_sort(ring.begin(), ring.end(), [&](const vpoint &p, const vpoint &q) {
-        return std::atan2(p.y - cy, p.x - cx) < std::atan2(q.y - cy, q.x - cx);
-    });
+    // Taken in order of their angle about the centroid, the vertices make a simple ring. Vertices at
+    // nearly the angle of the one before are left out: rounding could put them in the wrong order,
+    // and the ring would cross itself.
+    const auto angle = [&](const vpoint &p) { return std::atan2(p.y - cy, p.x - cx); };
+    std::stable_sort(ring.begin(), ring.end(), [&](const vpoint &p, const vpoint &q) { return angle(p) < angle(q); });
+    ring.erase(std::unique(ring.begin(), ring.end(), [&](const vpoint &p, const vpoint &q) { return angle(q) - angle(p) < 1e-9; }), ring.end());
+    if (ring.size() < 3) {
+        return;
+    }
     if (flags & 64) {
         std::reverse(ring.begin(), ring.end());
     }
