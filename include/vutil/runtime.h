@@ -111,7 +111,8 @@ VUTIL_API int32_t KorGetPrivateProfileString(const char *section, const char *ke
 /** Reads a key as a 32-bit integer, or def. */
 VUTIL_API int32_t KorGetPrivateProfileInt(const char *section, const char *key, int32_t def,
                                           const char *file) VUTIL_NOEXCEPT;
-/** Writes a key (creating file, section and key as needed); nonzero on success. */
+/** Writes a key (creating file, section and key as needed); nonzero on success, 0 with the file left as it
+ *  was when it may not be written or cannot be changed. Another name (hard link) of the file sees the change. */
 VUTIL_API int32_t KorWritePrivateProfileString(const char *section, const char *key, const char *value,
                                                const char *file) VUTIL_NOEXCEPT;
 /** Writes a 32-bit integer as decimal text; nonzero on success. */
