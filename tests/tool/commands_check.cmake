@@ -49,7 +49,7 @@ expect_match("${OUT}" "exit status: 0 done, 1 the operation failed, 2 wrong usag
 run_tool(2)
 run_tool(2 no-such-command)
 expect_match("${ERR}" "^vutil: unknown command 'no-such-command'")
-foreach(command info demo records uncompress palette fax text ole path ini)
+foreach(command info demo records uncompress palette fax text ole path ini view)
   run_tool(0 ${command} --help)
   expect_match("${OUT}" "^usage: vutil ${command} ")
   if(NOT ERR STREQUAL "")
