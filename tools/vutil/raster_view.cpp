@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "vutil.h"
 
@@ -71,6 +72,7 @@ bool AreaFit::start(const PixelWindow &window, int32_t width, int32_t height, st
                   columnOf_.begin() + columnStart_[static_cast<std::size_t>(c) + 1], c);
     }
     sums_.assign(static_cast<std::size_t>(width), 0);
+    inked_.clear();
     outputRow_ = 0;
     picture_.width = width;
     picture_.height = height;
@@ -90,7 +92,11 @@ void AreaFit::row(int32_t y, std::span<const int32_t> ink) {
         while (from < to) {
             const int32_t column = columnOf_[static_cast<std::size_t>(from)];
             const int32_t end = std::min(to, columnStart_[static_cast<std::size_t>(column) + 1]);
-            sums_[static_cast<std::size_t>(column)] += static_cast<uint32_t>(end - from);
+            uint32_t &sum = sums_[static_cast<std::size_t>(column)];
+            if (sum == 0) {
+                inked_.push_back(column);
+            }
+            sum += static_cast<uint32_t>(end - from);
             from = end;
         }
     }
@@ -100,11 +106,8 @@ void AreaFit::row(int32_t y, std::span<const int32_t> ink) {
     }
     const auto cellHeight = static_cast<uint64_t>(rowEnd - rowStart_[static_cast<std::size_t>(outputRow_)]);
     uint8_t *out = picture_.pixels.data() + static_cast<std::size_t>(outputRow_) * static_cast<std::size_t>(picture_.stride);
-    for (int32_t c = 0; c < picture_.width; ++c) {
-        const uint64_t inked = sums_[static_cast<std::size_t>(c)];
-        if (inked == 0) {
-            continue;  // the picture starts white
-        }
+    for (const int32_t c : inked_) {  // the other pixels stay as white as the picture starts
+        const uint64_t inked = std::exchange(sums_[static_cast<std::size_t>(c)], 0);
         const uint64_t area = cellHeight * static_cast<uint64_t>(columnStart_[static_cast<std::size_t>(c) + 1] -
                                                                  columnStart_[static_cast<std::size_t>(c)]);
         out[c] = static_cast<uint8_t>(255 - (255 * inked + area / 2) / area);
@@ -113,7 +116,7 @@ void AreaFit::row(int32_t y, std::span<const int32_t> ink) {
             out[c] = 254;
         }
     }
-    std::fill(sums_.begin(), sums_.end(), 0);
+    inked_.clear();
     ++outputRow_;
 }
 

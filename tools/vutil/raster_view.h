@@ -39,7 +39,8 @@ private:
     std::vector<int32_t> columnStart_;  ///< output column c covers source columns [start c, start c+1)
     std::vector<int32_t> rowStart_;
     std::vector<int32_t> columnOf_;     ///< output column of each source column of the window
-    std::vector<uint32_t> sums_;
+    std::vector<uint32_t> sums_;        ///< ink of each output column in the output row being gathered
+    std::vector<int32_t> inked_;        ///< the output columns of that row that hold any ink
     int32_t outputRow_ = 0;
     GreyPicture picture_;
 };
