@@ -62,10 +62,10 @@ const std::vector<Command> &commands() {
          runText},
         {"ole", "{ls FILE [PATH] | cat FILE PATH [OUT]}",
          "list a storage of a compound document, or write out one of its streams\n"
-         "ls lists the elements of the storage that PATH names in FILE: type, size of a stream, name.\n"
-         "PATH separates names with backslashes; each component takes the first element whose name\n"
-         "begins with it, so an empty PATH names the root's first element (the root itself has no\n"
-         "path). cat writes the stream that PATH names to OUT (\"-\", the default: standard output).\n"
+         "ls lists the elements of the storage that PATH names in FILE, or of the root without PATH:\n"
+         "type, size of a stream, name. PATH separates names with backslashes; each component takes\n"
+         "the first element whose name begins with it, so an empty PATH names the root's first\n"
+         "element. cat writes the stream that PATH names to OUT (\"-\", the default: standard output).\n"
          "Names are in the ANSI code page (VUTIL_ACP); bytes below 0x20 show as \\xNN in listings.",
          runOle},
         {"path", "{normalize|split|xref} ARGS...",
