@@ -25,6 +25,7 @@ WORK = next((a for a in sys.argv[2:] if "/" in a), tempfile.mkdtemp(prefix="vuti
 RUNS = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else 3
 CODING = sys.argv[sys.argv.index("--compression") + 1] if "--compression" in sys.argv else "g4"
 WIDTH, HEIGHT, LINE = 18700, 13200, 5  # A0 at 400 dpi; 5 pixels are 0.32 mm
+SPECKLE = int(sys.argv[sys.argv.index("--speckle") + 1]) if "--speckle" in sys.argv else 2000  # pixels a dot
 
 
 def path(name):
@@ -55,7 +56,7 @@ def page():
                 dot(int(x0 + (x1 - x0) * i / steps), int(y0 + (y1 - y0) * i / steps))
     if "--clean" not in sys.argv:
         rng = random.Random(1)
-        for _ in range(WIDTH * HEIGHT // 2000):
+        for _ in range(WIDTH * HEIGHT // SPECKLE):
             x, y = rng.randrange(WIDTH), rng.randrange(HEIGHT)
             rows[y][x >> 3] |= 0x80 >> (x & 7)
     with open(path("scan.pbm"), "wb") as out:

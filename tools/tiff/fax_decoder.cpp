@@ -81,6 +81,16 @@ public:
 
 private:
     void fill() {
+        // Whole bytes while the piece has them; the careful loop below at its end.
+        while (count_ <= 56 && piece_.size() - at_ >= 8) {
+            const uint8_t *bytes = piece_.data() + at_;
+            const int room = (64 - count_) / 8;  // at least one byte, as count_ is at most 56
+            for (int i = 0; i < room; ++i) {
+                bits_ |= static_cast<uint64_t>(order_[bytes[i]]) << count_;
+                count_ += 8;
+            }
+            at_ += static_cast<std::size_t>(room);
+        }
         while (count_ <= 56) {
             if (at_ == piece_.size() && !ended_) {
                 piece_ = source_->next();

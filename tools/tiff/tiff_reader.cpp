@@ -19,7 +19,7 @@ namespace {
 
 constexpr int32_t kMaxWidth = 1 << 20;        // pixels in a row
 constexpr int32_t kMaxDirectories = 65536;    // pages followed along the chain
-constexpr uint64_t kMaxBandBytes = 256u << 20;  // a row of tiles, packed
+constexpr uint64_t kMaxBandBytes = 64u << 20;  // a row of tiles, packed
 constexpr std::size_t kPiece = 64 * 1024;
 
 enum Tag : uint16_t {
