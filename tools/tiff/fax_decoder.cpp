@@ -129,6 +129,13 @@ struct RowDecoder::State {
     bool byteAligned;
     BitReader bits;
     const Tables &tables = fax::tables();
+    // The tables' arrays, at hand for the inner loops.
+    const int32_t *whiteRuns = tables.whiteRuns.data();
+    const int8_t *whiteLengths = tables.whiteLengths.data();
+    const int32_t *blackRuns = tables.blackRuns.data();
+    const int8_t *blackLengths = tables.blackLengths.data();
+    const int8_t *modeValues = tables.modeValues.data();
+    const int8_t *modeLengths = tables.modeLengths.data();
     std::vector<int32_t> reference;  ///< changes of the previous row, closed by width, width
     std::vector<int32_t> changes;
     std::string error;
@@ -138,8 +145,8 @@ struct RowDecoder::State {
     bool skipEol() {
         for (;;) {
             const uint32_t index = bits.peek(12);
-            if (tables.whiteRuns[index] == G34_RUN_EOL) {
-                bits.skip(tables.whiteLengths[index]);
+            if (whiteRuns[index] == G34_RUN_EOL) {
+                bits.skip(whiteLengths[index]);
                 return true;
             }
             if (bits.atEnd()) {
@@ -164,24 +171,26 @@ struct RowDecoder::State {
 
     /// One run of a colour, make-up codes included; -1 when no valid code is there.
     int32_t readRun(int32_t colour) {
+        const bool white = colour == kWhite;
+        const int32_t *runs = white ? whiteRuns : blackRuns;
+        const int8_t *lengths = white ? whiteLengths : blackLengths;
+        const int width12 = white ? 12 : 13;
         int32_t total = 0;
         for (;;) {
-            const bool white = colour == kWhite;
-            const uint32_t index = bits.peek(white ? 12 : 13);
-            const int32_t value = white ? tables.whiteRuns[index] : tables.blackRuns[index];
-            const int length = static_cast<uint8_t>(white ? tables.whiteLengths[index] : tables.blackLengths[index]);
+            const uint32_t index = bits.peek(width12);
+            const int32_t value = runs[index];
             if (value < 0) {
                 error = value == G34_RUN_EOL ? "unexpected EOL" : "invalid run code";
                 return -1;
             }
-            bits.skip(length);
+            bits.skip(static_cast<uint8_t>(lengths[index]));
             total += value;
+            if (value < 64) {
+                return total <= width ? total : (error = "run longer than the row", -1);
+            }
             if (total > width) {
                 error = "run longer than the row";
                 return -1;
-            }
-            if (value < 64) {
-                return total;
             }
         }
     }
@@ -236,13 +245,13 @@ struct RowDecoder::State {
             const int32_t b2 = b1 >= width ? width : reference[b + 1];
             const uint32_t index = bits.peek(7);
             // Mode values are signed: -3 to 3 are vertical offsets, the rest are negative codes.
-            const int32_t mode = tables.modeValues[index];  // NOLINT(bugprone-signed-char-misuse)
+            const int32_t mode = modeValues[index];  // NOLINT(bugprone-signed-char-misuse)
             const int32_t start = std::max(a0, 0);
             if (mode == G34_MODE_NONE) {
                 error = "no two-dimensional code";
                 return false;
             }
-            bits.skip(tables.modeLengths[index]);
+            bits.skip(modeLengths[index]);
             if (mode == G34_MODE_PASS) {
                 if (b2 < start) {
                     error = "pass code behind the position";

@@ -2,6 +2,7 @@
 // file's content, whatever its name says.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -216,6 +217,10 @@ int runView(const Args &args) {
         return status;
     }
     std::vector<uint8_t> head(8, 0);
+    std::error_code ignored;
+    if (std::filesystem::is_directory(options.input, ignored)) {
+        return failure(kCommand, options.input, "is a directory");
+    }
     {
         std::ifstream in(options.input, std::ios::binary);
         if (!in) {
