@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "commands.h"
 #include "output.h"
@@ -187,10 +189,35 @@ int viewTiff(const ViewOptions &options, GreyPicture &picture, std::string &summ
     }
     TimedSink sink(fit, start);
     Progress progress(kCommand, options.input);
-    const bool read = reader.read(window.y0, window.y1, sink, error);
+    // Strips (and rows of tiles) are coded apart: with two or more of them in the window, a second
+    // reader takes the lower half of the picture on a thread of its own.
+    AreaFit lowerFit;
+    tiff::Reader lowerReader;
+    int32_t middle = -1;
+    if (window.y1 - window.y0 >= 2 * info.tileHeight) {
+        middle = fit.split(lowerFit);
+        if (middle > 0 && !lowerReader.open(options.input, options.page - 1, error)) {
+            return failure(kCommand, options.input, error);
+        }
+    }
+    bool lowerRead = true;
+    std::string lowerError;
+    const auto readLower = [&] { lowerRead = lowerReader.read(middle, window.y1, lowerFit, lowerError); };
+    std::thread worker;
+    if (middle > 0) {
+        try {
+            worker = std::thread(readLower);
+        } catch (const std::system_error &) {
+            readLower();  // no thread to be had: one after the other
+        }
+    }
+    const bool read = reader.read(window.y0, middle > 0 ? middle : window.y1, sink, error);
+    if (worker.joinable()) {
+        worker.join();
+    }
     progress.clear();
-    if (!read) {
-        return failure(kCommand, options.input, error);
+    if (!read || !lowerRead) {
+        return failure(kCommand, options.input, read ? lowerError : error);
     }
     if (options.timing) {
         std::fprintf(stderr, "vutil view: first row after %.3f s, all rows after %.3f s\n", sink.firstRow(),

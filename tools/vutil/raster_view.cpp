@@ -74,6 +74,8 @@ bool AreaFit::start(const PixelWindow &window, int32_t width, int32_t height, st
     sums_.assign(static_cast<std::size_t>(width), 0);
     inked_.clear();
     outputRow_ = 0;
+    outputEnd_ = height;
+    target_ = &picture_;
     picture_.width = width;
     picture_.height = height;
     picture_.stride = (width + 3) / 4 * 4;
@@ -83,7 +85,7 @@ bool AreaFit::start(const PixelWindow &window, int32_t width, int32_t height, st
 
 void AreaFit::row(int32_t y, std::span<const int32_t> ink) {
     const int32_t local = y - window_.y0;
-    if (local < 0 || outputRow_ >= picture_.height) {
+    if (local < 0 || outputRow_ >= outputEnd_) {
         return;
     }
     for (std::size_t i = 0; i + 1 < ink.size(); i += 2) {
@@ -105,7 +107,7 @@ void AreaFit::row(int32_t y, std::span<const int32_t> ink) {
         return;
     }
     const auto cellHeight = static_cast<uint64_t>(rowEnd - rowStart_[static_cast<std::size_t>(outputRow_)]);
-    uint8_t *out = picture_.pixels.data() + static_cast<std::size_t>(outputRow_) * static_cast<std::size_t>(picture_.stride);
+    uint8_t *out = target_->pixels.data() + static_cast<std::size_t>(outputRow_) * static_cast<std::size_t>(target_->stride);
     for (const int32_t c : inked_) {  // the other pixels stay as white as the picture starts
         const uint64_t inked = std::exchange(sums_[static_cast<std::size_t>(c)], 0);
         const uint64_t area = cellHeight * static_cast<uint64_t>(columnStart_[static_cast<std::size_t>(c) + 1] -
@@ -118,6 +120,24 @@ void AreaFit::row(int32_t y, std::span<const int32_t> ink) {
     }
     inked_.clear();
     ++outputRow_;
+}
+
+int32_t AreaFit::split(AreaFit &lower) {
+    if (outputEnd_ - outputRow_ < 2) {
+        return -1;
+    }
+    const int32_t middle = outputRow_ + (outputEnd_ - outputRow_) / 2;
+    lower.window_ = window_;
+    lower.columnStart_ = columnStart_;
+    lower.rowStart_ = rowStart_;
+    lower.columnOf_ = columnOf_;
+    lower.sums_.assign(sums_.size(), 0);
+    lower.inked_.clear();
+    lower.outputRow_ = middle;
+    lower.outputEnd_ = outputEnd_;
+    lower.target_ = target_;
+    outputEnd_ = middle;
+    return window_.y0 + rowStart_[static_cast<std::size_t>(middle)];
 }
 
 void fitSize(int32_t width, int32_t height, double xResolution, double yResolution, int32_t boxWidth,

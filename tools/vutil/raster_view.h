@@ -31,6 +31,10 @@ public:
     /// False with the reason when the output picture cannot be made.
     bool start(const PixelWindow &window, int32_t width, int32_t height, std::string &error);
     void row(int32_t y, std::span<const int32_t> ink) override;
+    /// Hands the lower half of the output rows to `lower`, which then fills them in this picture
+    /// from the source rows of its own; so two readers may work at once. The source row where
+    /// the lower half begins, or -1 (and nothing handed over) for a picture of one row.
+    int32_t split(AreaFit &lower);
     /// The picture; rows never reached stay white.
     GreyPicture &picture() { return picture_; }
 
@@ -42,7 +46,9 @@ private:
     std::vector<uint32_t> sums_;        ///< ink of each output column in the output row being gathered
     std::vector<int32_t> inked_;        ///< the output columns of that row that hold any ink
     int32_t outputRow_ = 0;
+    int32_t outputEnd_ = 0;              ///< the output rows this one fills end here
     GreyPicture picture_;
+    GreyPicture *target_ = &picture_;    ///< where they go: this picture, or the one split from
 };
 
 /// The output size that fits a window of `width` x `height` pixels of the given physical
