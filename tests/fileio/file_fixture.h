@@ -18,6 +18,7 @@
 #include "fileio/buffered_file.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "support/facts.h"
 #include "support/temp_dir.h"
 
 namespace vutil::test {

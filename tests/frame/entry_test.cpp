@@ -1,6 +1,7 @@
 // Tests of the library frame: entry reasons, unload steps and the inert exports.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "frame/entry.h"
@@ -52,6 +53,8 @@ TEST(Entry, DetachRunsTheUnloadStepsInTheirFixedOrder) {
 }
 
 TEST(InertExports, AcceptAnythingAndReportNothing) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     _Error(nullptr);
     _Info("olelib|No memory to allocate enumerator list");
     _InfoBox("%s %d", "x", 3);
@@ -63,6 +66,9 @@ TEST(InertExports, AcceptAnythingAndReportNothing) {
     KorBreak(0);
     KorBeginPrivateProfileCache(7);
     KorEndPrivateProfileCache(7);
+    std::fflush(nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     for (int32_t handle : {0, 1, -1, 63, 64, 1 << 30}) {
         EXPECT_EQ(KorError(handle), 0) << handle;
     }

@@ -16,6 +16,7 @@
 #include "platform/codepage.h"
 #include "platform/storage.h"
 #include "storage/compound_document.h"
+#include "support/facts.h"
 #include "support/temp_dir.h"
 #include "vutil/storage.h"
 

@@ -153,6 +153,7 @@ std::vector<intptr_t> calls;  // what the device's line operation and the callba
 // The callback gets the segments, else the device's line operation; with neither, the end point is still set.
 TEST(StrokeText, OutputGoesToTheCallbackElseTheDeviceLine) {
     ASSERT_EQ(init_txt(), 1);
+    calls.clear();
     draw_device device{}, noLine{};
     device.line = [](intptr_t context, const double *, const double *, intptr_t user) {
         calls.insert(calls.end(), {1, context, user});
@@ -167,7 +168,8 @@ TEST(StrokeText, OutputGoesToTheCallbackElseTheDeviceLine) {
     txt(0, &noLine, "!!!", 1, 2, 3, 12, 4, 0, 0, nullptr, 0, 0, nullptr, end);
     EXPECT_EQ(end[0], 13);
     txt(0, nullptr, nullptr, 0, 0, 0, 12, 12, 0, 0, nullptr, 0, 0, callback, end);
-    EXPECT_TRUE(end[0] == 0 && calls.size() == 7);
+    EXPECT_EQ(end[0], 0);
+    EXPECT_EQ(calls.size(), 7u);
 }
 
 TEST(StrokeTextBeforeInit, DrawsRulesButNoGlyphsAndAdvances) {
