@@ -33,9 +33,7 @@ ssize_t failingRead(int, void *, size_t) {
     errno = EIO;
     return -1;
 }
-ssize_t threeByteRead(int fd, void *buffer, size_t count) {
-    return ::read(fd, buffer, std::min<size_t>(count, 3));
-}
+ssize_t threeByteRead(int fd, void *buffer, size_t count) { return ::read(fd, buffer, std::min<size_t>(count, 3)); }
 std::string pattern(std::size_t size) { return randomBytes(size, 1); }
 
 /// Transfer sizes that reach every path: nothing, single bytes, the buffer's and the
@@ -216,10 +214,11 @@ TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
     EXPECT_EQ(KorOpenFile(path.c_str(), nullptr, KOR_OPEN_READ), 0);
     // Readers share; writers need the file alone; truncating beside readers is allowed.
     for (int32_t i = 1; i <= KOR_MAX_FILES; ++i) ASSERT_EQ(open(path, KOR_OPEN_READ), i);
-    EXPECT_EQ(open(path, KOR_OPEN_READ), 0) << "the table is full";
-    EXPECT_EQ(KorCloseFile(7), 1);
-    EXPECT_EQ(open(path, KOR_OPEN_WRITE) + open(path, KOR_OPEN_READWRITE), 0);
-    EXPECT_EQ(open(path, KOR_OPEN_CREATE), 7) << "the lowest free record";
+    // the table is full
+    // the lowest free record
+    expectFacts({FACT(open(path, KOR_OPEN_READ), 0), FACT(KorCloseFile(7), 1),
+                 FACT(open(path, KOR_OPEN_WRITE) + open(path, KOR_OPEN_READWRITE), 0),
+                 FACT(open(path, KOR_OPEN_CREATE), 7)});
     EXPECT_EQ(contents("shared"), "");
     EXPECT_EQ(KorWriteFile("x", 1, handle), 0) << "create alone opens for reading";
     TearDown();
@@ -298,13 +297,13 @@ TEST_F(BufferedFile, TheBufferSavesHostCalls) {
     int32_t handle = openWith("seek", pattern(1000));
     replaceCall("lseek", countingSeek);
     hostSeeks = 0;
-    EXPECT_EQ(KorGetc(handle), static_cast<uint8_t>(pattern(1)[0]));
-    EXPECT_EQ(KorSeekFile(handle, 1, KOR_SEEK_CUR), 2) << "one byte on";
-    EXPECT_EQ(KorSeekFile(handle, 997, KOR_SEEK_CUR), 999) << "the last byte of the window";
-    EXPECT_EQ(KorSeekFile(handle, 0, KOR_SEEK_SET), 0);
-    EXPECT_EQ(hostSeeks, 0);
-    EXPECT_EQ(KorSeekFile(handle, 1000, KOR_SEEK_SET), 1000) << "past the window goes to the host";
-    EXPECT_EQ(hostSeeks, 1);
+    // one byte on
+    // the last byte of the window
+    // past the window goes to the host
+    expectFacts({FACT(KorGetc(handle), static_cast<uint8_t>(pattern(1)[0])),
+                 FACT(KorSeekFile(handle, 1, KOR_SEEK_CUR), 2), FACT(KorSeekFile(handle, 997, KOR_SEEK_CUR), 999),
+                 FACT(KorSeekFile(handle, 0, KOR_SEEK_SET), 0), FACT(hostSeeks, 0),
+                 FACT(KorSeekFile(handle, 1000, KOR_SEEK_SET), 1000), FACT(hostSeeks, 1)});
 
     int32_t writer = openWith("w", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
     std::string bytes = pattern(40000);
@@ -315,16 +314,16 @@ TEST_F(BufferedFile, TheBufferSavesHostCalls) {
     ASSERT_EQ(KorWriteFile(bytes.data() + 16383, 1, writer), 1);
     EXPECT_EQ(hostWrites, 1) << "16384 would fill it: the 16383 go first";
     ASSERT_EQ(KorWriteFile(bytes.data() + 16384, 20000, writer), 20000);
-    EXPECT_EQ(hostWrites, 3) << "one flush, then the large write bypasses the buffer";
-    EXPECT_EQ(KorCloseFile(writer), 1);
+    // one flush, then the large write bypasses the buffer
+    expectFacts({FACT(hostWrites, 3), FACT(KorCloseFile(writer), 1)});
     EXPECT_EQ(contents("w"), bytes.substr(0, 36384));
 }
 
 TEST_F(BufferedFile, FailuresOfSeeksReadsAndWrites) {
     int32_t handle = openWith("f", "abc");
-    EXPECT_EQ(KorSeekFile(handle, -10, KOR_SEEK_SET), -1);
-    EXPECT_EQ(KorTellFile(handle), -1);
-    EXPECT_EQ(KorSeekFile(handle, 1, 7), -1) << "an unknown origin";
+    // an unknown origin
+    expectFacts({FACT(KorSeekFile(handle, -10, KOR_SEEK_SET), -1), FACT(KorTellFile(handle), -1),
+                 FACT(KorSeekFile(handle, 1, 7), -1)});
     // A relative seek past 2 GiB fails; the bytes written next still land where the file stood.
     int32_t rw = openWith("rw", "", KOR_OPEN_READWRITE);
     ASSERT_EQ(KorWriteFile("hello", 5, rw), 5);
@@ -337,16 +336,14 @@ TEST_F(BufferedFile, FailuresOfSeeksReadsAndWrites) {
     char line[10];
     ASSERT_EQ(KorWriteFile("ab", 2, writeOnly), 2);
     expectFacts({FACT(KorReadFile(line, 2, writeOnly), 0), FACT(KorGetc(writeOnly), -1)});
-    EXPECT_EQ(KorGets(line, sizeof line, writeOnly), nullptr);
-    EXPECT_EQ(KorEof(writeOnly), 1);
-    EXPECT_EQ(KorTellFile(writeOnly), 2);
+    expectFacts({FACT(KorGets(line, sizeof line, writeOnly), nullptr), FACT(KorEof(writeOnly), 1),
+                 FACT(KorTellFile(writeOnly), 2)});
     expectFacts({FACT(KorFPrintf(writeOnly, nullptr), 0), FACT(KorFPrintf(writeOnly, "%s", ""), 0)});
     // Host failures: read errors count as the end of the file; refused writes move nothing.
     int32_t both = openWith("full", "", KOR_OPEN_READWRITE), reader = openWith("e", "abcdef");
     replaceCall("read", failingRead);
     replaceCall("write", fullDiskWrite);
-    EXPECT_EQ(KorReadFile(line, 2, reader), 0);
-    EXPECT_EQ(KorEof(reader), 1);
+    expectFacts({FACT(KorReadFile(line, 2, reader), 0), FACT(KorEof(reader), 1)});
     // The pending bytes and a count near 2^31 must not be added up in 32 bits: the sum
     // would wrap and send two gigabytes into the 16 KiB buffer.
     static const char source[1] = {};  // never read: the host refuses the write

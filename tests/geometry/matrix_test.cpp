@@ -7,6 +7,7 @@
 #include <random>
 #include <span>
 
+#include "support/facts.h"
 #include "vutil/geometry.h"
 
 namespace {
@@ -22,10 +23,7 @@ hmatrix randomMatrix(std::mt19937 &random, int32_t flags) {
 // Flags from the parts, with the 0.001 tolerance on both sides of each.
 TEST(Matrix, CreateLaysOutAndFlags) {
     const int32_t P = HM_PLANAR, D = HM_DIAGONAL;
-    const struct {
-        double tx, ty, tz, c, s, sx, sy, sz;
-        int32_t flags;
-    } cases[] = {
+    const struct { double tx, ty, tz, c, s, sx, sy, sz; int32_t flags; } cases[] = {
         {0, 0, 0, 1, 0, 1, 1, 1, HM_UNIT}, {0, 0, 0, 1.0009, -0.0009, 0.9991, 1, 1, HM_UNIT}, {0, -5, 0, 1, 0, 1, 1, 1, P | D},
         {0, 0, 0, 0.866, 0.5, 1, 1, 2, 0}, {0, 0, 0, 0.866, -0.5, 1, 1, 1, P}, {0, 0, 0, 1, 0, 2, 3, 4, D},
         {0, 0, 0, 1, 0, 1, 1, 0.999, D},   {0, 0, 0, 1, 0, 1.001, 1, 1, P | D}, {0, 0, 0.001, 1, 0, 1, 1, 1, P | D},
@@ -49,9 +47,7 @@ TEST(Matrix, UnitMatrixAndTheUnitTest) {
     hmatrix &m = pair[0];
     create_unitmatrix(&m);
     const double unit[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
-    EXPECT_EQ(m.flags, HM_UNIT);
-    EXPECT_EQ(std::memcmp(m.m, unit, sizeof unit), 0);
-    EXPECT_EQ(std::memcmp(pair[1].m, guard.m, sizeof guard.m), 0) << "written past the matrix";
+    vutil::test::expectFacts({FACT(m.flags, HM_UNIT), FACT(std::memcmp(m.m, unit, sizeof unit), 0), FACT(std::memcmp(pair[1].m, guard.m, sizeof guard.m), 0)});
     for (int i = 0; i < 16; ++i)
         for (const double d : {0.0011, -0.0011, 0.0009, -0.0009}) {
             const bool looked = i < 15 && (i % 5 == 0 || i >= 12);
@@ -107,18 +103,14 @@ TEST(Matrix, PointPathsAgreeWithTheFullProduct) {
         if (!(flags & HM_UNIT)) mult_hmatrix_v(&full, expected);
         mult_hmatrix_v(&m, p), mult_hmatrix_p(&m, &q[0], &q[1], &q[2]);
         for (int i = 0; i < 3; ++i) {
-            const long double wide = flags & HM_UNIT ? (i == 0 ? x : i == 1 ? y : z)
-                                                     : e[i][3] + z * static_cast<long double>(e[i][2]) + y * e[i][1] + x * e[i][0];
-            ASSERT_EQ(p[i], expected[i]) << flags << " " << i;
-            ASSERT_EQ(q[i], expected[i]) << flags << " " << i;
-            ASSERT_NEAR(expected[i], static_cast<double>(wide), 1e-12) << flags << " " << i;
+            const long double wide = flags & HM_UNIT ? std::array{x, y, z}[i] : e[i][3] + z * static_cast<long double>(e[i][2]) + y * e[i][1] + x * e[i][0];
+            vutil::test::expectFacts({FACT(p[i], expected[i]), FACT(q[i], expected[i]), NEAR_FACT(expected[i], wide, 1e-12)});
         }
     }
 }
 
 TEST(Matrix, DeterminantsOfTheLinearParts) {
-    EXPECT_EQ(hmatrix_determinant(nullptr), 0.0);
-    EXPECT_EQ(hmatrix_determinant2by2(nullptr), 0.0);
+    vutil::test::expectFacts({FACT(hmatrix_determinant(nullptr), 0), FACT(hmatrix_determinant2by2(nullptr), 0)});
     std::mt19937 random(5);
     const int permutations[6][4] = {{0, 1, 2, 1}, {0, 2, 1, -1}, {1, 0, 2, -1}, {1, 2, 0, 1}, {2, 0, 1, 1}, {2, 1, 0, -1}};
     for (int trial = 0; trial < 10; ++trial) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <tuple>
 
+#include "support/facts.h"
 #include "geometry/work_table.h"
 #include "tests/geometry/clip_oracle.h"
 
@@ -146,19 +147,15 @@ TEST(ClipVPolyPoly, AnySizeWithOrWithoutSetUp) {
     KorInitClipVPolyPoly(16, 1);
     Ring circle;
     for (int i = 0; i < 8000; ++i) circle.push_back({5 + 5.3 * std::cos(i / 1273.24), 5 + 5.3 * std::sin(i / 1273.24), 0});
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_GT(checkClip({circle}, kSquare), 4000);
-        EXPECT_EQ(KorTermClipVPolyPoly(), 1);
-        EXPECT_EQ(KorTermClipVPolyPoly(), 1);
-    }
+    for (int round = 0; round < 2; ++round)
+        vutil::test::expectFacts({FACT(checkClip({circle}, kSquare) > 4000, 1), FACT(KorTermClipVPolyPoly(), 1), FACT(KorTermClipVPolyPoly(), 1)});
     EXPECT_EQ(KorInitClipVPolyPoly(std::numeric_limits<int32_t>::max(), -1), 1);  // a hint, nothing more
 }
 
 TEST(ClipVPolyPoly, RefusalsChangeNothingTheyShouldNot) {
     CallerSubject s({kUBelow, kInside});
     vpoint *const before = s.points;
-    EXPECT_EQ(s.clip(kSquare.data(), 2), 0);  // fewer than three clip points, or none
-    EXPECT_EQ(s.clip(nullptr, 4), 0);
+    vutil::test::expectFacts({FACT(s.clip(kSquare.data(), 2), 0), FACT(s.clip(nullptr, 4), 0)});  // fewer than three clip points, or none
     for (const auto &[first, second, contours] : {std::tuple{-1, 14, 2}, {9, 6, 2}, {9, 5, -1}}) {
         s.counts[0] = first, s.counts[1] = second, s.ncontours = contours;  // sizes that do not fit n = 14
         EXPECT_EQ(clip(s, kSquare), 0);
@@ -171,13 +168,11 @@ TEST(ClipVPolyPoly, RefusalsChangeNothingTheyShouldNot) {
         s.counts[0] = first, s.counts[1] = first == 0 ? 0 : 5, s.ncontours = 2;
         const vpoint kept = s.points[0];
         if (nan) s.points[0].x = kNan;
-        EXPECT_EQ(clip(s, polygon), 0);
-        EXPECT_EQ(s.ncontours, contours);
+        vutil::test::expectFacts({FACT(clip(s, polygon), 0), FACT(s.ncontours, contours)});
         s.points[0] = kept;
     }
-    EXPECT_EQ(s.counts[0], 9);  // counts are written only for contours that come out
-    EXPECT_EQ(s.counts[1], 5);
-    EXPECT_EQ(s.points, before);
+    // Counts are written only for contours that come out.
+    vutil::test::expectFacts({FACT(s.counts[0], 9), FACT(s.counts[1], 5), FACT(s.points == before, 1)});
     // Ten contours out of 5 points, more than the n places callers give the counts: refused.
     CallerSubject many({kInside, {}, {}, {}, {}, {}, {}, {}, {}, {}}, 10);
     const Ring dot = xy({{2, 2}, {2, 2}, {2, 2}});  // edges too short to clip

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "support/facts.h"
 #include "vutil/geometry.h"
 #include "vutil/runtime.h"
 
@@ -32,8 +33,8 @@ TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
         create_viewmatrix(&m, c.r, c.t[0], c.t[1], c.t[2]);
         const double layout[4][4] = {{c.r[0], c.r[1], c.r[2], c.t[0]}, {c.r[3], c.r[4], c.r[5], c.t[1]},
                                      {c.r[6], c.r[7], c.r[8], c.t[2]}, {0, 0, 0, 1}};
-        EXPECT_EQ(m.flags, c.flags) << &c - cases;
-        EXPECT_EQ(std::memcmp(m.m, layout, sizeof layout), 0) << &c - cases;
+        SCOPED_TRACE(&c - cases);
+        vutil::test::expectFacts({FACT(m.flags, c.flags), FACT(std::memcmp(m.m, layout, sizeof layout), 0)});
     }
 }
 
@@ -52,11 +53,7 @@ TEST(TwistMatrix, FirstNonZeroAngleOnly) {
 }
 
 TEST(WorldToView, AxisDirectionsNearZClampingAndNotANumber) {
-    const struct {
-        double dx, dy, dz, twist;
-        double rows[3][3];
-        int32_t flags;
-    } cases[] = {
+    const struct { double dx, dy, dz, twist; double rows[3][3]; int32_t flags; } cases[] = {
         {0, 0, 5, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},
         {0, 0, 0, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},      // no direction behaves as +z
         {5e-13, -5e-13, 1, -1, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},  // below 1e-12 snaps; no negative twist
@@ -83,8 +80,7 @@ TEST(WorldToView, AxisDirectionsNearZClampingAndNotANumber) {
     create_vmatrix(&a, 3000000, 0, 1, 0), create_vmatrix(&b, 1000000, 0, 1, 0);
     EXPECT_EQ(std::memcmp(a.m, b.m, sizeof a.m), 0);
     create_vmatrix(&a, NAN, 0, 1, 0.5), create_vmatrix(&b, 0, 0, 1, 0.5);  // the latter a twist about the z axis alone
-    EXPECT_EQ(b.flags, HM_PLANAR);
-    EXPECT_EQ(a.m[3][3], 1.0);
+    vutil::test::expectFacts({FACT(b.flags, HM_PLANAR), FACT(a.m[3][3], 1)});
 }
 
 // Random directions and twists: the frame is orthonormal and right-handed, its third row is the

@@ -13,9 +13,7 @@
 namespace vutil::test {
 namespace {
 
-constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
-    return r | g << 8 | b << 16;
-}
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16; }
 
 /// The palette by its definition: 1-6 the primaries and secondaries, 7 white, 8 and 9 greys;
 /// 10-249 24 hues 15 degrees apart, each in five values from 255 down in fifths, at full and

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/facts.h"
 #include "platform/memory.h"
 #include "vutil/raster.h"
 
@@ -45,8 +46,8 @@ Grid tile(kor_tile_request r) {
         grid.tiles.resize(static_cast<std::size_t>(grid.rows) * grid.columns);
         EXPECT_EQ(GlobalSize(r.tiles), grid.tiles.size() * 48 + 8);
         std::memcpy(grid.tiles.data(), data + 8, grid.tiles.size() * 48);
-        EXPECT_EQ(GlobalUnlock(r.tiles), 0) << "the block comes back unlocked";
-        EXPECT_EQ(GlobalFree(r.tiles), nullptr);
+        // the block comes back unlocked
+        expectFacts({FACT(GlobalUnlock(r.tiles), 0), FACT(GlobalFree(r.tiles), nullptr)});
     }
     EXPECT_EQ(platform::globalBlocksInUse(), before);
     return grid;
@@ -111,7 +112,7 @@ TEST(Tiling, EdgeCasesAndMeaninglessRequests) {
     }
     for (const kor_tile_request &r : {request(0, 40), request(100, kInf)}) {
         const Grid grid = tile(r);
-        EXPECT_TRUE(grid.result == 1 && !grid.haveBlock);
+        expectFacts({FACT(grid.result, 1), FACT(!grid.haveBlock, 1)});
     }
     kor_tile_request zeroX = request(100, 40), zeroY = request(100, 40);
     zeroX.tileSize[0] = zeroY.tileSize[1] = 0;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "support/facts.h"
 #include "runtime/trig.h"
 #include "vutil/runtime.h"
 
@@ -33,16 +34,14 @@ TEST(SinCos, AgreeWithTheHostNearAndAwayFromTheQuarterTurns) {
                 KOR_SinCos(angle, &sine, &cosine);
                 const double truncation = std::fabs(d) < 0.01 ? d * d * d * d / 20 + 1e-14 : 1e-14;
                 SCOPED_TRACE(testing::Message() << turn << " " << quarter << " " << d);
-                EXPECT_NEAR(sine, std::sin(angle), truncation);
-                EXPECT_NEAR(cosine, std::cos(angle), truncation);
-                EXPECT_EQ(sine, KOR_Sin(angle));
-                EXPECT_EQ(cosine, KOR_Cos(angle));
+                vutil::test::expectFacts({NEAR_FACT(sine, std::sin(angle), truncation), NEAR_FACT(cosine, std::cos(angle), truncation),
+                                          FACT(sine, KOR_Sin(angle)), FACT(cosine, KOR_Cos(angle))});
             }
     // At the quarter turns the sine is the true one rounded; beyond the reduction's range the functions are the
     // host's, fully reduced.
-    EXPECT_EQ(KOR_Sin(halfPi), static_cast<double>(std::sin(static_cast<long double>(halfPi))));
-    EXPECT_EQ(KOR_Sin(-halfPi), static_cast<double>(std::sin(-static_cast<long double>(halfPi))));
-    EXPECT_NEAR(KOR_Cos(1e102), static_cast<double>(std::cos(static_cast<long double>(1e102))), 1e-15);
+    const long double wideHalfPi = halfPi, wideLarge = 1e102;
+    vutil::test::expectFacts({FACT(KOR_Sin(halfPi), std::sin(wideHalfPi)), FACT(KOR_Sin(-halfPi), std::sin(-wideHalfPi)),
+                              NEAR_FACT(KOR_Cos(1e102), std::cos(wideLarge), 1e-15)});
 }
 
 // Angles over many binades, up to about a million, and awkward ones: the reduction into one turn is
@@ -57,14 +56,10 @@ TEST(Reduction, MatchesRepeatedSubtractionBitForBitAndEndsInBoundedTime) {
     for (double a : {6.283185307179586, 64.0, 127.99999999999999, 128.0, -6.283185307179586, -1e-300, 1e6 + 0.5, -2.5e7})
         EXPECT_EQ(reduceAngle(a), byTurns(a)) << std::hexfloat << a;
     ::alarm(60);  // microseconds of work; a reduction turn by turn would take years, and the alarm ends the program
-    for (double a : {1e16, 7.3e16, 1e20, 1e100, -1e17, -1e100}) {
-        EXPECT_GE(reduceAngle(a), 0.0) << a;
-        EXPECT_LE(reduceAngle(a), kTwoPi) << a;
-        EXPECT_TRUE(std::isfinite(KOR_Sin(a))) << a;
-    }
+    for (double a : {1e16, 7.3e16, 1e20, 1e100, -1e17, -1e100})
+        vutil::test::expectFacts({FACT(reduceAngle(a) >= 0, 1), FACT(reduceAngle(a) <= kTwoPi, 1), FACT(std::isfinite(KOR_Sin(a)), 1)});
     ::alarm(0);
-    EXPECT_TRUE(std::isnan(KOR_Sin(NAN)));
-    EXPECT_TRUE(std::isnan(KOR_Cos(INFINITY)));
+    vutil::test::expectFacts({FACT(std::isnan(KOR_Sin(NAN)), 1), FACT(std::isnan(KOR_Cos(INFINITY)), 1)});
 }
 
 }  // namespace

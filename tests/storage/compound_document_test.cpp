@@ -46,8 +46,7 @@ TEST_F(Documents, ListingsAndStreamsMatchTheIndependentReader) {
                     const int32_t handle = openStream(file, streamPath);
                     EXPECT_EQ(KorOleStreamSize(handle), element.size) << streamPath;
                     EXPECT_EQ(fnv1a64(readStream(handle, piece)), element.digest) << streamPath << " " << piece;
-                    EXPECT_EQ(KorOleTellStream(handle), element.size);
-                    EXPECT_EQ(KorOleCloseStream(handle), 1);
+                    expectFacts({FACT(KorOleTellStream(handle), element.size), FACT(KorOleCloseStream(handle), 1)});
                 }
             }
         }
@@ -125,8 +124,7 @@ TEST_F(Documents, NullArgumentsAndInterleavedReads) {
         KorOleSeekStream(handles[i], 0, 0);
     }
     char buffer[2000] = {'x'};
-    EXPECT_EQ(KorOleReadStream(nullptr, 10, handles[0]), 0);
-    EXPECT_EQ(KorOleTellStream(handles[0]), 0);
+    expectFacts({FACT(KorOleReadStream(nullptr, 10, handles[0]), 0), FACT(KorOleTellStream(handles[0]), 0)});
     for (int round = 0; round < 80; ++round)
         for (int i = 0; i < 4; ++i)
             got[i].append(buffer, static_cast<std::size_t>(std::max(KorOleReadStream(buffer, 900 + 97 * i + round, handles[i]), 0)));
@@ -259,10 +257,9 @@ TEST_F(Documents, WithoutTheBindingEveryOperationFailsAtOnce) {
     // The unload step unloads the library, but closes no stream; nothing binds again afterwards.
     storage::resetBindingForTest();
     const int32_t open = openStream(file, "Sub\\top");
-    EXPECT_EQ(platform::storageLibraryLoads(), 1);
-    EXPECT_EQ(frame::entryPoint(nullptr, static_cast<uint32_t>(frame::Reason::ProcessDetach), nullptr), 1);
-    EXPECT_EQ(platform::storageLibraryLoads(), 0);
-    EXPECT_EQ(storage::gSlots[open].handle, open);
+    expectFacts({FACT(platform::storageLibraryLoads(), 1),
+                 FACT(frame::entryPoint(nullptr, static_cast<uint32_t>(frame::Reason::ProcessDetach), nullptr), 1),
+                 FACT(platform::storageLibraryLoads(), 0), FACT(storage::gSlots[open].handle, open)});
     everythingFails("unloaded", 1);
     // Bind again, as a fresh process would, to give back the stream that unloading left open.
     storage::resetBindingForTest();

@@ -142,8 +142,7 @@ TEST_F(Reader, SharingModesAndNames) {
     const int32_t writer = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Exclusive);
     EXPECT_EQ(pf::stgIsStorageFile(name.c_str()), pf::stg::kOk);
     int32_t status = 0;
-    EXPECT_EQ(root(path, storage::kDocumentMode, &status), nullptr);
-    EXPECT_EQ(status, pf::stg::kShareViolation);
+    expectFacts({FACT(root(path, storage::kDocumentMode, &status), nullptr), FACT(status, pf::stg::kShareViolation)});
     pf::closeFile(writer);
     // Readers that deny writing, or nothing, share the document; an exclusive one, or one that denies reading,
     // stands alone. Writing is refused, and so are modes that mean nothing.
@@ -184,12 +183,10 @@ TEST_F(Reader, SharingModesAndNames) {
     // The stream keeps the document open.
     uint32_t got = 0;
     std::string bytes(10000, '\0');
-    EXPECT_EQ(stream->read(bytes.data(), 10000, &got), pf::stg::kOk);
-    EXPECT_EQ(got, 9000u);
+    expectFacts({FACT(stream->read(bytes.data(), 10000, &got), pf::stg::kOk), FACT(got, 9000u)});
     stream->release();
     // The component services count their starts; one stop too many changes nothing.
-    EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kOk);
-    EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kFalse);
+    expectFacts({FACT(pf::coInitialize(nullptr), pf::stg::kOk), FACT(pf::coInitialize(nullptr), pf::stg::kFalse)});
     for (int i = 0; i < 3; ++i) pf::coUninitialize();
     EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kOk);
     pf::coUninitialize();

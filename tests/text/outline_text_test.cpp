@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/facts.h"
 #include "platform/codepage.h"
 #include "platform/font.h"
 #include "platform/memory.h"
@@ -51,9 +52,7 @@ TEST(OutlineText, DevicePathHandsOverTheWholeString) {
     textCall = {};
     ttxt(5, &device, text, &font, 1, 2, 3, 10, 20, 0.5, 0.25, nullptr, TXT_BACKWARD | TXT_UPSIDEDOWN | 8, 0x100, 6,
          nullptr, 0);
-    EXPECT_EQ(textCall.calls, 1);
-    EXPECT_EQ(textCall.face, font.lfFaceName);
-    EXPECT_EQ(textCall.text, text);
+    vutil::test::expectFacts({FACT(textCall.calls, 1), FACT(textCall.face == font.lfFaceName, 1), FACT(textCall.text == text, 1)});
     EXPECT_EQ(textCall.numbers, (std::vector<double>{5, 1, 2, 3, 1, 2, 3, 10, 20, 0.5, 0.25, 8,
                                                      0x100 | TTXT_BOLD | TTXT_UNDERLINE, 6, 2, 4}));
     // Weight 600 is not bold; italic comes from the description; a unit diagonal still takes the device path.
@@ -62,8 +61,7 @@ TEST(OutlineText, DevicePathHandsOverTheWholeString) {
     font.lfItalic = 1;
     const double skewed[9] = {1, 0.5, 0, 0, 1, 0, 0, 0, 1};
     ttxt(0, &device, "x", &font, 0, 0, 0, 1, 1, 0, 0, skewed, 0, 0, 0, nullptr, 0);
-    EXPECT_EQ(textCall.calls, 2);
-    EXPECT_EQ(textCall.numbers[12], TTXT_ITALIC);
+    vutil::test::expectFacts({FACT(textCall.calls, 2), FACT(textCall.numbers[12], TTXT_ITALIC)});
     ttxt(0, nullptr, "x", &font, 0, 0, 0, 1, 1, 0, 0, nullptr, 0, 0, 0, nullptr, 0);  // no device: nothing
     // A diagonal entry other than 1 takes the outline path, here to no line operation.
     device.line = nullptr;

@@ -24,9 +24,7 @@ using test::TempDir;
 
 std::vector<std::string> namesIn(const fs::path &directory) {
     std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
+    for (const auto &entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -83,8 +81,8 @@ TEST(Progress, ShownOnATerminalOnlyAndGoneAtTheEnd) {
         pollfd drawn{master, POLLIN, 0};
         EXPECT_EQ(::poll(&drawn, 1, 60000), 1) << "no progress line within a minute";
     };
-    EXPECT_FALSE(Progress("uncompress", "in.Z").shown());
-    bool tooSoon = false;  // the test's standard error is no terminal
+    EXPECT_FALSE(Progress("uncompress", "in.Z").shown());  // the test's standard error is no terminal
+    bool tooSoon = false;
     master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
     const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY), saved = ::dup(STDERR_FILENO);
