@@ -196,8 +196,7 @@ int failingTruncate(int, off_t) {
 }
 int failingOpen(const char *, int, ...) { return errno = EACCES, -1; }
 int failingControl(int, int, ...) { return errno = EIO, -1; }
-template <typename... Arguments>
-int failing(Arguments...) { return errno = EIO, -1; }
+template <typename... Arguments> int failing(Arguments...) { return errno = EIO, -1; }
 
 TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
     int32_t handle = 99;
@@ -244,18 +243,15 @@ TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
     // Each host call of an open that fails gives no handle and leaves no descriptor behind.
     const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
     const auto held = descriptors();
-    const std::pair<const char *, platform::SystemCall> failures[] = {
-        {"open", reinterpret_cast<platform::SystemCall>(&failingOpen)},
-        {"fstat", reinterpret_cast<platform::SystemCall>(&failing<int, struct stat *>)},
-        {"flock", reinterpret_cast<platform::SystemCall>(&failing<int, int>)},
-        {"fcntl", reinterpret_cast<platform::SystemCall>(&failingControl)}};  // only pipes and devices need it
-    for (const auto &[call, function] : failures) {
+    const auto failWith = [&](const char *call, auto function) {
         SCOPED_TRACE(call);
-        platform::setFileSystemCall(call, function);
+        replaceCall(call, function);
         expectFacts({FACT(open(path, KOR_OPEN_READ), std::string(call) == "fcntl"), FACT(open(pipe, KOR_OPEN_READ), 0)});
         TearDown();
-        EXPECT_EQ(descriptors(), held) << call;
-    }
+        EXPECT_EQ(descriptors(), held);
+    };
+    failWith("open", failingOpen), failWith("fstat", failing<int, struct stat *>), failWith("flock", failing<int, int>);
+    failWith("fcntl", failingControl);  // only pipes and devices need it
     replaceCall("ftruncate", failingTruncate);
     EXPECT_EQ(open(dir.write("f", "abc"), KOR_OPEN_CREATE), 0);
     EXPECT_EQ(contents("f"), "abc");

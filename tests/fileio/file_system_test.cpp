@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "file_fixture.h"
@@ -30,8 +29,7 @@ TEST_F(FileSystem, KindsSizesAndStatus) {
     const struct { const char *path; int32_t kind, size; } cases[] = {
         {"D:", KOR_KIND_DIRECTORY, -1},   {"C:\\plan.dwg", KOR_KIND_FILE, 5},  {"C:/plan.dwg", KOR_KIND_FILE, 5},
         {"C:\\sub\\", KOR_KIND_DIRECTORY, -1}, {"C:\\", KOR_KIND_DIRECTORY, -1}, {"C:\\none", KOR_KIND_NONE, -1},
-        {"C:\\plan.dwg\\x", KOR_KIND_NONE, -1}, {"", KOR_KIND_NONE, -1},        {"D:x", KOR_KIND_NONE, -1},
-    };
+        {"C:\\plan.dwg\\x", KOR_KIND_NONE, -1}, {"", KOR_KIND_NONE, -1},        {"D:x", KOR_KIND_NONE, -1}};
     for (const auto &c : cases) {
         EXPECT_EQ(direct_f(c.path), c.kind) << c.path;
         EXPECT_EQ(KorFileSize(c.path), c.size) << c.path;

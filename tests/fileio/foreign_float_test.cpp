@@ -17,8 +17,7 @@
 namespace vutil::test {
 namespace {
 
-template <typename T>
-T as(const void *bytes) {
+template <typename T> T as(const void *bytes) {
     T value;
     std::memcpy(&value, bytes, sizeof value);
     return value;
@@ -97,8 +96,8 @@ TEST(VaxD, ConvertsToItsValueAndBack) {
         vax.fill(0xEE);
         return _xdr_ieee_to_double(vax.data(), &value);
     };
-    expectFacts({FACT(convert(std::ldexp(1.0, 127)) + convert(std::numeric_limits<double>::quiet_NaN()), 0),
-                 FACT(convert(std::nextafter(std::ldexp(1.0, 127), 0.0)) + convert(std::ldexp(1.0, -128)), 2),
+    expectFacts({FACT(convert(std::ldexp(1.0, 127)), 0), FACT(convert(std::numeric_limits<double>::quiet_NaN()), 0),
+                 FACT(convert(std::nextafter(std::ldexp(1.0, 127), 0.0)), 1), FACT(convert(std::ldexp(1.0, -128)), 1),
                  FACT(vaxValue(vax.data(), 4), std::ldexp(1.0, -128))});
     // Below the D range the value flushes to a true VAX zero.
     for (double tiny : {std::ldexp(1.0, -129), std::numeric_limits<double>::denorm_min(), -0.0}) {

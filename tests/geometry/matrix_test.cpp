@@ -27,8 +27,7 @@ TEST(Matrix, CreateLaysOutAndFlags) {
         {0, 0, 0, 1, 0, 1, 1, 1, HM_UNIT}, {0, 0, 0, 1.0009, -0.0009, 0.9991, 1, 1, HM_UNIT}, {0, -5, 0, 1, 0, 1, 1, 1, P | D},
         {0, 0, 0, 0.866, 0.5, 1, 1, 2, 0}, {0, 0, 0, 0.866, -0.5, 1, 1, 1, P}, {0, 0, 0, 1, 0, 2, 3, 4, D},
         {0, 0, 0, 1, 0, 1, 1, 0.999, D},   {0, 0, 0, 1, 0, 1.001, 1, 1, P | D}, {0, 0, 0.001, 1, 0, 1, 1, 1, P | D},
-        {0, 0, 0, 1, 0.001, 1, 1, 1, P},   {0, 0, 0, -1, 0, 1, 1, 1, P | D},   {0.0011, 0, 0, 1, 0, 1, 1, 1, P | D},
-    };
+        {0, 0, 0, 1, 0.001, 1, 1, 1, P},   {0, 0, 0, -1, 0, 1, 1, 1, P | D},   {0.0011, 0, 0, 1, 0, 1, 1, 1, P | D}};
     hmatrix m;
     for (const auto &c : cases) {
         create_hmatrix(&m, c.tx, c.ty, c.tz, c.c, c.s, c.sx, c.sy, c.sz);
@@ -48,8 +47,7 @@ TEST(Matrix, UnitMatrixAndTheUnitTest) {
     create_unitmatrix(&m);
     const double unit[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
     vutil::test::expectFacts({FACT(m.flags, HM_UNIT), FACT(std::memcmp(m.m, unit, sizeof unit), 0), FACT(std::memcmp(pair[1].m, guard.m, sizeof guard.m), 0)});
-    for (int i = 0; i < 16; ++i)
-        for (const double d : {0.0011, -0.0011, 0.0009, -0.0009}) {
+    for (int i = 0; i < 16; ++i) for (const double d : {0.0011, -0.0011, 0.0009, -0.0009}) {
             const bool looked = i < 15 && (i % 5 == 0 || i >= 12);
             create_unitmatrix(&m);
             m.m[i / 4][i % 4] += looked ? d : 700 * d;

@@ -52,8 +52,7 @@ TEST(PointTransforms, InboxIsHalfOpenWithCornersInAnyOrder) {
     const int32_t cases[][7] = {
         {0, 0, 10, 10, 0, 0, 1}, {10, 5, 10, 10, 0, 0, 0}, {9, 9, 10, 10, 0, 0, 1},   {5, 10, 0, 0, 10, 10, 0},
         {5, 0, 0, 10, 10, 0, 1}, {-1, 5, 0, 0, 10, 10, 0}, {3, 3, 3, 3, 3, 3, 0},     {5, -1, 0, 0, 10, 10, 0},
-        {INT32_MIN, 0, INT32_MIN, -1, INT32_MAX, 1, 1},
-    };
+        {INT32_MIN, 0, INT32_MIN, -1, INT32_MAX, 1, 1}};
     for (const auto &c : cases) EXPECT_EQ(inbox(c[0], c[1], c[2], c[3], c[4], c[5]), c[6]) << c[0] << "," << c[1];
 }
 

@@ -96,8 +96,7 @@ int32_t checkClip(const std::vector<Ring> &rings, const Ring &clipRing, bool clo
     const int32_t n = clip(s, clipRing, closed);
     for (const Ring &c : n > 0 ? s.contours() : Contours()) {
         area += shoelace(c.data(), c.size());
-        for (const vpoint &p : c)
-            for (std::size_t i = 0; i < clipRing.size(); ++i) {
+        for (const vpoint &p : c) for (std::size_t i = 0; i < clipRing.size(); ++i) {
                 const vpoint &a = clipRing[i], &b = clipRing[(i + 1) % clipRing.size()];
                 EXPECT_GE((b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x), -1e-9 * scale * scale);
             }

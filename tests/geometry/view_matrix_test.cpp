@@ -58,9 +58,7 @@ TEST(WorldToView, AxisDirectionsNearZClampingAndNotANumber) {
         {0, 0, 0, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},      // no direction behaves as +z
         {5e-13, -5e-13, 1, -1, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},  // below 1e-12 snaps; no negative twist
         {-4e-13, 9e-13, -1, 0, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, 0},
-        {1, 0, 0, 0, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 0},
-        {0, -3, 0, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}, 0},
-    };
+        {1, 0, 0, 0, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 0}, {0, -3, 0, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}, 0}};
     hmatrix a, b;
     for (const auto &c : cases) {
         create_vmatrix(&a, c.dx, c.dy, c.dz, c.twist);

@@ -84,17 +84,14 @@ TEST(ProfileFiles, AWriteTheHostCutsShortFailsAndLeavesTheFileAsItWas) {
 TEST(LocalTime, FollowsTheZoneAndItsSummerTime) {
     const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
     const char *const india = "IST-5:30", *const eastern = "EST5EDT,M3.2.0,M11.1.0";
-    const struct {
-        const char *zone;
-        int32_t seconds, year, yearDay, secondOfDay, summer;
-    } cases[] = {{india, 0, 70, 0, 19800, 0},          {india, -1, 70, 0, 19799, 0},
-                 {india, INT32_MAX, 138, 18, 31447, 0}, {eastern, 1000000000, 101, 250, 78400, 1},
-                 {eastern, 978307200, 100, 365, 68400, 0}, {eastern, INT32_MIN, 1, 346, 56752, 0}};
+    const struct { const char *zone; int32_t seconds, year, yearDay, secondOfDay, summer; } cases[] = {
+        {india, 0, 70, 0, 19800, 0},          {india, -1, 70, 0, 19799, 0},              {india, INT32_MAX, 138, 18, 31447, 0},
+        {eastern, 1000000000, 101, 250, 78400, 1}, {eastern, 978307200, 100, 365, 68400, 0}, {eastern, INT32_MIN, 1, 346, 56752, 0}};
     for (const auto &c : cases) {
         setenv("TZ", c.zone, 1);
-        const struct tm *t = KOR_LocalTime(c.seconds);
-        ASSERT_NE(t, nullptr) << c.seconds;
         SCOPED_TRACE(testing::Message() << c.zone << " " << c.seconds);
+        const struct tm *t = KOR_LocalTime(c.seconds);
+        ASSERT_NE(t, nullptr);
         vutil::test::expectFacts({FACT(t->tm_year, c.year), FACT(t->tm_yday, c.yearDay), FACT(t->tm_isdst, c.summer),
                                   FACT(t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec, c.secondOfDay)});
     }

@@ -105,8 +105,7 @@ TEST(Runs, MakeRunsListsTheBoundariesUpToTheLimit) {
                                                              {{}, 1, 100, {0, 0}},
                                                              {alternating, 1, 3, {0, 1, 2, 10}},
                                                              {alternating, 1, 4, {0, 1, 2, 3, 10, 10}},
-                                                             {alternating, 1, 1, {0, 10}},
-                                                             {alternating, 1, -3, {}}};
+                                                             {alternating, 1, 1, {0, 10}}, {alternating, 1, -3, {}}};
     for (const auto &[row, polarity, limit, runs] : cases) EXPECT_EQ(makeRuns(row, polarity, limit), runs) << limit;
 }
 

@@ -79,9 +79,7 @@ TEST(LzwCodes, HandMadeSequences) {
         // Odd codes after a CLEAR follow the tables.
         {16, true, {'a', 'b', 257, 256, 257, 'c', 257, 258}, nullptr},
         {16, true, {'a', 'b', 257, 256, 900, 'c', 257, 258}, nullptr},
-        {16, false, {300, 'a', 256, 'b', 257, 258, 259, 'c'}, nullptr},
-        {16, true, {'B'}, "B"},
-        {16, true, {}, ""}};
+        {16, false, {300, 'a', 256, 'b', 257, 258, 259, 'c'}, nullptr}, {16, true, {'B'}, "B"}, {16, true, {}, ""}};
     for (const auto &[width, block, codes, expected] : cases) {
         SCOPED_TRACE(expected ? expected : "-");
         const Bytes stream = packCodes(codes, width, block);

@@ -82,8 +82,7 @@ TEST(Tiling, GridsCoverTheScaledExtents) {
         for (int a = 0; a < 2 && grid.haveBlock; ++a) {
             // The fewest tiles that cover the length (within rounding of a whole number of tiles, either way).
             ASSERT_TRUE(counts[a] * r.tileSize[a] >= length[a] * (1 - 1e-12) &&
-                        (counts[a] - 1) * r.tileSize[a] < length[a] * (1 + 1e-12))
-                << "axis " << a << ": " << counts[a];
+                        (counts[a] - 1) * r.tileSize[a] < length[a] * (1 + 1e-12)) << "axis " << a << ": " << counts[a];
         }
         for (std::size_t i = 0; i < grid.tiles.size(); ++i) {
             const auto &t = grid.tiles[i];
@@ -128,10 +127,7 @@ TEST(Tiling, EdgeCasesAndMeaninglessRequests) {
                                          request(100, 40, kNaN),
                                          request(1e6, 1),
                                          request(1e300, 1e-300),
-                                         request(100, 40, 0, 1e308),
-                                         request(1073741824.0, 1),
-                                         zeroX,
-                                         zeroY};
+                                         request(100, 40, 0, 1e308), request(1073741824.0, 1), zeroX, zeroY};
     for (const kor_tile_request &r : rejected) EXPECT_EQ(tile(r).result, 0) << r.extentsMax[0] << " " << r.tileSize[0];
     EXPECT_EQ(KOR_TileRect(nullptr), 0);
     platform::setGlobalAllocFailureAfter(0);

@@ -17,8 +17,8 @@ using vutil::runtime::reduceAngle;
 
 /// The reduction as its definition states it: whole turns taken off, then added, one at a time.
 double byTurns(double a) {
-    for (; a >= kTwoPi; a -= kTwoPi) {}
-    for (; a < 0; a += kTwoPi) {}
+    while (a >= kTwoPi) a -= kTwoPi;
+    while (a < 0) a += kTwoPi;
     return a;
 }
 

@@ -14,10 +14,10 @@ struct Fact {
     double value, expected, tolerance;  // every 32-bit integer is a double exactly; tolerance 0 asks for equality
 };
 
-/// A number, or an address as one (exact in a double on every host that tests run on).
+/// A number, or an address as one (exact in a double on every host the tests run on).
 template <typename T>
 double factValue(T value) {
-    if constexpr (std::is_pointer_v<T> || std::is_null_pointer_v<T>) return static_cast<double>(reinterpret_cast<std::uintptr_t>(value));
+    if constexpr (std::is_pointer_v<T> || std::is_null_pointer_v<T>) return double(reinterpret_cast<std::uintptr_t>(value));
     else return static_cast<double>(value);
 }
 

@@ -84,8 +84,7 @@ TEST_F(DrawingFile, DamagedHeadersAreRefused) {
         {"as many entities as a drawing may have", [](std::string &b) { b.replace(8, 4, "\xA0\x86\x01\x00", 4); },
          "the file ends before entity 34"},
         {"cut inside the last entity", [](std::string &b) { b.resize(b.size() - 1); }, "ends inside entity 33"},
-        {"cut inside the first", [](std::string &b) { b.resize(76 + 8 + 40); }, "ends inside entity 0"},
-    };
+        {"cut inside the first", [](std::string &b) { b.resize(76 + 8 + 40); }, "ends inside entity 0"}};
     for (const auto &c : cases) {
         std::string reason;
         EXPECT_FALSE(readPatched(c.patch, reason)) << c.what;

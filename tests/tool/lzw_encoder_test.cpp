@@ -30,9 +30,7 @@ std::vector<Input> inputs() {
     return {{"empty", ""},
             {"one byte", "x"},
             {"a string defined by its own code", std::string(5000, 'a') + "abababababababab"},
-            {"words", words},
-            {"noise", noise},
-            {"zeros", zeros}};
+            {"words", words}, {"noise", noise}, {"zeros", zeros}};
 }
 
 /// The bytes a decoder made of the stream, through a shell command that reads IN and writes OUT.
@@ -73,10 +71,8 @@ TEST(LzwEncoder, MatchesNcompressByteForByteWhileTheTableHasRoom) {
     EXPECT_LT(compressLzw(text).size() * 3, text.size());
     for (int width : {12, 16}) {
         const std::string ours = compressLzw(text, width);
-        const std::string theirs =
-            expandWith(dir, text, "compress -c -b " + std::to_string(width) + " < IN > OUT");
-        EXPECT_TRUE(ours == theirs) << "width " << width << ": " << ours.size() << " and " << theirs.size()
-                                    << " bytes";
+        const std::string theirs = expandWith(dir, text, "compress -c -b " + std::to_string(width) + " < IN > OUT");
+        EXPECT_TRUE(ours == theirs) << "width " << width << ": " << ours.size() << " and " << theirs.size() << " bytes";
     }
 }
 
