@@ -71,7 +71,7 @@ TEST(InertExports, AcceptAnythingAndReportNothing) {
     std::fflush(nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    for (int32_t handle : {0, 1, -1, 63, 64, 1 << 30}) { EXPECT_EQ(KorError(handle), 0) << handle; }
+    for (int32_t handle : {0, 1, -1, 63, 64, 1 << 30}) EXPECT_EQ(KorError(handle), 0) << handle;
     vutil::test::expectFacts({FACT(KorOleOpenFile(0xFFFFFFFFu), 0), FACT(GetMXRLANG(), 300)});
 }
 
