@@ -81,6 +81,16 @@ const std::vector<Command> &commands() {
          "the settings directory: $VUTIL_PROFILE_DIR, else $XDG_CONFIG_HOME/vutil, else\n"
          "~/.config/vutil. A write replaces the file whole, never leaving half of one.",
          runIni},
+        {"view", "IN -o OUT.png|OUT.svg [--size WxH] [--extents XMIN,YMIN,XMAX,YMAX] [--margin F] [--layer NAME]... [--stats]",
+         "draw a drawing file (DXF) as PNG or SVG\n"
+         "Draws the model space of IN on a white page of --size pixels (default 800x600), lines one\n"
+         "pixel wide, y up. The view shows --extents, or the extents of what is drawn, enlarged on\n"
+         "each side by --margin times their width and height (default 0.02), centred at the largest\n"
+         "scale that fits. --layer draws only the layers named (repeat it for more). --stats lists\n"
+         "the entities drawn and skipped by kind and the time spent reading and drawing.\n"
+         "Wide polylines are drawn as their centre lines. Exit 1 when IN cannot be read (the\n"
+         "message names the line); an empty model space gives a blank page, exit 0 and a note.",
+         runView},
     };
     return table;
 }

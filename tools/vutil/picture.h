@@ -22,6 +22,7 @@ struct PagePath {
 struct Picture {
     int width = 0, height = 0;
     std::string title;
+    double lineWidth = 1.2;  ///< of stroked paths, in pixels
     std::vector<PagePath> paths;
 };
 
