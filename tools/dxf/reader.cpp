@@ -130,10 +130,12 @@ private:
     /// Reads the next pair into code_/value_; false at the end of the file or on a bad code.
     bool pair();
     void header();
+    void headerValue();
     void tables();
     void blocks();
-    /// Reads entities until a (0, name) group ends them; the pair after them is current.
-    void entities(std::vector<Entity> &into, const char *end);
+    /// Reads entities until a (0, name) group ends them, which is then the current pair.
+    /// The first entity starts at the current pair, or at the next when `next` is set.
+    void entities(std::vector<Entity> &into, const char *end, bool next);
     void skipSection();
     uint32_t kindOf(const std::string &name);
     void store();
@@ -145,6 +147,7 @@ private:
     std::string line_;
     bool ended_ = false;
     std::string failure_;
+    std::string variable_;
     std::unordered_map<std::string, uint32_t> kindIndex_;
 };
 
@@ -205,9 +208,6 @@ void Reader::skipSection() {
 }
 
 void Reader::header() {
-    // Variables: (9, name) then their values. Some writers end the section early
-    // and go on with variables; those are read wherever they come.
-    std::string variable;
     while (pair()) {
         if (code_ == 0) {
             if (value_ == "ENDSEC" || value_ == "SECTION" || value_ == "EOF") {
@@ -215,17 +215,23 @@ void Reader::header() {
             }
             continue;
         }
-        if (code_ == 9) {
-            variable = trim(value_);
-        } else if (variable == "$DWGCODEPAGE" && code_ == 3) {
-            const std::string page = upper(trim(value_));
-            const std::size_t digits = page.find_first_of("0123456789");
-            if (digits != std::string::npos) {
-                d_.codepage = KOR_atoi(page.c_str() + digits);
-            }
-        } else if (variable == "$ACADVER" && code_ == 1) {
-            d_.version = trim(value_);
+        headerValue();
+    }
+}
+
+void Reader::headerValue() {
+    // Variables: (9, name) then their values. Some writers end the section early and
+    // go on with variables; those are read wherever they come.
+    if (code_ == 9) {
+        variable_ = trim(value_);
+    } else if (variable_ == "$DWGCODEPAGE" && code_ == 3) {
+        const std::string page = upper(trim(value_));
+        const std::size_t digits = page.find_first_of("0123456789");
+        if (digits != std::string::npos) {
+            d_.codepage = KOR_atoi(page.c_str() + digits);
         }
+    } else if (variable_ == "$ACADVER" && code_ == 1) {
+        d_.version = trim(value_);
     }
 }
 
@@ -310,7 +316,7 @@ void Reader::blocks() {
             if (ended_) {
                 return;
             }
-            entities(block.entities, "ENDBLK");
+            entities(block.entities, "ENDBLK", false);
             const std::string key = upper(block.name);
             if (!key.empty() && d_.blocks.find(key) == d_.blocks.end()) {
                 d_.blocks.emplace(key, std::move(block));
@@ -334,9 +340,8 @@ void Reader::blocks() {
     }
 }
 
-void Reader::entities(std::vector<Entity> &into, const char *end) {
-    // The current pair is the one before the first entity; entities start at (0, KIND).
-    bool have = pair();
+void Reader::entities(std::vector<Entity> &into, const char *end, bool next) {
+    bool have = next ? pair() : !ended_;
     while (have) {
         if (code_ != 0) {
             have = pair();
@@ -392,7 +397,7 @@ bool Reader::run(std::string &reason) {
                 pair();
                 blocks();
             } else if (name == "ENTITIES") {
-                entities(d_.entities, "ENDSEC");
+                entities(d_.entities, "ENDSEC", true);
             } else {
                 skipSection();
             }
@@ -403,6 +408,8 @@ bool Reader::run(std::string &reason) {
             if (code_ == 0 && (value_ == "SECTION" || value_ == "EOF")) {
                 continue;
             }
+        } else if (code_ != 0) {
+            headerValue();
         }
         have = pair();
     }

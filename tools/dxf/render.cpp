@@ -20,7 +20,7 @@ constexpr double kDegree = kPi / 180;
 /// Deepest nesting of block references drawn.
 constexpr int kMaxDepth = 100;
 /// Entities drawn in one pass, references counted, before the drawing is cut short.
-constexpr uint64_t kMaxWork = 20'000'000;
+constexpr uint64_t kMaxWork = 4'000'000;
 /// Points of one curve.
 constexpr int32_t kMaxCurvePoints = 4096;
 /// Lines of one hatch pattern line family.
@@ -416,9 +416,13 @@ int32_t Renderer::arcPoints(std::vector<vpoint> &out, const vpoint &centre, doub
         step = r > 0.5 ? 2 * std::acos(std::max(-1.0, 1 - 0.2 / r)) : kPi / 4;
         step = std::clamp(step, 2 * kPi / 2048, kPi / 8);
     }
+    // The walker puts the end point in place of the last point it reaches, so the steps
+    // are made to end just short of a1: every piece is then one step long.
     const double span = a1 - a0;
-    const int32_t most = static_cast<int32_t>(std::min<double>(kMaxCurvePoints, std::ceil(span / step) + 2));
-    out.resize(static_cast<std::size_t>(std::max(most, 2)));
+    const double pieces = std::clamp(std::ceil(span / step), 1.0, static_cast<double>(kMaxCurvePoints));
+    step = span > 0 ? span / pieces * (1 - 1e-9) : kPi;
+    const auto most = static_cast<int32_t>(pieces) + 2;
+    out.resize(static_cast<std::size_t>(most));
     const int32_t n = get_arc_points(out.data(), &centre, rx, ry, a0, a1, step, most);
     out.resize(static_cast<std::size_t>(n));
     return n;
@@ -436,9 +440,14 @@ void Renderer::circleOrArc(const Fields &f, const Context &c, const Style &s, bo
     const double r = f.number(40, 0);
     double a0 = 0, a1 = 2 * kPi;
     if (arc) {
-        a0 = std::fmod(f.number(50, 0), 360.0) * kDegree;
-        a1 = std::fmod(f.number(51, 360), 360.0) * kDegree;
-        if (a1 <= a0) {
+        // Equal angles make an empty arc; angles a number of turns apart a full circle.
+        const double start = f.number(50, 0), end = f.number(51, 360);
+        if (std::fabs(start - end) < 1e-12 || !std::isfinite(start) || !std::isfinite(end)) {
+            return;
+        }
+        a0 = std::fmod(start, 360.0) * kDegree;
+        a1 = std::fmod(end, 360.0) * kDegree;
+        if (a1 <= a0 + 1e-12) {
             a1 += 2 * kPi;
         }
     }
