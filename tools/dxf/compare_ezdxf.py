@@ -231,6 +231,11 @@ def main():
             print("  %s  F1 %s (precision %s, recall %s)  %s" % (r["file"], r["geometry"], r["precision"],
                                                                   r["recall"], "worst-%02d.png" % i))
             side_by_side(r["pictures"][0], r["pictures"][1], os.path.join(out, "worst-%02d.png" % i))
+        worst_text = sorted(scored, key=lambda r: float(r["text"]))[:args.worst]
+        print("worst with texts:")
+        for i, r in enumerate(worst_text):
+            print("  %s  F1 %s  %s" % (r["file"], r["text"], "worst-text-%02d.png" % i))
+            side_by_side(r["pictures"][2], r["pictures"][3], os.path.join(out, "worst-text-%02d.png" % i))
     for path, problem in failures:
         print("vutil FAILED on %s: %s" % (path, problem))
     print("scores and pictures in %s" % out)

@@ -63,6 +63,7 @@ int view_dxf(const ViewOptions &options) {
     Picture picture;
     picture.title = options.input;
     picture.lineWidth = 1.0;
+    picture.roundEnds = false;
     dxf::RenderResult result;
     dxf::render(drawing, render, picture, result);
     std::string data;
