@@ -9,6 +9,11 @@ the share of the reference's ink near vutil's, the score their F1. Geometry is c
 on copies without TEXT, MTEXT, ATTRIB and ATTDEF; texts on the originals.
 
   compare_ezdxf.py VUTIL [FILE|DIR]... [--sample N --seed S] [--out DIR] [--min-geometry F]
+                  [--fault arcs|texts|inserts]
+
+--fault hands vutil a copy of each drawing with a planted fault (arc angles swapped, texts
+or block references removed) while the reference draws the drawing as it is: a check that
+the score notices such faults.
 
 Exit 1 when vutil fails on a file (crash, hang, error) or, with --min-geometry, when
 fewer than 95% of the files ezdxf draws reach that geometry score.
@@ -81,6 +86,18 @@ def without_texts(doc):
                 for attrib in list(entity.attribs):
                     entity.attribs.remove(attrib)
                     attrib.destroy()
+    return doc
+
+
+def plant(doc, fault):
+    """The drawing with a fault planted, as a faulty reader would see it."""
+    for layout in [doc.modelspace()] + [b for b in doc.blocks]:
+        for entity in list(layout):
+            kind = entity.dxftype()
+            if fault == "arcs" and kind == "ARC":
+                entity.dxf.start_angle, entity.dxf.end_angle = entity.dxf.end_angle, entity.dxf.start_angle
+            elif (fault == "texts" and kind in TEXT_KINDS) or (fault == "inserts" and kind == "INSERT"):
+                layout.delete_entity(entity)
     return doc
 
 
@@ -157,6 +174,7 @@ def main():
     parser.add_argument("--out", default="")
     parser.add_argument("--min-geometry", type=float, default=0.0)
     parser.add_argument("--worst", type=int, default=10)
+    parser.add_argument("--fault", choices=["arcs", "texts", "inserts"])
     args = parser.parse_args()
 
     files = files_of(args.inputs)
@@ -183,6 +201,11 @@ def main():
             geometry_doc = without_texts(ezdxf.readfile(path))
             reference(geometry_doc, view, ref)
             geometry_path = os.path.join(work, stem + "-g.dxf")
+            text_path = path
+            if args.fault:
+                plant(geometry_doc, args.fault)
+                text_path = os.path.join(work, stem + "-f.dxf")
+                plant(ezdxf.readfile(path), args.fault).saveas(text_path)
             geometry_doc.saveas(geometry_path)
         except Exception as error:  # ezdxf cannot read or draw it: vutil must still read it
             row["note"] = "ezdxf: %s" % str(error).splitlines()[0][:100] if str(error) else type(error).__name__
@@ -192,7 +215,8 @@ def main():
                 row["note"] += "; vutil: " + problem
             rows.append(row)
             continue
-        problem = run_vutil(args.vutil, geometry_path, ours, extents) or run_vutil(args.vutil, path, ours_t, extents)
+        problem = run_vutil(args.vutil, geometry_path, ours, extents) or \
+            run_vutil(args.vutil, text_path, ours_t, extents)
         if problem:
             failures.append((path, problem))
             row["note"] = "vutil: " + problem
@@ -204,6 +228,8 @@ def main():
         row["pictures"] = (ours, ref, ours_t, ref_t)
         rows.append(row)
         os.remove(geometry_path)
+        if text_path != path:
+            os.remove(text_path)
     elapsed = time.time() - start
 
     with open(os.path.join(out, "scores.csv"), "w", newline="") as f:

@@ -11,13 +11,15 @@
 
 namespace vutil::dxf {
 
-/// One group of the file: its code, its value as a number (numeric codes only, NaN
-/// when the value is not a number) and its text (an offset into Drawing::texts).
+/// One group of the file: its code and its value, a number for the numeric codes (NaN
+/// when the value is not a number), else a text (an offset into Drawing::texts).
 struct Group {
     int32_t code;
-    uint32_t text;
-    uint32_t length;
-    double number;
+    uint32_t length;  ///< of the text; 0 for a number
+    union {
+        double number;
+        uint32_t text;
+    };
 };
 
 /// An entity: its kind and the range of its groups. A POLYLINE holds its VERTEX
@@ -61,7 +63,9 @@ struct Drawing {
     std::string version;      ///< $ACADVER
     std::vector<std::string> notes;  ///< what the reader tolerated, for the user
 
-    std::string_view text(const Group &group) const { return {texts.data() + group.text, group.length}; }
+    std::string_view text(const Group &group) const {
+        return group.length == 0 ? std::string_view() : std::string_view(texts.data() + group.text, group.length);
+    }
 };
 
 /// Reads a DXF file through the library's buffered files. False with a reason naming

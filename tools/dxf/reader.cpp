@@ -178,11 +178,13 @@ bool Reader::pair() {
 }
 
 void Reader::store() {
-    Group group{code_, static_cast<uint32_t>(d_.texts.size()), static_cast<uint32_t>(value_.size()), 0};
+    Group group{};
+    group.code = code_;
     if (numericCode(code_)) {
         group.number = parseNumber(value_.c_str());
-        group.length = 0;
     } else {
+        group.text = static_cast<uint32_t>(d_.texts.size());
+        group.length = static_cast<uint32_t>(value_.size());
         d_.texts += value_;
     }
     d_.groups.push_back(group);
@@ -570,6 +572,10 @@ bool read(const std::string &path, Drawing &drawing, std::string &reason) {
     Reader reader(handle, drawing);
     const bool ok = reader.run(reason);
     KorCloseFile(handle);
+    // What was read stays while the page is drawn: keep no spare room.
+    drawing.groups.shrink_to_fit();
+    drawing.texts.shrink_to_fit();
+    drawing.entities.shrink_to_fit();
     return ok;
 }
 

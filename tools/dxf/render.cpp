@@ -221,6 +221,21 @@ private:
     void drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
                     double height, double widthFactor, double oblique, int32_t flags, int halign, int valign);
     void note(const std::string &text);
+    /// Ends the piece of the page being drawn: its last point, if held back, goes in, and
+    /// the room it does not use is given back.
+    void finishPiece() {
+        if (picture_.paths.empty() || picture_.paths.back().pieces.empty()) {
+            return;
+        }
+        std::vector<tool::PagePoint> &piece = picture_.paths.back().pieces.back();
+        if (pending_) {
+            piece.push_back({last_.x, last_.y});
+            pending_ = false;
+        }
+        if (piece.size() > 2) {
+            piece.shrink_to_fit();
+        }
+    }
 
     const Drawing &d_;
     const RenderOptions &o_;
@@ -235,6 +250,7 @@ private:
     vpoint windowMin_{}, windowMax_{};
     vpoint last_{};
     bool continuing_ = false;
+    bool pending_ = false;  ///< last_ ends the current piece but is not in it yet
 };
 
 void Renderer::note(const std::string &text) {
@@ -252,6 +268,7 @@ double Renderer::unitPixels(const hmatrix &m) const {
 tool::PagePath &Renderer::path(const Style &s, bool filled) {
     if (picture_.paths.empty() || picture_.paths.back().colour != s.colour ||
         picture_.paths.back().filled != filled || picture_.paths.back().kind != s.kind) {
+        finishPiece();
         picture_.paths.push_back({s.kind, s.colour, filled, {}});
         continuing_ = false;
     }
@@ -278,11 +295,24 @@ void Renderer::emit(const vpoint &a, const vpoint &b, const Style &s) {
         continuing_ = false;
         return;
     }
-    tool::PagePath &p = path(s, false);
-    if (!continuing_ || ca.x != last_.x || ca.y != last_.y || p.pieces.empty()) {
-        p.pieces.push_back({{ca.x, ca.y}});
+    const bool joins = continuing_ && ca.x == last_.x && ca.y == last_.y;
+    if (!joins) {
+        finishPiece();
     }
-    p.pieces.back().push_back({cb.x, cb.y});
+    tool::PagePath &p = path(s, false);
+    if (!joins || p.pieces.empty()) {
+        p.pieces.emplace_back();
+        p.pieces.back().reserve(2);
+        p.pieces.back().push_back({ca.x, ca.y});
+    }
+    // Points closer than a fifth of a pixel to the last one kept are passed over; the
+    // piece's own end is always kept.
+    std::vector<tool::PagePoint> &piece = p.pieces.back();
+    const tool::PagePoint &tail = piece.back();
+    pending_ = piece.size() >= 2 && std::fabs(cb.x - tail.x) < 0.2 && std::fabs(cb.y - tail.y) < 0.2;
+    if (!pending_) {
+        piece.push_back({cb.x, cb.y});
+    }
     last_ = cb;
     continuing_ = true;
     anything_ = true;
@@ -318,6 +348,7 @@ void Renderer::stroke(const hmatrix &m, const std::vector<vpoint> &points, bool 
     if (closed && have && points.size() > 2) {
         emit(previous, first, s);
     }
+    finishPiece();
     continuing_ = false;
 }
 
@@ -1126,6 +1157,7 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
             emit(a, b, s);
         }
     }
+    finishPiece();
     continuing_ = false;
 }
 

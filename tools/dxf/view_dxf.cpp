@@ -66,6 +66,8 @@ int view_dxf(const ViewOptions &options) {
     picture.roundEnds = false;
     dxf::RenderResult result;
     dxf::render(drawing, render, picture, result);
+    const std::vector<std::string> notes = std::move(drawing.notes);
+    drawing = dxf::Drawing{};  // the page is all that is needed now: give the memory back
     std::string data;
     if (svg) {
         data = svgOf(picture);
@@ -73,7 +75,7 @@ int view_dxf(const ViewOptions &options) {
         return failure("view", options.output, reason);
     }
     const double drawTime = seconds(drawStart);
-    for (const std::string &note : drawing.notes) {
+    for (const std::string &note : notes) {
         std::fprintf(stderr, "vutil view: %s: note: %s\n", options.input.c_str(), note.c_str());
     }
     for (const std::string &note : result.notes) {
