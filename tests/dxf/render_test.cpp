@@ -268,7 +268,18 @@ TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
                          {21, "40"}, {97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
     const Pairs solid = {{0, "SOLID"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}, {12, "0"}, {22, "10"},
                          {13, "10"}, {23, "10"}};
-    for (const auto &[entity, area] : {std::pair{hatch, 60.0 * 40 - 20 * 20}, std::pair{solid, 100.0}}) {
+    // One boundary whose edges list two squares apart, 20 x 20 each: no ink between them.
+    Pairs twoSquares = {{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "8"}};
+    for (const double x0 : {10.0, 60.0}) {
+        const double corners[5][2] = {{x0, 40}, {x0 + 20, 40}, {x0 + 20, 60}, {x0, 60}, {x0, 40}};
+        for (int k = 0; k < 4; ++k) {
+            twoSquares = twoSquares + Pairs{{72, "1"}, {10, n(corners[k][0])}, {20, n(corners[k][1])},
+                                            {11, n(corners[k + 1][0])}, {21, n(corners[k + 1][1])}};
+        }
+    }
+    twoSquares = twoSquares + Pairs{{97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
+    for (const auto &[entity, area] : {std::pair{hatch, 60.0 * 40 - 20 * 20}, std::pair{solid, 100.0},
+                                       std::pair{twoSquares, 800.0}}) {
         const Drawn d = draw(drawing(entity), unitPage());
         ASSERT_TRUE(d.ok);
         double covered = 0;
@@ -280,11 +291,12 @@ TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
             for (const auto &piece : path.pieces) {
                 const Box b = boxOf(piece);
                 covered += (b.x1 - b.x0) * (b.y1 - b.y0);
-                inHole = inHole || (b.y0 > 45 && b.y1 < 55 && b.x0 < 50 && b.x1 > 50);
+                inHole = inHole || (b.y0 > 45 && b.y1 < 55 && b.x0 < 50 && b.x1 > 50) ||
+                         (b.y0 > 41 && b.y1 < 59 && b.x0 < 45 && b.x1 > 45);
             }
         }
         // Scan lines miss at most a pixel row at the top and the bottom.
-        EXPECT_NEAR(covered, area, area == 100 ? 20 : 2 * 60 + 2) << area;
+        EXPECT_NEAR(covered, area, area == 2000 ? 2 * 60 + 2 : 2 * 20 + 2) << area;
         EXPECT_FALSE(inHole);
     }
 }

@@ -971,7 +971,19 @@ void Renderer::hatch(const Fields &f, const Context &c, const Style &s) {
                     note("a hatch with an edge of unknown type was not drawn");
                     return;
                 }
-                loop.insert(loop.end(), piece.begin(), piece.end());
+                // Edges that do not meet begin another contour: one boundary may list several.
+                if (piece.empty()) {
+                    continue;
+                }
+                const double tolerance = 1e-6 * (std::fabs(piece.front().x) + std::fabs(piece.front().y) + 1);
+                if (!loop.empty() && (std::fabs(loop.back().x - piece.front().x) > tolerance ||
+                                      std::fabs(loop.back().y - piece.front().y) > tolerance)) {
+                    if (loop.size() >= 2) {
+                        loops.push_back(std::move(loop));
+                    }
+                    loop.clear();
+                }
+                loop.insert(loop.end(), piece.begin() + (loop.empty() ? 0 : 1), piece.end());
             }
         }
         double sources = 0;
