@@ -1,7 +1,11 @@
-// vutil view: draws a drawing file into a PNG or PBM picture. The reader is chosen by the
-// file's content, whatever its name says.
+// vutil view: draws a drawing file as a picture. The reader is chosen by the file's content,
+// whatever its name says: DXF drawings are drawn as PNG or SVG pages, bilevel TIFF scans as PNG
+// or PBM pictures.
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,13 +16,23 @@
 #include "output.h"
 #include "raster_view.h"
 #include "tiff_reader.h"
+#include "view_dxf.h"
 
 namespace vutil::tool {
 namespace {
 
 constexpr const char *kCommand = "view";
 
-struct ViewOptions {
+/// What `vutil view` was asked for, as given, before the file's format is known.
+struct RawOptions {
+    std::string input, output;
+    std::string size, extents, margin, page;
+    std::vector<std::string> layers;
+    bool stats = false, timing = false;
+};
+
+/// A scan's options.
+struct ScanOptions {
     std::string input, output;
     bool native = false;
     int32_t boxWidth = 800, boxHeight = 600;
@@ -28,14 +42,16 @@ struct ViewOptions {
     bool timing = false;
 };
 
-enum class Format { Tiff, Unknown };
+enum class Format { Dxf, Tiff, Unknown };
 
 /// What the file holds, by its first bytes.
-Format sniff(const std::vector<uint8_t> &head) {
-    if (tiff::looksLikeTiff(head)) {
+Format sniff(const std::string &head) {
+    if (tiff::looksLikeTiff(std::vector<uint8_t>(head.begin(), head.end()))) {
         return Format::Tiff;
     }
-    // Vector drawings (DXF) join here: their reader draws into the same output picture.
+    if (looksLikeDxf(head)) {
+        return Format::Dxf;
+    }
     return Format::Unknown;
 }
 
@@ -70,41 +86,70 @@ bool parseList(const std::string &text, char separator, std::size_t count, int32
     return true;
 }
 
-int parse(const Args &args, ViewOptions &options) {
+/// Reads `count` finite reals separated by `separator`, and nothing else.
+bool parseNumbers(const std::string &text, double *out, int count, char separator) {
+    const char *p = text.c_str();
+    for (int i = 0; i < count; ++i) {
+        char *end = nullptr;
+        errno = 0;
+        out[i] = std::strtod(p, &end);
+        if (end == p || errno != 0 || !std::isfinite(out[i])) {
+            return false;
+        }
+        p = end;
+        if (i + 1 < count) {
+            if (*p != separator) {
+                return false;
+            }
+            ++p;
+        }
+    }
+    return *p == '\0';
+}
+
+bool endsWith(const std::string &text, const char *suffix) {
+    const std::string tail(suffix);
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+/// Takes the arguments apart; an option's value may follow it or be joined with '='.
+int parse(const Args &args, RawOptions &options) {
     const Command &command = findCommand(kCommand);
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        std::vector<int32_t> values;
-        if (arg == "-o" || arg == "--size" || arg == "--extents" || arg == "--page") {
-            if (!hasValue) {
+        std::string arg = args[i], value;
+        const bool option = arg.size() > 1 && arg[0] == '-';
+        const std::size_t equals = arg.find('=');
+        const bool joined = option && arg.rfind("--", 0) == 0 && equals != std::string::npos;
+        if (joined) {
+            value = arg.substr(equals + 1);
+            arg = arg.substr(0, equals);
+        }
+        const bool takesValue = arg == "-o" || arg == "--size" || arg == "--extents" || arg == "--margin" ||
+                                arg == "--layer" || arg == "--page";
+        if (takesValue && !joined) {
+            if (i + 1 >= args.size()) {
                 return usageError(command, arg + " needs a value");
             }
-            const std::string &value = args[++i];
-            if (arg == "-o") {
-                options.output = value;
-            } else if (arg == "--size" && value == "native") {
-                options.native = true;
-            } else if (arg == "--size") {
-                if (!parseList(value, 'x', 2, 1, 1 << 16, values)) {
-                    return usageError(command, "--size takes WxH (1 to 65536 each) or native");
-                }
-                options.boxWidth = values[0];
-                options.boxHeight = values[1];
-            } else if (arg == "--extents") {
-                if (!parseList(value, ',', 4, 0, 0x7FFFFFFF, values) || values[2] <= values[0] ||
-                    values[3] <= values[1]) {
-                    return usageError(command, "--extents takes X0,Y0,X1,Y1 with X0 < X1 and Y0 < Y1");
-                }
-                options.window = {values[0], values[1], values[2], values[3]};
-                options.windowGiven = true;
-            } else if (!parseInt(value, 1, 1 << 16, options.page)) {
-                return usageError(command, "--page takes a page number from 1");
-            }
-        } else if (arg == "--timing") {
+            value = args[++i];
+        }
+        if (arg == "-o") {
+            options.output = value;
+        } else if (arg == "--size") {
+            options.size = value;
+        } else if (arg == "--extents") {
+            options.extents = value;
+        } else if (arg == "--margin") {
+            options.margin = value;
+        } else if (arg == "--page") {
+            options.page = value;
+        } else if (arg == "--layer") {
+            options.layers.push_back(value);
+        } else if (arg == "--stats" && !joined) {
+            options.stats = true;
+        } else if (arg == "--timing" && !joined) {
             options.timing = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError(command, "unknown option '" + arg + "'");
+        } else if (option) {
+            return usageError(command, "unknown option '" + args[i] + "'");
         } else if (options.input.empty()) {
             options.input = arg;
         } else {
@@ -114,13 +159,101 @@ int parse(const Args &args, ViewOptions &options) {
     if (options.input.empty() || options.output.empty()) {
         return usageError(command, "expected IN -o OUT");
     }
-    const auto ends = [&](const char *suffix) {
-        const std::string tail(suffix);
-        return options.output.size() >= tail.size() &&
-               options.output.compare(options.output.size() - tail.size(), tail.size(), tail) == 0;
-    };
-    if (!ends(".png") && !ends(".pbm")) {
-        return usageError(command, "OUT must end in .png or .pbm");
+    bool known = false;
+    for (const char *kind : {".png", ".svg", ".pbm", ".PNG", ".SVG", ".PBM"}) {
+        known = known || endsWith(options.output, kind);
+    }
+    if (!known) {
+        return usageError(command, "OUT must end in .png, .svg or .pbm");
+    }
+    // The forms every reader shares are checked before the file is read; what only one reader
+    // takes (whole pixels for a scan's window, say) is checked once the format is known.
+    double numbers[4];
+    std::vector<int32_t> values;
+    if (!options.size.empty() && options.size != "native" && !parseList(options.size, 'x', 2, 1, 1 << 16, values)) {
+        return usageError(command, "--size takes WxH (1 to 65536 each) or native: " + options.size);
+    }
+    if (!options.extents.empty() && (!parseNumbers(options.extents, numbers, 4, ',') || !(numbers[0] < numbers[2]) ||
+                                     !(numbers[1] < numbers[3]))) {
+        return usageError(command, "--extents takes XMIN,YMIN,XMAX,YMAX with XMIN < XMAX and YMIN < YMAX: " +
+                                       options.extents);
+    }
+    int32_t page = 0;
+    if (!options.page.empty() && !parseInt(options.page, 1, 1 << 16, page)) {
+        return usageError(command, "--page takes a page number from 1: " + options.page);
+    }
+    return 0;
+}
+
+/// The options of a DXF drawing.
+int dxfOptions(const RawOptions &raw, ViewOptions &options) {
+    const Command &command = findCommand(kCommand);
+    options.input = raw.input;
+    options.output = raw.output;
+    options.layers = raw.layers;
+    options.stats = raw.stats;
+    if (endsWith(raw.output, ".pbm") || endsWith(raw.output, ".PBM")) {
+        return usageError(command, "a DXF drawing is drawn as PNG or SVG: " + raw.output);
+    }
+    if (!raw.page.empty() || raw.timing) {
+        return usageError(command, "--page and --timing are for scans; " + raw.input + " is a DXF drawing");
+    }
+    if (!raw.size.empty()) {
+        double size[2];
+        if (!parseNumbers(raw.size, size, 2, 'x') || size[0] < 1 || size[1] < 1 || size[0] > 16384 ||
+            size[1] > 16384 || size[0] != std::floor(size[0]) || size[1] != std::floor(size[1])) {
+            return usageError(command, "--size takes WIDTHxHEIGHT in pixels, 1 to 16384: " + raw.size);
+        }
+        options.width = static_cast<int>(size[0]);
+        options.height = static_cast<int>(size[1]);
+    }
+    if (!raw.extents.empty()) {
+        if (!parseNumbers(raw.extents, options.extents, 4, ',') || !(options.extents[2] > options.extents[0]) ||
+            !(options.extents[3] > options.extents[1])) {
+            return usageError(command,
+                              "--extents takes XMIN,YMIN,XMAX,YMAX with XMIN < XMAX and YMIN < YMAX: " + raw.extents);
+        }
+        options.haveExtents = true;
+    }
+    if (!raw.margin.empty() &&
+        (!parseNumbers(raw.margin, &options.margin, 1, ',') || options.margin < 0 || options.margin > 10)) {
+        return usageError(command, "--margin takes a share of the extents from 0 to 10: " + raw.margin);
+    }
+    return 0;
+}
+
+/// The options of a scan.
+int scanOptions(const RawOptions &raw, ScanOptions &options) {
+    const Command &command = findCommand(kCommand);
+    options.input = raw.input;
+    options.output = raw.output;
+    options.timing = raw.timing;
+    if (endsWith(raw.output, ".svg") || endsWith(raw.output, ".SVG")) {
+        return usageError(command, "a scan is drawn as PNG or PBM: " + raw.output);
+    }
+    if (!raw.margin.empty() || !raw.layers.empty() || raw.stats) {
+        return usageError(command, "--margin, --layer and --stats are for DXF drawings; " + raw.input + " is a scan");
+    }
+    std::vector<int32_t> values;
+    if (raw.size == "native") {
+        options.native = true;
+    } else if (!raw.size.empty()) {
+        if (!parseList(raw.size, 'x', 2, 1, 1 << 16, values)) {
+            return usageError(command, "--size takes WxH (1 to 65536 each) or native");
+        }
+        options.boxWidth = values[0];
+        options.boxHeight = values[1];
+    }
+    if (!raw.extents.empty()) {
+        if (!parseList(raw.extents, ',', 4, 0, 0x7FFFFFFF, values) || values[2] <= values[0] ||
+            values[3] <= values[1]) {
+            return usageError(command, "--extents takes X0,Y0,X1,Y1 image pixels with X0 < X1 and Y0 < Y1");
+        }
+        options.window = {values[0], values[1], values[2], values[3]};
+        options.windowGiven = true;
+    }
+    if (!raw.page.empty() && !parseInt(raw.page, 1, 1 << 16, options.page)) {
+        return usageError(command, "--page takes a page number from 1");
     }
     return 0;
 }
@@ -158,7 +291,7 @@ const char *compressionName(int32_t compression) {
     }
 }
 
-int viewTiff(const ViewOptions &options, GreyPicture &picture, std::string &summary) {
+int viewTiff(const ScanOptions &options, GreyPicture &picture, std::string &summary) {
     const auto start = std::chrono::steady_clock::now();
     tiff::Reader reader;
     std::string error;
@@ -236,38 +369,18 @@ int viewTiff(const ViewOptions &options, GreyPicture &picture, std::string &summ
     return 0;
 }
 
-}  // namespace
-
-int runView(const Args &args) {
-    ViewOptions options;
-    if (const int status = parse(args, options); status != 0) {
+/// A scan fitted, encoded and written.
+int drawScan(const RawOptions &raw) {
+    ScanOptions options;
+    if (const int status = scanOptions(raw, options); status != 0) {
         return status;
-    }
-    std::vector<uint8_t> head(8, 0);
-    std::error_code ignored;
-    if (std::filesystem::is_directory(options.input, ignored)) {
-        return failure(kCommand, options.input, "is a directory");
-    }
-    {
-        std::ifstream in(options.input, std::ios::binary);
-        if (!in) {
-            return failure(kCommand, options.input, "cannot open");
-        }
-        in.read(reinterpret_cast<char *>(head.data()), static_cast<std::streamsize>(head.size()));
-        head.resize(static_cast<std::size_t>(in.gcount()));
     }
     GreyPicture picture;
     std::string summary;
-    switch (sniff(head)) {
-    case Format::Tiff:
-        if (const int status = viewTiff(options, picture, summary); status != 0) {
-            return status;
-        }
-        break;
-    case Format::Unknown:
-        return failure(kCommand, options.input, "unknown format (vutil view reads TIFF scans)");
+    if (const int status = viewTiff(options, picture, summary); status != 0) {
+        return status;
     }
-    const bool png = options.output.size() >= 4 && options.output.compare(options.output.size() - 4, 4, ".png") == 0;
+    const bool png = endsWith(options.output, ".png") || endsWith(options.output, ".PNG");
     std::string data, reason;
     if (png ? !pngOf(picture, data, reason) : (data = pbmOf(picture), false)) {
         return failure(kCommand, options.output, reason);
@@ -278,6 +391,42 @@ int runView(const Args &args) {
     std::printf("%s: %s; %d x %d written to %s\n", options.input.c_str(), summary.c_str(), picture.width,
                 picture.height, options.output.c_str());
     return 0;
+}
+
+}  // namespace
+
+int runView(const Args &args) {
+    RawOptions raw;
+    if (const int status = parse(args, raw); status != 0) {
+        return status;
+    }
+    std::error_code ignored;
+    if (std::filesystem::is_directory(raw.input, ignored)) {
+        return failure(kCommand, raw.input, "is a directory");
+    }
+    std::string head(512, '\0');
+    {
+        std::ifstream in(raw.input, std::ios::binary);
+        if (!in) {
+            return failure(kCommand, raw.input, "cannot open");
+        }
+        in.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    switch (sniff(head)) {
+    case Format::Tiff:
+        return drawScan(raw);
+    case Format::Dxf: {
+        ViewOptions options;
+        if (const int status = dxfOptions(raw, options); status != 0) {
+            return status;
+        }
+        return view_dxf(options);
+    }
+    case Format::Unknown:
+        break;
+    }
+    return failure(kCommand, raw.input, "unknown format (vutil view reads DXF drawings and TIFF scans)");
 }
 
 }  // namespace vutil::tool

@@ -38,16 +38,26 @@ const std::vector<Command> &commands() {
          "on a byte boundary. --byte-aligned: every row begins on a byte boundary, as TIFF writers\n"
          "make them (zero fill bits before an EOL are always skipped). OUT \"-\" is standard output.",
          runFax},
-        {"view", "IN -o OUT {.png|.pbm} [--size WxH|native] [--extents X0,Y0,X1,Y1] [--page N]",
-         "draw a scanned drawing (bilevel TIFF) as a PNG or PBM picture\n"
-         "The reader is chosen by the file's content. TIFF: classic TIFF in either byte order, strips\n"
-         "or tiles, uncompressed, CCITT (Modified Huffman, T.4, T.6) or PackBits, one bit per pixel.\n"
-         "--size fits the picture into W x H pixels (default 800x600) by its physical proportions,\n"
-         "averaging the pixels that each output pixel covers, so thin lines stay as grey; it never\n"
-         "enlarges. native keeps one pixel per pixel. --extents draws only the window of image\n"
-         "pixels X0..X1-1, Y0..Y1-1. --page N takes page N (from 1) of a file of several pages.\n"
-         "PBM is black wherever an output pixel holds any ink. --timing reports the time to the first\n"
-         "row and the whole time on standard error.",
+        {"view",
+         "IN -o OUT {.png|.svg|.pbm} [--size WxH|native] [--extents XMIN,YMIN,XMAX,YMAX] [--margin F] "
+         "[--layer NAME]... [--page N] [--stats] [--timing]",
+         "draw a drawing (DXF) or a scanned drawing (bilevel TIFF) as a picture\n"
+         "The reader is chosen by the file's content, whatever its name says.\n"
+         "DXF drawings are drawn as PNG or SVG: the model space on a white page of --size pixels\n"
+         "(default 800x600), lines one pixel wide, y up. The view shows --extents, or the extents of\n"
+         "what is drawn, enlarged on each side by --margin times their width and height (default\n"
+         "0.02), centred at the largest scale that fits. --layer draws only the layers named (repeat\n"
+         "it for more). --stats lists the entities drawn and skipped by kind and the time spent\n"
+         "reading and drawing. Wide polylines are drawn as their centre lines. An empty model space\n"
+         "gives a blank page, exit 0 and a note; a damaged file's message names the line.\n"
+         "TIFF scans are drawn as PNG or PBM: classic TIFF in either byte order, strips or tiles,\n"
+         "uncompressed, CCITT (Modified Huffman, T.4, T.6) or PackBits, one bit per pixel. --size\n"
+         "fits the picture into W x H pixels by its physical proportions, averaging the pixels that\n"
+         "each output pixel covers, so thin lines stay as grey; it never enlarges. native keeps one\n"
+         "pixel per pixel. --extents draws only the window of image pixels XMIN..XMAX-1,\n"
+         "YMIN..YMAX-1. --page N takes page N (from 1) of a file of several pages. PBM is black\n"
+         "wherever an output pixel holds any ink. --timing reports the time to the first row and the\n"
+         "whole time on standard error.",
          runView},
         {"text",
          "TEXT [--font NAME] [--height H] [--width W] [--angle DEG] [--oblique DEG] "

@@ -51,10 +51,13 @@ std::string svgOf(const Picture &picture) {
                       width + "\" height=\"" + height + "\" viewBox=\"0 0 " + width + " " + height + "\">\n<title>" +
                       escapeXml(picture.title) + "</title>\n<rect width=\"" + width + "\" height=\"" + height +
                       "\" fill=\"#ffffff\"/>\n<g stroke-linecap=\"round\" stroke-linejoin=\"round\">\n";
+    const std::string ends = picture.roundEnds ? "" : " stroke-linecap=\"square\" stroke-linejoin=\"bevel\"";
+    std::string lineWidthText;
+    appendNumber(lineWidthText, picture.lineWidth);
     for (const PagePath &path : picture.paths) {
         svg += "<path class=\"" + path.kind + "\" ";
         svg += path.filled ? "fill=\"" + hex(path.colour) + "\" stroke=\"none\"" :
-                             "fill=\"none\" stroke=\"" + hex(path.colour) + "\" stroke-width=\"1.2\"";
+                             "fill=\"none\" stroke=\"" + hex(path.colour) + "\" stroke-width=\"" + lineWidthText + "\"" + ends;
         svg += " d=\"";
         for (const std::vector<PagePoint> &piece : path.pieces) {
             for (std::size_t i = 0; i < piece.size(); ++i) {
@@ -79,9 +82,9 @@ bool pngOf(const Picture &picture, std::string &png, std::string &reason) {
     cairo_t *cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
-    cairo_set_line_width(cr, 1.2);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_line_width(cr, picture.lineWidth);
+    cairo_set_line_cap(cr, picture.roundEnds ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_SQUARE);
+    cairo_set_line_join(cr, picture.roundEnds ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_BEVEL);
     for (const PagePath &path : picture.paths) {
         cairo_set_source_rgb(cr, (path.colour & 0xFF) / 255.0, ((path.colour >> 8) & 0xFF) / 255.0,
                              ((path.colour >> 16) & 0xFF) / 255.0);

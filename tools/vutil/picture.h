@@ -22,6 +22,10 @@ struct PagePath {
 struct Picture {
     int width = 0, height = 0;
     std::string title;
+    double lineWidth = 1.2;  ///< of stroked paths, in pixels
+    /// Round line caps and joins; else square caps and bevel joins, much quicker for cairo
+    /// to stroke when the lines are as thin as a pixel.
+    bool roundEnds = true;
     std::vector<PagePath> paths;
 };
 

@@ -1,0 +1,199 @@
+// The DXF reader: line ends, padded codes, number forms, sections, tables and damage.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "dxf_test_util.h"
+
+namespace vutil::dxf::test {
+namespace {
+
+double firstNumber(const Drawing &d, int code) {
+    for (const Group &g : d.groups) {
+        if (g.code == code) {
+            return g.number;
+        }
+    }
+    return -12345;
+}
+
+TEST(DxfReader, ReadsLineEndsPaddedCodesAndEveryNumberForm) {
+    // The same drawing with LF and with CR LF, codes padded as R12 writers pad them.
+    const Pairs entity = {{0, "POINT"}, {10, "1"}, {20, "-2.5e+01"}, {30, "0.12345678901234567890"},
+                          {40, "4.9406564584124654e-324"}, {41, "  7.  "}, {42, ".5"}};
+    for (const char *end : {"\n", "\r\n"}) {
+        std::string text = lines(Pairs{{0, "SECTION"}, {2, "ENTITIES"}} + entity + Pairs{{0, "ENDSEC"}, {0, "EOF"}}, end);
+        // Pad every group code on the left.
+        std::string padded;
+        bool codeLine = true;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t next = text.find('\n', at) + 1;
+            padded += (codeLine ? "  " : "") + text.substr(at, next - at);
+            codeLine = !codeLine;
+            at = next;
+        }
+        vutil::test::TempDir dir;
+        Drawing d;
+        std::string reason;
+        ASSERT_TRUE(read(dir.write("p.dxf", padded), d, reason)) << reason;
+        ASSERT_EQ(d.entities.size(), 1u);
+        EXPECT_EQ(d.kinds[d.entities[0].kind], "POINT");
+        EXPECT_EQ(firstNumber(d, 10), 1.0);
+        EXPECT_EQ(firstNumber(d, 20), -25.0);
+        EXPECT_EQ(firstNumber(d, 30), 0.12345678901234568);
+        EXPECT_EQ(firstNumber(d, 40), std::ldexp(1.0, -1074));  // the smallest subnormal
+        EXPECT_EQ(firstNumber(d, 41), 7.0);
+        EXPECT_EQ(firstNumber(d, 42), 0.5);
+        EXPECT_TRUE(d.notes.empty());
+    }
+}
+
+TEST(DxfReader, ValuesThatAreNotNumbersBecomeNaN) {
+    for (const char *bad : {"abc", "1.5x", "", "--1", "1e5e5"}) {
+        const Drawn d = draw(drawing(Pairs{{0, "LINE"}, {10, bad}, {20, "0"}, {11, "5"}, {21, "5"}}));
+        ASSERT_TRUE(d.ok) << bad;
+        EXPECT_TRUE(std::isnan(firstNumber(d.drawing, 10))) << bad;
+    }
+}
+
+TEST(DxfReader, ReadsLayersStylesBlocksAndTheCodePage) {
+    const Pairs header = {{0, "SECTION"}, {2, "HEADER"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_1251"},
+                          {9, "$EXTMIN"}, {10, "1e20"}, {20, "1e20"}, {0, "ENDSEC"}};
+    const Pairs tables = {{0, "TABLE"}, {2, "LAYER"}, {0, "LAYER"}, {2, "Walls"}, {62, "-3"}, {70, "0"},
+                          {0, "LAYER"}, {2, "Ice"},   {62, "5"},    {70, "1"},  {420, "16711935"},
+                          {0, "ENDTAB"}, {0, "TABLE"}, {2, "STYLE"}, {0, "STYLE"}, {2, "Fancy"}, {40, "2.5"},
+                          {41, "0.8"}, {50, "15"},    {71, "2"},    {3, "arial.ttf"}, {0, "ENDTAB"}};
+    std::string text = lines(header) + drawing(line(0, 0, 1, 1), tables,
+                                               block("Bolt", line(0, 0, 2, 0), 3, 4)).substr(0);
+    // The second HEADER of the test drawing is empty: the first one holds.
+    vutil::test::TempDir dir;
+    Drawing d;
+    std::string reason;
+    ASSERT_TRUE(read(dir.write("t.dxf", text), d, reason)) << reason;
+    EXPECT_EQ(d.codepage, 1251);
+    ASSERT_EQ(d.layers.count("WALLS"), 1u);
+    EXPECT_EQ(d.layers["WALLS"].colour, 3);
+    EXPECT_TRUE(d.layers["WALLS"].off);
+    EXPECT_FALSE(d.layers["WALLS"].frozen);
+    EXPECT_TRUE(d.layers["ICE"].frozen);
+    EXPECT_EQ(d.layers["ICE"].trueColour, 0xFF00FF);
+    ASSERT_EQ(d.styles.count("FANCY"), 1u);
+    EXPECT_EQ(d.styles["FANCY"].height, 2.5);
+    EXPECT_EQ(d.styles["FANCY"].width, 0.8);
+    EXPECT_EQ(d.styles["FANCY"].oblique, 15);
+    EXPECT_EQ(d.styles["FANCY"].flags, 2);
+    EXPECT_EQ(d.styles["FANCY"].font, "arial.ttf");
+    ASSERT_EQ(d.blocks.count("BOLT"), 1u);
+    EXPECT_EQ(d.blocks["BOLT"].base[0], 3);
+    EXPECT_EQ(d.blocks["BOLT"].base[1], 4);
+    EXPECT_EQ(d.blocks["BOLT"].entities.size(), 1u);
+    EXPECT_EQ(d.entities.size(), 1u);
+}
+
+TEST(DxfReader, PolylineHoldsItsVerticesAndEndsAtSeqend) {
+    const Pairs entities = Pairs{{0, "POLYLINE"}, {66, "1"}, {70, "1"},  {0, "VERTEX"}, {10, "0"}, {20, "0"},
+                            {0, "VERTEX"},   {10, "4"}, {20, "0"},  {42, "1"},     {0, "VERTEX"}, {10, "4"},
+                            {20, "4"},       {0, "SEQEND"}, {8, "0"}} +
+                           line(9, 9, 10, 10);
+    const Drawn d = draw(drawing(entities));
+    ASSERT_TRUE(d.ok);
+    ASSERT_EQ(d.drawing.entities.size(), 2u);
+    EXPECT_EQ(d.drawing.kinds[d.drawing.entities[0].kind], "POLYLINE");
+    int vertices = 0;
+    const Entity &e = d.drawing.entities[0];
+    for (uint32_t i = 0; i < e.count; ++i) {
+        vertices += d.drawing.groups[e.first + i].code == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(vertices, 3);
+    EXPECT_EQ(d.drawing.kinds[d.drawing.entities[1].kind], "LINE");
+    EXPECT_EQ(d.result.drawn.at("POLYLINE"), 1u);
+}
+
+TEST(DxfReader, DamageIsReportedOrToleratedAsTheFileAllows) {
+    vutil::test::TempDir dir;
+    struct Case {
+        const char *name;
+        std::string text;
+        bool readable;
+        const char *says;  ///< in the reason or a note
+    };
+    const std::string good = drawing(line(0, 0, 1, 1));
+    const Case cases[] = {
+        {"code not a number", "0\nSECTION\n2\nENTITIES\nLINE\n10\n", false, "line 5: a group code"},
+        {"code out of range", "0\nSECTION\n2\nENTITIES\n5000\nX\n", false, "line 5"},
+        {"no section", "0\nLINE\n0\nEOF\n", false, "no SECTION"},
+        {"binary", std::string("AutoCAD Binary DXF\r\n\x1a\0", 22) + "junk", false, "binary DXF"},
+        {"empty", "", false, "no SECTION"},
+        {"truncated in an entity", good.substr(0, good.find("11\n")), true, "ends"},
+        {"value missing at the end", good.substr(0, good.rfind("EOF")) , true, "without a value"},
+        {"unknown section and codes", lines(Pairs{{0, "SECTION"}, {2, "OBJECTS"}, {0, "DICTIONARY"}, {0, "ENDSEC"},
+                                                  {0, "SECTION"}, {2, "ENTITIES"}, {0, "LINE"}, {999, "c"},
+                                                  {1071, "7"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "1"},
+                                                  {0, "ENDSEC"}, {0, "EOF"}}),
+         true, ""},
+    };
+    for (const Case &c : cases) {
+        Drawing d;
+        std::string reason;
+        const bool ok = read(dir.write("d.dxf", c.text), d, reason);
+        EXPECT_EQ(ok, c.readable) << c.name << ": " << reason;
+        std::string said = reason;
+        for (const std::string &n : d.notes) {
+            said += n;
+        }
+        EXPECT_NE(said.find(c.says), std::string::npos) << c.name << ": " << said;
+    }
+    Drawing d;
+    std::string reason;
+    EXPECT_FALSE(read(dir.file("missing.dxf"), d, reason));
+    EXPECT_EQ(reason, "cannot be opened");
+}
+
+TEST(DxfReader, HeaderEndedEarlyStillLeavesTheRestReadable) {
+    // Variables after an ENDSEC in the middle of the header, then the sections.
+    const std::string text = lines(Pairs{{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1009"},
+                                         {0, "ENDSEC"}, {9, "$DWGCODEPAGE"}, {3, "ANSI_1250"}, {9, "$EXTMIN"},
+                                         {10, "0"}, {20, "0"}, {0, "ENDSEC"}}) +
+                             drawing(line(0, 0, 3, 4));
+    const Drawn d = draw(text);
+    ASSERT_TRUE(d.ok) << d.reason;
+    EXPECT_EQ(d.drawing.codepage, 1250);
+    EXPECT_EQ(d.drawing.entities.size(), 1u);
+    EXPECT_EQ(d.result.drawn.at("LINE"), 1u);
+}
+
+TEST(DxfReader, LongLinesAreCutNotOverrun) {
+    const std::string huge(200000, 'A');
+    const Drawn d = draw(drawing(Pairs{{0, "TEXT"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, huge}}));
+    ASSERT_TRUE(d.ok);
+    std::size_t longest = 0;
+    for (const Group &g : d.drawing.groups) {
+        longest = std::max<std::size_t>(longest, g.length);
+    }
+    EXPECT_EQ(longest, 65536u);
+}
+
+TEST(DxfText, CodePagesEscapesAndUtf8) {
+    struct Case {
+        std::string in;
+        int page;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"caf\xe9 \x80", 1252, "caf\xc3\xa9 \xe2\x82\xac"},
+        {"\xcf\xf0\xe8", 1251, "\xd0\x9f\xd1\x80\xd0\xb8"},             // "При"
+        {"\xa3\xf3" "d\xbf", 1250, "\xc5\x81\xc3\xb3" "d\xc5\xbc"},  // "Łódż"
+        {"\\U+00B0C \\U+2205", 1252, "\xc2\xb0" "C \xe2\x88\x85"},
+        {"%%d %%p %%c 100%%%", 1252, "\xc2\xb0 \xc2\xb1 \xe2\x8c\x80 100%"},
+        {"\xc3\xa9t\xc3\xa9", 1252, "\xc3\xa9t\xc3\xa9"},  // already UTF-8
+        {"\\U+12", 1252, "\\U+12"},                          // too short an escape stays as it is
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(toUtf8(c.in, c.page), c.out) << c.in;
+    }
+}
+
+}  // namespace
+}  // namespace vutil::dxf::test

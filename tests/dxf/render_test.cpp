@@ -1,0 +1,482 @@
+// Drawing DXF entities: where their ink lands on the page, in which colour, and what
+// hostile drawings do.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "dxf_test_util.h"
+#include "vutil/raster.h"
+
+namespace vutil::dxf::test {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+struct Box {
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+};
+
+Box boxOf(const std::vector<tool::PagePoint> &points) {
+    Box b;
+    for (const auto &p : points) {
+        b.x0 = std::min(b.x0, p.x), b.y0 = std::min(b.y0, p.y);
+        b.x1 = std::max(b.x1, p.x), b.y1 = std::max(b.y1, p.y);
+    }
+    return b;
+}
+
+std::string n(double v) {
+    std::ostringstream s;
+    s.precision(17);
+    s << v;
+    return s.str();
+}
+
+Pairs circle(double x, double y, double r) {
+    return {{0, "CIRCLE"}, {10, n(x)}, {20, n(y)}, {40, n(r)}};
+}
+
+Pairs arc(double x, double y, double r, double a0, double a1) {
+    return {{0, "ARC"}, {10, n(x)}, {20, n(y)}, {40, n(r)}, {50, n(a0)}, {51, n(a1)}};
+}
+
+Pairs insert(const std::string &name, double x, double y, double sx = 1, double sy = 1, double angle = 0,
+             int colour = 256, const std::string &layer = "0") {
+    return {{0, "INSERT"}, {8, layer}, {62, std::to_string(colour)}, {2, name}, {10, n(x)}, {20, n(y)},
+            {41, n(sx)},   {42, n(sy)}, {50, n(angle)}};
+}
+
+TEST(DxfRender, ExtentsComeFromWhatIsDrawnWithTheMargin) {
+    RenderOptions o;
+    o.width = 400, o.height = 200;
+    const Drawn d = draw(drawing(line(10, 20, 110, 70) + circle(60, 45, 5)), o);
+    ASSERT_TRUE(d.ok);
+    // 100 x 50 units and 2% of each on every side.
+    EXPECT_NEAR(d.result.extents[0], 8, 1e-9);
+    EXPECT_NEAR(d.result.extents[1], 19, 1e-9);
+    EXPECT_NEAR(d.result.extents[2], 112, 1e-9);
+    EXPECT_NEAR(d.result.extents[3], 71, 1e-9);
+    // The box fills the page's width (104 units on 400 pixels); y runs down the page.
+    const Box b = boxOf(d.points());
+    EXPECT_NEAR(b.x0, 2 * 400.0 / 104, 0.01);
+    EXPECT_NEAR(b.x1, 400 - 2 * 400.0 / 104, 0.01);
+    EXPECT_NEAR(b.y1 - b.y0, 50 * 400.0 / 104, 0.01);
+    EXPECT_NEAR((b.y0 + b.y1) / 2, 100, 0.01);
+    // A line from the lower left to the upper right: its first point is at the bottom.
+    EXPECT_NEAR(d.picture.paths[0].pieces[0][0].y, b.y1, 1e-6);
+}
+
+TEST(DxfRender, ArcsRunAnticlockwiseThroughZeroAndBeyondAFullTurn) {
+    struct Case {
+        double a0, a1;
+        double covered;  // degrees
+        double middle;   // an angle on the arc
+        double outside;  // an angle off it
+    };
+    const Case cases[] = {{350, 10, 20, 0, 180}, {10, 350, 340, 180, 0}, {90, 180 + 720, 90, 135, 270},
+                          {-90, 0, 90, 315, 90}, {45, 45 + 360 * 3, 360, 225, 0}};
+    for (const Case &c : cases) {
+        const Drawn d = draw(drawing(arc(50, 50, 40, c.a0, c.a1)), unitPage());
+        ASSERT_TRUE(d.ok);
+        const auto points = d.points();
+        ASSERT_GE(points.size(), 2u);
+        double nearMiddle = 1e9, nearOutside = 1e9;
+        for (const auto &p : points) {
+            const double dx = p.x - 50, dy = 50 - p.y;
+            EXPECT_NEAR(std::hypot(dx, dy), 40, 0.25);
+            const auto distance = [&](double deg) {
+                return std::hypot(dx - 40 * std::cos(deg * kPi / 180), dy - 40 * std::sin(deg * kPi / 180));
+            };
+            nearMiddle = std::min(nearMiddle, distance(c.middle));
+            nearOutside = std::min(nearOutside, distance(c.outside));
+        }
+        EXPECT_LT(nearMiddle, 2.5) << c.a0 << " " << c.a1;
+        if (c.covered < 360) {
+            EXPECT_GT(nearOutside, 5) << c.a0 << " " << c.a1;
+        }
+        // The page ink spans the arc's chord-free length.
+        double length = 0;
+        for (const auto &path : d.picture.paths) {
+            for (const auto &piece : path.pieces) {
+                for (std::size_t i = 1; i < piece.size(); ++i) {
+                    length += std::hypot(piece[i].x - piece[i - 1].x, piece[i].y - piece[i - 1].y);
+                }
+            }
+        }
+        EXPECT_NEAR(length, 40 * c.covered * kPi / 180, 0.5) << c.a0 << " " << c.a1;
+    }
+}
+
+TEST(DxfRender, BulgesEllipsesAndSplinesStayOnTheirCurves) {
+    // A half circle by a bulge of 1 from (10,50) to (90,50): radius 40 about (50,50), below the chord
+    // when walking left to right anticlockwise.
+    const Drawn bulge = draw(drawing(Pairs{{0, "LWPOLYLINE"}, {90, "2"}, {70, "0"}, {10, "10"}, {20, "50"},
+                                           {42, "1"}, {10, "90"}, {20, "50"}}),
+                             unitPage());
+    ASSERT_TRUE(bulge.ok);
+    for (const auto &p : bulge.points()) {
+        EXPECT_NEAR(std::hypot(p.x - 50, p.y - 50), 40, 0.25);
+        EXPECT_GE(p.y, 50 - 1e-9);  // below the chord in the drawing: further down the page
+    }
+    // An ellipse of axes 40 and 20 turned by 90 degrees, its upper half (parameters 0 to pi).
+    const Drawn e = draw(drawing(Pairs{{0, "ELLIPSE"}, {10, "50"}, {20, "50"}, {11, "0"}, {21, "40"}, {40, "0.5"},
+                                       {41, "0"}, {42, n(kPi)}}),
+                         unitPage());
+    ASSERT_TRUE(e.ok);
+    for (const auto &p : e.points()) {
+        const double x = p.x - 50, y = 50 - p.y;  // x along the minor axis, y along the major
+        EXPECT_NEAR(x * x / 400 + y * y / 1600, 1, 0.02);
+        EXPECT_LE(x, 1e-6);  // the minor axis is turned to the left of the major
+    }
+    // A clamped quadratic spline with three control points is the Bezier curve of the same points.
+    const Drawn s = draw(drawing(Pairs{{0, "SPLINE"}, {70, "8"}, {71, "2"}, {72, "6"}, {73, "3"}, {40, "0"},
+                                       {40, "0"}, {40, "0"}, {40, "1"}, {40, "1"}, {40, "1"}, {10, "10"}, {20, "10"},
+                                       {10, "50"}, {20, "90"}, {10, "90"}, {20, "10"}}),
+                         unitPage());
+    ASSERT_TRUE(s.ok);
+    const auto points = s.points();
+    ASSERT_GT(points.size(), 4u);
+    for (const auto &p : points) {
+        // x = 10 + 80 t, y = 10 + 160 t (1 - t) for the Bezier curve
+        const double t = (p.x - 10) / 80;
+        EXPECT_NEAR(100 - p.y, 10 + 160 * t * (1 - t), 0.05);
+    }
+    EXPECT_NEAR(points.front().x, 10, 1e-9);
+    EXPECT_NEAR(points.back().x, 90, 1e-9);
+}
+
+TEST(DxfRender, ColoursByIndexLayerBlockAndTrueColour) {
+    const Pairs tables = {{0, "LAYER"}, {2, "Red"}, {62, "1"}, {70, "0"}, {0, "LAYER"}, {2, "Deep"}, {62, "5"},
+                          {70, "0"}, {420, "1193046"}};
+    const uint32_t red = GetAcadRGBColor(1), green = GetAcadRGBColor(3);
+    ASSERT_NE(red, green);
+    const Pairs inner = line(0, 0, 1, 0, "0", 0);      // BYBLOCK
+    const Pairs outer = insert("INNER", 0, 0, 1, 1, 0, 0) + line(0, 1, 1, 1, "0", 256);  // BYBLOCK, BYLAYER
+    const Pairs entities = line(0, 0, 5, 5, "Red") + line(0, 0, 5, 5, "0", 7) + line(0, 0, 5, 5, "Red", 3) +
+                           Pairs{{0, "LINE"}, {8, "Red"}, {420, "16744448"}, {10, "0"}, {20, "0"}, {11, "1"},
+                                 {21, "1"}} +
+                           line(0, 0, 5, 5, "Deep") + insert("OUTER", 0, 0, 1, 1, 0, 3, "Red");
+    const Drawn d = draw(drawing(entities, tables, block("INNER", inner) + block("OUTER", outer)));
+    ASSERT_TRUE(d.ok);
+    // Layer colour; 7 drawn black; an index over the layer's; true colour 0xFF8000 (red, green, blue
+    // in the page's order of bits); the layer's true colour 0x123456; then the reference's green
+    // through two levels of BYBLOCK, and BYLAYER of layer 0 inside a block: the reference's layer.
+    const std::vector<uint32_t> expected = {red, 0, green, 0x0080FF, 0x563412, green, red};
+    EXPECT_EQ(d.colours(), expected);
+}
+
+TEST(DxfRender, HiddenLayersInvisibleEntitiesAndPaperSpaceAreLeftOut) {
+    const Pairs tables = {{0, "LAYER"}, {2, "Off"}, {62, "-1"}, {70, "0"}, {0, "LAYER"}, {2, "Frozen"},
+                          {62, "1"},    {70, "1"}};
+    const Pairs entities = line(0, 0, 1, 1, "Off") + line(0, 0, 1, 1, "Frozen") +
+                           (line(0, 0, 1, 1) + Pairs{{60, "1"}}) + (line(0, 0, 1, 1) + Pairs{{67, "1"}}) +
+                           line(2, 2, 3, 3, "Shown");
+    const Drawn d = draw(drawing(entities, tables));
+    ASSERT_TRUE(d.ok);
+    ASSERT_EQ(d.picture.paths.size(), 1u);
+    // Only the last line: the extents are its own.
+    EXPECT_NEAR(d.result.extents[0], 2 - 0.02, 1e-9);
+    RenderOptions only;
+    only.layers = {"SHOWN"};
+    EXPECT_EQ(draw(drawing(line(0, 0, 1, 1, "Other") + line(0, 0, 1, 1, "Shown")), only).picture.paths.size(), 1u);
+    only.layers = {"NONE"};
+    const Drawn none = draw(drawing(line(0, 0, 1, 1, "Other")), only);
+    EXPECT_TRUE(none.result.empty);
+    EXPECT_TRUE(none.picture.paths.empty());
+}
+
+TEST(DxfRender, InsertsPlaceScaleMirrorTurnAndRepeatTheirBlocks) {
+    // A block of one line from its base point (5,5) to (6,5): one unit along x.
+    const Pairs blocks = block("B", line(5, 5, 6, 5), 5, 5);
+    struct Case {
+        Pairs reference;
+        std::vector<tool::PagePoint> ends;  // the page points of every copy, in order
+    };
+    const Case cases[] = {
+        {insert("B", 10, 20), {{10, 80}, {11, 80}}},
+        {insert("B", 10, 20, 10, 1), {{10, 80}, {20, 80}}},
+        {insert("B", 10, 20, -10, 1), {{10, 80}, {0, 80}}},           // mirrored
+        {insert("B", 10, 20, 10, 1, 90), {{10, 80}, {10, 70}}},       // turned to point up
+        {insert("B", 10, 20, 2, 2) + Pairs{{70, "2"}, {71, "2"}, {44, "30"}, {45, "40"}},
+         {{10, 80}, {12, 80}, {40, 80}, {42, 80}, {10, 40}, {12, 40}, {40, 40}, {42, 40}}},
+    };
+    for (const Case &c : cases) {
+        const Drawn d = draw(drawing(c.reference, {}, blocks), unitPage());
+        ASSERT_TRUE(d.ok);
+        const auto points = d.points();
+        ASSERT_EQ(points.size(), c.ends.size());
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            EXPECT_NEAR(points[i].x, c.ends[i].x, 1e-9) << i;
+            EXPECT_NEAR(points[i].y, c.ends[i].y, 1e-9) << i;
+        }
+        EXPECT_EQ(d.result.drawn.at("INSERT"), 1u);
+    }
+}
+
+TEST(DxfRender, SelfReferencesAndDeepNestingEndWithANote) {
+    // A refers to B, B to A; C to itself.
+    const Pairs blocks = block("A", line(0, 0, 1, 0) + insert("B", 1, 0)) + block("B", line(0, 0, 0, 1) + insert("A", 0, 1)) +
+                         block("C", insert("C", 1, 1) + line(0, 0, 1, 1));
+    const Drawn loop = draw(drawing(insert("A", 0, 0) + insert("C", 0, 0), {}, blocks));
+    ASSERT_TRUE(loop.ok);
+    EXPECT_EQ(loop.points().size(), 6u);  // A's line, B's line and C's line, once each
+    ASSERT_FALSE(loop.result.notes.empty());
+    EXPECT_NE(loop.result.notes[0].find("refers to itself"), std::string::npos);
+
+    // 10,000 blocks each holding a line and the next.
+    Pairs deep;
+    for (int i = 0; i < 10000; ++i) {
+        const Pairs b = block("L" + std::to_string(i), line(0, 0, 1, 0) + insert("L" + std::to_string(i + 1), 0, 1));
+        deep.insert(deep.end(), b.begin(), b.end());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const Drawn nested = draw(drawing(insert("L0", 0, 0), {}, deep));
+    ASSERT_TRUE(nested.ok);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(nested.points().size(), 2u * 100);
+    EXPECT_NE(nested.result.notes.back().find("nested"), std::string::npos);
+
+    // Ten references of ten references ... eight levels deep: 10^8 lines are not all drawn.
+    Pairs wide;
+    for (int level = 0; level < 8; ++level) {
+        Pairs body = line(0, 0, 1, 1);
+        for (int k = 0; k < 10; ++k) {
+            body = body + insert("W" + std::to_string(level + 1), k, 0);
+        }
+        wide = wide + block("W" + std::to_string(level), body);
+    }
+    wide = wide + block("W8", line(0, 0, 1, 1));
+    const Drawn broad = draw(drawing(insert("W0", 0, 0), {}, wide));
+    ASSERT_TRUE(broad.ok);
+    EXPECT_NE(broad.result.notes.back().find("the rest was not drawn"), std::string::npos);
+}
+
+TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
+    // A 60 x 40 rectangle with a 20 x 20 hole, as a hatch with two polyline loops.
+    const Pairs hatch = {{0, "HATCH"}, {10, "0"}, {20, "0"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "2"},
+                         {92, "2"}, {72, "0"}, {73, "1"}, {93, "4"}, {10, "20"}, {20, "30"}, {10, "80"}, {20, "30"},
+                         {10, "80"}, {20, "70"}, {10, "20"}, {20, "70"}, {97, "0"},
+                         {92, "1"}, {93, "4"}, {72, "1"}, {10, "40"}, {20, "40"}, {11, "60"}, {21, "40"},
+                         {72, "1"}, {10, "60"}, {20, "40"}, {11, "60"}, {21, "60"}, {72, "1"}, {10, "60"},
+                         {20, "60"}, {11, "40"}, {21, "60"}, {72, "1"}, {10, "40"}, {20, "60"}, {11, "40"},
+                         {21, "40"}, {97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
+    const Pairs solid = {{0, "SOLID"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}, {12, "0"}, {22, "10"},
+                         {13, "10"}, {23, "10"}};
+    // One boundary whose edges list two squares apart, 20 x 20 each: no ink between them.
+    Pairs twoSquares = {{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "8"}};
+    for (const double x0 : {10.0, 60.0}) {
+        const double corners[5][2] = {{x0, 40}, {x0 + 20, 40}, {x0 + 20, 60}, {x0, 60}, {x0, 40}};
+        for (int k = 0; k < 4; ++k) {
+            twoSquares = twoSquares + Pairs{{72, "1"}, {10, n(corners[k][0])}, {20, n(corners[k][1])},
+                                            {11, n(corners[k + 1][0])}, {21, n(corners[k + 1][1])}};
+        }
+    }
+    twoSquares = twoSquares + Pairs{{97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
+    for (const auto &[entity, area] : {std::pair{hatch, 60.0 * 40 - 20 * 20}, std::pair{solid, 100.0},
+                                       std::pair{twoSquares, 800.0}}) {
+        const Drawn d = draw(drawing(entity), unitPage());
+        ASSERT_TRUE(d.ok);
+        double covered = 0;
+        bool inHole = false;
+        for (const auto &path : d.picture.paths) {
+            if (!path.filled) {
+                continue;
+            }
+            for (const auto &piece : path.pieces) {
+                const Box b = boxOf(piece);
+                covered += (b.x1 - b.x0) * (b.y1 - b.y0);
+                inHole = inHole || (b.y0 > 45 && b.y1 < 55 && b.x0 < 50 && b.x1 > 50) ||
+                         (b.y0 > 41 && b.y1 < 59 && b.x0 < 45 && b.x1 > 45);
+            }
+        }
+        // Scan lines miss at most a pixel row at the top and the bottom.
+        EXPECT_NEAR(covered, area, area == 2000 ? 2 * 60 + 2 : 2 * 20 + 2) << area;
+        EXPECT_FALSE(inHole);
+    }
+}
+
+TEST(DxfRender, PatternHatchesDrawParallelLinesInsideTheBoundary) {
+    // ANSI31-like: lines at 45 degrees, 10 units apart, in the square (20,20)-(80,80).
+    const Pairs hatch = {{0, "HATCH"}, {2, "ANSI31"}, {70, "0"}, {71, "0"}, {91, "1"}, {92, "3"}, {72, "0"},
+                         {73, "1"}, {93, "4"}, {10, "20"}, {20, "20"}, {10, "80"}, {20, "20"}, {10, "80"},
+                         {20, "80"}, {10, "20"}, {20, "80"}, {97, "0"}, {75, "0"}, {76, "1"}, {52, "0"},
+                         {41, "1"}, {77, "0"}, {78, "1"}, {53, "45"}, {43, "0"}, {44, "0"}, {45, "-7.0710678118654755"},
+                         {46, "7.0710678118654755"}, {79, "0"}, {98, "0"}};
+    const Drawn d = draw(drawing(hatch), unitPage());
+    ASSERT_TRUE(d.ok);
+    std::vector<double> offsets;
+    for (const auto &path : d.picture.paths) {
+        for (const auto &piece : path.pieces) {
+            for (const auto &p : piece) {
+                EXPECT_GE(p.x, 20 - 1e-6);
+                EXPECT_LE(p.x, 80 + 1e-6);
+                EXPECT_GE(p.y, 20 - 1e-6);
+                EXPECT_LE(p.y, 80 + 1e-6);
+            }
+            // A pattern line rises to the right in the drawing, so falls to the right on the page.
+            if (piece.size() == 2 && piece[1].x != piece[0].x) {
+                EXPECT_NEAR(piece[1].y - piece[0].y, piece[0].x - piece[1].x, 1e-6);
+                offsets.push_back(((100 - piece[0].y) - piece[0].x) / (10 * std::sqrt(2.0)));
+            }
+        }
+    }
+    // The lines y - x = 10 sqrt(2) k meet the square for k = -4 ... 4, each once.
+    std::sort(offsets.begin(), offsets.end());
+    ASSERT_EQ(offsets.size(), 9u);
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        EXPECT_NEAR(offsets[i], static_cast<double>(i) - 4, 1e-6);
+    }
+}
+
+TEST(DxfRender, TextsAreSetAtTheirAlignmentAndHeight) {
+    // "II" 10 high: the ink stands between the baseline and the cap height.
+    struct Case {
+        Pairs text;
+        double left, right, bottom, top;  // where the ink's box lies, in page units (y up)
+    };
+    const auto text = [](int h, int v, double x, double y) {
+        return Pairs{{0, "TEXT"}, {10, "0"}, {20, "0"}, {11, n(x)}, {21, n(y)}, {40, "10"}, {1, "IIII"},
+                     {72, std::to_string(h)}, {73, std::to_string(v)}};
+    };
+    const Drawn left = draw(drawing(Pairs{{0, "TEXT"}, {10, "20"}, {20, "50"}, {40, "10"}, {1, "IIII"}}), unitPage());
+    ASSERT_TRUE(left.ok);
+    const Box l = boxOf(left.points());
+    EXPECT_NEAR(l.x0, 20, 2);
+    EXPECT_NEAR(100 - l.y1, 50, 0.01);  // the baseline
+    EXPECT_NEAR(100 - l.y0, 60, 0.01);  // the cap height
+    const double width = l.x1 - l.x0;
+    const Drawn right = draw(drawing(text(2, 3, 80, 50)), unitPage());
+    const Box r = boxOf(right.points());
+    EXPECT_NEAR(r.x1, 80, 2);
+    EXPECT_NEAR(100 - r.y0, 50, 0.01);  // top aligned
+    EXPECT_NEAR(r.x1 - r.x0, width, 1e-6);
+    const Drawn centre = draw(drawing(text(1, 2, 50, 50)), unitPage());
+    const Box c = boxOf(centre.points());
+    EXPECT_NEAR((c.x0 + c.x1) / 2, 50, 1.5);
+    EXPECT_NEAR((c.y0 + c.y1) / 2, 50, 0.01);
+    // Turned by 90 degrees the text runs up the page.
+    const Drawn up = draw(drawing(Pairs{{0, "TEXT"}, {10, "50"}, {20, "20"}, {40, "10"}, {50, "90"}, {1, "IIII"}}),
+                          unitPage());
+    const Box u = boxOf(up.points());
+    EXPECT_NEAR(u.y1 - u.y0, width, 1e-6);
+    EXPECT_NEAR(u.x1 - u.x0, 10, 0.01);
+    EXPECT_LE(u.x1, 50 + 1e-9);
+    // MTEXT lines split at \P, formatting taken out, attached at the top left.
+    const Drawn m = draw(drawing(Pairs{{0, "MTEXT"}, {10, "10"}, {20, "90"}, {40, "10"}, {71, "1"},
+                                       {1, "{\\fArial|b1;II}\\PII"}}),
+                         unitPage());
+    const Box mb = boxOf(m.points());
+    EXPECT_NEAR(100 - mb.y0, 90, 0.01);
+    EXPECT_NEAR(100 - mb.y1, 90 - 10 - 10 * 5.0 / 3, 0.01);
+}
+
+TEST(DxfRender, HostileValuesAndCountsEndCleanly) {
+    const std::string big = "2147483647";
+    const Pairs entities =
+        Pairs{{0, "LWPOLYLINE"}, {90, big}, {10, "1e300"}, {20, "0"}, {10, "nan"}, {20, "inf"}, {42, "1e300"},
+              {10, "1"}, {20, "1"}} +
+        Pairs{{0, "SPLINE"}, {71, big}, {72, big}, {73, big}, {40, "0"}, {10, "0"}, {20, "0"}, {10, "1"}, {20, "1"}} +
+        Pairs{{0, "HATCH"}, {70, "1"}, {91, big}, {92, "0"}, {93, big}, {72, "2"}, {10, "0"}, {20, "0"}, {40, "1e300"},
+              {50, "0"}, {51, "1e300"}, {73, "1"}} +
+        Pairs{{0, "HATCH"}, {70, "0"}, {91, "1"}, {92, "2"}, {93, "3"}, {10, "0"}, {20, "0"}, {10, "1"}, {20, "0"},
+              {10, "1"}, {20, "1"}, {78, "1"}, {53, "0"}, {43, "0"}, {44, "0"}, {45, "0"}, {46, "1e-300"}} +
+        Pairs{{0, "HATCH"}, {70, "0"}, {91, "1"}, {92, "0"}, {93, "1"}, {72, "9"}} +
+        Pairs{{0, "CIRCLE"}, {10, "0"}, {20, "0"}, {40, "1e300"}} + Pairs{{0, "ARC"}, {40, "1"}, {50, "1e300"}} +
+        Pairs{{0, "TEXT"}, {40, "1e300"}, {1, "x"}} + Pairs{{0, "MTEXT"}, {40, "1"}, {11, "0"}, {21, "0"}, {1, "x"}} +
+        Pairs{{0, "INSERT"}, {2, "B"}, {70, big}, {71, big}, {44, "1"}, {45, "1"}} +
+        Pairs{{0, "POLYLINE"}, {70, "16"}, {71, big}, {72, big}, {0, "VERTEX"}, {10, "0"}} +
+        Pairs{{0, "POLYLINE"}, {70, "64"}, {0, "VERTEX"}, {70, "128"}, {71, big}, {72, "-2147483648"}} +
+        Pairs{{0, "ELLIPSE"}, {11, "0"}, {21, "0"}, {40, "nan"}} + Pairs{{0, "IMAGE"}, {10, "0"}} + line(0, 0, 1, 1);
+    const auto start = std::chrono::steady_clock::now();
+    const Drawn d = draw(drawing(entities, {}, block("B", line(0, 0, 1, 1))));
+    ASSERT_TRUE(d.ok) << d.reason;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    for (const auto &path : d.picture.paths) {
+        for (const auto &piece : path.pieces) {
+            for (const auto &p : piece) {
+                ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+                ASSERT_GE(p.x, -2.001);
+                ASSERT_LE(p.x, 802.001);
+            }
+        }
+    }
+    EXPECT_EQ(d.result.skipped.at("IMAGE"), 1u);
+    EXPECT_EQ(d.result.drawn.at("LINE"), 1u);
+}
+
+TEST(DxfRender, EmptyModelSpaceGivesAnEmptyPage) {
+    const Drawn d = draw(drawing({}, {}, block("Unused", line(0, 0, 1, 1))));
+    ASSERT_TRUE(d.ok);
+    EXPECT_TRUE(d.result.empty);
+    EXPECT_TRUE(d.picture.paths.empty());
+    EXPECT_EQ(d.picture.width, 800);
+}
+
+/// Entities of each kind in a file's ENTITIES section, counted by walking its pairs.
+std::map<std::string, uint64_t> countEntities(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string code, value;
+    std::map<std::string, uint64_t> counts;
+    bool inEntities = false, sectionName = false;
+    auto clean = [](std::string &s) {
+        while (!s.empty() && (s.back() == '\r' || s.back() == ' ')) {
+            s.pop_back();
+        }
+        s.erase(0, s.find_first_not_of(' '));
+    };
+    while (std::getline(in, code) && std::getline(in, value)) {
+        clean(code);
+        clean(value);
+        if (sectionName && code == "2") {
+            inEntities = value == "ENTITIES";
+        }
+        sectionName = code == "0" && value == "SECTION";
+        if (inEntities && code == "0" && value != "ENDSEC" && value != "VERTEX" && value != "SEQEND" &&
+            value != "SECTION") {
+            ++counts[value];
+        }
+    }
+    return counts;
+}
+
+TEST(DxfCorpus, AHandfulOfForeignDrawingsAreReadWhole) {
+    const std::filesystem::path root = "/usr/share/librecad";
+    const char *files[] = {"library/elektro/transistor/vt31.dxf", "library/kinetics/kin39.dxf",
+                           "library/elektro/grounding/gr1.dxf", "patterns/gost_concrete.dxf",
+                           "library/elektro/relay-iso/Relay.dxf", "library/plan/architect/Complete-Lib-V.dxf"};
+    int tried = 0;
+    for (const char *name : files) {
+        const std::filesystem::path path = root / name;
+        if (!std::filesystem::exists(path)) {
+            continue;
+        }
+        ++tried;
+        Drawing d;
+        std::string reason;
+        ASSERT_TRUE(read(path.string(), d, reason)) << name << ": " << reason;
+        tool::Picture picture;
+        RenderResult result;
+        render(d, RenderOptions{}, picture, result);
+        std::map<std::string, uint64_t> seen = result.drawn;
+        for (const auto &[kind, count] : result.skipped) {
+            seen[kind] += count;
+        }
+        EXPECT_EQ(seen, countEntities(path.string())) << name;
+        EXPECT_FALSE(result.empty) << name;
+        for (const auto &[kind, count] : result.skipped) {
+            EXPECT_EQ(kind, "IMAGE") << name;  // raster images are not drawn
+        }
+    }
+    if (tried == 0) {
+        GTEST_SKIP() << "the librecad-data drawings are not installed";
+    }
+}
+
+}  // namespace
+}  // namespace vutil::dxf::test

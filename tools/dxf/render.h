@@ -1,0 +1,33 @@
+// Drawing a DXF drawing's model space on a page, through the library's geometry and text services.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dxf.h"
+#include "picture.h"
+
+namespace vutil::dxf {
+
+struct RenderOptions {
+    int width = 800, height = 600;
+    bool haveExtents = false;
+    double extents[4] = {0, 0, 0, 0};  ///< xmin, ymin, xmax, ymax in drawing units
+    double margin = 0.02;              ///< share of the extents' width and height added on each side
+    std::vector<std::string> layers;   ///< draw only these layers (upper case); empty: all
+};
+
+struct RenderResult {
+    std::map<std::string, uint64_t> drawn, skipped;  ///< entities by kind
+    double extents[4] = {0, 0, 0, 0};  ///< what was shown, margin included
+    bool empty = false;                ///< nothing was drawn
+    std::vector<std::string> notes;
+};
+
+/// Draws the model space onto the picture (size from the options): every line one pixel
+/// wide, the page white, the extents centred at the largest scale that fits, y up.
+void render(const Drawing &drawing, const RenderOptions &options, tool::Picture &picture, RenderResult &result);
+
+}  // namespace vutil::dxf
