@@ -59,16 +59,6 @@ double reduceAngle(double a) noexcept {
     return a;
 }
 
-double reduceAngleByTurns(double a) noexcept {
-    while (a >= kTwoPi) {
-        a -= kTwoPi;
-    }
-    while (a < 0) {
-        a += kTwoPi;
-    }
-    return a;
-}
-
 namespace {
 
 enum class Function { Sine, Cosine };

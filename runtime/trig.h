@@ -17,10 +17,6 @@ inline constexpr double kReductionLimit = 1e101;
 /// vanishes in the rounding), a floating remainder takes over.
 double reduceAngle(double angle) noexcept;
 
-/// The straightforward reduction by repeated subtraction and addition; kept as
-/// the reference for reduceAngle. Its time grows with the number of turns.
-double reduceAngleByTurns(double angle) noexcept;
-
 double sine(double angle) noexcept;
 double cosine(double angle) noexcept;
 

@@ -68,11 +68,12 @@ inline Slot *boundSlot(int32_t handle) noexcept {
 /// A failed platform read: the stream goes back to `position`; 0.
 int32_t readFailed(Slot &slot) noexcept;
 
-/// Reads up to `count` bytes; the bytes read, 0 at the end, on failure or for a count below 1. Inline, so that
-/// reading a byte the stream holds costs a few compares.
+/// Reads up to `count` bytes; the bytes read, 0 at the end, on failure, for a count below 1 or without a destination.
+/// Inline, so that reading a byte the stream holds costs a few compares.
 inline int32_t readStream(void *destination, int32_t count, int32_t handle) noexcept {
     Slot *slot = boundSlot(handle);
-    if (slot == nullptr || slot->position == slot->size || count < 1 || slot->stream == nullptr) {
+    if (slot == nullptr || slot->position == slot->size || count < 1 || slot->stream == nullptr ||
+        destination == nullptr) {
         return 0;
     }
     if (int64_t{slot->position} + count > slot->size) {

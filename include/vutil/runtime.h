@@ -118,7 +118,8 @@ VUTIL_API int32_t KorGetPrivateProfileString(const char *section, const char *ke
 /** Reads a key as a 32-bit integer, or def. */
 VUTIL_API int32_t KorGetPrivateProfileInt(const char *section, const char *key, int32_t def,
                                           const char *file) VUTIL_NOEXCEPT;
-/** Writes a key (creating file, section and key as needed); nonzero on success. */
+/** Writes a key (creating file, section and key as needed); nonzero on success, 0 with the file left as it
+ *  was when it may not be written or cannot be changed. Another name (hard link) of the file sees the change. */
 VUTIL_API int32_t KorWritePrivateProfileString(const char *section, const char *key, const char *value,
                                                const char *file) VUTIL_NOEXCEPT;
 /** Writes a 32-bit integer as decimal text; nonzero on success. */
@@ -149,11 +150,15 @@ VUTIL_API void KorQSort(void *base, size_t count, size_t size, kor_compare_proc 
 /** Starts routine(context) on a new thread (stack size: low 16 bits, 0 = default; suspended when nonzero); the handle, or null. */
 VUTIL_API kor_thread *KOR_CreateThread(kor_thread_proc routine, uint32_t stack_size, void *context,
                                        int32_t suspended) VUTIL_NOEXCEPT;
-/** Waits up to 50 ms for the thread to end: 1 if it ended (or for null), 0 if it still runs. */
+/** Sets the thread's priority to the highest normal level (2 above its starting level; on POSIX hosts, where
+ *  allowed, its starting nice value less 2) and waits up to 50 ms for it to end: 1 if it ended (or for null),
+ *  0 if it still runs. */
 VUTIL_API int32_t KOR_DestroyThread(kor_thread *thread) VUTIL_NOEXCEPT;
 /** Does nothing; returns 1. */
 VUTIL_API int32_t KOR_YieldThread(void) VUTIL_NOEXCEPT;
-/** Suspends the thread once; 1 on success, 0 for null or failure. */
+/** Suspends the thread once; 1 on success, 0 for null or failure. On POSIX hosts a signal stops the thread:
+ *  a host sleep or timed wait it is in (nanosleep, usleep, poll, select, sem_timedwait) returns early with EINTR
+ *  once it is resumed, as after any signal; the library's own waits keep their deadlines. */
 VUTIL_API int32_t KOR_SuspendThread(kor_thread *thread) VUTIL_NOEXCEPT;
 /** Resumes the thread once; 1 on success, 0 for null or failure. */
 VUTIL_API int32_t KOR_ResumeThread(kor_thread *thread) VUTIL_NOEXCEPT;

@@ -33,9 +33,7 @@ ssize_t failingRead(int, void *, size_t) {
     errno = EIO;
     return -1;
 }
-ssize_t threeByteRead(int fd, void *buffer, size_t count) {
-    return ::read(fd, buffer, std::min<size_t>(count, 3));
-}
+ssize_t threeByteRead(int fd, void *buffer, size_t count) { return ::read(fd, buffer, std::min<size_t>(count, 3)); }
 std::string pattern(std::size_t size) { return randomBytes(size, 1); }
 
 /// Transfer sizes that reach every path: nothing, single bytes, the buffer's and the
@@ -196,6 +194,9 @@ int failingTruncate(int, off_t) {
     errno = EIO;
     return -1;
 }
+int failingOpen(const char *, int, ...) { return errno = EACCES, -1; }
+int failingControl(int, int, ...) { return errno = EIO, -1; }
+template <typename... Arguments> int failing(Arguments...) { return errno = EIO, -1; }
 
 TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
     int32_t handle = 99;
@@ -212,10 +213,11 @@ TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
     EXPECT_EQ(KorOpenFile(path.c_str(), nullptr, KOR_OPEN_READ), 0);
     // Readers share; writers need the file alone; truncating beside readers is allowed.
     for (int32_t i = 1; i <= KOR_MAX_FILES; ++i) ASSERT_EQ(open(path, KOR_OPEN_READ), i);
-    EXPECT_EQ(open(path, KOR_OPEN_READ), 0) << "the table is full";
-    EXPECT_EQ(KorCloseFile(7), 1);
-    EXPECT_EQ(open(path, KOR_OPEN_WRITE) + open(path, KOR_OPEN_READWRITE), 0);
-    EXPECT_EQ(open(path, KOR_OPEN_CREATE), 7) << "the lowest free record";
+    // the table is full
+    // the lowest free record
+    expectFacts({FACT(open(path, KOR_OPEN_READ), 0), FACT(KorCloseFile(7), 1),
+                 FACT(open(path, KOR_OPEN_WRITE) + open(path, KOR_OPEN_READWRITE), 0),
+                 FACT(open(path, KOR_OPEN_CREATE), 7)});
     EXPECT_EQ(contents("shared"), "");
     EXPECT_EQ(KorWriteFile("x", 1, handle), 0) << "create alone opens for reading";
     TearDown();
@@ -238,6 +240,18 @@ TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
     ::alarm(0);
     KorCloseFile(handle);
     EXPECT_EQ(open(pipe, KOR_OPEN_WRITE) + open(pipe, KOR_OPEN_CREATE), 0);
+    // Each host call of an open that fails gives no handle and leaves no descriptor behind.
+    const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto held = descriptors();
+    const auto failWith = [&](const char *call, auto function) {
+        SCOPED_TRACE(call);
+        replaceCall(call, function);
+        expectFacts({FACT(open(path, KOR_OPEN_READ), std::string(call) == "fcntl"), FACT(open(pipe, KOR_OPEN_READ), 0)});
+        TearDown();
+        EXPECT_EQ(descriptors(), held);
+    };
+    failWith("open", failingOpen), failWith("fstat", failing<int, struct stat *>), failWith("flock", failing<int, int>);
+    failWith("fcntl", failingControl);  // only pipes and devices need it
     replaceCall("ftruncate", failingTruncate);
     EXPECT_EQ(open(dir.write("f", "abc"), KOR_OPEN_CREATE), 0);
     EXPECT_EQ(contents("f"), "abc");
@@ -256,16 +270,15 @@ TEST_F(BufferedFile, HandlesThatAreNotOpenGetTheFailureResult) {
     for (int32_t handle : {closed, 0, -1, 64, 1 << 30, INT32_MIN}) {
         SCOPED_TRACE(handle);
         char buffer[8] = "keep";
-        EXPECT_EQ(KorReadFile(buffer, 4, handle) + KorLReadFile(buffer, 4, handle) + KorWriteFile("x", 1, handle) +
-                      KorLWriteFile("x", 1, handle) + KorFPrintf(handle, "x") + KorGetFileHandle(handle) +
-                      KorError(handle) + KorCloseFile(handle) +
-                      KorReadMotorLong(reinterpret_cast<int32_t *>(buffer), handle) + KorWriteIntelLong(handle, 1) +
-                      KorReadIntelStruct(buffer, 8, handle, "C4") + KorWriteIntelStruct(handle, buffer, 8, "C4"),
-                  0);
-        EXPECT_EQ(KorGets(buffer, sizeof buffer, handle), nullptr);
+        expectFacts({FACT(KorReadFile(buffer, 4, handle), 0), FACT(KorLReadFile(buffer, 4, handle), 0),
+                     FACT(KorWriteFile("x", 1, handle), 0), FACT(KorLWriteFile("x", 1, handle), 0),
+                     FACT(KorFPrintf(handle, "x"), 0), FACT(KorGetFileHandle(handle), 0), FACT(KorError(handle), 0),
+                     FACT(KorCloseFile(handle), 0), FACT(KorReadMotorLong(reinterpret_cast<int32_t *>(buffer), handle), 0),
+                     FACT(KorWriteIntelLong(handle, 1), 0), FACT(KorReadIntelStruct(buffer, 8, handle, "C4"), 0),
+                     FACT(KorWriteIntelStruct(handle, buffer, 8, "C4"), 0), FACT(KorGets(buffer, sizeof buffer, handle) == nullptr, 1),
+                     FACT(KorGetc(handle), -1), FACT(KorUnGetc('a', handle), -1), FACT(KorSeekFile(handle, 0, KOR_SEEK_SET), -1),
+                     FACT(KorTellFile(handle), -1)});
         EXPECT_STREQ(buffer, "keep");
-        EXPECT_EQ(KorGetc(handle) + KorUnGetc('a', handle) + KorSeekFile(handle, 0, KOR_SEEK_SET) + KorTellFile(handle),
-                  -4);
         EXPECT_EQ(KorEof(handle), 1);
     }
     char line[4] = "zzz";
@@ -280,13 +293,13 @@ TEST_F(BufferedFile, TheBufferSavesHostCalls) {
     int32_t handle = openWith("seek", pattern(1000));
     replaceCall("lseek", countingSeek);
     hostSeeks = 0;
-    EXPECT_EQ(KorGetc(handle), static_cast<uint8_t>(pattern(1)[0]));
-    EXPECT_EQ(KorSeekFile(handle, 1, KOR_SEEK_CUR), 2) << "one byte on";
-    EXPECT_EQ(KorSeekFile(handle, 997, KOR_SEEK_CUR), 999) << "the last byte of the window";
-    EXPECT_EQ(KorSeekFile(handle, 0, KOR_SEEK_SET), 0);
-    EXPECT_EQ(hostSeeks, 0);
-    EXPECT_EQ(KorSeekFile(handle, 1000, KOR_SEEK_SET), 1000) << "past the window goes to the host";
-    EXPECT_EQ(hostSeeks, 1);
+    // one byte on
+    // the last byte of the window
+    // past the window goes to the host
+    expectFacts({FACT(KorGetc(handle), static_cast<uint8_t>(pattern(1)[0])),
+                 FACT(KorSeekFile(handle, 1, KOR_SEEK_CUR), 2), FACT(KorSeekFile(handle, 997, KOR_SEEK_CUR), 999),
+                 FACT(KorSeekFile(handle, 0, KOR_SEEK_SET), 0), FACT(hostSeeks, 0),
+                 FACT(KorSeekFile(handle, 1000, KOR_SEEK_SET), 1000), FACT(hostSeeks, 1)});
 
     int32_t writer = openWith("w", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
     std::string bytes = pattern(40000);
@@ -297,20 +310,20 @@ TEST_F(BufferedFile, TheBufferSavesHostCalls) {
     ASSERT_EQ(KorWriteFile(bytes.data() + 16383, 1, writer), 1);
     EXPECT_EQ(hostWrites, 1) << "16384 would fill it: the 16383 go first";
     ASSERT_EQ(KorWriteFile(bytes.data() + 16384, 20000, writer), 20000);
-    EXPECT_EQ(hostWrites, 3) << "one flush, then the large write bypasses the buffer";
-    EXPECT_EQ(KorCloseFile(writer), 1);
+    // one flush, then the large write bypasses the buffer
+    expectFacts({FACT(hostWrites, 3), FACT(KorCloseFile(writer), 1)});
     EXPECT_EQ(contents("w"), bytes.substr(0, 36384));
 }
 
 TEST_F(BufferedFile, FailuresOfSeeksReadsAndWrites) {
     int32_t handle = openWith("f", "abc");
-    EXPECT_EQ(KorSeekFile(handle, -10, KOR_SEEK_SET), -1);
-    EXPECT_EQ(KorTellFile(handle), -1);
-    EXPECT_EQ(KorSeekFile(handle, 1, 7), -1) << "an unknown origin";
+    // an unknown origin
+    expectFacts({FACT(KorSeekFile(handle, -10, KOR_SEEK_SET), -1), FACT(KorTellFile(handle), -1),
+                 FACT(KorSeekFile(handle, 1, 7), -1)});
     // A relative seek past 2 GiB fails; the bytes written next still land where the file stood.
     int32_t rw = openWith("rw", "", KOR_OPEN_READWRITE);
     ASSERT_EQ(KorWriteFile("hello", 5, rw), 5);
-    EXPECT_EQ(KorSeekFile(rw, INT32_MAX, KOR_SEEK_CUR) + KorSeekFile(rw, INT32_MAX, KOR_SEEK_END), -2);
+    expectFacts({FACT(KorSeekFile(rw, INT32_MAX, KOR_SEEK_CUR), -1), FACT(KorSeekFile(rw, INT32_MAX, KOR_SEEK_END), -1)});
     EXPECT_EQ(KorWriteFile("!", 1, rw), 1);
     EXPECT_EQ(KorCloseFile(rw), 1);
     EXPECT_EQ(contents("rw"), "hello!");
@@ -318,24 +331,22 @@ TEST_F(BufferedFile, FailuresOfSeeksReadsAndWrites) {
     int32_t writeOnly = openWith("wo", "content", KOR_OPEN_WRITE);
     char line[10];
     ASSERT_EQ(KorWriteFile("ab", 2, writeOnly), 2);
-    EXPECT_EQ(KorReadFile(line, 2, writeOnly) + KorGetc(writeOnly), -1);
-    EXPECT_EQ(KorGets(line, sizeof line, writeOnly), nullptr);
-    EXPECT_EQ(KorEof(writeOnly), 1);
-    EXPECT_EQ(KorTellFile(writeOnly), 2);
-    EXPECT_EQ(KorFPrintf(writeOnly, nullptr) + KorFPrintf(writeOnly, "%s", ""), 0);
+    expectFacts({FACT(KorReadFile(line, 2, writeOnly), 0), FACT(KorGetc(writeOnly), -1)});
+    expectFacts({FACT(KorGets(line, sizeof line, writeOnly), nullptr), FACT(KorEof(writeOnly), 1),
+                 FACT(KorTellFile(writeOnly), 2)});
+    expectFacts({FACT(KorFPrintf(writeOnly, nullptr), 0), FACT(KorFPrintf(writeOnly, "%s", ""), 0)});
     // Host failures: read errors count as the end of the file; refused writes move nothing.
     int32_t both = openWith("full", "", KOR_OPEN_READWRITE), reader = openWith("e", "abcdef");
     replaceCall("read", failingRead);
     replaceCall("write", fullDiskWrite);
-    EXPECT_EQ(KorReadFile(line, 2, reader), 0);
-    EXPECT_EQ(KorEof(reader), 1);
+    expectFacts({FACT(KorReadFile(line, 2, reader), 0), FACT(KorEof(reader), 1)});
     // The pending bytes and a count near 2^31 must not be added up in 32 bits: the sum
     // would wrap and send two gigabytes into the 16 KiB buffer.
     static const char source[1] = {};  // never read: the host refuses the write
     EXPECT_EQ(KorWriteFile(source, INT32_MAX, writeOnly), 0);
     std::string big = pattern(20000);
-    EXPECT_EQ(KorWriteFile(big.data(), 20000, writeOnly) + KorWriteFile("abc", 3, both), 0);
-    EXPECT_EQ(KorTellFile(writeOnly) + KorTellFile(both), 2);
+    expectFacts({FACT(KorWriteFile(big.data(), 20000, writeOnly), 0), FACT(KorWriteFile("abc", 3, both), 0),
+                 FACT(KorTellFile(writeOnly), 2), FACT(KorTellFile(both), 0)});
 }
 
 }  // namespace

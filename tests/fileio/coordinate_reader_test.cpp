@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "support/facts.h"
 #include "vutil/fileio.h"
 
 namespace vutil::test {
@@ -54,28 +55,22 @@ TEST(CoordinateReader, AgreesWithAPlainModelAndRealListsReadByTheCRules) {
         ASSERT_EQ(b, integer(numbers[1]));
     }
     char text[] = "1,2";
-    double a, b;
-    EXPECT_EQ(read_lf_coord_pair(text, &a, &b) + read_lf_coord(nullptr, &a), 2);
+    double a, b, c = 9, r[4] = {9, 9, 9, 9};
+    expectFacts({FACT(read_lf_coord_pair(text, &a, &b), 2), FACT(read_lf_coord(nullptr, &a), 0)});
     EXPECT_STREQ(text, "1,2") << "the caller's text is left alone";
 
     // The real readers take each number from the next digit or sign, by the C library's rules.
-    double c = 9, r[4] = {9, 9, 9, 9};
     a = b = 99;
-    EXPECT_EQ(Read2Reals("(1.5, -2e3)", &a, &b), 1);
-    EXPECT_EQ(a + b, 1.5 - 2000);
-    EXPECT_EQ(Read2Reals("x+.25 7", &a, &b), 1);
-    EXPECT_EQ(a, 0.25);
+    expectFacts({FACT(Read2Reals("(1.5, -2e3)", &a, &b), 1), FACT(a, 1.5), FACT(b, -2000)});
+    expectFacts({FACT(Read2Reals("x+.25 7", &a, &b), 1), FACT(a, 0.25)});
     a = b = 99;
-    EXPECT_EQ(Read2Reals("1.5", &a, &b) + Read2Reals(nullptr, &a, &b) + Read2Reals("", &a, &b), 0);
-    EXPECT_EQ(a + b, 1.5 + 99);
-    EXPECT_EQ(Read4Reals("1 2 3 4", &r[0], &r[1], nullptr, &r[3]), 0);
-    EXPECT_EQ(r[1] + r[3], 2 + 9);
-    EXPECT_EQ(Read4Reals("1 2 3 4", &r[0], &r[1], &r[2], &r[3]), 1);
-    EXPECT_EQ(r[3], 4.0);
+    expectFacts({FACT(Read2Reals("1.5", &a, &b), 0), FACT(Read2Reals(nullptr, &a, &b), 0), FACT(Read2Reals("", &a, &b), 0),
+                 FACT(a, 1.5), FACT(b, 99)});
+    expectFacts({FACT(Read4Reals("1 2 3 4", &r[0], &r[1], nullptr, &r[3]), 0), FACT(r[1], 2), FACT(r[3], 9)});
+    expectFacts({FACT(Read4Reals("1 2 3 4", &r[0], &r[1], &r[2], &r[3]), 1), FACT(r[3], 4)});
     // A sign that starts no number reads zero without moving on.
-    EXPECT_EQ(ReadNReals(3, "-x 5", &a, &b, &c), 1);
-    EXPECT_EQ(c, 0.0);
-    EXPECT_EQ(ReadNReals(0, "", &a) + ReadNReals(1, "abc", &a), 1);
+    expectFacts({FACT(ReadNReals(3, "-x 5", &a, &b, &c), 1), FACT(c, 0), FACT(ReadNReals(0, "", &a), 1),
+                 FACT(ReadNReals(1, "abc", &a), 0)});
 }
 
 }  // namespace

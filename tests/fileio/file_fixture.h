@@ -18,6 +18,7 @@
 #include "fileio/buffered_file.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "support/facts.h"
 #include "support/temp_dir.h"
 
 namespace vutil::test {
@@ -31,8 +32,7 @@ inline std::string randomBytes(std::size_t size, unsigned seed) {
 }
 
 /// Replaces the host's `name` call with `function` until the end of the test.
-template <typename Function>
-void replaceCall(const char *name, Function function) {
+template <typename Function> void replaceCall(const char *name, Function function) {
     platform::setFileSystemCall(name, reinterpret_cast<platform::SystemCall>(function));
 }
 

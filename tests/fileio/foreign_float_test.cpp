@@ -11,13 +11,13 @@
 #include <tuple>
 #include <vector>
 
+#include "support/facts.h"
 #include "vutil/fileio.h"
 
 namespace vutil::test {
 namespace {
 
-template <typename T>
-T as(const void *bytes) {
+template <typename T> T as(const void *bytes) {
     T value;
     std::memcpy(&value, bytes, sizeof value);
     return value;
@@ -96,9 +96,9 @@ TEST(VaxD, ConvertsToItsValueAndBack) {
         vax.fill(0xEE);
         return _xdr_ieee_to_double(vax.data(), &value);
     };
-    EXPECT_EQ(convert(std::ldexp(1.0, 127)) + convert(std::numeric_limits<double>::quiet_NaN()), 0);
-    EXPECT_EQ(convert(std::nextafter(std::ldexp(1.0, 127), 0.0)) + convert(std::ldexp(1.0, -128)), 2);
-    EXPECT_EQ(vaxValue(vax.data(), 4), std::ldexp(1.0, -128));
+    expectFacts({FACT(convert(std::ldexp(1.0, 127)), 0), FACT(convert(std::numeric_limits<double>::quiet_NaN()), 0),
+                 FACT(convert(std::nextafter(std::ldexp(1.0, 127), 0.0)), 1), FACT(convert(std::ldexp(1.0, -128)), 1),
+                 FACT(vaxValue(vax.data(), 4), std::ldexp(1.0, -128))});
     // Below the D range the value flushes to a true VAX zero.
     for (double tiny : {std::ldexp(1.0, -129), std::numeric_limits<double>::denorm_min(), -0.0}) {
         EXPECT_EQ(convert(tiny), 1) << tiny;
@@ -119,16 +119,14 @@ TEST(DigitConversions, EcvtFcvtAndGcvt) {
         SCOPED_TRACE(testing::Message() << function << "cvt " << value << " " << count);
         int32_t decpt = 99, sign = 99;
         EXPECT_STREQ((function == 'F' ? KORfcvt : KORecvt)(value, count, &decpt, &sign), digits);
-        EXPECT_EQ(decpt, point);
-        EXPECT_EQ(sign, negative);
+        expectFacts({FACT(decpt, point), FACT(sign, negative)});
     }
     // Huge counts stop at the area's size; each function's area is reused by its next call.
     int32_t decpt = 0, sign = 0;
     const char *area = KORecvt(1.0, 100000, &decpt, &sign);
     EXPECT_EQ(std::string(area), "1" + std::string(347, '0'));
-    EXPECT_EQ(KORecvt(2.0, 1, &decpt, &sign), area);
-    EXPECT_EQ(std::strlen(KORfcvt(12345.0, 100000, &decpt, &sign)), 348u);
-    EXPECT_EQ(decpt, 5);
+    expectFacts({FACT(KORecvt(2.0, 1, &decpt, &sign), area),
+                 FACT(std::strlen(KORfcvt(12345.0, 100000, &decpt, &sign)), 348u), FACT(decpt, 5)});
 
     // gcvt: the shorter of the two forms, a three-digit exponent, a point kept.
     char text[400];

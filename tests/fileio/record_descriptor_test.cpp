@@ -5,7 +5,6 @@
 #include <sys/types.h>
 
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <numeric>
 #include <random>
@@ -71,9 +70,8 @@ TEST(RecordDescriptorMemory, LayoutsByteByByte) {
     std::string descriptor;
     while (descriptor.size() < 600) descriptor += "C1 ";
     std::vector<uint8_t> ones(200, 1), record(200, 0);
-    EXPECT_EQ(memcpyIntelStruct(record.data(), ones.data(), 170, descriptor.c_str()), 1);
-    EXPECT_EQ(record[169], 1);
-    EXPECT_EQ(record[170], 0);
+    expectFacts({FACT(memcpyIntelStruct(record.data(), ones.data(), 170, descriptor.c_str()), 1), FACT(record[169], 1),
+                 FACT(record[170], 0)});
 }
 
 TEST_F(RecordDescriptor, FileRecordsCountPackedBytesOrTheNaturalSize) {
@@ -92,15 +90,15 @@ TEST_F(RecordDescriptor, FileRecordsCountPackedBytesOrTheNaturalSize) {
     EXPECT_EQ(KorReadIntelStruct(record, 100, handle, ""), 0) << "an empty record reads nothing";
     int32_t writer = openWith("w", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
     EXPECT_EQ(KorWriteIntelStruct(writer, record, 5, "C4,L2;D1 I3"), 4);
-    EXPECT_EQ(KorWriteIntelStruct(writer, record, 1000, "") + KorWriteIntelStruct(handle, record, 1000, "C4"), 0);
+    expectFacts({FACT(KorWriteIntelStruct(writer, record, 1000, ""), 0), FACT(KorWriteIntelStruct(handle, record, 1000, "C4"), 0)});
 
     // The end of the file inside a record: zero, the bytes that arrived stay.
     handle = openWith("short", counting(7));
     std::memset(record, 0xEE, sizeof record);
     EXPECT_EQ(KorReadIntelStruct(record, 100, handle, "C2 L2"), 0);
     EXPECT_EQ(picture(record, 16), "0102....0304050607") << "the byte that arrived stays in the last element";
-    EXPECT_EQ(KorTellFile(handle), 7);
-    EXPECT_EQ(KorEof(handle), 0) << "the short element delivered a byte";
+    // the short element delivered a byte
+    expectFacts({FACT(KorTellFile(handle), 7), FACT(KorEof(handle), 0)});
     EXPECT_EQ(KorReadIntelStruct(record, 100, handle, "C1"), 0);
     EXPECT_EQ(KorEof(handle), 1);
     KorSeekFile(handle, 0, KOR_SEEK_SET);
@@ -168,9 +166,8 @@ TEST_F(RecordDescriptor, RecordsBeyond4GiBGoElementByElement) {
     std::memset(record, 0xEE, sizeof record);
     // 16 + 8 * 2^29 bytes, which is 16 in 32 bits, while 40 bytes are buffered.
     EXPECT_EQ(KorReadIntelStruct(record, UINT32_MAX, handle, "C16 D536870912"), 0) << "the file ends in the record";
-    EXPECT_EQ(std::memcmp(record, bytes.data(), 40), 0);
-    EXPECT_EQ(record[40], 0xEE);
-    EXPECT_EQ(KorTellFile(handle), 40);
+    expectFacts({FACT(std::memcmp(record, bytes.data(), 40), 0), FACT(record[40], 0xEE),
+                 FACT(KorTellFile(handle), 40)});
     KorSeekFile(handle, 0, KOR_SEEK_SET);
     EXPECT_EQ(KorReadMotorStruct(record, UINT32_MAX, handle, "C16 D536870912"), 0);
     EXPECT_EQ(record[16], bytes[23]) << "the first Double is byte-reversed";
@@ -193,16 +190,16 @@ TEST_F(RecordDescriptor, DescriptorsAreParsedPrivatelyAndAgainWhenEdited) {
     EXPECT_EQ(read_lf_coord_pair("1.5, -2", &x, &y), 2);
     EXPECT_STREQ(std::strtok(nullptr, " "), "two") << "the caller's tokenizing goes on";
     descriptor[4] = '3';
-    EXPECT_EQ(memcpyIntelStruct(record, image, 2, descriptor), 0);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 4, descriptor), 1);
+    expectFacts({FACT(memcpyIntelStruct(record, image, 2, descriptor), 0),
+                 FACT(memcpyIntelStruct(record, image, 4, descriptor), 1)});
     // More descriptors than the cache holds, then the first again.
     for (const char *other : {"C1", "C2", "C3", "C4", "C5"}) memcpyIntelStruct(record, image, 0, other);
     EXPECT_EQ(memcpyIntelStruct(record, image, 4, descriptor), 1);
     // The terminator ends a descriptor, whatever follows it in the caller's buffer.
     char followed[600] = {};
     std::memcpy(followed, "L1\0 C1 C1", 10);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 4, followed), 1);
-    EXPECT_EQ(memcpyIntelStruct(record, image, 8, followed), 0);
+    expectFacts({FACT(memcpyIntelStruct(record, image, 4, followed), 1),
+                 FACT(memcpyIntelStruct(record, image, 8, followed), 0)});
     fileio::Descriptor parsed;
     fileio::parseDescriptor("C99999999999", parsed);
     EXPECT_EQ(parsed.items[0].count, INT32_MAX);

@@ -1,8 +1,10 @@
 // Tests of the library frame: entry reasons, unload steps and the inert exports.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
+#include "support/facts.h"
 #include "frame/entry.h"
 #include "vutil/frame.h"
 
@@ -22,11 +24,12 @@ TEST(Entry, AttachStoresTheModuleHandleAndRefusesNull) {
     EXPECT_NE(vutil::frame::moduleHandle(), nullptr) << "the load hook attached the library";
     int marker = 0;
     void *saved = vutil::frame::moduleHandle();
-    EXPECT_EQ(entryPoint(nullptr, code(Reason::ProcessAttach), nullptr), 0);
-    EXPECT_EQ(vutil::frame::moduleHandle(), saved) << "a refused attach leaves the handle";
-    EXPECT_EQ(entryPoint(&marker, code(Reason::ProcessAttach), nullptr), 1);
-    EXPECT_EQ(vutil::frame::moduleHandle(), &marker);
-    EXPECT_EQ(entryPoint(saved, code(Reason::ProcessAttach), nullptr), 1);
+    // a refused attach leaves the handle
+    vutil::test::expectFacts({FACT(entryPoint(nullptr, code(Reason::ProcessAttach), nullptr), 0),
+                              FACT(vutil::frame::moduleHandle(), saved),
+                              FACT(entryPoint(&marker, code(Reason::ProcessAttach), nullptr), 1),
+                              FACT(vutil::frame::moduleHandle(), &marker),
+                              FACT(entryPoint(saved, code(Reason::ProcessAttach), nullptr), 1)});
 }
 
 TEST(Entry, ThreadReasonsAndUnknownReasonsDoNothing) {
@@ -52,6 +55,8 @@ TEST(Entry, DetachRunsTheUnloadStepsInTheirFixedOrder) {
 }
 
 TEST(InertExports, AcceptAnythingAndReportNothing) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     _Error(nullptr);
     _Info("olelib|No memory to allocate enumerator list");
     _InfoBox("%s %d", "x", 3);
@@ -63,9 +68,11 @@ TEST(InertExports, AcceptAnythingAndReportNothing) {
     KorBreak(0);
     KorBeginPrivateProfileCache(7);
     KorEndPrivateProfileCache(7);
+    std::fflush(nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     for (int32_t handle : {0, 1, -1, 63, 64, 1 << 30}) EXPECT_EQ(KorError(handle), 0) << handle;
-    EXPECT_EQ(KorOleOpenFile(0xFFFFFFFFu), 0);
-    EXPECT_EQ(GetMXRLANG(), 300);
+    vutil::test::expectFacts({FACT(KorOleOpenFile(0xFFFFFFFFu), 0), FACT(GetMXRLANG(), 300)});
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <span>
 #include <vector>
 
 #include "tests/geometry/clip_oracle.h"

@@ -24,8 +24,7 @@ struct FillCall {
 
 /// Fills the polygon edge by edge; sink(kind, a, b) receives each call. withRect says whether a
 /// rectangle callback is given.
-template <typename Sink>
-void referenceFill(const ipoint *p, int32_t n, int32_t step, bool withRect, Sink &&sink) {
+template <typename Sink> void referenceFill(const ipoint *p, int32_t n, int32_t step, bool withRect, Sink &&sink) {
     if (p == nullptr || n < 2) return;
     step = std::max(step, 1);
     const auto count = static_cast<std::size_t>(n);
@@ -40,8 +39,7 @@ void referenceFill(const ipoint *p, int32_t n, int32_t step, bool withRect, Sink
     }
     if (n == 5 && withRect &&
         ((p[0].x == p[3].x && p[1].x == p[2].x && p[0].y == p[1].y && p[2].y == p[3].y) ||
-         (p[0].y == p[3].y && p[1].y == p[2].y && p[0].x == p[1].x && p[2].x == p[3].x)))
-        return sink('R', p[0], p[2]);
+         (p[0].y == p[3].y && p[1].y == p[2].y && p[0].x == p[1].x && p[2].x == p[3].x))) return sink('R', p[0], p[2]);
     const auto scan = [&](int64_t y) {
         std::fill(counted.begin(), counted.end(), 0);
         crossings.clear();
@@ -81,8 +79,7 @@ inline std::vector<FillCall> referenceCalls(const std::vector<ipoint> &points, i
 }
 
 /// A fill callback that records its call, of the given kind, in the vector the context points to.
-template <char Kind>
-void recordCall(intptr_t context, intptr_t, const ipoint *a, const ipoint *b, intptr_t) {
+template <char Kind> void recordCall(intptr_t context, intptr_t, const ipoint *a, const ipoint *b, intptr_t) {
     reinterpret_cast<std::vector<FillCall> *>(context)->push_back(FillCall{Kind, *a, *b});
 }
 

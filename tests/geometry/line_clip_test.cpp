@@ -84,8 +84,10 @@ TEST(ClipVLine, ZTravelsWithItsEndpointCrossingsAreUnroundedAndAwkwardPointsGive
     EXPECT_TRUE(KorClipVLine({15, 5, 9}, {-5, 5, 7}, &o1, &o2, lo, hi) == 1 && o1.x == 10 && o1.z == 9 && o2.z == 7);
     EXPECT_TRUE(KorClipVLine({-3, -1, 0}, {4, 20, 0}, &o1, &o2, lo, hi) == 1 && o1.x == 0 && std::fabs(o1.y - (-1 + 21.0 * 3 / 7)) < 1e-14);
     EXPECT_TRUE(KorClipVLine({20, 20, 0}, {5, 10, 0}, &o1, &o2, lo, hi) == 1 && o1.x == 10 && o1.y == 9);  // the degenerate branch: ymax - 1.0
-    EXPECT_EQ(KorClipVLine(inside, inside, &o1, &o2, {nan, 0, 0}, hi) + KorClipVLine(inside, inside, &o1, &o2, lo, {10, nan, 0}) +
-                  KorClipVLine({nan, 5, 0}, inside, &o1, &o2, lo, hi), 0);  // a window edge that is not a number shows nothing
+    // A window edge that is not a number shows nothing.
+    EXPECT_EQ(KorClipVLine(inside, inside, &o1, &o2, {nan, 0, 0}, hi), 0);
+    EXPECT_EQ(KorClipVLine(inside, inside, &o1, &o2, lo, {10, nan, 0}), 0);
+    EXPECT_EQ(KorClipVLine({nan, 5, 0}, inside, &o1, &o2, lo, hi), 0);
     // Every pair of awkward points clips inside or not at all.
     const vpoint points[] = {{nan, 5, 0}, {5, nan, 0},   {nan, nan, 0},  {inf, 5, 0}, {-inf, 5, 0},
                              {5, inf, 0}, {inf, inf, 0}, {-inf, inf, 0}, {5, 5, nan}, {3, 7, 0}};

@@ -7,6 +7,7 @@
 #include <random>
 #include <span>
 
+#include "support/facts.h"
 #include "vutil/geometry.h"
 
 namespace {
@@ -22,15 +23,11 @@ hmatrix randomMatrix(std::mt19937 &random, int32_t flags) {
 // Flags from the parts, with the 0.001 tolerance on both sides of each.
 TEST(Matrix, CreateLaysOutAndFlags) {
     const int32_t P = HM_PLANAR, D = HM_DIAGONAL;
-    const struct {
-        double tx, ty, tz, c, s, sx, sy, sz;
-        int32_t flags;
-    } cases[] = {
+    const struct { double tx, ty, tz, c, s, sx, sy, sz; int32_t flags; } cases[] = {
         {0, 0, 0, 1, 0, 1, 1, 1, HM_UNIT}, {0, 0, 0, 1.0009, -0.0009, 0.9991, 1, 1, HM_UNIT}, {0, -5, 0, 1, 0, 1, 1, 1, P | D},
         {0, 0, 0, 0.866, 0.5, 1, 1, 2, 0}, {0, 0, 0, 0.866, -0.5, 1, 1, 1, P}, {0, 0, 0, 1, 0, 2, 3, 4, D},
         {0, 0, 0, 1, 0, 1, 1, 0.999, D},   {0, 0, 0, 1, 0, 1.001, 1, 1, P | D}, {0, 0, 0.001, 1, 0, 1, 1, 1, P | D},
-        {0, 0, 0, 1, 0.001, 1, 1, 1, P},   {0, 0, 0, -1, 0, 1, 1, 1, P | D},   {0.0011, 0, 0, 1, 0, 1, 1, 1, P | D},
-    };
+        {0, 0, 0, 1, 0.001, 1, 1, 1, P},   {0, 0, 0, -1, 0, 1, 1, 1, P | D},   {0.0011, 0, 0, 1, 0, 1, 1, 1, P | D}};
     hmatrix m;
     for (const auto &c : cases) {
         create_hmatrix(&m, c.tx, c.ty, c.tz, c.c, c.s, c.sx, c.sy, c.sz);
@@ -49,9 +46,8 @@ TEST(Matrix, UnitMatrixAndTheUnitTest) {
     hmatrix &m = pair[0];
     create_unitmatrix(&m);
     const double unit[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
-    EXPECT_TRUE(m.flags == HM_UNIT && std::memcmp(m.m, unit, sizeof unit) == 0 && std::memcmp(pair[1].m, guard.m, sizeof guard.m) == 0);
-    for (int i = 0; i < 16; ++i)
-        for (const double d : {0.0011, -0.0011, 0.0009, -0.0009}) {
+    vutil::test::expectFacts({FACT(m.flags, HM_UNIT), FACT(std::memcmp(m.m, unit, sizeof unit), 0), FACT(std::memcmp(pair[1].m, guard.m, sizeof guard.m), 0)});
+    for (int i = 0; i < 16; ++i) for (const double d : {0.0011, -0.0011, 0.0009, -0.0009}) {
             const bool looked = i < 15 && (i % 5 == 0 || i >= 12);
             create_unitmatrix(&m);
             m.m[i / 4][i % 4] += looked ? d : 700 * d;
@@ -69,9 +65,9 @@ TEST(Matrix, TransposeAndProductEntriesAndFlags) {
     for (int i = 0; i < 16; ++i) {
         const int row = i / 4, col = i % 4;
         EXPECT_EQ(m.m[row][col], row < 3 && col < 3 ? before.m[col][row] : before.m[row][col]);
-        double sum = 0.0;
-        for (int k = 0; k < 4; ++k) sum += a.m[row][k] * b.m[k][col];
-        EXPECT_EQ(r.m[row][col], sum);
+        long double sum = 0;  // wider than the library's sums: agreement to the last few bits of a double
+        for (int k = 3; k >= 0; --k) sum += static_cast<long double>(a.m[row][k]) * b.m[k][col];
+        EXPECT_NEAR(r.m[row][col], static_cast<double>(sum), 1e-13) << row << " " << col;
     }
     // Each entry starts from +0.0: a product of -0.0 terms sums to +0.0, not -0.0.
     hmatrix negative{{{-1, -1, -1, -1}}, 0}, zero{};
@@ -86,7 +82,8 @@ TEST(Matrix, TransposeAndProductEntriesAndFlags) {
     }
 }
 
-// Each flagged shortcut gives exactly what the full product, summed left to right, gives on a matrix of its form.
+// Each flagged shortcut gives exactly what the full product (the matrix without its flags) gives on a matrix of its
+// form, and that agrees with a wider computation.
 TEST(Matrix, PointPathsAgreeWithTheFullProduct) {
     std::mt19937 random(4);
     std::uniform_real_distribution<double> coordinate(-50, 50);
@@ -98,15 +95,20 @@ TEST(Matrix, PointPathsAgreeWithTheFullProduct) {
         if (flags & HM_DIAGONAL) e[0][1] = e[0][2] = e[1][0] = e[1][2] = e[2][0] = e[2][1] = 0;
         if (flags == (HM_PLANAR | HM_DIAGONAL)) e[2][2] = 1;
         const double x = coordinate(random), y = coordinate(random), z = coordinate(random);
+        hmatrix full = m;
+        full.flags = 0;
         double expected[3] = {x, y, z}, p[3] = {x, y, z}, q[3] = {x, y, z};
-        for (int i = 0; i < 3 && !(flags & HM_UNIT); ++i) expected[i] = x * e[i][0] + y * e[i][1] + z * e[i][2] + e[i][3];
+        if (!(flags & HM_UNIT)) mult_hmatrix_v(&full, expected);
         mult_hmatrix_v(&m, p), mult_hmatrix_p(&m, &q[0], &q[1], &q[2]);
-        for (int i = 0; i < 3; ++i) ASSERT_TRUE(p[i] == expected[i] && q[i] == expected[i]) << flags << " " << i;
+        for (int i = 0; i < 3; ++i) {
+            const long double wide = flags & HM_UNIT ? std::array{x, y, z}[i] : e[i][3] + z * static_cast<long double>(e[i][2]) + y * e[i][1] + x * e[i][0];
+            vutil::test::expectFacts({FACT(p[i], expected[i]), FACT(q[i], expected[i]), NEAR_FACT(expected[i], wide, 1e-12)});
+        }
     }
 }
 
 TEST(Matrix, DeterminantsOfTheLinearParts) {
-    EXPECT_EQ(hmatrix_determinant(nullptr) + hmatrix_determinant2by2(nullptr), 0.0);
+    vutil::test::expectFacts({FACT(hmatrix_determinant(nullptr), 0), FACT(hmatrix_determinant2by2(nullptr), 0)});
     std::mt19937 random(5);
     const int permutations[6][4] = {{0, 1, 2, 1}, {0, 2, 1, -1}, {1, 0, 2, -1}, {1, 2, 0, 1}, {2, 0, 1, 1}, {2, 1, 0, -1}};
     for (int trial = 0; trial < 10; ++trial) {

@@ -5,6 +5,7 @@
 #include <complex>
 #include <random>
 
+#include "support/facts.h"
 #include "vutil/geometry.h"
 
 namespace {
@@ -26,14 +27,15 @@ TEST(PointTransforms, AgreeWithTheirGeometry) {
         const double x2 = coordinate(random), y2 = coordinate(random), ux = x2 - cx, uy = y2 - cy;
         double fx = x, fy = y;
         reflect(&fx, &fy, cx, cy, x2, y2);
-        ASSERT_TRUE(std::fabs(((fx + x) / 2 - cx) * uy - ((fy + y) / 2 - cy) * ux) < 1e-8 && std::fabs((fx - x) * ux + (fy - y) * uy) < 1e-8);
+        const double midpoint = ((fx + x) / 2 - cx) * uy - ((fy + y) / 2 - cy) * ux, move = (fx - x) * ux + (fy - y) * uy;
         reflect(&fx, &fy, cx, cy, x2, y2);
-        ASSERT_TRUE(std::fabs(fx - x) < 1e-9 && std::fabs(fy - y) < 1e-9);
-        // A 3 x 3 matrix by rows, summed left to right; an output may be the variable that supplied an input.
+        vutil::test::expectFacts({NEAR_FACT(midpoint, 0, 1e-8), NEAR_FACT(move, 0, 1e-8), NEAR_FACT(fx, x, 1e-9), NEAR_FACT(fy, y, 1e-9)});
+        // A 3 x 3 matrix by rows, against a wider sum; an output may be the variable that supplied an input.
         const double m[9] = {a, c, s, cx, cy, x2, y2, -a, 2 * c};
         double px = x, py = y, pz = cx, only = 0;
         rotate_point(px, py, pz, &only, nullptr, nullptr, m), rotate_point(px, py, pz, &px, &py, &pz, m);
-        ASSERT_TRUE(only == x * a + y * c + cx * s && px == only && py == x * cx + y * cy + cx * x2 && pz == x * y2 + y * -a + cx * 2 * c);
+        const auto row = [&](int r) { return static_cast<double>(cx * static_cast<long double>(m[3 * r + 2]) + y * m[3 * r + 1] + x * m[3 * r]); };
+        vutil::test::expectFacts({NEAR_FACT(only, row(0), 1e-10), FACT(px, only), NEAR_FACT(py, row(1), 1e-10), NEAR_FACT(pz, row(2), 1e-10)});
     }
     // Upright slants (cosine 1, or 0, which would divide by zero) leave x alone; -1 does not.
     for (double c : {1.0, 0.0, -1.0}) {
@@ -43,15 +45,14 @@ TEST(PointTransforms, AgreeWithTheirGeometry) {
     }
     double x = 1.5, y = 2.5;
     reflect(&x, &y, 3, 3, 3, 3);
-    EXPECT_TRUE(x == 1.5 && y == 2.5) << "a line of no length: the point stays";
+    vutil::test::expectFacts({FACT(x, 1.5), FACT(y, 2.5)});  // a line of no length: the point stays
 }
 
 TEST(PointTransforms, InboxIsHalfOpenWithCornersInAnyOrder) {
     const int32_t cases[][7] = {
         {0, 0, 10, 10, 0, 0, 1}, {10, 5, 10, 10, 0, 0, 0}, {9, 9, 10, 10, 0, 0, 1},   {5, 10, 0, 0, 10, 10, 0},
         {5, 0, 0, 10, 10, 0, 1}, {-1, 5, 0, 0, 10, 10, 0}, {3, 3, 3, 3, 3, 3, 0},     {5, -1, 0, 0, 10, 10, 0},
-        {INT32_MIN, 0, INT32_MIN, -1, INT32_MAX, 1, 1},
-    };
+        {INT32_MIN, 0, INT32_MIN, -1, INT32_MAX, 1, 1}};
     for (const auto &c : cases) EXPECT_EQ(inbox(c[0], c[1], c[2], c[3], c[4], c[5]), c[6]) << c[0] << "," << c[1];
 }
 

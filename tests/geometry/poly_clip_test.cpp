@@ -5,6 +5,7 @@
 #include <limits>
 #include <random>
 
+#include "support/facts.h"
 #include "tests/geometry/clip_oracle.h"
 
 namespace {
@@ -70,9 +71,9 @@ int32_t clipV(std::vector<vpoint> &points, int32_t n, double xmin, double ymin, 
 TEST(ClipVPoly, CrossingsAreUnroundedAndSinglePointsJudgedByTheWindow) {
     std::vector<vpoint> slanted = {{-3, 0, 1}, {4, 8, 8}};  // z interpolated along the segment, taken over with its point
     ASSERT_EQ(clipV(slanted, 2, 0, 0, 10, 10), 2);
-    EXPECT_TRUE(std::fabs(slanted[0].y - 24.0 / 7) < 2e-15 && slanted[0].z == 4.0 && slanted[1].z == 8);
+    vutil::test::expectFacts({NEAR_FACT(slanted[0].y, 24.0 / 7, 2e-15), FACT(slanted[0].z, 4), FACT(slanted[1].z, 8)});
     std::vector<vpoint> far = {{20, 20, 0}, {30, 25, 0}}, touching = {{10, 10, 0}, {30, 25, 0}}, none;
-    EXPECT_TRUE(clipV(far, 2, 0, 0, 10, 10) + clipV(none, 0, 0, 0, 10, 10) == 0 && clipV(touching, 2, 0, 0, 10, 10) == 2);  // touching overlaps
+    vutil::test::expectFacts({FACT(clipV(far, 2, 0, 0, 10, 10), 0), FACT(clipV(none, 0, 0, 0, 10, 10), 0), FACT(clipV(touching, 2, 0, 0, 10, 10), 2)});
     // The bounding box starts from +-1e12, so it cannot see a point beyond that, nor a window edge that is not
     // a number; the single point, which no edge pass clips, must still be tested itself. The window is closed.
     const double nan = std::numeric_limits<double>::quiet_NaN();

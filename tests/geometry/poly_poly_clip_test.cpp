@@ -1,11 +1,13 @@
 // Tests of the polygon-against-polygon clipper KorInitClipVPolyPoly, KorClipVPolyPoly, KorTermClipVPolyPoly.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <tuple>
 
+#include "support/facts.h"
 #include "geometry/work_table.h"
 #include "tests/geometry/clip_oracle.h"
 
@@ -94,8 +96,7 @@ int32_t checkClip(const std::vector<Ring> &rings, const Ring &clipRing, bool clo
     const int32_t n = clip(s, clipRing, closed);
     for (const Ring &c : n > 0 ? s.contours() : Contours()) {
         area += shoelace(c.data(), c.size());
-        for (const vpoint &p : c)
-            for (std::size_t i = 0; i < clipRing.size(); ++i) {
+        for (const vpoint &p : c) for (std::size_t i = 0; i < clipRing.size(); ++i) {
                 const vpoint &a = clipRing[i], &b = clipRing[(i + 1) % clipRing.size()];
                 EXPECT_GE((b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x), -1e-9 * scale * scale);
             }
@@ -131,9 +132,11 @@ TEST(ClipVPolyPoly, EdgesAlongTheClipEdgesKeepTheClippedArea) {
     const Ring rings[] = {kSquare, xy({{2, 0}, {8, 0}, {8, 5}, {2, 5}}), xy({{2, 0}, {14, 0}, {5, 5}}),
                           xy({{0, -3}, {0, 4}, {-5, 2}, {6, 2}}), xy({{-4, 10}, {4, 10}, {4, 13}, {-4, 6}}),
                           xy({{10, 2}, {10, 8}, {5, 8}, {10, 2}, {5, 2}}), xy({{-2, 0}, {12, 0}, {12, 10}, {-2, 10}}),
-                          xy({{2, -1e-20}, {8, 1e-20}, {8, 5}, {2, 5}})};  // the last crossed at a tiny angle, one way
+                          xy({{2, -1e-20}, {8, 1e-20}, {8, 5}, {2, 5}}), xy({{2, 5}, {8, 5}, {8, 1e-20}, {2, -1e-20}}),
+                          xy({{2, 1e-300}, {8, -1e-300}, {8, 5}, {2, 5}}),  // these three cross at tiny angles; the last touches
+                          xy({{10, 8}, {9.9999999999999982, 0}, {9.9999999999999982, 1e-200}, {8, -1e-20}, {-1e-20, 2}})};  // and crosses at its touch
     for (std::size_t i = 0; i < std::size(rings); ++i)
-        for (const Ring &r : {rings[i], i < 7 ? reversed(rings[i]) : rings[i]}) {
+        for (const Ring &r : {rings[i], reversed(rings[i])}) {
             const int32_t n = checkClip({r}, kSquare);
             EXPECT_TRUE(i < 2 ? n == static_cast<int32_t>(r.size() + 1) : n >= 0) << i;
         }
@@ -145,18 +148,19 @@ TEST(ClipVPolyPoly, AnySizeWithOrWithoutSetUp) {
     KorInitClipVPolyPoly(16, 1);
     Ring circle;
     for (int i = 0; i < 8000; ++i) circle.push_back({5 + 5.3 * std::cos(i / 1273.24), 5 + 5.3 * std::sin(i / 1273.24), 0});
-    for (int round = 0; round < 2; ++round) EXPECT_TRUE(checkClip({circle}, kSquare) > 4000 && KorTermClipVPolyPoly() + KorTermClipVPolyPoly() == 2);
+    for (int round = 0; round < 2; ++round)
+        vutil::test::expectFacts({FACT(checkClip({circle}, kSquare) > 4000, 1), FACT(KorTermClipVPolyPoly(), 1), FACT(KorTermClipVPolyPoly(), 1)});
     EXPECT_EQ(KorInitClipVPolyPoly(std::numeric_limits<int32_t>::max(), -1), 1);  // a hint, nothing more
 }
 
 TEST(ClipVPolyPoly, RefusalsChangeNothingTheyShouldNot) {
     CallerSubject s({kUBelow, kInside});
     vpoint *const before = s.points;
-    EXPECT_EQ(s.clip(kSquare.data(), 2) + s.clip(nullptr, 4), 0);  // fewer than three clip points, or none
+    vutil::test::expectFacts({FACT(s.clip(kSquare.data(), 2), 0), FACT(s.clip(nullptr, 4), 0)});  // fewer than three clip points, or none
     for (const auto &[first, second, contours] : {std::tuple{-1, 14, 2}, {9, 6, 2}, {9, 5, -1}}) {
         s.counts[0] = first, s.counts[1] = second, s.ncontours = contours;  // sizes that do not fit n = 14
         EXPECT_EQ(clip(s, kSquare), 0);
-        EXPECT_EQ(s.counts[0] + s.counts[1] + s.ncontours, first + second + contours);
+        EXPECT_EQ((std::array{s.counts[0], s.counts[1], s.ncontours}), (std::array{first, second, contours}));
     }
     const Ring far = xy({{20, 0}, {30, 0}, {30, 10}}), near = xy({{4.5, 0}, {5.5, 0}, {5, 1}});
     // No points in the contours; bounding boxes apart (the box starts from the first point); boxes meet.
@@ -165,14 +169,15 @@ TEST(ClipVPolyPoly, RefusalsChangeNothingTheyShouldNot) {
         s.counts[0] = first, s.counts[1] = first == 0 ? 0 : 5, s.ncontours = 2;
         const vpoint kept = s.points[0];
         if (nan) s.points[0].x = kNan;
-        EXPECT_TRUE(clip(s, polygon) == 0 && s.ncontours == contours);
+        vutil::test::expectFacts({FACT(clip(s, polygon), 0), FACT(s.ncontours, contours)});
         s.points[0] = kept;
     }
-    EXPECT_TRUE(s.counts[0] + s.counts[1] == 14 && s.points == before);  // counts are written only for contours that come out
+    // Counts are written only for contours that come out.
+    vutil::test::expectFacts({FACT(s.counts[0], 9), FACT(s.counts[1], 5), FACT(s.points == before, 1)});
     // Ten contours out of 5 points, more than the n places callers give the counts: refused.
     CallerSubject many({kInside, {}, {}, {}, {}, {}, {}, {}, {}, {}}, 10);
     const Ring dot = xy({{2, 2}, {2, 2}, {2, 2}});  // edges too short to clip
-    EXPECT_TRUE(many.clip(dot.data(), 3) == 0 && many.ncontours == 0 && many.counts[0] == 0);
+    EXPECT_EQ((std::array{many.clip(dot.data(), 3), many.ncontours, many.counts[0]}), (std::array{0, 0, 0}));
     many.counts[0] = 5, many.ncontours = 1;
     EXPECT_EQ(many.clip(dot.data(), 3), 5);
 }

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "platform/memory.h"
+#include "support/facts.h"
 #include "tests/geometry/fill_oracle.h"
 
 namespace {
@@ -18,12 +19,13 @@ void record(intptr_t context, intptr_t device, const ipoint *, const ipoint *, i
 
 TEST(FillPolygon, PassesItsArgumentsThroughAndDrawsNothingForDegenerateOnes) {
     const ipoint square[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}};
+    std::fill(seen, seen + 4, 0);
     FillPolygon(1, 0, nullptr, 5, 1, 0, record, nullptr);
     for (int32_t n : {1, 0, -3}) FillPolygon(1, 0, square, n, 1, 0, record, nullptr);
     FillPolygon(1, 0, square, 5, 1, 0, nullptr, nullptr);
     EXPECT_EQ(seen[3], 0);
     FillPolygon(0x1234, 0x5678, square, 5, 5, 0x9abc, record, nullptr);
-    EXPECT_TRUE(seen[0] == 0x1234 && seen[1] == 0x5678 && seen[2] == 0x9abc && seen[3] == 1);
+    expectFacts({FACT(seen[0], 0x1234), FACT(seen[1], 0x5678), FACT(seen[2], 0x9abc), FACT(seen[3], 1)});
 }
 
 /// Points on a circle, joined in the order i * stride: stride 1 is a convex polygon, larger strides

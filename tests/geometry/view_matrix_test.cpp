@@ -6,16 +6,16 @@
 #include <cstring>
 #include <random>
 
+#include "support/facts.h"
 #include "vutil/geometry.h"
 #include "vutil/runtime.h"
 
 namespace {
 
-/// True when the linear part has these rows, with the translation and fourth row those of no translation.
-bool hasRows(const hmatrix &m, const double (&rows)[3][3]) {
-    const double full[4][4] = {{rows[0][0], rows[0][1], rows[0][2], 0}, {rows[1][0], rows[1][1], rows[1][2], 0},
-                               {rows[2][0], rows[2][1], rows[2][2], 0}, {0, 0, 0, 1}};
-    return std::equal(&m.m[0][0], &m.m[0][0] + 16, &full[0][0]);
+/// The linear part has these rows (to `tolerance`), with the translation and fourth row those of no translation.
+void expectRows(const hmatrix &m, const double (&rows)[3][3], double tolerance = 0) {
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(m.m[i / 4][i % 4], i < 12 && i % 4 < 3 ? rows[i / 4][i % 4] : i == 15, tolerance) << "entry " << i;
 }
 
 TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
@@ -33,7 +33,8 @@ TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
         create_viewmatrix(&m, c.r, c.t[0], c.t[1], c.t[2]);
         const double layout[4][4] = {{c.r[0], c.r[1], c.r[2], c.t[0]}, {c.r[3], c.r[4], c.r[5], c.t[1]},
                                      {c.r[6], c.r[7], c.r[8], c.t[2]}, {0, 0, 0, 1}};
-        EXPECT_TRUE(m.flags == c.flags && std::memcmp(m.m, layout, sizeof layout) == 0) << &c - cases;
+        SCOPED_TRACE(&c - cases);
+        vutil::test::expectFacts({FACT(m.flags, c.flags), FACT(std::memcmp(m.m, layout, sizeof layout), 0)});
     }
 }
 
@@ -43,43 +44,41 @@ TEST(TwistMatrix, FirstNonZeroAngleOnly) {
         hmatrix m;
         create_twistmatrix(&m, a[0], a[1], a[2]);
         const int axis = a[0] != 0 ? 0 : a[1] != 0 ? 1 : 2;
-        double s, c;
-        KOR_SinCos(a[axis], &s, &c);
+        const double s = std::sin(a[axis]), c = std::cos(a[axis]);  // the host's, to the series' truncation
         const double rows[3][3][3] = {{{1, 0, 0}, {0, c, -s}, {0, s, c}}, {{c, 0, s}, {0, 1, 0}, {-s, 0, c}}, {{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
-        EXPECT_TRUE(hasRows(m, rows[axis]) && m.flags == (axis < 2 ? 0 : a[2] == 0 ? HM_UNIT | HM_PLANAR : HM_PLANAR)) << axis;
+        SCOPED_TRACE(axis);
+        expectRows(m, rows[axis], 1e-15);
+        EXPECT_EQ(m.flags, axis < 2 ? 0 : a[2] == 0 ? HM_UNIT | HM_PLANAR : HM_PLANAR);
     }
 }
 
 TEST(WorldToView, AxisDirectionsNearZClampingAndNotANumber) {
-    const struct {
-        double dx, dy, dz, twist;
-        double rows[3][3];
-        int32_t flags;
-    } cases[] = {
+    const struct { double dx, dy, dz, twist; double rows[3][3]; int32_t flags; } cases[] = {
         {0, 0, 5, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},
         {0, 0, 0, 0, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},      // no direction behaves as +z
         {5e-13, -5e-13, 1, -1, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, HM_UNIT},  // below 1e-12 snaps; no negative twist
         {-4e-13, 9e-13, -1, 0, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, 0},
-        {1, 0, 0, 0, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 0},
-        {0, -3, 0, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}, 0},
-    };
+        {1, 0, 0, 0, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, 0}, {0, -3, 0, 0, {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}}, 0}};
     hmatrix a, b;
     for (const auto &c : cases) {
         create_vmatrix(&a, c.dx, c.dy, c.dz, c.twist);
-        EXPECT_TRUE(hasRows(a, c.rows) && a.flags == c.flags) << &c - cases;
+        SCOPED_TRACE(&c - cases);
+        expectRows(a, c.rows);
+        EXPECT_EQ(a.flags, c.flags);
     }
     // Just off +z in the first quadrant the world-z rule is kept: the x axis is (-Ny, Nx, 0); below the x
     // axis, or on its diagonal to 1e-4, it is world y cross N: (Nz, 0, -Nx).
     for (const auto &[x, y] : {std::pair{0.001, 0.0005}, {0.001, -0.0005}, {0.0005, 0.0005 * (1 + 1e-5)}}) {
-        create_vmatrix(&a, x, y, std::sqrt(1.0 - x * x - y * y), 0);
-        EXPECT_TRUE(y == 0.0005 ? a.m[0][2] == 0.0 && a.m[0][0] < 0.0 && a.m[0][1] > 0.0
-                                : a.m[0][1] == 0.0 && a.m[0][0] > 0.99 && a.m[0][2] < 0.0) << y;
+        const double z = std::sqrt(1.0 - x * x - y * y), xy = std::hypot(x, y), zx = std::hypot(z, x);
+        create_vmatrix(&a, x, y, z, 0);
+        const double axis[3] = {y == 0.0005 ? -y / xy : z / zx, y == 0.0005 ? x / xy : 0, y == 0.0005 ? 0 : -x / zx};
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(a.m[0][i], axis[i], axis[i] == 0 ? 0 : 1e-9) << y << " " << i;
     }
     // Components are clamped to a million before normalising.
     create_vmatrix(&a, 3000000, 0, 1, 0), create_vmatrix(&b, 1000000, 0, 1, 0);
     EXPECT_EQ(std::memcmp(a.m, b.m, sizeof a.m), 0);
     create_vmatrix(&a, NAN, 0, 1, 0.5), create_vmatrix(&b, 0, 0, 1, 0.5);  // the latter a twist about the z axis alone
-    EXPECT_TRUE(a.m[3][3] == 1.0 && b.flags == HM_PLANAR);
+    vutil::test::expectFacts({FACT(b.flags, HM_PLANAR), FACT(a.m[3][3], 1)});
 }
 
 // Random directions and twists: the frame is orthonormal and right-handed, its third row is the

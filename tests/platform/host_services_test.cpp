@@ -1,10 +1,11 @@
-// Tests of host services driven directly: whether a name is free, the stacks threads get, and settings files the
-// host will not let grow.
+// Tests of host services: whether a name is free, the stacks threads get, settings files the host will not let grow,
+// local time in zones other than UTC, and commands the host has no resources to start.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdlib>
 
 #include <algorithm>
 #include <filesystem>
@@ -14,7 +15,9 @@
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/thread.h"
+#include "support/facts.h"
 #include "support/temp_dir.h"
+#include "vutil/runtime.h"
 
 namespace {
 
@@ -74,6 +77,36 @@ TEST(ProfileFiles, AWriteTheHostCutsShortFailsAndLeavesTheFileAsItWas) {
     for (const auto &entry : std::filesystem::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().filename().string().find("none"), std::string::npos) << entry.path();
     }
+}
+
+// Local time follows TZ, here in rules of its own that need no zone files: a zone east of UTC by a half hour, and
+// one west of it with summer time. Expectations from fixed offsets.
+TEST(LocalTime, FollowsTheZoneAndItsSummerTime) {
+    const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
+    const char *const india = "IST-5:30", *const eastern = "EST5EDT,M3.2.0,M11.1.0";
+    const struct { const char *zone; int32_t seconds, year, yearDay, secondOfDay, summer; } cases[] = {
+        {india, 0, 70, 0, 19800, 0},          {india, -1, 70, 0, 19799, 0},              {india, INT32_MAX, 138, 18, 31447, 0},
+        {eastern, 1000000000, 101, 250, 78400, 1}, {eastern, 978307200, 100, 365, 68400, 0}, {eastern, INT32_MIN, 1, 346, 56752, 0}};
+    for (const auto &c : cases) {
+        setenv("TZ", c.zone, 1);
+        SCOPED_TRACE(testing::Message() << c.zone << " " << c.seconds);
+        const struct tm *t = KOR_LocalTime(c.seconds);
+        ASSERT_NE(t, nullptr);
+        vutil::test::expectFacts({FACT(t->tm_year, c.year), FACT(t->tm_yday, c.yearDay), FACT(t->tm_isdst, c.summer),
+                                  FACT(t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec, c.secondOfDay)});
+    }
+    saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
+}
+
+// A command that cannot get the descriptors to start with is refused as out of resources.
+TEST(Command, AStartWithoutResourcesGivesZero) {
+    rlimit saved{}, none{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    none = {0, saved.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    const int32_t result = KORsystem("exit %d", 0);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(result, 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "support/facts.h"
 #include "platform/memory.h"
 #include "vutil/platform.h"
 
@@ -17,35 +18,33 @@ TEST(GlobalMemory, MovableBlocksCountLocksAndFixedOnesAreTheirOwnAddress) {
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(GlobalSize(block), 100u);
     EXPECT_NE(static_cast<void *>(first), static_cast<void *>(block)) << "a movable handle is not the address";
-    EXPECT_EQ(std::count(first, first + 100, 0), 100) << "zero-filled";
-    EXPECT_EQ(GlobalLock(block), first);
-    EXPECT_EQ(GlobalUnlock(block), 1) << "still locked once";
-    EXPECT_EQ(GlobalUnlock(block), 0) << "now unlocked";
-    EXPECT_EQ(GlobalUnlock(block), 0) << "unlocking an unlocked block";
-    EXPECT_EQ(GlobalFree(block), nullptr);
+    // zero-filled
+    // still locked once
+    // now unlocked
+    // unlocking an unlocked block
+    vutil::test::expectFacts({FACT(std::count(first, first + 100, 0), 100), FACT(GlobalLock(block), first),
+                              FACT(GlobalUnlock(block), 1), FACT(GlobalUnlock(block), 0), FACT(GlobalUnlock(block), 0),
+                              FACT(GlobalFree(block), nullptr)});
     block = GlobalAlloc(GPTR, 16);
     EXPECT_EQ(GlobalLock(block), static_cast<void *>(block));
     std::memset(block, 0xAB, 16);
-    EXPECT_EQ(GlobalSize(block), 16u);
-    EXPECT_EQ(GlobalFree(block), nullptr);
+    vutil::test::expectFacts({FACT(GlobalSize(block), 16u), FACT(GlobalFree(block), nullptr)});
     block = GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, 0);
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(GlobalLock(block), nullptr) << "an empty movable block has nothing to lock";
-    EXPECT_EQ(GlobalFree(block), nullptr);
+    // an empty movable block has nothing to lock
+    vutil::test::expectFacts({FACT(GlobalLock(block), nullptr), FACT(GlobalFree(block), nullptr)});
 }
 
 TEST(GlobalMemory, BadHandlesImpossibleSizesAndTheFailureSeam) {
-    EXPECT_EQ(GlobalLock(nullptr), nullptr);
-    EXPECT_EQ(GlobalSize(nullptr), 0u);
-    EXPECT_EQ(GlobalAlloc(GHND, SIZE_MAX - 8), nullptr);
+    vutil::test::expectFacts({FACT(GlobalLock(nullptr), nullptr), FACT(GlobalSize(nullptr), 0u),
+                              FACT(GlobalAlloc(GHND, SIZE_MAX - 8), nullptr)});
     const std::size_t before = pf::globalBlocksInUse();
     pf::setGlobalAllocFailureAfter(2);
     HGLOBAL blocks[4];
     for (HGLOBAL &block : blocks) block = GlobalAlloc(GHND, 4);
     pf::setGlobalAllocFailureAfter(-1);
     EXPECT_TRUE(blocks[0] != nullptr && blocks[1] != nullptr && blocks[3] != nullptr) << "only one allocation fails";
-    EXPECT_EQ(blocks[2], nullptr);
-    EXPECT_EQ(pf::globalBlocksInUse(), before + 3);
+    vutil::test::expectFacts({FACT(blocks[2], nullptr), FACT(pf::globalBlocksInUse(), before + 3)});
     for (HGLOBAL block : blocks) GlobalFree(block);
     EXPECT_EQ(pf::globalBlocksInUse(), before);
 }

@@ -41,8 +41,7 @@ TEST(OutlineRecords, StartsOnAnOnCurvePointOrAnImpliedOne) {
     EXPECT_EQ(encode({{64, 64, Conic}, {128, 0, On}, {0, 0, On}}, {2})[0],
               (std::vector<RecordPoint>{p(0, 0, 1), p(64, 64, 0), p(128, 0, 1)}));
     EXPECT_EQ(
-        encode({{64, 0, Conic}, {64, 64, Conic}, {-64, 64, Conic}, {-62, 1, Conic}}, {3})[0],
-        (std::vector<RecordPoint>{
+        encode({{64, 0, Conic}, {64, 64, Conic}, {-64, 64, Conic}, {-62, 1, Conic}}, {3})[0], (std::vector<RecordPoint>{
             {1024, 512, 1}, p(64, 0, 0), p(64, 64, 0), p(-64, 64, 0), p(-62, 1, 0), {1024, 512, 1}}));
 }
 

@@ -32,8 +32,7 @@ TEST(HostPath, DrivesAndSeparators) {
              // Mapped drives use their directory, with one slash between it and the rest.
              Case{"/mnt/c", "/data/", "c:/dwg", "/mnt/c/dwg"}, Case{"/mnt/c", "/data/", "C:rel", "/mnt/c/rel"},
              Case{"/mnt/c", "/data/", "C:", "/mnt/c"}, Case{"/mnt/c", "/data/", "C:\\", "/mnt/c/"},
-             Case{"/mnt/c", "/data/", "D:\\x", "/data/x"}, Case{"/mnt/c", "/data/", "D:x", "/data/x"},
-         }) {
+             Case{"/mnt/c", "/data/", "D:\\x", "/data/x"}, Case{"/mnt/c", "/data/", "D:x", "/data/x"}, }) {
         setDrives(t.c, t.d);
         EXPECT_EQ(toHostPath(t.library), t.host) << t.library;
     }

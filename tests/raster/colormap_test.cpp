@@ -13,9 +13,7 @@
 namespace vutil::test {
 namespace {
 
-constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
-    return r | g << 8 | b << 16;
-}
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16; }
 
 /// The palette by its definition: 1-6 the primaries and secondaries, 7 white, 8 and 9 greys;
 /// 10-249 24 hues 15 degrees apart, each in five values from 255 down in fifths, at full and
@@ -81,8 +79,7 @@ int32_t record(intptr_t context, int16_t bits, int32_t first, int32_t last, cons
 }
 
 /// Hands a map to a recording driver: once, whole, and the driver's result comes back; no driver, no call.
-template <typename Set>
-void expectHanded(Set set, int16_t bits, const std::vector<uint32_t> &colours) {
+template <typename Set> void expectHanded(Set set, int16_t bits, const std::vector<uint32_t> &colours) {
     kor_output_driver driver{};
     driver.set_colormap = record;
     received.clear();
@@ -103,8 +100,7 @@ TEST(ColourMaps, StandardMapsReachTheDriver) {
     for (uint32_t i = 0; i < 16; ++i) {
         const uint32_t off = i & 8 ? 85 : 0;
         vga.push_back(i == 6   ? rgb(255, 85, 0)
-                      : i == 7 ? rgb(170, 170, 170)
-                               : rgb(i & 4 ? 255 : off, i & 2 ? 255 : off, i & 1 ? 255 : off));
+                      : i == 7 ? rgb(170, 170, 170) : rgb(i & 4 ? 255 : off, i & 2 ? 255 : off, i & 1 ? 255 : off));
     }
     expectHanded(SetAcadColormap, 8, acad);
     expectHanded(SetPseudoTrueColormap, 8, cube);

@@ -16,9 +16,7 @@ inline bool haveTool(const std::string &program) {
 }
 
 /// Runs a shell command; true when it exits with 0.
-inline bool runCommand(const std::string &command) {
-    return std::system(command.c_str()) == 0;
-}
+inline bool runCommand(const std::string &command) { return std::system(command.c_str()) == 0; }
 
 inline std::vector<uint8_t> readFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -29,9 +27,7 @@ inline void writeFile(const std::string &path, const std::vector<uint8_t> &bytes
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), std::ssize(bytes));
 }
 
-inline std::string dataPath(const std::string &name) {
-    return std::string(VUTIL_RASTER_TEST_DATA) + "/" + name;
-}
+inline std::string dataPath(const std::string &name) { return std::string(VUTIL_RASTER_TEST_DATA) + "/" + name; }
 
 }  // namespace vutil::test
 

@@ -104,9 +104,7 @@ inline Decoded decodeWithReference(const Bytes &s, int32_t maxBytes = 0, int *cl
             stack.push_back(suffix[code]);
         }
         stack.push_back(first = static_cast<uint8_t>(code));
-        for (auto byte = stack.rbegin(); byte != stack.rend(); ++byte) {
-            if (put(*byte)) return r;
-        }
+        for (auto byte = stack.rbegin(); byte != stack.rend(); ++byte) if (put(*byte)) return r;
         if (nextFree < tableLimit) prefix[nextFree] = static_cast<uint16_t>(previous), suffix[nextFree++] = first;
         previous = incoming;
     }

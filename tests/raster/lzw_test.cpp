@@ -40,6 +40,8 @@ TEST(LzwOwnEncoder, DecodesToTheInputAndAgreesWithTheCompressTools) {
         {12, false, 0, 1},  {13, true, 50000, 1}, {16, false, 0, 1},   {16, true, 64000, 1},
         {16, true, 150, 2}, {16, true, 150, 3},   {16, true, 40000, 3}};
     TempDir dir;
+    // Debian's ncompress installs its decoder as uncompress.real: plain uncompress is gzip's script.
+    const bool peers = haveTool("gzip") && haveTool("uncompress.real");
     for (const auto &[width, block, clearEvery, repeats] : cases) {
         SCOPED_TRACE(std::to_string(width) + (block ? " block" : "") + " clear " + std::to_string(repeats) +
                      "x every " + std::to_string(clearEvery));
@@ -50,11 +52,12 @@ TEST(LzwOwnEncoder, DecodesToTheInputAndAgreesWithTheCompressTools) {
         EXPECT_TRUE(decodeChecked(stream).bytes == original);
         writeFile(dir.file("in.Z"), stream);
         for (const char *tool : {"gzip -dc", "uncompress.real -c"}) {
-            if (!haveTool(std::string(tool, std::strchr(tool, ' ')))) continue;
+            if (!peers) break;
             ASSERT_TRUE(runCommand(std::string(tool) + " < " + dir.file("in.Z") + " > " + dir.file("out")));
             EXPECT_TRUE(readFile(dir.file("out")) == original) << tool << " decodes it differently";
         }
     }
+    if (!peers) GTEST_SKIP() << "gzip or uncompress.real not found: install gzip and ncompress to compare with them";
 }
 
 // Code sequences packed as they are, valid or not: what each decodes to, and every byte limit on the way.
@@ -76,9 +79,7 @@ TEST(LzwCodes, HandMadeSequences) {
         // Odd codes after a CLEAR follow the tables.
         {16, true, {'a', 'b', 257, 256, 257, 'c', 257, 258}, nullptr},
         {16, true, {'a', 'b', 257, 256, 900, 'c', 257, 258}, nullptr},
-        {16, false, {300, 'a', 256, 'b', 257, 258, 259, 'c'}, nullptr},
-        {16, true, {'B'}, "B"},
-        {16, true, {}, ""}};
+        {16, false, {300, 'a', 256, 'b', 257, 258, 259, 'c'}, nullptr}, {16, true, {'B'}, "B"}, {16, true, {}, ""}};
     for (const auto &[width, block, codes, expected] : cases) {
         SCOPED_TRACE(expected ? expected : "-");
         const Bytes stream = packCodes(codes, width, block);

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/facts.h"
 #include "platform/memory.h"
 #include "vutil/raster.h"
 
@@ -45,8 +46,8 @@ Grid tile(kor_tile_request r) {
         grid.tiles.resize(static_cast<std::size_t>(grid.rows) * grid.columns);
         EXPECT_EQ(GlobalSize(r.tiles), grid.tiles.size() * 48 + 8);
         std::memcpy(grid.tiles.data(), data + 8, grid.tiles.size() * 48);
-        EXPECT_EQ(GlobalUnlock(r.tiles), 0) << "the block comes back unlocked";
-        EXPECT_EQ(GlobalFree(r.tiles), nullptr);
+        // the block comes back unlocked
+        expectFacts({FACT(GlobalUnlock(r.tiles), 0), FACT(GlobalFree(r.tiles), nullptr)});
     }
     EXPECT_EQ(platform::globalBlocksInUse(), before);
     return grid;
@@ -81,8 +82,7 @@ TEST(Tiling, GridsCoverTheScaledExtents) {
         for (int a = 0; a < 2 && grid.haveBlock; ++a) {
             // The fewest tiles that cover the length (within rounding of a whole number of tiles, either way).
             ASSERT_TRUE(counts[a] * r.tileSize[a] >= length[a] * (1 - 1e-12) &&
-                        (counts[a] - 1) * r.tileSize[a] < length[a] * (1 + 1e-12))
-                << "axis " << a << ": " << counts[a];
+                        (counts[a] - 1) * r.tileSize[a] < length[a] * (1 + 1e-12)) << "axis " << a << ": " << counts[a];
         }
         for (std::size_t i = 0; i < grid.tiles.size(); ++i) {
             const auto &t = grid.tiles[i];
@@ -111,7 +111,7 @@ TEST(Tiling, EdgeCasesAndMeaninglessRequests) {
     }
     for (const kor_tile_request &r : {request(0, 40), request(100, kInf)}) {
         const Grid grid = tile(r);
-        EXPECT_TRUE(grid.result == 1 && !grid.haveBlock);
+        expectFacts({FACT(grid.result, 1), FACT(!grid.haveBlock, 1)});
     }
     kor_tile_request zeroX = request(100, 40), zeroY = request(100, 40);
     zeroX.tileSize[0] = zeroY.tileSize[1] = 0;
@@ -127,10 +127,7 @@ TEST(Tiling, EdgeCasesAndMeaninglessRequests) {
                                          request(100, 40, kNaN),
                                          request(1e6, 1),
                                          request(1e300, 1e-300),
-                                         request(100, 40, 0, 1e308),
-                                         request(1073741824.0, 1),
-                                         zeroX,
-                                         zeroY};
+                                         request(100, 40, 0, 1e308), request(1073741824.0, 1), zeroX, zeroY};
     for (const kor_tile_request &r : rejected) EXPECT_EQ(tile(r).result, 0) << r.extentsMax[0] << " " << r.tileSize[0];
     EXPECT_EQ(KOR_TileRect(nullptr), 0);
     platform::setGlobalAllocFailureAfter(0);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/facts.h"
 #include "vutil/runtime.h"
 
 namespace {
@@ -33,12 +34,10 @@ TEST(Numbers, AgreeWithTheHostConversionsNarrowedToThirtyTwoBits) {
         const long long wide = std::strtoll(text.c_str(), &hostEnd, base);
         const bool huge = errno == ERANGE;
         const long long narrow = std::clamp<long long>(wide, INT32_MIN, INT32_MAX);
-        EXPECT_EQ(KorStrToL(text.c_str(), &end, base), narrow);
-        EXPECT_EQ(end, hostEnd);
+        vutil::test::expectFacts({FACT(KorStrToL(text.c_str(), &end, base), narrow), FACT(end, hostEnd)});
         const unsigned long long magnitude = wide < 0 ? 0ull - static_cast<unsigned long long>(wide) : wide;
         const uint32_t wrapped = huge || magnitude > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(wide < 0 ? 0u - magnitude : magnitude);
-        EXPECT_EQ(KorStrToUL(text.c_str(), &end, base), wrapped);
-        EXPECT_EQ(end, hostEnd);
+        vutil::test::expectFacts({FACT(KorStrToUL(text.c_str(), &end, base), wrapped), FACT(end, hostEnd)});
         EXPECT_TRUE(base != 10 || (KOR_atoi(text.c_str()) == narrow && KOR_atol(text.c_str()) == narrow));
     }
 }

@@ -35,7 +35,10 @@ TEST(QSort, SortsWithTheCallersComparison) {
     };
     KorQSort(values.data(), 7, sizeof(int), ascending);
     EXPECT_EQ(values, (std::vector<int>{-2, -2, 0, 5, 5, 7, 9}));
-    KorQSort(nullptr, 3, 4, nullptr), KorQSort(values.data(), 1, sizeof(int), nullptr), KorQSort(values.data(), 7, 0, nullptr);  // nothing to do
+    values = {5, -2, 9, 0, 5, 7, -2};
+    KorQSort(nullptr, 3, 4, ascending), KorQSort(values.data(), 1, sizeof(int), nullptr), KorQSort(values.data(), 7, 0, ascending);
+    KorQSort(values.data(), 7, sizeof(int), nullptr), KorQSort(values.data(), 0, sizeof(int), ascending);
+    EXPECT_EQ(values, (std::vector<int>{5, -2, 9, 0, 5, 7, -2})) << "nothing to do: the data stays as it was";
 }
 
 }  // namespace

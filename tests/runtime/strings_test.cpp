@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/facts.h"
 #include "vutil/runtime.h"
 
 namespace {
@@ -63,7 +64,10 @@ TEST(Strings, NullRules) {
     char buffer[8] = "abc", other[8] = "abc";
     EXPECT_TRUE(KorStrcpy(buffer, nullptr) == buffer && buffer[0] == '\0' && KorStrncpy(other, nullptr, 5) == other && other[0] == '\0');
     EXPECT_TRUE(KorStrcpy(nullptr, "x") == nullptr && KorStrncpy(nullptr, "x", 1) == nullptr && KorStrlen(nullptr) == 0);
-    KorStrcat(buffer, nullptr), KorStrcat(nullptr, "x"), KorStrncat(nullptr, "x", 1), KorStrupr(nullptr), squeeze(nullptr, 'x'), ssqueeze(nullptr, 'x');
+    std::strcpy(buffer, "abc");
+    vutil::test::expectFacts({FACT(KorStrcat(buffer, nullptr) == buffer, 1), FACT(KorStrncat(buffer, nullptr, 3) == buffer, 1),
+                              FACT(std::strcmp(buffer, "abc"), 0), FACT(KorStrcat(nullptr, "x") == nullptr, 1), FACT(KorStrncat(nullptr, "x", 1) == nullptr, 1)});
+    KorStrupr(nullptr), squeeze(nullptr, 'x'), ssqueeze(nullptr, 'x');  // these have no result: they must not crash
     using Compare = int32_t (*)(const char *, const char *);
     for (Compare compare : {Compare{KorStrcmp}, Compare{KorStricmp}})
         EXPECT_TRUE(compare(nullptr, nullptr) == 0 && compare(nullptr, "") == -1 && compare("", nullptr) == 1);

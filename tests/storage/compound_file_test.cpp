@@ -1,6 +1,5 @@
 // Tests of the compound-file reader behind the storage services: damaged files and memory bounded by the file's
 // size, sharing and modes, name lookup, stream seeks, and trees too deep for recursion.
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <map>
@@ -85,8 +84,7 @@ TEST_F(Reader, DamagedDocumentsGiveTheFailureResultsInMemoryBoundedByTheirSize) 
         {{0, 0, 0, 0, 0, 0},
          {"directory-loop", "root-not-root", "shift-31", "shift-12-in-v3", "shift-0", "mini-shift-0", "version-5",
           "byte-order", "cutoff-512", "fat-count-huge", "fat-sector-past-end", "not-compound", "truncated-header",
-          "truncated-directory", "empty", "shift-9-in-v4", "difat-loop", "difat-past-end"}},
-    };
+          "truncated-directory", "empty", "shift-9-in-v4", "difat-loop", "difat-past-end"}}};
     auto files = hostileFiles();
     std::map<std::string, uint64_t> digests;
     const auto listings = expectedListings();
@@ -142,8 +140,7 @@ TEST_F(Reader, SharingModesAndNames) {
     const int32_t writer = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Exclusive);
     EXPECT_EQ(pf::stgIsStorageFile(name.c_str()), pf::stg::kOk);
     int32_t status = 0;
-    EXPECT_EQ(root(path, storage::kDocumentMode, &status), nullptr);
-    EXPECT_EQ(status, pf::stg::kShareViolation);
+    expectFacts({FACT(root(path, storage::kDocumentMode, &status), nullptr), FACT(status, pf::stg::kShareViolation)});
     pf::closeFile(writer);
     // Readers that deny writing, or nothing, share the document; an exclusive one, or one that denies reading,
     // stands alone. Writing is refused, and so are modes that mean nothing.
@@ -184,12 +181,10 @@ TEST_F(Reader, SharingModesAndNames) {
     // The stream keeps the document open.
     uint32_t got = 0;
     std::string bytes(10000, '\0');
-    EXPECT_EQ(stream->read(bytes.data(), 10000, &got), pf::stg::kOk);
-    EXPECT_EQ(got, 9000u);
+    expectFacts({FACT(stream->read(bytes.data(), 10000, &got), pf::stg::kOk), FACT(got, 9000u)});
     stream->release();
     // The component services count their starts; one stop too many changes nothing.
-    EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kOk);
-    EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kFalse);
+    expectFacts({FACT(pf::coInitialize(nullptr), pf::stg::kOk), FACT(pf::coInitialize(nullptr), pf::stg::kFalse)});
     for (int i = 0; i < 3; ++i) pf::coUninitialize();
     EXPECT_EQ(pf::coInitialize(nullptr), pf::stg::kOk);
     pf::coUninitialize();
@@ -217,8 +212,7 @@ TEST_F(Reader, SeeksAcrossTheExtentsOfAFragmentedStream) {
             const int64_t offset = i % 20 == 0 ? (i % 40 == 0 ? INT64_MAX : INT64_MIN + 1)
                                                : static_cast<int64_t>(random() % (3 * size)) - size;
             const int64_t base = origin == pf::StreamOrigin::Set ? 0
-                                 : origin == pf::StreamOrigin::End ? size
-                                                                    : static_cast<int64_t>(stream->tell());
+                                 : origin == pf::StreamOrigin::End ? size : static_cast<int64_t>(stream->tell());
             const __int128 target = static_cast<__int128>(base) + offset;
             const bool valid = static_cast<int>(origin) < 3 && target >= 0 && target <= INT64_MAX;
             const uint64_t before = stream->tell();

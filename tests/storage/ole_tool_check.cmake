@@ -20,3 +20,14 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT} ${DATA}/mid.bin
 if(NOT status EQUAL 1 OR differs OR NOT err MATCHES "^vutil ole: .*basic.cfb: no readable stream")
   message(FATAL_ERROR "vutil ole cat of a missing stream: status ${status}, output changed: ${differs}, ${err}")
 endif()
+# Without a path, ls lists the root: its streams with their sizes and its storages, in the directory's order.
+execute_process(COMMAND ${TOOL} ole ls ${DATA}/basic.cfb OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT listing MATCHES "^stream          10  A\n" OR
+   NOT listing MATCHES "\nstorage          -  Sub\nstorage          -  Many\n" OR
+   NOT listing MATCHES "\nstream       70000  s70000\n")
+  message(FATAL_ERROR "vutil ole ls of the root: status ${status}\n${listing}")
+endif()
+execute_process(COMMAND ${TOOL} ole ls ${DATA}/mid.bin ERROR_VARIABLE err RESULT_VARIABLE status)
+if(NOT status EQUAL 1 OR NOT err MATCHES "^vutil ole: .*mid.bin: not a readable compound document\n$")
+  message(FATAL_ERROR "vutil ole ls of a plain file: status ${status}, ${err}")
+endif()

@@ -16,6 +16,7 @@
 #include "platform/codepage.h"
 #include "platform/storage.h"
 #include "storage/compound_document.h"
+#include "support/facts.h"
 #include "support/temp_dir.h"
 #include "vutil/storage.h"
 
@@ -124,8 +125,8 @@ class StorageTest : public ::testing::Test {
 protected:
     void TearDown() override {
         for (int32_t handle = 1; handle <= KOR_MAX_STREAMS; ++handle) KorOleCloseStream(handle);
-        EXPECT_EQ(platform::componentServiceUsers(), 0) << "a query or a failed open kept the services";
-        EXPECT_EQ(storage::gBinding.users, 0);
+        // a query or a failed open kept the services
+        expectFacts({FACT(platform::componentServiceUsers(), 0), FACT(storage::gBinding.users, 0)});
         platform::setStorageLibraryFault("");
         platform::failStorageOpens(0);
         storage::failListAllocationAfter(-1);

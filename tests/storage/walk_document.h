@@ -11,8 +11,7 @@ namespace vutil::test {
 
 /// Enumerates every storage below `root` (which it releases, with everything it opens), hands each stream that
 /// opens to `visit`, and stops opening after `limit` elements.
-template <typename Visit>
-void walkDocument(platform::Storage *root, int limit, Visit visit) {
+template <typename Visit> void walkDocument(platform::Storage *root, int limit, Visit visit) {
     namespace pf = platform;
     int elementsSeen = 0;
     std::vector<pf::Storage *> pending{root};

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/facts.h"
 #include "tests/text/segments.h"
 #include "vutil/runtime.h"
 
@@ -153,6 +154,7 @@ std::vector<intptr_t> calls;  // what the device's line operation and the callba
 // The callback gets the segments, else the device's line operation; with neither, the end point is still set.
 TEST(StrokeText, OutputGoesToTheCallbackElseTheDeviceLine) {
     ASSERT_EQ(init_txt(), 1);
+    calls.clear();
     draw_device device{}, noLine{};
     device.line = [](intptr_t context, const double *, const double *, intptr_t user) {
         calls.insert(calls.end(), {1, context, user});
@@ -167,7 +169,7 @@ TEST(StrokeText, OutputGoesToTheCallbackElseTheDeviceLine) {
     txt(0, &noLine, "!!!", 1, 2, 3, 12, 4, 0, 0, nullptr, 0, 0, nullptr, end);
     EXPECT_EQ(end[0], 13);
     txt(0, nullptr, nullptr, 0, 0, 0, 12, 12, 0, 0, nullptr, 0, 0, callback, end);
-    EXPECT_TRUE(end[0] == 0 && calls.size() == 7);
+    vutil::test::expectFacts({FACT(end[0], 0), FACT(calls.size(), 7)});
 }
 
 TEST(StrokeTextBeforeInit, DrawsRulesButNoGlyphsAndAdvances) {

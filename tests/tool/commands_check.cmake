@@ -49,7 +49,7 @@ expect_match("${OUT}" "exit status: 0 done, 1 the operation failed, 2 wrong usag
 run_tool(2)
 run_tool(2 no-such-command)
 expect_match("${ERR}" "^vutil: unknown command 'no-such-command'")
-foreach(command info demo records uncompress palette fax text ole path ini)
+foreach(command info demo records uncompress palette fax text ole path ini view)
   run_tool(0 ${command} --help)
   expect_match("${OUT}" "^usage: vutil ${command} ")
   if(NOT ERR STREQUAL "")
@@ -60,7 +60,8 @@ foreach(command info demo records uncompress palette fax text ole path ini)
 endforeach()
 foreach(usage "info;extra" "demo;--out" "records;file-only" "uncompress" "uncompress;--bogus;in.Z" "uncompress;a;b;c"
               "uncompress;in.Z;--max;lots" "palette" "palette;a.svg;b.svg" "fax;0;8;g4;in;out" "fax;8;8;g5;in;out"
-              "fax;8;8;g4;in;out;--bogus")
+              "fax;8;8;g4;in;out;--bogus" "view" "view;in.tif;-o;out.gif" "view;in.tif;-o;a.png;--size;0x5"
+              "view;in.tif;-o;a.png;--extents;5,5,5,9" "view;in.tif;-o;a.png;--page;0" "view;a.tif;b.tif;-o;a.png")
   run_tool(2 ${usage})
   list(GET usage 0 command)
   expect_match("${ERR}" "^vutil ${command}: [^\n]+\nusage: vutil ${command} ")

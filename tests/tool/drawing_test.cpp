@@ -1,4 +1,5 @@
 // Tests of the demo's drawing file: written and read back through record descriptors, and refused when damaged.
+#include "support/facts.h"
 #include "drawing.h"
 
 #include <cstring>
@@ -49,15 +50,14 @@ TEST_F(DrawingFile, EveryFieldComesBackAsWritten) {
     Drawing back;
     std::string reason;
     ASSERT_TRUE(readFile(path_, back, reason)) << reason;
-    EXPECT_EQ(std::memcmp(&back.header, &original_.header, offsetof(Header, entities) + 4), 0);
-    EXPECT_EQ(std::memcmp(back.header.window, original_.header.window, sizeof(double) * 8), 0);
+    vutil::test::expectFacts({FACT(std::memcmp(&back.header, &original_.header, offsetof(Header, entities) + 4), 0),
+                              FACT(std::memcmp(back.header.window, original_.header.window, sizeof(double) * 8), 0)});
     ASSERT_EQ(back.entities.size(), original_.entities.size());
     int kinds[kKinds + 1] = {};
     for (std::size_t i = 0; i < back.entities.size(); ++i) {
         const Entity &a = back.entities[i], &b = original_.entities[i];
         SCOPED_TRACE(i);
-        EXPECT_EQ(a.kind, b.kind);
-        EXPECT_EQ(a.colour, b.colour);
+        vutil::test::expectFacts({FACT(a.kind, b.kind), FACT(a.colour, b.colour)});
         EXPECT_TRUE(a.points.size() == b.points.size() &&
                     std::memcmp(a.points.data(), b.points.data(), a.points.size() * sizeof(Point)) == 0);
         EXPECT_EQ(std::tie(a.rx, a.ry, a.start, a.end), std::tie(b.rx, b.ry, b.start, b.end));
@@ -84,8 +84,7 @@ TEST_F(DrawingFile, DamagedHeadersAreRefused) {
         {"as many entities as a drawing may have", [](std::string &b) { b.replace(8, 4, "\xA0\x86\x01\x00", 4); },
          "the file ends before entity 34"},
         {"cut inside the last entity", [](std::string &b) { b.resize(b.size() - 1); }, "ends inside entity 33"},
-        {"cut inside the first", [](std::string &b) { b.resize(76 + 8 + 40); }, "ends inside entity 0"},
-    };
+        {"cut inside the first", [](std::string &b) { b.resize(76 + 8 + 40); }, "ends inside entity 0"}};
     for (const auto &c : cases) {
         std::string reason;
         EXPECT_FALSE(readPatched(c.patch, reason)) << c.what;

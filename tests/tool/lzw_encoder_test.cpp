@@ -30,9 +30,7 @@ std::vector<Input> inputs() {
     return {{"empty", ""},
             {"one byte", "x"},
             {"a string defined by its own code", std::string(5000, 'a') + "abababababababab"},
-            {"words", words},
-            {"noise", noise},
-            {"zeros", zeros}};
+            {"words", words}, {"noise", noise}, {"zeros", zeros}};
 }
 
 /// The bytes a decoder made of the stream, through a shell command that reads IN and writes OUT.
@@ -48,7 +46,8 @@ std::string expandWith(const TempDir &dir, const std::string &stream, const std:
 
 TEST(LzwEncoder, TheLibraryNcompressAndGzipExpandEveryStreamToItsInput) {
     TempDir dir;
-    const bool peers = test::haveTool("uncompress") && test::haveTool("gzip");  // ncompress and gzip, as CI installs
+    // Debian's ncompress installs its decoder as uncompress.real; plain uncompress is gzip's script.
+    const bool peers = test::haveTool("uncompress.real") && test::haveTool("gzip");
     for (const Input &input : inputs()) {
         for (int width : {9, 10, 12, 16}) {
             const std::string stream = compressLzw(input.bytes, width);
@@ -57,10 +56,11 @@ TEST(LzwEncoder, TheLibraryNcompressAndGzipExpandEveryStreamToItsInput) {
             const std::string in = dir.write("in.Z", stream), out = dir.file("out.bin");
             EXPECT_EQ(KOR_decompress(in.c_str(), out.c_str(), 0), static_cast<int32_t>(input.bytes.size())) << what;
             EXPECT_TRUE(TempDir::read(out) == input.bytes) << what;
-            EXPECT_TRUE(!peers || expandWith(dir, stream, "uncompress -c < IN > OUT") == input.bytes) << what;
-            EXPECT_TRUE(!peers || expandWith(dir, stream, "gzip -dc < IN > OUT") == input.bytes) << what;
+            for (const char *peer : {"uncompress.real -c < IN > OUT", "gzip -dc < IN > OUT"})
+                EXPECT_TRUE(!peers || expandWith(dir, stream, peer) == input.bytes) << what << ": " << peer;
         }
     }
+    if (!peers) GTEST_SKIP() << "uncompress.real or gzip not found: install ncompress and gzip to compare with them";
 }
 
 TEST(LzwEncoder, MatchesNcompressByteForByteWhileTheTableHasRoom) {
@@ -71,10 +71,8 @@ TEST(LzwEncoder, MatchesNcompressByteForByteWhileTheTableHasRoom) {
     EXPECT_LT(compressLzw(text).size() * 3, text.size());
     for (int width : {12, 16}) {
         const std::string ours = compressLzw(text, width);
-        const std::string theirs =
-            expandWith(dir, text, "compress -c -b " + std::to_string(width) + " < IN > OUT");
-        EXPECT_TRUE(ours == theirs) << "width " << width << ": " << ours.size() << " and " << theirs.size()
-                                    << " bytes";
+        const std::string theirs = expandWith(dir, text, "compress -c -b " + std::to_string(width) + " < IN > OUT");
+        EXPECT_TRUE(ours == theirs) << "width " << width << ": " << ours.size() << " and " << theirs.size() << " bytes";
     }
 }
 

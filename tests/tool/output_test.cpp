@@ -76,15 +76,16 @@ TEST(OutputFile, APipeIsWrittenThroughAndStaysAPipe) {
 TEST(Progress, ShownOnATerminalOnlyAndGoneAtTheEnd) {
     TempDir dir;
     const std::string growing = dir.file("growing");
+    int master = -1;
+    // The work writes, then waits until the watcher has drawn the file's size on the terminal.
     auto work = [&] {
-        std::ofstream out(growing, std::ios::binary);
-        for (int i = 0; i < 5; ++i) {
-            out << std::string(3000, 'x') << std::flush;
-            std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        }
+        std::ofstream(growing, std::ios::binary) << std::string(3000, 'x') << std::flush;
+        pollfd drawn{master, POLLIN, 0};
+        EXPECT_EQ(::poll(&drawn, 1, 60000), 1) << "no progress line within a minute";
     };
     EXPECT_FALSE(Progress("uncompress", "in.Z").shown());  // the test's standard error is no terminal
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    bool tooSoon = false;
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
     const bool pair = master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0;
     const int terminal = pair ? ::open(::ptsname(master), O_RDWR | O_NOCTTY) : -1;
     if (terminal < 0) GTEST_SKIP() << "no pseudo-terminal on this host: " << std::strerror(errno);
@@ -95,26 +96,25 @@ TEST(Progress, ShownOnATerminalOnlyAndGoneAtTheEnd) {
         EXPECT_TRUE(progress.shown());
         progress.watchFile(growing, work);
         Progress other("ole", "doc.cfb");
+        const auto first = std::chrono::steady_clock::now();
         other.update(1536, "elements");
-        other.update(2048, "elements");  // too soon after the last line: not drawn
+        other.update(2048, "elements");  // too soon after the last line: not drawn (unless the machine stalled)
+        tooSoon = std::chrono::steady_clock::now() - first < std::chrono::milliseconds(99);
     }
     ::dup2(saved, STDERR_FILENO);
-    // The terminal hands on what was written in pieces, not always at once.
-    std::string shown;
-    char buffer[4096];
-    pollfd ready{master, POLLIN, 0};
-    for (ssize_t got = 1; got > 0 && ::poll(&ready, 1, 300) == 1;) {
-        got = ::read(master, buffer, sizeof buffer);
-        shown.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-    }
     ::close(saved);
     ::close(terminal);
+    // With the terminal's last descriptor closed, the master reads what is left, then fails.
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(got));
     ::close(master);
     EXPECT_EQ(shown.rfind("\rvutil uncompress: in.Z: ", 0), 0u) << shown;
     EXPECT_NE(shown.find(" KiB\033[K"), std::string::npos) << shown;  // 3000 bytes and more, in KiB
     // The first line cleared, the second drawn once and cleared.
     const std::string end = "\r\033[K\rvutil ole: doc.cfb: 1536 elements\033[K\r\033[K";
-    EXPECT_EQ(shown.find(end), shown.size() - end.size()) << shown;
+    const std::string stalled = "\r\033[K\rvutil ole: doc.cfb: 1536 elements\033[K\rvutil ole: doc.cfb: 2048 elements\033[K\r\033[K";
+    EXPECT_TRUE(shown.ends_with(end) || (!tooSoon && shown.ends_with(stalled))) << shown;
 }
 
 }  // namespace

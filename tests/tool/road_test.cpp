@@ -62,8 +62,7 @@ TEST(Road, LinesAreClippedToTheWindowAndMappedOntoThePage) {
     const Picture picture =
         draw(planDrawing({entity(Kind::Line, {{-10, 25, 0}, {50, 25, 0}}),
                           entity(Kind::Polyline, {{10, 10, 0}, {110, 10, 0}, {110, 40, 0}, {10, 40, 0}}),
-                          entity(Kind::Line, {{120, 10, 0}, {130, 60, 0}})}),
-             summary);
+                          entity(Kind::Line, {{120, 10, 0}, {130, 60, 0}})}), summary);
     EXPECT_EQ(picture.height, 504);  // 50 units of 9.12 pixels and the two margins
     ASSERT_EQ(picture.paths.size(), 4u);
     const auto &frame = picture.paths[0].pieces, &line = picture.paths[1].pieces, &polyline = picture.paths[2].pieces;
@@ -125,8 +124,7 @@ TEST(Road, RegionsAreClippedAndFilledWithSpansOnTheirScanLines) {
     EXPECT_EQ(spans.pieces.size(), static_cast<std::size_t>(std::ceil((bottom - top) / 3) - 1));
     for (const auto &span : spans.pieces) {
         EXPECT_TRUE(std::fmod(span[0].y - top, 3.0) == 0 && span[2].y - span[0].y == 1 && span[0].y > top &&
-                    span[0].y < bottom)
-            << span[0].y;
+                    span[0].y < bottom) << span[0].y;
         EXPECT_TRUE(span[0].x == std::floor(pageX(60)) && span[1].x <= std::floor(pageX(100)) + 1) << span[1].x;
     }
     EXPECT_EQ(spans.pieces.back()[1].x, std::floor(pageX(100)) + 1);  // the bottom rows reach the cut
@@ -202,8 +200,7 @@ TEST(Road, WalksFromTheCompressedFileAndReportsWhatItCannotRead) {
 
     const std::pair<std::string, const char *> cases[] = {
         {TempDir::read(raw), "not a readable .Z file"},
-        {compressLzw(TempDir::read(raw).substr(0, 1000)), "the file ends"},
-    };
+        {compressLzw(TempDir::read(raw).substr(0, 1000)), "the file ends"}};
     for (const auto &[bytes, expected] : cases) {
         EXPECT_FALSE(walkRoad(dir.write("bad.Z", bytes), picture, summary, reason));
         EXPECT_NE(reason.find(expected), std::string::npos) << reason;

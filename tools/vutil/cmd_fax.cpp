@@ -33,10 +33,12 @@ bool parseSize(const std::string &text, int32_t &value) {
 int runFax(const Args &args) {
     const Command &command = findCommand("fax");
     Args positional;
-    bool msbFirst = false;
+    bool msbFirst = false, byteAligned = false;
     for (const std::string &arg : args) {
         if (arg == "--msb-first") {
             msbFirst = true;
+        } else if (arg == "--byte-aligned") {
+            byteAligned = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError(command, "unknown option '" + arg + "'");
         } else {
@@ -58,8 +60,10 @@ int runFax(const Args &args) {
         coding = fax::Coding::G3_2D;
     } else if (positional[2] == "g4") {
         coding = fax::Coding::G4;
+    } else if (positional[2] == "mh") {
+        coding = fax::Coding::MH;
     } else {
-        return usageError(command, "coding must be g3, g3-2d or g4");
+        return usageError(command, "coding must be g3, g3-2d, g4 or mh");
     }
     const std::string &input = positional[3], &target = positional[4];
     std::error_code error;
@@ -76,7 +80,7 @@ int runFax(const Args &args) {
     }
     fax::Image image;
     std::string reason;
-    if (!fax::decode(data, width, height, coding, msbFirst, image, reason)) {
+    if (!fax::decode(data, width, height, coding, msbFirst, image, reason, byteAligned)) {
         return failure("fax", input, reason);
     }
     const std::vector<uint8_t> pbm = fax::toPbm(image);

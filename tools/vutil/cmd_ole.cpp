@@ -1,10 +1,13 @@
 // vutil ole: lists a storage of a compound document, or writes one of its streams out.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "output.h"
+#include "platform/codepage.h"
+#include "platform/storage.h"
 #include "vutil.h"
 
 namespace vutil::tool {
@@ -64,6 +67,42 @@ int list(const std::string &file, const std::string &path) {
     return std::fflush(stdout) == 0 ? 0 : failure(kCommand, "-", "cannot write the listing");
 }
 
+/// The root has no path that KorOleQueryStorage takes (an empty path names the root's first
+/// element), so the tool lists it through the storage layer beneath that call.
+int listRoot(const std::string &file) {
+    namespace pf = vutil::platform;
+    const std::optional<std::u16string> wide = pf::toWide(file);
+    pf::Storage *root = nullptr;
+    pf::ElementEnumerator *elements = nullptr;
+    if (!wide || pf::stgOpenStorage(wide->c_str(), pf::kStgmRead | pf::kStgmShareDenyWrite, &root) != pf::stg::kOk ||
+        root == nullptr || root->enumElements(&elements) != pf::stg::kOk || elements == nullptr) {
+        if (root != nullptr) {
+            root->release();
+        }
+        return failure(kCommand, file, "not a readable compound document");
+    }
+    std::string listing;
+    pf::ElementStatus element{};
+    while (elements->next(&element) == pf::stg::kOk) {
+        std::string name;
+        for (const char16_t *c = element.name; *c != 0; ++c) {
+            const std::optional<std::string> one = pf::fromWide(std::u16string_view(c, 1));
+            name += one ? *one : std::string("?");
+        }
+        char line[128];
+        if (element.type == pf::kTypeStorage) {
+            std::snprintf(line, sizeof line, "storage %10s  ", "-");
+        } else {
+            std::snprintf(line, sizeof line, "stream  %10llu  ", static_cast<unsigned long long>(element.size & 0xFFFFFFFFu));
+        }
+        listing += line + printable(name) + "\n";
+    }
+    elements->release();
+    root->release();
+    std::fputs(listing.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : failure(kCommand, "-", "cannot write the listing");
+}
+
 int cat(const std::string &file, const std::string &path, const std::string &target) {
     int32_t handle = 0;
     if (KorOleOpenStream(file.c_str(), path.c_str(), &handle) != 1) {
@@ -94,7 +133,7 @@ int cat(const std::string &file, const std::string &path, const std::string &tar
 
 int runOle(const Args &args) {
     if (args.size() >= 2 && args.size() <= 3 && args[0] == "ls") {
-        return list(args[1], args.size() == 3 ? args[2] : std::string());
+        return args.size() == 3 ? list(args[1], args[2]) : listRoot(args[1]);
     }
     if (args.size() >= 3 && args.size() <= 4 && args[0] == "cat") {
         return cat(args[1], args[2], args.size() == 4 ? args[3] : std::string(kStandardOutput));

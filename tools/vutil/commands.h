@@ -32,6 +32,7 @@ int runText(const Args &args);
 int runOle(const Args &args);
 int runPath(const Args &args);
 int runIni(const Args &args);
+int runView(const Args &args);
 
 /// The command of that name; every name used here is in the table.
 const Command &findCommand(const char *name);

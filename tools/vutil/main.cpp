@@ -31,11 +31,24 @@ const std::vector<Command> &commands() {
          runUncompress},
         {"palette", "OUT.svg", "the colour maps as an SVG sheet of swatches\nOUT \"-\" is standard output.",
          runPalette},
-        {"fax", "WIDTH HEIGHT {g3|g3-2d|g4} IN.raw OUT.pbm [--msb-first]",
+        {"fax", "WIDTH HEIGHT {g3|g3-2d|g4|mh} IN.raw OUT.pbm [--msb-first] [--byte-aligned]",
          "decode raw Group 3/4 data to PBM\n"
          "IN.raw holds the coded rows with their first bit in the low bit of each byte, or in the\n"
-         "high bit with --msb-first. OUT \"-\" is standard output.",
+         "high bit with --msb-first. mh is Modified Huffman: one-dimensional rows without EOLs, each\n"
+         "on a byte boundary. --byte-aligned: every row begins on a byte boundary, as TIFF writers\n"
+         "make them (zero fill bits before an EOL are always skipped). OUT \"-\" is standard output.",
          runFax},
+        {"view", "IN -o OUT {.png|.pbm} [--size WxH|native] [--extents X0,Y0,X1,Y1] [--page N]",
+         "draw a scanned drawing (bilevel TIFF) as a PNG or PBM picture\n"
+         "The reader is chosen by the file's content. TIFF: classic TIFF in either byte order, strips\n"
+         "or tiles, uncompressed, CCITT (Modified Huffman, T.4, T.6) or PackBits, one bit per pixel.\n"
+         "--size fits the picture into W x H pixels (default 800x600) by its physical proportions,\n"
+         "averaging the pixels that each output pixel covers, so thin lines stay as grey; it never\n"
+         "enlarges. native keeps one pixel per pixel. --extents draws only the window of image\n"
+         "pixels X0..X1-1, Y0..Y1-1. --page N takes page N (from 1) of a file of several pages.\n"
+         "PBM is black wherever an output pixel holds any ink. --timing reports the time to the first\n"
+         "row and the whole time on standard error.",
+         runView},
         {"text",
          "TEXT [--font NAME] [--height H] [--width W] [--angle DEG] [--oblique DEG] "
          "[--vertical|--backward|--upside-down] -o OUT.svg",
@@ -49,10 +62,10 @@ const std::vector<Command> &commands() {
          runText},
         {"ole", "{ls FILE [PATH] | cat FILE PATH [OUT]}",
          "list a storage of a compound document, or write out one of its streams\n"
-         "ls lists the elements of the storage that PATH names in FILE: type, size of a stream, name.\n"
-         "PATH separates names with backslashes; each component takes the first element whose name\n"
-         "begins with it, so an empty PATH names the root's first element (the root itself has no\n"
-         "path). cat writes the stream that PATH names to OUT (\"-\", the default: standard output).\n"
+         "ls lists the elements of the storage that PATH names in FILE, or of the root without PATH:\n"
+         "type, size of a stream, name. PATH separates names with backslashes; each component takes\n"
+         "the first element whose name begins with it, so an empty PATH names the root's first\n"
+         "element. cat writes the stream that PATH names to OUT (\"-\", the default: standard output).\n"
          "Names are in the ANSI code page (VUTIL_ACP); bytes below 0x20 show as \\xNN in listings.",
          runOle},
         {"path", "{normalize|split|xref} ARGS...",

@@ -1,0 +1,16 @@
+# cmake -DSTATUS=N -P exit_status.cmake -- COMMAND ARGS...: runs the command and fails unless it exits with exactly N,
+# which tells a usage error (2) from a failure (1) where ctest's WILL_FAIL would take either, or a crash.
+set(command "")
+set(after_dashes FALSE)
+math(EXPR last "${CMAKE_ARGC} - 1")
+foreach(i RANGE ${last})
+  if(after_dashes)
+    list(APPEND command "${CMAKE_ARGV${i}}")
+  elseif(CMAKE_ARGV${i} STREQUAL "--")
+    set(after_dashes TRUE)
+  endif()
+endforeach()
+execute_process(COMMAND ${command} RESULT_VARIABLE result)
+if(NOT result STREQUAL STATUS)
+  message(FATAL_ERROR "exited with ${result}, not ${STATUS}: ${command}")
+endif()
