@@ -63,11 +63,9 @@ Contours freeTypeContours(vutil::test::DirectFace &direct, char c) {
 }
 
 /// Skips the test unless the font was read from the named file (the set-up installs its Debian package).
-#define FROM_FILE_OR_SKIP(font, file, package)                                                                \
-    if (!(font) || (font).fileName().substr((font).fileName().find_last_of('/') + 1) != (file)) {             \
-        GTEST_SKIP() << (file) << " (Debian " << (package) << ") is not installed; the face found is " << '"' \
-                     << (font).fileName() << '"';                                                             \
-    }
+#define FROM_FILE_OR_SKIP(font, file, package)                                                  \
+    if (!(font) || (font).fileName().substr((font).fileName().find_last_of('/') + 1) != (file)) \
+    GTEST_SKIP() << (file) << " (Debian " << (package) << ") is not installed; found " << (font).fileName()
 
 TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
     Font font(request(kQuadraticFace));
@@ -142,11 +140,13 @@ TEST(HostFont, AFaceWithoutABoldMemberIsThickenedByA24thOfTheEm) {
     Font math(tall);
     FROM_FILE_OR_SKIP(math, "DejaVuMathTeXGyre.ttf", "fonts-dejavu-extra");
     // Only a family of which fontconfig lists no member from semibold up can show the thickening.
+    FcConfig *config = FcInitLoadConfigAndFonts();  // a configuration of its own, released here, as the library's
     FcPattern *heavy = FcNameParse(reinterpret_cast<const FcChar8 *>("DejaVu Math TeX Gyre:weight=[180 300]"));
     FcObjectSet *file = FcObjectSetBuild(FC_FILE, nullptr);
-    FcFontSet *members = FcFontList(nullptr, heavy, file);
+    FcFontSet *members = FcFontList(config, heavy, file);
     const int count = members != nullptr ? members->nfont : 0;
     FcObjectSetDestroy(file), FcPatternDestroy(heavy), members != nullptr ? FcFontSetDestroy(members) : void();
+    if (config != nullptr) FcConfigDestroy(config);
     if (count > 0) GTEST_SKIP() << "DejaVu Math TeX Gyre has a bold member on this host";
     tall.weight = 700;
     Font thickened(tall);
