@@ -153,6 +153,7 @@ std::vector<intptr_t> calls;  // what the device's line operation and the callba
 // The callback gets the segments, else the device's line operation; with neither, the end point is still set.
 TEST(StrokeText, OutputGoesToTheCallbackElseTheDeviceLine) {
     ASSERT_EQ(init_txt(), 1);
+    calls.clear();  // the test may run more than once in a process
     draw_device device{}, noLine{};
     device.line = [](intptr_t context, const double *, const double *, intptr_t user) {
         calls.insert(calls.end(), {1, context, user});
