@@ -21,3 +21,10 @@ if(VUTIL_SANITIZE)
   add_compile_options(-fsanitize=${_vutil_sanitizers} -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=${_vutil_sanitizers})
 endif()
+
+# Line and branch counts for tools/coverage_report.py (gcc's gcov format).
+option(VUTIL_COVERAGE "Instrument every target for coverage (gcc --coverage)" OFF)
+if(VUTIL_COVERAGE)
+  add_compile_options(--coverage)
+  add_link_options(--coverage)
+endif()

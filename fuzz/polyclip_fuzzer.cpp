@@ -5,6 +5,13 @@
 // when every coordinate is a moderate number, each point that comes out lies on the visible side of
 // every clip edge.
 //
+// With bit 5 of the flags byte the input builds a near-degenerate case instead: a simple ring whose
+// vertices lie on, or at distances down to 1e-300 from, the edge lines of one of a few convex clip
+// polygons, so that its sides run along them, touch them and cross them at angles down to 1e-300, in
+// either direction of travel (bit 6). The area of the result must then be that of the straightforward
+// clip (Sutherland-Hodgman), within rounding. The bytes after the flags: the clip polygon, the number
+// of vertices, then three bytes per vertex: its clip edge, its place along the edge, its distance.
+//
 // Input: a flags byte (bit 0: close the clip polygon; bit 1: release the state first; bit 2: set it
 // up first with the next two bytes as sizes; bit 3: a count that does not fit), a contour count byte,
 // a clip size byte, one size byte per contour, then coordinates. A coordinate byte below 0xF0 picks a
@@ -18,6 +25,7 @@
 #include <vector>
 
 #include "fuzz_reader.h"
+#include "tests/geometry/clip_oracle.h"
 #include "vutil/geometry.h"
 
 namespace {
@@ -64,11 +72,70 @@ bool visible(const vpoint &p, const std::vector<vpoint> &clip) {
     return true;
 }
 
+/// The near-degenerate case (see the top): the clipper's area against the straightforward clip's.
+void clipNearDegenerate(Values &in, uint8_t flags) {
+    using vutil::test::Ring;
+    static const Ring kClips[] = {vutil::test::xy({{0, 0}, {10, 0}, {10, 10}, {0, 10}}),
+                                  vutil::test::xy({{0, 0}, {10, 3}, {4, 9}}),
+                                  vutil::test::xy({{1, -2}, {9, 1}, {6, 9}, {-2, 6}})};
+    static const double kAlong[] = {0, 0.2, 0.5, 0.8, 1, -0.3, 1.3, 1e-300, 1 - 1e-16};
+    static const double kAcross[] = {0,     1e-300, -1e-300, 1e-200, -1e-200, 1e-100, -1e-100, 1e-20, -1e-20,
+                                     1e-16, -1e-16, 1e-8,    -1e-8,  1e-3,    -1e-3,  2,      -2,     6, -6};
+    const Ring &clip = kClips[in.byte() % std::size(kClips)];
+    const int vertices = 3 + in.byte() % 10;
+    Ring ring;
+    double cx = 0, cy = 0;
+    for (int i = 0; i < vertices; ++i) {
+        const vpoint &a = clip[in.byte() % clip.size()];
+        const vpoint &b = clip[(&a - clip.data() + 1) % clip.size()];
+        const double along = kAlong[in.byte() % std::size(kAlong)], across = kAcross[in.byte() % std::size(kAcross)];
+        const double dx = b.x - a.x, dy = b.y - a.y, length = std::sqrt(dx * dx + dy * dy);
+        // Across is towards the inside, the left of the edge.
+        ring.push_back({a.x + along * dx - across * dy / length, a.y + along * dy + across * dx / length, 1.0});
+        cx += ring.back().x / vertices, cy += ring.back().y / vertices;
+    }
+    // Taken in order of their angle about the centroid, the vertices make a simple ring. Vertices at
+    // nearly the angle of the one before are left out: rounding could put them in the wrong order,
+    // and the ring would cross itself.
+    const auto angle = [&](const vpoint &p) { return std::atan2(p.y - cy, p.x - cx); };
+    std::stable_sort(ring.begin(), ring.end(), [&](const vpoint &p, const vpoint &q) { return angle(p) < angle(q); });
+    ring.erase(std::unique(ring.begin(), ring.end(), [&](const vpoint &p, const vpoint &q) { return angle(q) - angle(p) < 1e-9; }), ring.end());
+    if (ring.size() < 3) {
+        return;
+    }
+    if (flags & 64) {
+        std::reverse(ring.begin(), ring.end());
+    }
+    const Ring part = vutil::test::sutherlandHodgman(ring, clip);
+    const double expected = vutil::test::shoelace(part.data(), part.size());
+    ring.push_back(ring.front());
+    auto *points = static_cast<vpoint *>(std::malloc(ring.size() * sizeof(vpoint)));
+    std::copy(ring.begin(), ring.end(), points);
+    std::vector<int32_t> counts(ring.size(), 0);
+    counts[0] = static_cast<int32_t>(ring.size());
+    int32_t *countsAt = counts.data();
+    int32_t ncontours = 1;
+    const int32_t count = KorClipVPolyPoly(&points, static_cast<int32_t>(ring.size()), &countsAt, &ncontours,
+                                           clip.data(), static_cast<int32_t>(clip.size()));
+    double area = 0;
+    for (int32_t c = 0, at = 0; count > 0 && c < ncontours; at += counts[c++]) {
+        check(counts[c] > 0 && at + counts[c] <= count);
+        area += vutil::test::shoelace(points + at, static_cast<std::size_t>(counts[c]));
+        for (int32_t i = at; i < at + counts[c]; ++i) check(visible(points[i], clip));
+    }
+    check(std::fabs(area - expected) < 1e-9 * 400);
+    std::free(points);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Values in(data, size);
     const uint8_t flags = in.byte();
+    if (flags & 32) {
+        clipNearDegenerate(in, flags);
+        return 0;
+    }
     const int contours = 1 + in.byte() % 4;
     const int m = in.byte() % 12;
     if (flags & 2) {

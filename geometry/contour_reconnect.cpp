@@ -91,6 +91,62 @@ public:
         }
     }
 
+    /// Where crossings share one place along the edge (a vertex that touches the edge line, or sides
+    /// that cross it too near each other to tell their places apart), their order among themselves is
+    /// free, and rounding may have mixed it. It is set so that leaving and entering crossings alternate
+    /// along the edge, as they do at distinct places, so that each pair joins a leaving crossing to an
+    /// entering one. Which kind opens a pair is told by the first place whose crossings are not half of
+    /// each kind. `sorted` holds the crossing list in order with its keys; keys apart by no more than
+    /// `near` are one place. The crossing list and the marks are brought up to date.
+    void alternateTies(std::span<KeyedCrossing> sorted, double near) noexcept {
+        // A crossing whose next point in its contour is a crossing too leaves; the others enter. The
+        // chain starts are free until the chains are built.
+        int32_t *const leaving = tables_.chainStart.data();
+        for (int32_t c = 0, offset = 0; c < cut_.contours; offset += cut_.counts[c++]) {
+            for (int32_t j = 0; j < cut_.counts[c]; ++j) {
+                leaving[offset + j] = inCrossingList(offset + (j + 1 == cut_.counts[c] ? 0 : j + 1)) ? 1 : 0;
+            }
+        }
+        const auto runEnd = [&](std::size_t begin) noexcept {
+            std::size_t end = begin + 1;
+            while (end < sorted.size() && sorted[end].key - sorted[end - 1].key <= near) {
+                ++end;
+            }
+            return end;
+        };
+        int32_t opener = 1;  // leaving, when every place holds as many of each kind
+        for (std::size_t begin = 0, end = 0; begin < sorted.size(); begin = end) {
+            end = runEnd(begin);
+            std::size_t leavingHere = 0;
+            for (std::size_t p = begin; p < end; ++p) {
+                leavingHere += static_cast<std::size_t>(leaving[sorted[p].index]);
+            }
+            if (2 * leavingHere != end - begin) {
+                const int32_t first = 2 * leavingHere > end - begin ? 1 : 0;  // the kind there is more of
+                opener = begin % 2 == 0 ? first : 1 - first;
+                break;
+            }
+        }
+        for (std::size_t begin = 0, end = 0; begin < sorted.size(); begin = end) {
+            end = runEnd(begin);
+            for (std::size_t p = begin; p + 1 < end; ++p) {
+                const int32_t wanted = p % 2 == 0 ? opener : 1 - opener;
+                std::size_t found = p;
+                while (found < end && leaving[sorted[found].index] != wanted) {
+                    ++found;
+                }
+                if (found < end) {
+                    std::rotate(sorted.begin() + static_cast<std::ptrdiff_t>(p), sorted.begin() + static_cast<std::ptrdiff_t>(found),
+                                sorted.begin() + static_cast<std::ptrdiff_t>(found) + 1);
+                }
+            }
+        }
+        for (std::size_t p = 0; p < sorted.size(); ++p) {
+            cut_.crossings[p] = sorted[p].index;
+        }
+        markCrossings();
+    }
+
     /// Splits each contour that has a gap (two consecutive points that are both crossings) into
     /// chains running from the second crossing of one gap to the first crossing of the next; the
     /// contours without one are kept whole.
@@ -250,6 +306,12 @@ int32_t reconnectContours(CutContours &cut, const EdgeLine &edge, ReconnectTable
     }
     Reconnection walk(cut, tables);
     walk.markCrossings();
+    if (cut.crossings.size() >= 4) {
+        // Places closer than a trillionth of the edge's length, or of the farthest crossing, are one.
+        const std::span<KeyedCrossing> sorted(tables.keyed.data(), cut.crossings.size());
+        const double reach = std::max({edge.dx * edge.dx + edge.dy * edge.dy, std::fabs(sorted.front().key), std::fabs(sorted.back().key)});
+        walk.alternateTies(sorted, 1e-12 * reach);
+    }
     walk.buildChains();
     // Every point goes into a chain or an untouched contour; a loop takes at least one chain and adds
     // at most two closing points.

@@ -29,8 +29,6 @@ constinit ClipState state;
 constexpr double kShortestEdge = 1e-6;
 /// A ring starts at a vertex farther than this from the edge line.
 constexpr double kOffLine = 0.001;
-/// A segment whose direction makes a smaller sine with the edge counts as parallel to it.
-constexpr double kParallel = 1e-28;
 
 /// The directed edge A -> B with its unit normal, which points to the invisible (right) side.
 struct ClipEdge {
@@ -49,30 +47,31 @@ struct ClassifiedSegment {
     vpoint crossing;  ///< where an entering or leaving segment meets the edge line
 };
 
-/// Classifies the segment p0 -> p1 against the edge. A segment whose direction is not a number is
-/// invisible.
+/// Classifies the segment p0 -> p1 against the edge by the sides of its two ends: a visible end is
+/// strictly on the visible side, and a segment between a visible and an invisible end crosses the
+/// edge line at w / (w - w1) of its way, where w and w1 are the ends' distances from the line. Both
+/// segments at a vertex see it on the same side, so every leaving crossing of a ring has its entering
+/// one however thin the ring or small the angle; a segment on the line itself is invisible. A segment
+/// whose direction, side or crossing is not a number is invisible.
 ClassifiedSegment classify(const vpoint &p0, const vpoint &p1, const ClipEdge &edge) noexcept {
     const double ux = p1.x - p0.x;
     const double uy = p1.y - p0.y;
-    const double d = edge.nx * ux + edge.ny * uy;
     const double w = edge.side(p0);
-    const double squared = ux * ux + uy * uy;
-    // The length is at most |ux| + |uy|: a d above this bound is far from parallel, and only below it
-    // is the division needed.
-    const bool farFromParallel = std::fabs(d) > 1e-20 * (std::fabs(ux) + std::fabs(uy));
-    if (squared == 0.0 || (!farFromParallel && std::fabs(d / std::sqrt(squared)) < kParallel)) {
-        // A segment on the edge line itself is invisible.
-        return {w > 0.0 ? Piece::kWhole : Piece::kInvisible, {}};
+    const double w1 = edge.side(p1);
+    if (std::isnan(ux) || std::isnan(uy) || std::isnan(w) || std::isnan(w1)) {
+        return {Piece::kInvisible, {}};
     }
-    const double t = w / d;
-    const vpoint crossing{p0.x + t * ux, p0.y + t * uy, 0.0};
-    if (d > 0.0) {
-        return {t <= 0.0 ? Piece::kInvisible : t > 1.0 ? Piece::kWhole : Piece::kLeaving, crossing};
+    const bool from = w > 0.0;
+    const bool to = w1 > 0.0;
+    if (from == to) {
+        return {from ? Piece::kWhole : Piece::kInvisible, {}};
     }
-    if (d < 0.0) {
-        return {t >= 1.0 ? Piece::kInvisible : t < 0.0 ? Piece::kWhole : Piece::kEntering, crossing};
+    // w and w1 lie on opposite sides of 0 (or w1 is 0), so w - w1 is at least |w|: t is in [0, 1].
+    const double t = w / (w - w1);
+    if (std::isnan(t)) {
+        return {Piece::kInvisible, {}};  // both ends at infinite distances
     }
-    return {Piece::kInvisible, {}};
+    return {from ? Piece::kLeaving : Piece::kEntering, {p0.x + t * ux, p0.y + t * uy, 0.0}};
 }
 
 /// Rotates the closed ring of `count` points (the last repeating the first) so that it begins at

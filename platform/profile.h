@@ -11,6 +11,7 @@ namespace vutil::platform {
 
 /// Reads a key, or lists names (see readProfileString in profile_text.h), from
 /// the settings file `file`; a file that is missing or unreadable reads as empty.
+/// A read waits up to a second for a writer that holds the file.
 int32_t getProfileString(const char *section, const char *key, const char *def, std::span<char> buffer,
                          const char *file) noexcept;
 
@@ -19,11 +20,25 @@ int32_t getProfileInt(const char *section, const char *key, int32_t def, const c
 
 /// Sets a key; a null value removes the key, a null key the section. The file
 /// (and, for a name without a directory, the settings directory) is made when
-/// missing; its directory must exist otherwise. The new text replaces the file
-/// whole: it is written beside it, flushed to the disk, then renamed over it,
-/// while a lock on the file keeps out other writers (threads or processes),
-/// so that none loses another's change. True on success, and for a removal
-/// that finds nothing to remove.
+/// missing; its directory must exist otherwise. A file the caller may not
+/// write (the host's own check, as for opening it to write) is refused and left
+/// as it is. Writers take turns on a lock of the file itself, so that none
+/// loses another's change, and the new text reaches the file in the safest way
+/// the file and its directory allow:
+/// - a file with one name, in a directory the caller may write, is replaced
+///   whole: the text is written to ".NAME.new" beside it with the file's mode,
+///   owner and group, flushed to the disk and renamed over it. Readers and a
+///   crash or kill at any moment see the old text or the new one, never part
+///   of either. The file then has a new identity (inode): a rename cannot keep it.
+/// - a file with other names (hard links), one in a directory the caller may
+///   not write, and one whose owner or group a new file could not take are
+///   rewritten in place, with the same identity, names and attributes: the
+///   text is written over the old, the file cut to its length and flushed.
+///   Readers wait for it; a writer killed, or a host that fails, during that
+///   rewrite can leave the file part old and part new, as with the host's own
+///   editors in such a directory.
+/// Nothing is left beside the file. True on success, and for a removal that
+/// finds nothing to remove.
 bool writeProfileString(const char *section, const char *key, const char *value, const char *file) noexcept;
 
 /// The host path of a settings file name. A name without a directory lives in
@@ -35,8 +50,8 @@ std::string profilePath(std::string_view file);
 /// The steps of a replacement that tests can make fail.
 enum class ProfileStep : uint8_t { Write, Sync, Rename };
 
-/// Test seam: when set, called before each step of a replacement, and before
-/// each piece of the new file is written with the bytes written so far; a
+/// Test seam: when set, called before each step of a replacement or rewrite,
+/// and before each piece of the new text is written with the bytes written so far; a
 /// false result fails the step as a host error would. Null removes it.
 using ProfileStepHook = bool (*)(ProfileStep step, std::size_t written);
 void setProfileStepHook(ProfileStepHook hook) noexcept;

@@ -28,15 +28,30 @@ enum class WaitResult : uint8_t { Ended, TimedOut, Failed };
 /// it called exitThread).
 WaitResult waitForThread(Thread *thread, uint32_t milliseconds) noexcept;
 
-/// Raises the thread's scheduling priority one step if the host allows it;
-/// without the right to do so, and for a thread that has ended, nothing changes.
+/// Steps above a thread's starting priority of the highest normal level.
+inline constexpr int kHighestPrioritySteps = 2;
+
+/// Sets the thread's scheduling priority to the highest normal level:
+/// kHighestPrioritySteps above the priority it started with (on POSIX hosts,
+/// its starting nice value less 2), however often it is called. Without the
+/// right to raise it, and for a thread that has ended, nothing changes.
 void raiseThreadPriority(Thread *thread) noexcept;
 
 /// Adds one to the thread's suspend count. When the count was 0 a running
 /// thread stops where it is, and the call returns once it has stopped; a
-/// thread may suspend itself. (On POSIX hosts the thread is stopped by a
-/// real-time signal, SIGRTMAX - 3, which the service takes for itself.) Returns the previous count, or -1 when the
+/// thread may suspend itself. Returns the previous count, or -1 when the
 /// thread has ended or the count is already kMaxSuspendCount.
+///
+/// On POSIX hosts the thread is stopped by a real-time signal, SIGRTMAX - 3,
+/// which the service takes for itself: no host service stops one thread of a
+/// process otherwise (a stop signal stops them all; tracing needs a second
+/// process and takes every signal). The limit that follows: host calls that
+/// the signal interrupts and that the host does not restart - sleeps and timed
+/// waits such as nanosleep, usleep, poll, select, epoll_wait, sem_timedwait -
+/// return early with EINTR once the thread is resumed, as after any signal
+/// (nanosleep reports the time that remains). Calls the host restarts (reads,
+/// writes, locks, waits for a child or a mutex) carry on. Every wait of the
+/// library itself waits to its own deadline.
 int32_t suspendThread(Thread *thread) noexcept;
 
 /// Takes one from the suspend count (a count of 0 stays 0); the thread runs

@@ -62,92 +62,100 @@ VUTIL_API int32_t KorOpenFile(const char *name, int32_t *handle, uint32_t mode) 
 VUTIL_API int32_t KorCloseFile(int32_t handle) VUTIL_NOEXCEPT;
 /** The host file handle of an open file (never 0), or 0 for a handle that is not open. */
 VUTIL_API int32_t KorGetFileHandle(int32_t handle) VUTIL_NOEXCEPT;
-/** Reads up to count bytes; the number transferred (0 at end of file, which sets the end flag). */
+/** Reads up to count bytes; the number transferred (0 at end of file, which sets the end flag, and for a handle
+ *  that is not open). */
 VUTIL_API int32_t KorReadFile(void *dst, int32_t count, int32_t handle) VUTIL_NOEXCEPT;
-/** As KorReadFile, in chunks of at most 32000 bytes. */
+/** As KorReadFile, in chunks of at most 32000 bytes; 0 for a handle that is not open. */
 VUTIL_API int32_t KorLReadFile(void *dst, int32_t count, int32_t handle) VUTIL_NOEXCEPT;
 /** The next byte as 0..255, or -1 when none could be read. */
 VUTIL_API int32_t KorGetc(int32_t handle) VUTIL_NOEXCEPT;
-/** Steps the file back one byte; returns c (the byte in the file is read again, not c). */
+/** Steps the file back one byte; returns c (the byte in the file is read again, not c), or -1 for a handle that
+ *  is not open. */
 VUTIL_API int32_t KorUnGetc(int32_t c, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a line (CR LF becomes LF) of at most size - 1 bytes into dst; dst, or null at end of file. */
+/** Reads a line (CR LF becomes LF) of at most size - 1 bytes into dst; dst, or null at end of file, for a null
+ *  dst or a handle that is not open. */
 VUTIL_API char *KorGets(char *dst, int32_t size, int32_t handle) VUTIL_NOEXCEPT;
-/** Moves the position (KOR_SEEK_*); the new position, or -1. Clears the end flag. */
+/** Moves the position (KOR_SEEK_*); the new position, or -1 when it cannot move there or for a handle that is
+ *  not open. Clears the end flag. */
 VUTIL_API int32_t KorSeekFile(int32_t handle, int32_t offset, int32_t origin) VUTIL_NOEXCEPT;
-/** 1 after a read that delivered nothing, until the next seek; else 0. */
+/** 1 after a read that delivered nothing, until the next seek, and for a handle that is not open; else 0. */
 VUTIL_API int32_t KorEof(int32_t handle) VUTIL_NOEXCEPT;
-/** The position as the caller sees it. */
+/** The position as the caller sees it, or -1 for a handle that is not open. */
 VUTIL_API int32_t KorTellFile(int32_t handle) VUTIL_NOEXCEPT;
-/** Writes count bytes; the number accepted (0 on failure or for a count of 0). */
+/** Writes count bytes; the number accepted (0 on failure, for a handle that is not open or for a count of 0). */
 VUTIL_API int32_t KorWriteFile(const void *src, int32_t count, int32_t handle) VUTIL_NOEXCEPT;
-/** As KorWriteFile, in chunks of at most 32000 bytes. */
+/** As KorWriteFile, in chunks of at most 32000 bytes; 0 on failure or for a handle that is not open. */
 VUTIL_API int32_t KorLWriteFile(const void *src, int32_t count, int32_t handle) VUTIL_NOEXCEPT;
-/** Writes formatted text (printf rules, any length); the bytes written. */
+/** Writes formatted text (printf rules, any length); the bytes written, 0 for a handle that is not open, a null
+ *  format or a failed write. */
 VUTIL_API int32_t KorFPrintf(int32_t handle, const char *format, ...) VUTIL_NOEXCEPT;
 
 /* ---- Single values in Intel (little-endian) and Motorola (big-endian) order ----
- * Readers return 1 when the whole value was read, else 0. */
+ * Readers return 1 when the whole value was read, else 0; writers 1 when the value was accepted, else 0. */
 
-/** Reads one byte. */
+/** Reads one byte; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadIntelChar(uint8_t *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads one byte (same as KorReadIntelChar). */
+/** Reads one byte (same as KorReadIntelChar); 1, or 0 when it could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadMotorChar(uint8_t *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a little-endian 16-bit integer. */
+/** Reads a little-endian 16-bit integer; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadIntelInt(int16_t *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a little-endian 32-bit integer. */
+/** Reads a little-endian 32-bit integer; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadIntelLong(int32_t *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a little-endian IEEE single. */
+/** Reads a little-endian IEEE single; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadIntelFloat(float *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a little-endian IEEE double. */
+/** Reads a little-endian IEEE double; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadIntelDouble(double *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a big-endian 16-bit integer. */
+/** Reads a big-endian 16-bit integer; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadMotorInt(int16_t *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a big-endian 32-bit integer. */
+/** Reads a big-endian 32-bit integer; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadMotorLong(int32_t *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a big-endian IEEE single. */
+/** Reads a big-endian IEEE single; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadMotorFloat(float *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Reads a big-endian IEEE double. */
+/** Reads a big-endian IEEE double; 1, or 0 when the whole value could not be read (or the handle is not open). */
 VUTIL_API int32_t KorReadMotorDouble(double *dst, int32_t handle) VUTIL_NOEXCEPT;
-/** Writes the low byte of value; 1 when accepted. */
+/** Writes the low byte of value; 1, or 0 when not accepted (or the handle is not open). */
 VUTIL_API int32_t KorWriteIntelChar(int32_t handle, int32_t value) VUTIL_NOEXCEPT;
-/** Writes the low 16 bits of value, little-endian; 1 when accepted. */
+/** Writes the low 16 bits of value, little-endian; 1, or 0 when not accepted (or the handle is not open). */
 VUTIL_API int32_t KorWriteIntelInt(int32_t handle, int32_t value) VUTIL_NOEXCEPT;
-/** Writes a 32-bit integer, little-endian; 1 when accepted. */
+/** Writes a 32-bit integer, little-endian; 1, or 0 when not accepted (or the handle is not open). */
 VUTIL_API int32_t KorWriteIntelLong(int32_t handle, int32_t value) VUTIL_NOEXCEPT;
-/** Writes an IEEE single, little-endian; 1 when accepted. */
+/** Writes an IEEE single, little-endian; 1, or 0 when not accepted (or the handle is not open). */
 VUTIL_API int32_t KorWriteIntelFloat(int32_t handle, float value) VUTIL_NOEXCEPT;
-/** Writes an IEEE double, little-endian; 1 when accepted. */
+/** Writes an IEEE double, little-endian; 1, or 0 when not accepted (or the handle is not open). */
 VUTIL_API int32_t KorWriteIntelDouble(int32_t handle, double value) VUTIL_NOEXCEPT;
-/** Copies 1 byte. */
+/** Copies 1 byte; cannot fail. */
 VUTIL_API void memcpyIntelChar(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies 1 byte. */
+/** Copies 1 byte; cannot fail. */
 VUTIL_API void memcpyMotorChar(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies a little-endian 16-bit value (dst may equal src). */
+/** Copies a little-endian 16-bit value (dst may equal src); cannot fail. */
 VUTIL_API void memcpyIntelInt(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies a little-endian 32-bit value (dst may equal src). */
+/** Copies a little-endian 32-bit value (dst may equal src); cannot fail. */
 VUTIL_API void memcpyIntelLong(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies a little-endian IEEE single (dst may equal src). */
+/** Copies a little-endian IEEE single (dst may equal src); cannot fail. */
 VUTIL_API void memcpyIntelFloat(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies a little-endian IEEE double (dst may equal src). */
+/** Copies a little-endian IEEE double (dst may equal src); cannot fail. */
 VUTIL_API void memcpyIntelDouble(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies a 16-bit value, reversing its bytes (dst may equal src). */
+/** Copies a 16-bit value, reversing its bytes (dst may equal src); cannot fail. */
 VUTIL_API void memcpyMotorInt(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies a 32-bit value, reversing its bytes (dst may equal src). */
+/** Copies a 32-bit value, reversing its bytes (dst may equal src); cannot fail. */
 VUTIL_API void memcpyMotorLong(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies an IEEE single, reversing its bytes (dst may equal src). */
+/** Copies an IEEE single, reversing its bytes (dst may equal src); cannot fail. */
 VUTIL_API void memcpyMotorFloat(void *dst, const void *src) VUTIL_NOEXCEPT;
-/** Copies an IEEE double, reversing all eight bytes (dst may equal src). */
+/** Copies an IEEE double, reversing all eight bytes (dst may equal src); cannot fail. */
 VUTIL_API void memcpyMotorDouble(void *dst, const void *src) VUTIL_NOEXCEPT;
 
 /* ---- Record descriptors -------------------------------------------------------
  * A descriptor such as "C4,L2;D1 I3" lists fields by type letter (C char, I 16-bit,
  * L 32-bit, D double; P1 first turns alignment off) and repeat count. */
 
-/** Reads a little-endian record into rec (naturally aligned); the file bytes moved, or 0 on a short read. */
+/** Reads a little-endian record into rec (naturally aligned); the file bytes moved, or 0 on a short read or for a
+ *  handle that is not open. */
 VUTIL_API int32_t KorReadIntelStruct(void *rec, uint32_t limit, int32_t handle, const char *descriptor) VUTIL_NOEXCEPT;
-/** Writes rec as a packed little-endian record; the file bytes moved, or 0 on a failed write. */
+/** Writes rec as a packed little-endian record; the file bytes moved, or 0 on a failed write or for a
+ *  handle that is not open. */
 VUTIL_API int32_t KorWriteIntelStruct(int32_t handle, const void *rec, uint32_t limit, const char *descriptor) VUTIL_NOEXCEPT;
-/** Reads a big-endian record into rec; the record's natural size, or 0 on a short read. */
+/** Reads a big-endian record into rec; the record's natural size, or 0 on a short read or for a handle
+ *  that is not open. */
 VUTIL_API int32_t KorReadMotorStruct(void *rec, uint32_t limit, int32_t handle, const char *descriptor) VUTIL_NOEXCEPT;
 /** Unpacks a packed little-endian image into rec; 1 when the layout's size equals size, else 0. */
 VUTIL_API int32_t memcpyIntelStruct(void *rec, const void *image, uint32_t size, const char *descriptor) VUTIL_NOEXCEPT;
@@ -164,15 +172,17 @@ VUTIL_API int32_t _xdr_ieee_to_float(void *vax, const void *ieee) VUTIL_NOEXCEPT
 VUTIL_API int32_t _xdr_double_to_ieee(const void *vax, void *ieee) VUTIL_NOEXCEPT;
 /** IEEE double to VAX D; 1, or 0 when too large. */
 VUTIL_API int32_t _xdr_ieee_to_double(void *vax, const void *ieee) VUTIL_NOEXCEPT;
-/** The IEEE value of a VAX D value. */
+/** The IEEE value of a VAX D value (any eight bytes have one; cannot fail). */
 VUTIL_API double conv_d_dec(const void *vax) VUTIL_NOEXCEPT;
-/** Exchanges the two 16-bit halves of a 32-bit value. */
+/** Exchanges the two 16-bit halves of a 32-bit value; cannot fail. */
 VUTIL_API uint32_t conv_dec_long(uint32_t value) VUTIL_NOEXCEPT;
-/** Significant digits of value (ecvt rules) in a library area; *decpt and *sign receive point position and sign. */
+/** Significant digits of value (ecvt rules) in a library area; *decpt and *sign receive point position and sign;
+ *  null when memory runs out. */
 VUTIL_API char *KORecvt(double value, int32_t digits, int32_t *decpt, int32_t *sign) VUTIL_NOEXCEPT;
-/** Digits of value with digits after the point (fcvt rules) in a library area. */
+/** Digits of value with digits after the point (fcvt rules) in a library area; null when memory runs out. */
 VUTIL_API char *KORfcvt(double value, int32_t digits, int32_t *decpt, int32_t *sign) VUTIL_NOEXCEPT;
-/** value as text with digits significant digits (gcvt rules) into text; returns text. */
+/** value as text with digits significant digits (gcvt rules) into text; returns text (left empty when memory runs
+ *  out), or null for a null text. */
 VUTIL_API char *KORgcvt(double value, int32_t digits, char *text) VUTIL_NOEXCEPT;
 
 /* ---- Text coordinate readers -----------------------------------------------------*/
@@ -192,21 +202,25 @@ VUTIL_API int32_t Read4Reals(const char *text, double *a, double *b, double *c, 
 
 /* ---- File names and search paths (paths use drive letters and backslashes) ------- */
 
-/** Splits a path into drive, directory, base name and extension (null outputs are skipped). */
+/** Splits a path into drive, directory, base name and extension (null outputs are skipped; a part too long for
+ *  its buffer is not stored). */
 VUTIL_API void KORsplitpath(const char *path, char *drive, char *dir, char *name, char *ext) VUTIL_NOEXCEPT;
-/** Builds a path from drive, directory, base name and extension. */
+/** Builds a path from drive, directory, base name and extension; an empty text when it does not fit 260 bytes. */
 VUTIL_API void KORmakepath(char *path, const char *drive, const char *dir, const char *name, const char *ext) VUTIL_NOEXCEPT;
 /** 1 if the path's extension equals ext (dot included) ignoring case, else 0. */
 VUTIL_API int32_t extension(const char *path, const char *ext) VUTIL_NOEXCEPT;
-/** Drive and directory of dir_source with base name and extension of name_source, into out; returns out. */
+/** Drive and directory of dir_source with base name and extension of name_source, into out; returns out (an
+ *  empty text when the path does not fit), or null for a null out. */
 VUTIL_API char *KORsubstitute_dir(const char *dir_source, char *out, const char *name_source) VUTIL_NOEXCEPT;
-/** Turns every slash into a backslash in place; returns 1. */
+/** Turns every slash into a backslash in place; returns 1, also for null. */
 VUTIL_API int32_t KOR_TranslatePath(char *path) VUTIL_NOEXCEPT;
-/** Full file name of the library itself into out (260 bytes); returns 1. */
+/** Full file name of the library itself into out (260 bytes, a longer name cut; empty when memory runs out);
+ *  1, or 0 for a null out. */
 VUTIL_API int32_t KOR_GetModuleFileName(char *out) VUTIL_NOEXCEPT;
-/** Full name of the file name next to the library into out; returns 1. */
+/** Full name of the file name next to the library into out (an empty text when it does not fit); 1, or 0 for a
+ *  null out. */
 VUTIL_API int32_t KOR_GetModuleDirFile(char *out, const char *name) VUTIL_NOEXCEPT;
-/** Copies base and appends ".dll". */
+/** Copies base and appends ".dll" into out (an empty text when it does not fit; a null out is skipped). */
 VUTIL_API void KOR_GetDLLFileName(const char *base, char *out) VUTIL_NOEXCEPT;
 /** Absolute, resolved form of name in a library area valid until the next call; null for null or empty name. */
 VUTIL_API char *KOR_GetNormalizedFName(const char *name) VUTIL_NOEXCEPT;
@@ -222,7 +236,7 @@ VUTIL_API char *KORsearchpaths(const char *file, const char *directories, char *
 
 /* ---- File-system operations ------------------------------------------------------*/
 
-/** Kind code of a path (KOR_KIND_*). */
+/** Kind code of a path (KOR_KIND_*): KOR_KIND_NONE when nothing is there or it cannot be reached. */
 VUTIL_API int32_t direct_f(const char *path) VUTIL_NOEXCEPT;
 /** Size of a file in bytes, or -1 for nothing there or a directory. */
 VUTIL_API int32_t KorFileSize(const char *path) VUTIL_NOEXCEPT;
@@ -230,13 +244,16 @@ VUTIL_API int32_t KorFileSize(const char *path) VUTIL_NOEXCEPT;
 VUTIL_API int32_t KorStat(const char *path, kor_stat *status) VUTIL_NOEXCEPT;
 /** Deletes a file; 1 if deleted, else 0. */
 VUTIL_API int32_t KorUnlink(const char *path) VUTIL_NOEXCEPT;
-/** Makes a directory the current one (a file or a missing path changes nothing). */
+/** Makes a directory the current one: 0 when done; a file or a missing path changes nothing and returns its kind
+ *  (KOR_KIND_FILE, or KOR_KIND_NONE, the same 0 as success); -1 when the host refuses. */
 VUTIL_API int32_t ChangeDirectory(const char *path) VUTIL_NOEXCEPT;
-/** Creates a directory and its missing parents; 1 if it exists afterwards. */
+/** Creates a directory and its missing parents; 1 if it exists afterwards, else 0. */
 VUTIL_API int32_t KORmakedir(const char *path) VUTIL_NOEXCEPT;
-/** A fresh temporary file name into out (260 bytes); returns 1. */
+/** A fresh temporary file name into out (260 bytes; an empty text when memory runs out); 1, or 0 for a null
+ *  out. */
 VUTIL_API int32_t KorMakeTmpName(char *out) VUTIL_NOEXCEPT;
-/** Appends the content of source to destination (a directory gets source's name); 1, or 0 when it cannot be opened. */
+/** Appends the content of source to destination (a directory gets source's name); 1, also when source is null or
+ *  cannot be opened (nothing is appended or created); 0 when the destination cannot be opened or the copy fails. */
 VUTIL_API int32_t KorAppendFile(const char *destination, const char *source) VUTIL_NOEXCEPT;
 
 VUTIL_END_DECLS

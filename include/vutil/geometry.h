@@ -48,9 +48,9 @@ VUTIL_API int32_t KorClipVLine(vpoint p1, vpoint p2, vpoint *out1, vpoint *out2,
 
 /* ---- Polyline and polygon clipping -------------------------------------------*/
 
-/** Clips n points in place (the array holds 2n + 4 points); the new count. */
+/** Clips n points in place (the array holds 2n + 4 points); the new count, 0 when nothing is visible. */
 VUTIL_API int32_t KorClipPoly(ipoint *points, int32_t n, int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax) VUTIL_NOEXCEPT;
-/** Clips n vpoints in place (the array holds 2n + 4 points); the new count. */
+/** Clips n vpoints in place (the array holds 2n + 4 points); the new count, 0 when nothing is visible. */
 VUTIL_API int32_t KorClipVPoly(vpoint *points, int32_t n, vpoint wmin, vpoint wmax) VUTIL_NOEXCEPT;
 /** Thins a long polyline in place to about 150 points evenly spaced by length; always 1. */
 VUTIL_API int32_t KorCullPolyline(vpoint *points, int32_t *n) VUTIL_NOEXCEPT;
@@ -84,9 +84,9 @@ VUTIL_API int32_t KorTermClipVPolyPoly(void) VUTIL_NOEXCEPT;
 
 /* ---- Curves and arcs ----------------------------------------------------------*/
 
-/** Point of the Bezier curve of k control points at parameter t. */
+/** Point of the Bezier curve of k control points at parameter t; cannot fail. */
 VUTIL_API void BezierPoint(vpoint *out, double t, int32_t k, const vpoint *control) VUTIL_NOEXCEPT;
-/** nsteps samples of the Bezier curve at t = s / nsteps (the end point is not included). */
+/** nsteps samples of the Bezier curve at t = s / nsteps (the end point is not included); cannot fail. */
 VUTIL_API void Bezier(vpoint *out, int32_t nsteps, const vpoint *control, int32_t k) VUTIL_NOEXCEPT;
 /** Centre and radius of the circle through three points; radius -1 when there is none. */
 VUTIL_API void getradiusfrom3points(double x1, double y1, double x2, double y2, double x3, double y3, double *cx,
@@ -97,13 +97,13 @@ VUTIL_API int32_t get_arc_points(vpoint *out, const vpoint *centre, double rx, d
 
 /* ---- Point transforms ----------------------------------------------------------*/
 
-/** Rotates (x, y) about (cx, cy) by the angle of cosine c and sine s. */
+/** Rotates (x, y) about (cx, cy) by the angle of cosine c and sine s; cannot fail. */
 VUTIL_API void rotate(double *x, double *y, double cx, double cy, double c, double s) VUTIL_NOEXCEPT;
-/** Slants x in proportion to y - cy by the angle of cosine c and sine s. */
+/** Slants x in proportion to y - cy by the angle of cosine c and sine s; cannot fail. */
 VUTIL_API void rotateoblique(double *x, double y, double cx, double cy, double c, double s) VUTIL_NOEXCEPT;
-/** Mirrors (x, y) in the line through (x1, y1) and (x2, y2). */
+/** Mirrors (x, y) in the line through (x1, y1) and (x2, y2); cannot fail. */
 VUTIL_API void reflect(double *x, double *y, double x1, double y1, double x2, double y2) VUTIL_NOEXCEPT;
-/** Applies a row-major 3 x 3 matrix to (x, y, z); null outputs are skipped. */
+/** Applies a row-major 3 x 3 matrix to (x, y, z); null outputs are skipped; cannot fail. */
 VUTIL_API void rotate_point(double x, double y, double z, double *ox, double *oy, double *oz,
                             const double *matrix) VUTIL_NOEXCEPT;
 /** 1 when (x, y) lies in the half-open box of corners (x1, y1), (x2, y2), else 0. */
@@ -111,20 +111,20 @@ VUTIL_API int32_t inbox(int32_t x, int32_t y, int32_t x1, int32_t y1, int32_t x2
 
 /* ---- Homogeneous matrices --------------------------------------------------------*/
 
-/** Builds translate(tx, ty, tz) * rotate-z(c, s) * scale(sx, sy, sz) with its flags. */
+/** Builds translate(tx, ty, tz) * rotate-z(c, s) * scale(sx, sy, sz) with its flags; cannot fail. */
 VUTIL_API void create_hmatrix(hmatrix *out, double tx, double ty, double tz, double c, double s, double sx,
                               double sy, double sz) VUTIL_NOEXCEPT;
-/** Builds the identity (flags HM_UNIT). */
+/** Builds the identity (flags HM_UNIT); cannot fail. */
 VUTIL_API void create_unitmatrix(hmatrix *out) VUTIL_NOEXCEPT;
 /** 1 when the diagonal is 1 and the fourth row's first entries are 0 within 0.001, else 0. */
 VUTIL_API int32_t is_unitmatrix(const hmatrix *matrix) VUTIL_NOEXCEPT;
-/** Transposes the 3 x 3 linear part in place. */
+/** Transposes the 3 x 3 linear part in place; cannot fail. */
 VUTIL_API void transpose_hmatrix(hmatrix *matrix) VUTIL_NOEXCEPT;
-/** result = a * b (result must be distinct from both), flags derived from the operands' flags. */
+/** result = a * b (result must be distinct from both), flags derived from the operands' flags; cannot fail. */
 VUTIL_API void mult_hmatrix(hmatrix *result, const hmatrix *a, const hmatrix *b) VUTIL_NOEXCEPT;
-/** Transforms the point xyz[0..2] in place. */
+/** Transforms the point xyz[0..2] in place; cannot fail. */
 VUTIL_API void mult_hmatrix_v(const hmatrix *matrix, double *xyz) VUTIL_NOEXCEPT;
-/** Transforms the point (*x, *y, *z) in place. */
+/** Transforms the point (*x, *y, *z) in place; cannot fail. */
 VUTIL_API void mult_hmatrix_p(const hmatrix *matrix, double *x, double *y, double *z) VUTIL_NOEXCEPT;
 /** Determinant of the linear part; 0 for null. */
 VUTIL_API double hmatrix_determinant(const hmatrix *matrix) VUTIL_NOEXCEPT;
@@ -133,17 +133,18 @@ VUTIL_API double hmatrix_determinant2by2(const hmatrix *matrix) VUTIL_NOEXCEPT;
 
 /* ---- View and twist matrices -------------------------------------------------------*/
 
-/** Wraps a row-major 3 x 3 rotation and an offset into a matrix and derives its flags. */
+/** Wraps a row-major 3 x 3 rotation and an offset into a matrix and derives its flags; cannot fail. */
 VUTIL_API void create_viewmatrix(hmatrix *out, const double *rotation, double tx, double ty, double tz) VUTIL_NOEXCEPT;
-/** Rotation about the first axis (x, then y, then z) whose angle is not 0. */
+/** Rotation about the first axis (x, then y, then z) whose angle is not 0; cannot fail. */
 VUTIL_API void create_twistmatrix(hmatrix *out, double ax, double ay, double az) VUTIL_NOEXCEPT;
-/** World-to-view matrix for a view direction, turned by a positive twist about it. */
+/** World-to-view matrix for a view direction, turned by a positive twist about it; cannot fail. */
 VUTIL_API void create_vmatrix(hmatrix *out, double dx, double dy, double dz, double twist) VUTIL_NOEXCEPT;
 
 /* ---- Polygon fill -----------------------------------------------------------------*/
 
 /** Scan-converts the closed polygon (n points, last equal to first) every step units, even-odd rule, into spans
- *  for segment; a five-point axis-aligned rectangle goes whole to rect when given. */
+ *  for segment; a five-point axis-aligned rectangle goes whole to rect when given. Draws nothing for null points,
+ *  fewer than two points or a null segment. */
 VUTIL_API void FillPolygon(intptr_t context, intptr_t device, const ipoint *points, int32_t n, int32_t step,
                            intptr_t user, fill_segment_proc segment, fill_rect_proc rect) VUTIL_NOEXCEPT;
 

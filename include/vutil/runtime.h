@@ -30,7 +30,8 @@ VUTIL_BEGIN_DECLS
 
 /** Copies src (null: empty text) into dst; null dst does nothing. Returns dst. */
 VUTIL_API char *KorStrcpy(char *dst, const char *src) VUTIL_NOEXCEPT;
-/** Copies at most n characters and always a terminator (dst holds n + 1 bytes). Returns dst. */
+/** Copies at most n characters and always a terminator (dst holds n + 1 bytes; null src: empty text; null dst
+ *  does nothing). Returns dst. */
 VUTIL_API char *KorStrncpy(char *dst, const char *src, uint32_t n) VUTIL_NOEXCEPT;
 /** Appends src to dst; nothing when either is null. Returns dst. */
 VUTIL_API char *KorStrcat(char *dst, const char *src) VUTIL_NOEXCEPT;
@@ -51,31 +52,36 @@ VUTIL_API int32_t KorStrnicmp(const char *a, const char *b, uint32_t n) VUTIL_NO
 
 /* ---- Strings: formatting, scanning, keywords, squeezing, tokens ---------- */
 
-/** Formats by the printf rules into dst (the caller guarantees the room); returns the characters written. */
+/** Formats by the printf rules into dst (the caller guarantees the room); returns the characters written, 0 for a
+ *  null dst or format, negative when the host cannot format. */
 VUTIL_API int32_t KorSprintf(char *dst, const char *format, ...) VUTIL_NOEXCEPT;
-/** Scans text by the scanf rules; returns the number of fields stored, or -1 at end of input. */
+/** Scans text by the scanf rules; returns the number of fields stored, or -1 at end of input and for a null text
+ *  or format. */
 VUTIL_API int32_t KORsscanf(const char *text, const char *format, ...) VUTIL_NOEXCEPT;
 /** Walks (name, int32 value) pairs ended by a null name; returns the value whose name equals key ignoring case, else def. */
 VUTIL_API int32_t KorGetStringIndex(const char *key, int32_t def, ...) VUTIL_NOEXCEPT;
-/** Removes every c from s (first 1000 characters only; the text is cut there). */
+/** Removes every c from s (first 1000 characters only; the text is cut there); a null s is skipped. */
 VUTIL_API void squeeze(char *s, int32_t c) VUTIL_NOEXCEPT;
-/** Collapses runs of c in s to one c (first 1000 characters only; the text is cut there). */
+/** Collapses runs of c in s to one c (first 1000 characters only; the text is cut there); a null s is skipped. */
 VUTIL_API void ssqueeze(char *s, int32_t c) VUTIL_NOEXCEPT;
 /** Re-entrant tokenizer: a non-null s starts a tokenization in the next of 64 slots (stored through slot);
- *  null s continues the tokenization of *slot. Returns the next token in the slot's copy, or null. */
+ *  null s continues the tokenization of *slot. Returns the next token in the slot's copy, or null when there is
+ *  none or for a null slot. */
 VUTIL_API char *KorStrtok(const char *s, const char *delimiters, int32_t *slot) VUTIL_NOEXCEPT;
 
 /* ---- Number text conversion (32-bit results on every host) --------------- */
 
-/** Decimal text to a 32-bit integer by the atoi rules, saturating at the 32-bit limits. */
+/** Decimal text to a 32-bit integer by the atoi rules, saturating at the 32-bit limits; 0 for null or no number. */
 VUTIL_API int32_t KOR_atoi(const char *text) VUTIL_NOEXCEPT;
-/** Decimal text to a 32-bit integer by the atol rules, saturating at the 32-bit limits. */
+/** Decimal text to a 32-bit integer by the atol rules, saturating at the 32-bit limits; 0 for null or no number. */
 VUTIL_API int32_t KOR_atol(const char *text) VUTIL_NOEXCEPT;
-/** Decimal text to a double by the atof rules. */
+/** Decimal text to a double by the atof rules; 0 for null or no number. */
 VUTIL_API double KOR_atof(const char *text) VUTIL_NOEXCEPT;
-/** Text to a 32-bit signed integer by the strtol rules (base 0 or 2..36), saturating; *end (if given) gets the first unused character. */
+/** Text to a 32-bit signed integer by the strtol rules (base 0 or 2..36), saturating; 0 for null text, a
+ *  base outside 0 and 2..36 or no number; *end (if given) gets the first unused character (text itself then). */
 VUTIL_API int32_t KorStrToL(const char *text, char **end, int32_t base) VUTIL_NOEXCEPT;
-/** Text to a 32-bit unsigned integer by the strtoul rules, saturating; *end (if given) gets the first unused character. */
+/** Text to a 32-bit unsigned integer by the strtoul rules, saturating; 0 for null text, a
+ *  base outside 0 and 2..36 or no number; *end (if given) gets the first unused character (text itself then). */
 VUTIL_API uint32_t KorStrToUL(const char *text, char **end, int32_t base) VUTIL_NOEXCEPT;
 
 /* ---- Atom table and list boxes --------------------------------------------*/
@@ -92,7 +98,8 @@ VUTIL_API kor_listbox *KorCreateListBox(void) VUTIL_NOEXCEPT;
 VUTIL_API int32_t KorDestroyListBox(kor_listbox *list) VUTIL_NOEXCEPT;
 /** Appends a copy of s; 1, or 0 for a null list or text or when the list cannot grow. */
 VUTIL_API int32_t KorAddToListBox(kor_listbox *list, const char *s) VUTIL_NOEXCEPT;
-/** Removes the entry at index (the rest keep their order); always 0. */
+/** Removes the entry at index (the rest keep their order; an index out of range or a null list changes nothing);
+ *  always 0, so success and failure look alike. */
 VUTIL_API int32_t KorRemoveFromListBox(kor_listbox *list, uint32_t index) VUTIL_NOEXCEPT;
 /** Removes every entry; 1, or 0 for null. */
 VUTIL_API int32_t KorRemoveAllFromListBox(kor_listbox *list) VUTIL_NOEXCEPT;
@@ -111,7 +118,8 @@ VUTIL_API int32_t KorGetPrivateProfileString(const char *section, const char *ke
 /** Reads a key as a 32-bit integer, or def. */
 VUTIL_API int32_t KorGetPrivateProfileInt(const char *section, const char *key, int32_t def,
                                           const char *file) VUTIL_NOEXCEPT;
-/** Writes a key (creating file, section and key as needed); nonzero on success. */
+/** Writes a key (creating file, section and key as needed); nonzero on success, 0 with the file left as it
+ *  was when it may not be written or cannot be changed. Another name (hard link) of the file sees the change. */
 VUTIL_API int32_t KorWritePrivateProfileString(const char *section, const char *key, const char *value,
                                                const char *file) VUTIL_NOEXCEPT;
 /** Writes a 32-bit integer as decimal text; nonzero on success. */
@@ -134,7 +142,7 @@ VUTIL_API void sortreals(double *x1, double *y1, double *x2, double *y2) VUTIL_N
 VUTIL_API void squeezeints(int32_t *x, int32_t *y, int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax) VUTIL_NOEXCEPT;
 /** Same as squeezeints. */
 VUTIL_API void squeezelongs(int32_t *x, int32_t *y, int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax) VUTIL_NOEXCEPT;
-/** Sorts count elements of size bytes with the caller's comparison. */
+/** Sorts count elements of size bytes with the caller's comparison; cannot fail. */
 VUTIL_API void KorQSort(void *base, size_t count, size_t size, kor_compare_proc compare) VUTIL_NOEXCEPT;
 
 /* ---- Threads, time and commands --------------------------------------------*/
@@ -142,19 +150,25 @@ VUTIL_API void KorQSort(void *base, size_t count, size_t size, kor_compare_proc 
 /** Starts routine(context) on a new thread (stack size: low 16 bits, 0 = default; suspended when nonzero); the handle, or null. */
 VUTIL_API kor_thread *KOR_CreateThread(kor_thread_proc routine, uint32_t stack_size, void *context,
                                        int32_t suspended) VUTIL_NOEXCEPT;
-/** Waits up to 50 ms for the thread to end: 1 if it ended (or for null), 0 if it still runs. */
+/** Sets the thread's priority to the highest normal level (2 above its starting level; on POSIX hosts, where
+ *  allowed, its starting nice value less 2) and waits up to 50 ms for it to end: 1 if it ended (or for null),
+ *  0 if it still runs. */
 VUTIL_API int32_t KOR_DestroyThread(kor_thread *thread) VUTIL_NOEXCEPT;
 /** Does nothing; returns 1. */
 VUTIL_API int32_t KOR_YieldThread(void) VUTIL_NOEXCEPT;
-/** Suspends the thread once; 1 on success, 0 for null or failure. */
+/** Suspends the thread once; 1 on success, 0 for null or failure. On POSIX hosts a signal stops the thread:
+ *  a host sleep or timed wait it is in (nanosleep, usleep, poll, select, sem_timedwait) returns early with EINTR
+ *  once it is resumed, as after any signal; the library's own waits keep their deadlines. */
 VUTIL_API int32_t KOR_SuspendThread(kor_thread *thread) VUTIL_NOEXCEPT;
 /** Resumes the thread once; 1 on success, 0 for null or failure. */
 VUTIL_API int32_t KOR_ResumeThread(kor_thread *thread) VUTIL_NOEXCEPT;
 /** Ends the calling thread with exit code 0; does not return. */
 VUTIL_API void KOR_ExitThread(void) VUTIL_NOEXCEPT;
-/** Broken-down local time of a 32-bit time value, in the runtime's shared record. */
+/** Broken-down local time of a 32-bit time value, in the runtime's shared record; null when the host cannot
+ *  convert it. */
 VUTIL_API struct tm *KOR_LocalTime(int32_t seconds) VUTIL_NOEXCEPT;
-/** Formats a command line (at most 1023 characters) and starts it detached; above 31 when it started. */
+/** Formats a command line (at most 1023 characters) and starts it detached; above 31 when it started, else 0 (no
+ *  resources), 2 (no command interpreter) or 11 (a null format, or a line that is empty or too long). */
 VUTIL_API int32_t KORsystem(const char *format, ...) VUTIL_NOEXCEPT;
 
 /* ---- Sine and cosine -------------------------------------------------------*/
@@ -170,11 +184,14 @@ VUTIL_API void KOR_SinCos(double angle, double *sine, double *cosine) VUTIL_NOEX
 
 /** Schedules a key into the next of four slots (round robin, starting at 1); returns the slot. */
 VUTIL_API int32_t KOR_prepare_rc4key(const uint8_t *key, int32_t length) VUTIL_NOEXCEPT;
-/** Enciphers or deciphers length bytes in place, continuing the keystream of the slot. */
+/** Enciphers or deciphers length bytes in place, continuing the keystream of the slot (a slot outside 0..3, a null
+ *  data or a length below 1 does nothing). */
 VUTIL_API void KOR_rc4(uint8_t *data, int32_t length, int32_t slot) VUTIL_NOEXCEPT;
-/** Writes the bytes as upper-case hex text (2 * length + 1 bytes with the terminator); returns that count. */
+/** Writes the bytes as upper-case hex text (2 * length + 1 bytes with the terminator); returns that count, or 0
+ *  for a null text. */
 VUTIL_API int32_t KOR_BinHex(const uint8_t *data, int32_t length, char *text) VUTIL_NOEXCEPT;
-/** Converts length characters of hex text to length / 2 bytes; returns length / 2. */
+/** Converts length characters of hex text to length / 2 bytes; returns length / 2, or 0 for a null text or data
+ *  or a length below 2. */
 VUTIL_API int32_t KOR_HexBin(const char *text, int32_t length, uint8_t *data) VUTIL_NOEXCEPT;
 
 VUTIL_END_DECLS

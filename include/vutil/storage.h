@@ -25,13 +25,14 @@ VUTIL_API int32_t KorOleOpenStream(const char *document, const char *path, int32
 VUTIL_API int32_t KorOleCloseStream(int32_t handle) VUTIL_NOEXCEPT;
 /** Reads up to count bytes; the bytes read, 0 at the end or on failure. */
 VUTIL_API int32_t KorOleReadStream(void *dst, int32_t count, int32_t handle) VUTIL_NOEXCEPT;
-/** The next byte as 0..255, or -1. */
+/** The next byte as 0..255, or -1 at the end, on a read failure or for a handle that is not open. */
 VUTIL_API int32_t KorOleStreamFgetc(int32_t handle) VUTIL_NOEXCEPT;
-/** Moves the position (0 start, 1 current, 2 end) to a target inside the stream; 1, or 0. */
+/** Moves the position (0 start, 1 current, 2 end) to a target inside the stream; 1, or 0 for a target outside
+ *  it, an unknown origin or a handle that is not open. */
 VUTIL_API int32_t KorOleSeekStream(int32_t handle, int32_t offset, int32_t origin) VUTIL_NOEXCEPT;
-/** The reading position. */
+/** The reading position, or 0 for a handle that is not open. */
 VUTIL_API int32_t KorOleTellStream(int32_t handle) VUTIL_NOEXCEPT;
-/** The stream's size (low 32 bits). */
+/** The stream's size (low 32 bits), or 0 for a handle that is not open. */
 VUTIL_API int32_t KorOleStreamSize(int32_t handle) VUTIL_NOEXCEPT;
 
 VUTIL_END_DECLS

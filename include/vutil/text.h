@@ -56,13 +56,16 @@ typedef struct kor_logfont {
 
 VUTIL_BEGIN_DECLS
 
-/** Builds the stroke font's glyph table; returns 1. Call once before txt. */
+/** Builds the stroke font's glyph table; returns 1 (it cannot fail). Call once before txt. */
 VUTIL_API int32_t init_txt(void) VUTIL_NOEXCEPT;
-/** Draws text in the stroke font at (x, y, z) as segments to callback or device->line; end (if given) gets the next insertion point. */
+/** Draws text in the stroke font at (x, y, z) as segments to callback or device->line; end (if given) gets the next insertion point.
+ *  Nothing fails: a null text draws nothing, and a character without a glyph draws no strokes. */
 VUTIL_API void txt(intptr_t context, draw_device *device, const char *text, double x, double y, double z,
                    double height, double width, double angle, double oblique, const double *matrix, int32_t flags,
                    intptr_t user, txt_line_proc callback, double *end) VUTIL_NOEXCEPT;
-/** Draws text in a host outline font: whole to device->text, or as outline segments when a callback or a matrix is given. */
+/** Draws text in a host outline font: whole to device->text, or as outline segments when a callback or a matrix is given.
+ *  Nothing fails: a face the host lacks becomes the nearest one it has, a glyph that cannot be read is skipped, and a
+ *  null text (or a null device->text) draws nothing. */
 VUTIL_API void ttxt(intptr_t context, draw_device *device, const char *text, const kor_logfont *font, double x,
                     double y, double z, double height, double width, double escapement, double orientation,
                     const double *matrix, int32_t flags, int32_t style, intptr_t user, txt_line_proc callback,

@@ -1,4 +1,4 @@
-// Settings files on a POSIX host: where they live, reading them whole, replacing them whole under a lock.
+// Settings files on a POSIX host: where they live, reading them whole, changing them under a lock of their own.
 #include "platform/profile.h"
 
 #include <fcntl.h>
@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -43,6 +44,10 @@ public:
     Descriptor &operator=(const Descriptor &) = delete;
 
     int get() const noexcept { return fd_; }
+    void reset(int fd) noexcept {
+        close();
+        fd_ = fd;
+    }
     explicit operator bool() const noexcept { return fd_ >= 0; }
     /// Closes now; false when the host reports an error (a write may then be lost).
     bool close() noexcept {
@@ -55,10 +60,10 @@ private:
     int fd_;
 };
 
-int openFile(const std::string &path, int flags) noexcept {
+int openFile(const std::string &path, int flags, mode_t mode = 0666) noexcept {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -124,6 +129,32 @@ std::optional<std::string> readWhole(int fd) {
     }
 }
 
+/// How long a read waits for a writer that holds the file.
+constexpr int64_t kReadWaitNanoseconds = 1000000000;
+
+int64_t monotonicNanoseconds() noexcept {
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+/// Takes a shared lock on the regular file open at fd, so that a read does not
+/// see a rewrite in place half done. A file that a writer holds for longer
+/// than kReadWaitNanoseconds (a foreign program) is read as it is.
+void lockSharedBriefly(int fd) noexcept {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return;
+    }
+    const int64_t deadline = monotonicNanoseconds() + kReadWaitNanoseconds;
+    while (::flock(fd, LOCK_SH | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR) &&
+           monotonicNanoseconds() < deadline) {
+        // A pause cut short by a signal only polls sooner: the deadline stays.
+        const timespec pause{0, 1000000};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
 std::optional<ProfileText> load(const char *file) noexcept {
     try {
         if (file == nullptr) {
@@ -134,6 +165,7 @@ std::optional<ProfileText> load(const char *file) noexcept {
         if (!fd) {
             return std::nullopt;
         }
+        lockSharedBriefly(fd.get());
         std::optional<std::string> content = readWhole(fd.get());
         if (!content) {
             return std::nullopt;
@@ -144,13 +176,14 @@ std::optional<ProfileText> load(const char *file) noexcept {
     }
 }
 
+/// Writes bytes at the start of the file open at fd, in pieces the test seam sees.
 bool writeAll(int fd, const std::string &bytes) noexcept {
     for (std::size_t written = 0; written < bytes.size();) {
         if (!stepAllowed(ProfileStep::Write, written)) {
             return false;
         }
         const std::size_t piece = std::min(kPieceBytes, bytes.size() - written);
-        const ssize_t put = ::write(fd, bytes.data() + written, piece);
+        const ssize_t put = ::pwrite(fd, bytes.data() + written, piece, static_cast<off_t>(written));
         if (put < 0 && errno == EINTR) {
             continue;
         }
@@ -173,30 +206,50 @@ Place placeOf(const std::string &path) {
     return {path.substr(0, nameBegin), path.substr(nameBegin)};
 }
 
-/// Writes bytes to a file beside target, flushes it to the disk and renames it
-/// over target, so that target is always either the old text or the new one.
-/// The caller holds the lock of target, so the name of the new file is free.
-/// A new file takes the old one's mode, or the default mode for new files.
-bool replaceWhole(const std::string &target, const std::string &bytes, std::optional<mode_t> mode) {
+bool sameFile(const struct stat &a, const struct stat &b) noexcept {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+enum class Replacement : uint8_t { Done, Failed, Impossible };
+
+/// Writes bytes to a new file beside target, with the mode, owner and group of
+/// the old one (`old`), flushes it to the disk and renames it over target, so
+/// that target is always either the old text or the new one. The caller holds
+/// the lock of target, so the name of the new file is free. Impossible, with
+/// nothing left behind, when the directory takes no new file or the new file
+/// cannot have the old one's owner and group.
+Replacement replaceWhole(const std::string &target, const std::string &bytes, const struct stat &old) {
     const Place place = placeOf(target);
     const std::string beside = place.directory + "." + place.name + ".new";
-    Descriptor out(openFile(beside, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW));
+    Descriptor out(openFile(beside, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600));
     if (!out) {
-        return false;
+        return errno == EACCES || errno == EPERM || errno == EROFS ? Replacement::Impossible : Replacement::Failed;
     }
-    bool written = (!mode || ::fchmod(out.get(), *mode) == 0) && writeAll(out.get(), bytes) &&
+    struct stat made {};
+    if (::fstat(out.get(), &made) != 0 ||
+        ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) && ::fchown(out.get(), old.st_uid, old.st_gid) != 0)) {
+        ::unlink(beside.c_str());
+        return Replacement::Impossible;
+    }
+    bool written = ::fchmod(out.get(), old.st_mode & 07777) == 0 && writeAll(out.get(), bytes) &&
                    stepAllowed(ProfileStep::Sync, bytes.size()) && ::fsync(out.get()) == 0;
     written = out.close() && written;
     if (!written || !stepAllowed(ProfileStep::Rename, bytes.size()) || ::rename(beside.c_str(), target.c_str()) != 0) {
         ::unlink(beside.c_str());
-        return false;
+        return Replacement::Failed;
     }
     // Make the rename itself lasting; the new text is in place either way.
     Descriptor parent(openFile(place.directory.empty() ? "." : place.directory, O_RDONLY | O_DIRECTORY));
     if (parent) {
         ::fsync(parent.get());
     }
-    return true;
+    return Replacement::Done;
+}
+
+/// Writes bytes over the file open at fd, cuts it to their length and flushes it.
+bool rewriteInPlace(int fd, const std::string &bytes) noexcept {
+    return writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+           stepAllowed(ProfileStep::Sync, bytes.size()) && ::fsync(fd) == 0;
 }
 
 bool lockExclusive(int fd) noexcept {
@@ -207,65 +260,99 @@ bool lockExclusive(int fd) noexcept {
     return result == 0;
 }
 
-/// The file a write replaces: the target of a symbolic link (the link stays a
+/// The file a write changes: the target of a symbolic link (the link stays a
 /// link), or the path itself for a file still to be made. Nothing for a link
 /// that leads nowhere and for paths that cannot be looked at.
 std::optional<std::string> replacedFile(const std::string &path) {
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-    if (resolved != nullptr) {
-        return std::string(resolved.get());
+    // A file that another writer makes between the two looks is looked for again.
+    for (int look = 0; look < 8; ++look) {
+        std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+        if (resolved != nullptr) {
+            return std::string(resolved.get());
+        }
+        struct stat status {};
+        if (errno != ENOENT) {
+            return std::nullopt;
+        }
+        if (::lstat(path.c_str(), &status) != 0) {
+            return errno == ENOENT ? std::optional<std::string>(path) : std::nullopt;
+        }
     }
-    struct stat status {};
-    if (errno == ENOENT && ::lstat(path.c_str(), &status) != 0 && errno == ENOENT) {
-        return path;
-    }
-    return std::nullopt;
+    return std::nullopt;  // a link that leads nowhere
 }
 
-/// The read-modify-write of one settings file. Writers take turns on a lock
-/// file beside it (".NAME.lock", kept for good: removing it would let two
-/// writers lock different files), so that none works from a text that another
-/// is about to replace.
+/// How often a writer opens the file again because another writer replaced
+/// it while it waited for the lock; a bound against a file that something
+/// replaces without end.
+constexpr int kMaxOpenings = 10000;
+
+/// The read-modify-write of one settings file. Writers take turns on a lock of
+/// the file itself; one that finds, once it holds the lock, that the name now
+/// leads to another file (a writer before it replaced the file) opens that one.
+/// The file is opened for writing first, so that one the caller may not write
+/// is refused untouched.
 bool update(const std::string &path, const char *section, const char *key, const char *value) {
-    const std::optional<std::string> target = replacedFile(path);
-    if (!target) {
-        return false;
-    }
-    const Place place = placeOf(*target);
-    if (place.name.size() + 6 > NAME_MAX) {
-        return false;  // no room for the names of the lock and the new file
-    }
-    struct stat status {};
-    const bool exists = ::stat(target->c_str(), &status) == 0;
-    if (exists ? !S_ISREG(status.st_mode) : errno != ENOENT) {
-        return false;  // directories, pipes and devices are never replaced
-    }
-    if (!exists && (key == nullptr || value == nullptr)) {
-        return true;  // nothing to remove, and no lock file left behind for it
-    }
-    Descriptor lock(openFile(place.directory + "." + place.name + ".lock", O_RDWR | O_CREAT | O_NOFOLLOW));
-    if (!lock || !lockExclusive(lock.get())) {
-        return false;
-    }
-    std::string content;
-    std::optional<mode_t> mode;
-    Descriptor current(openFile(*target, O_RDONLY));
-    if (current) {
-        std::optional<std::string> whole = ::fstat(current.get(), &status) == 0 ? readWhole(current.get()) : std::nullopt;
-        if (!whole) {
-            return false;  // not a regular file, too large, or unreadable: left as it is
+    const bool removal = key == nullptr || value == nullptr;
+    for (int opening = 0; opening < kMaxOpenings; ++opening) {
+        const std::optional<std::string> target = replacedFile(path);
+        if (!target || placeOf(*target).name.size() + 5 > NAME_MAX) {
+            return false;  // no file to write, or no room for the name of the new file
         }
-        content = std::move(*whole);
-        mode = status.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        return false;
+        struct stat status {};
+        if (::stat(target->c_str(), &status) == 0 ? !S_ISREG(status.st_mode) : errno != ENOENT) {
+            return false;  // directories, pipes and devices are never opened for writing
+        }
+        bool created = false;
+        Descriptor file(openFile(*target, O_RDWR | O_NOFOLLOW));
+        if (!file && errno == ENOENT) {
+            if (removal) {
+                return true;  // nothing to remove
+            }
+            file.reset(openFile(*target, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW));
+            created = static_cast<bool>(file);
+        }
+        if (!file) {
+            if (errno == EEXIST || errno == ELOOP || errno == ENOENT) {
+                continue;  // made, replaced by a link or removed meanwhile: look again
+            }
+            return false;  // the caller may not write the file, or the host fails
+        }
+        if (!lockExclusive(file.get())) {
+            return false;
+        }
+        struct stat now {};
+        if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            return false;
+        }
+        if (::stat(target->c_str(), &now) != 0 || !sameFile(now, status)) {
+            continue;  // replaced or removed while this writer waited
+        }
+        const bool written = [&] {
+            std::optional<std::string> whole = readWhole(file.get());
+            if (!whole) {
+                return false;  // too large or unreadable: left as it is
+            }
+            ProfileText text(std::move(*whole));
+            const ProfileEdit edit = editProfile(text, section, key, value);
+            if (edit != ProfileEdit::Changed) {
+                return edit == ProfileEdit::Unchanged;  // the same value again, or a removal of nothing
+            }
+            // A file with one name is replaced whole where the directory allows; other names of
+            // the file, and a file the caller may write but not replace, are kept by writing in place.
+            if (status.st_nlink == 1) {
+                const Replacement replaced = replaceWhole(*target, text.text(), status);
+                if (replaced != Replacement::Impossible) {
+                    return replaced == Replacement::Done;
+                }
+            }
+            return rewriteInPlace(file.get(), text.text());
+        }();
+        if (!written && created) {
+            ::unlink(target->c_str());  // still the empty file this writer made: it holds the lock
+        }
+        return written;
     }
-    ProfileText text(std::move(content));
-    const ProfileEdit edit = editProfile(text, section, key, value);
-    if (edit != ProfileEdit::Changed) {
-        return edit == ProfileEdit::Unchanged;  // the same value again, or a removal of nothing
-    }
-    return replaceWhole(*target, text.text(), mode);
+    return false;
 }
 
 }  // namespace

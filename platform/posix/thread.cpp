@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csetjmp>
@@ -30,6 +31,7 @@ struct Thread {
     void *context = nullptr;
     pthread_t id{};
     std::atomic<pid_t> kernelId{0};  ///< set when the thread starts, for the priority
+    std::atomic<int> startNice{0};   ///< the nice value it started with, set before kernelId
 
     pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;  ///< guards the fields below and the count changes
     pthread_cond_t changed{};                          ///< the thread started, ended, or its count reached 0
@@ -142,6 +144,9 @@ void finish(Thread *thread) noexcept {
 void *threadMain(void *argument) {
     auto *thread = static_cast<Thread *>(argument);
     currentThread = thread;
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);  // this thread's own, taken from its creator
+    thread->startNice.store(errno == 0 ? nice : 0);
     thread->kernelId.store(gettid());
     {
         // The start gate: a thread made suspended waits here for its resumption.
@@ -261,11 +266,7 @@ void raiseThreadPriority(Thread *thread) noexcept {
     if (id == 0 || thread->ended) {
         return;  // not started yet, or ended
     }
-    errno = 0;
-    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(id));
-    if (errno == 0) {
-        setpriority(PRIO_PROCESS, static_cast<id_t>(id), nice - 2);
-    }
+    setpriority(PRIO_PROCESS, static_cast<id_t>(id), std::max(thread->startNice.load() - kHighestPrioritySteps, -20));
 }
 
 int32_t suspendThread(Thread *thread) noexcept {

@@ -63,9 +63,7 @@ TEST(InertExports, AcceptAnythingAndReportNothing) {
     KorBreak(0);
     KorBeginPrivateProfileCache(7);
     KorEndPrivateProfileCache(7);
-    for (int32_t handle : {0, 1, -1, 63, 64, 1 << 30}) {
-        EXPECT_EQ(KorError(handle), 0) << handle;
-    }
+    for (int32_t handle : {0, 1, -1, 63, 64, 1 << 30}) EXPECT_EQ(KorError(handle), 0) << handle;
     EXPECT_EQ(KorOleOpenFile(0xFFFFFFFFu), 0);
     EXPECT_EQ(GetMXRLANG(), 300);
 }

@@ -1,14 +1,15 @@
-// Tests of the host font layer against FreeType itself: sizes, and the native records of glyphs of named fonts
-// (DejaVu Sans for quadratic outlines, Gillius ADF for cubic ones) point for point.
+// Tests of the host font layer against FreeType itself: sizes, and the native records of glyphs of named font files
+// (DejaVuSans.ttf for quadratic outlines, GilliusADF-Regular.otf for cubic ones, DejaVuMathTeXGyre.ttf as a face in
+// one weight) point for point. tools/packages names their Debian packages; a test whose file is missing skips.
 #include <ft2build.h>
 #include <gtest/gtest.h>
 #include FT_FREETYPE_H
 #include FT_FONT_FORMATS_H
 #include FT_TRUETYPE_TABLES_H
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -60,14 +61,16 @@ Contours freeTypeContours(vutil::test::DirectFace &direct, char c) {
     return contours;
 }
 
-#define OPEN_OR_SKIP(font, face)                                                                \
-    if (!(font)) {                                                                              \
-        GTEST_SKIP() << "no outline font at all on this host (looked for " << (face) << ")"; \
+/// Skips the test unless the font was read from the named file (the set-up installs its Debian package).
+#define FROM_FILE_OR_SKIP(font, file, package)                                                                \
+    if (!(font) || (font).fileName().substr((font).fileName().find_last_of('/') + 1) != (file)) {             \
+        GTEST_SKIP() << (file) << " (Debian " << (package) << ") is not installed; the face found is " << '"' \
+                     << (font).fileName() << '"';                                                             \
     }
 
 TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
     Font font(request(kQuadraticFace));
-    OPEN_OR_SKIP(font, kQuadraticFace);
+    FROM_FILE_OR_SKIP(font, "DejaVuSans.ttf", "fonts-dejavu-core");
     vutil::test::DirectFace direct(font);
     for (const char c : std::string("Ag@&O8%e")) {
         GlyphMetrics metrics;
@@ -80,9 +83,7 @@ TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
             // starts on the implied point between them.
             std::vector<Point> mine = ours[k];
             const std::vector<Point> &their = theirs[k];
-            if (mine.size() > 1 && mine.back() == mine.front()) {
-                mine.pop_back();
-            }
+            if (mine.size() > 1 && mine.back() == mine.front()) mine.pop_back();
             if (!their.front().on && !their.back().on) {
                 EXPECT_EQ(mine.front().x, (their.front().x + their.back().x) / 2);
                 mine.erase(mine.begin());
@@ -100,7 +101,7 @@ TEST(HostFont, QuadraticGlyphsAreFreeTypesOutlinesPointForPoint) {
 
 TEST(HostFont, CellHeightAverageWidthBoldAndBufferRules) {
     Font font(request(kQuadraticFace));
-    OPEN_OR_SKIP(font, kQuadraticFace);
+    FROM_FILE_OR_SKIP(font, "DejaVuSans.ttf", "fonts-dejavu-core");
     vutil::test::DirectFace direct(font);
     FT_Face face = direct.face();
     const auto *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
@@ -116,17 +117,8 @@ TEST(HostFont, CellHeightAverageWidthBoldAndBufferRules) {
     recordsOf(bold, 'l', boldMetrics);
     recordsOf(regular, 'l', m);
     EXPECT_GT(boldMetrics.cellIncX, m.cellIncX);
-    // A face with no bold member is thickened by a 24th of the em, and its advances widen by as much.
-    FontRequest tall = request("DejaVu Math TeX Gyre", 0);
-    tall.height = 640;
-    Font math(tall);
-    tall.weight = 700;
-    Font thickened(tall);
-    recordsOf(math, 'l', m);
-    recordsOf(thickened, 'l', boldMetrics);
-    EXPECT_NEAR(boldMetrics.cellIncX - m.cellIncX, thickened.pixelsPerEmY() / 24, 1.0) << thickened.fileName();
     // Widths are held between a 64th of the em height and 64 times it.
-    tall = request(kQuadraticFace, 1);
+    FontRequest tall = request(kQuadraticFace, 1);
     tall.height = 6400;
     const Font narrow(tall);
     EXPECT_NEAR(narrow.pixelsPerEmX() * 64, narrow.pixelsPerEmY(), 0.5);
@@ -144,14 +136,31 @@ TEST(HostFont, CellHeightAverageWidthBoldAndBufferRules) {
     EXPECT_GT(m.cellIncX, 0);
 }
 
+TEST(HostFont, AFaceWithoutABoldMemberIsThickenedByA24thOfTheEm) {
+    FontRequest tall = request("DejaVu Math TeX Gyre", 0);
+    tall.height = 640;
+    Font math(tall);
+    FROM_FILE_OR_SKIP(math, "DejaVuMathTeXGyre.ttf", "fonts-dejavu-extra");
+    // Only a family of which fontconfig lists no member from semibold up can show the thickening.
+    FcPattern *heavy = FcNameParse(reinterpret_cast<const FcChar8 *>("DejaVu Math TeX Gyre:weight=[180 300]"));
+    FcObjectSet *file = FcObjectSetBuild(FC_FILE, nullptr);
+    FcFontSet *members = FcFontList(nullptr, heavy, file);
+    const int count = members != nullptr ? members->nfont : 0;
+    FcObjectSetDestroy(file), FcPatternDestroy(heavy), members != nullptr ? FcFontSetDestroy(members) : void();
+    if (count > 0) GTEST_SKIP() << "DejaVu Math TeX Gyre has a bold member on this host";
+    tall.weight = 700;
+    Font thickened(tall);
+    GlyphMetrics m, boldMetrics;
+    recordsOf(math, 'l', m);
+    recordsOf(thickened, 'l', boldMetrics);
+    EXPECT_NEAR(boldMetrics.cellIncX - m.cellIncX, thickened.pixelsPerEmY() / 24, 1.0) << thickened.fileName();
+}
+
 TEST(HostFont, CubicGlyphsBecomeQuadraticsThroughTheSameOnCurvePoints) {
     Font font(request(kCubicFace, 0));
-    OPEN_OR_SKIP(font, kCubicFace);
+    FROM_FILE_OR_SKIP(font, "GilliusADF-Regular.otf", "fonts-adf-gillius");
     vutil::test::DirectFace direct(font);
-    if (std::strcmp(FT_Get_Font_Format(direct.face()), "CFF") != 0) {
-        GTEST_SKIP() << kCubicFace << " is not installed (Debian fonts-adf-gillius); " << font.fileName()
-                     << " has no cubic outlines";
-    }
+    ASSERT_STREQ(FT_Get_Font_Format(direct.face()), "CFF");
     for (const char c : std::string("Sog&")) {
         GlyphMetrics metrics;
         const Contours ours = recordsOf(font, c, metrics);

@@ -1,10 +1,12 @@
 // Tests of settings files: the exports on real files, where files live, whole replacement, concurrent writers.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -50,8 +52,9 @@ TEST(ProfileFiles, EditsKeepCrLfLinesRealsThreeDigitsAndUnchangedFilesAlone) {
     EXPECT_TRUE(KorWritePrivateProfileReal("View", "Scale", 2.0 / 3.0, file.c_str()) == 1 && KorWritePrivateProfileString("View", "Mode", nullptr, file.c_str()) == 1 &&
                 KorWritePrivateProfileReal("Colors", "Pen2", 1234.0, file.c_str()) == 1 && KorWritePrivateProfileInt("Units", "Metric", 1, file.c_str()) == 1);
     EXPECT_EQ(TempDir::read(file), sourceData("crlf.expected.ini"));
-    const auto before = fs::last_write_time(file);
-    EXPECT_TRUE(KorWritePrivateProfileString("colors", "PEN1", "7", file.c_str()) == 1 && fs::last_write_time(file) == before) << "a write that changes nothing leaves the file alone";
+    struct stat before {}, after {};
+    EXPECT_TRUE(stat(file.c_str(), &before) == 0 && KorWritePrivateProfileString("colors", "PEN1", "7", file.c_str()) == 1 &&
+                stat(file.c_str(), &after) == 0 && after.st_ino == before.st_ino) << "a write that changes nothing leaves the file alone";
     EXPECT_TRUE(KorGetPrivateProfileReal("View", "Scale", 9.0, file.c_str()) == 0.667 && KorGetPrivateProfileReal("Colors", "Pen2", 9.0, file.c_str()) == 1230.0 &&
                 KorGetPrivateProfileInt("Units", "Metric", 0, file.c_str()) == 1);
     EXPECT_EQ(read("colors", "TITLE", file), "a b") << "the first key of a section, its quotes gone";
@@ -60,11 +63,7 @@ TEST(ProfileFiles, EditsKeepCrLfLinesRealsThreeDigitsAndUnchangedFilesAlone) {
 }
 
 TEST(ProfileReals, SignificantDigitsInTheRuntimesNotation) {
-    const struct {
-        double value;
-        int digits;
-        const char *text;
-    } cases[] = {{0.125, 3, "0.125"}, {2.0 / 3.0, 3, "0.667"}, {-2.0 / 3.0, 3, "-0.667"}, {1.0, 3, "1."}, {0.0, 3, "0."}, {100.0, 3, "100"},
+    const struct { double value; int digits; const char *text; } cases[] = {{0.125, 3, "0.125"}, {2.0 / 3.0, 3, "0.667"}, {-2.0 / 3.0, 3, "-0.667"}, {1.0, 3, "1."}, {0.0, 3, "0."}, {100.0, 3, "100"},
                  {12.5, 3, "12.5"}, {999.6, 3, "1000"}, {1234.0, 3, "1.23e+003"}, {1000.0, 3, "1.e+003"}, {0.1, 3, "0.1"}, {0.05, 3, "5.e-002"},
                  {0.0123, 3, "1.23e-002"}, {-1.5e300, 3, "-1.5e+300"}, {INFINITY, 3, "inf"}, {-INFINITY, 3, "-inf"}, {NAN, 3, "nan"},
                  {-3.1415e5, 7, "-314150."}, {-1234567890.123, 12, "-1234567890.12"}, {-123456789012.3, 12, "-123456789012"},
@@ -131,9 +130,42 @@ TEST(ProfileFiles, ReplacementKeepsLinksModesAndRefusesOtherKinds) {
     const std::string big = dir.write("big.ini", "[s]\nk=1\n" + std::string(1 << 20, ';'));  // files past 1 MiB are not read
     for (const std::string &name : {fifo, big, dir.path().string()})  // a named pipe reads as empty, without waiting
         EXPECT_TRUE(read("s", "k", name) == "<absent>" && KorWritePrivateProfileString("s", "k", "v", name.c_str()) == 0) << name;
-    std::string lockName(".");  // appended: g++ 12 at -O3 mistakes "literal" + string for an overlapping copy
-    lockName.append(dir.path().filename().string()).append(".lock");
-    EXPECT_FALSE(fs::exists(dir.path().parent_path() / lockName)) << "no lock file beside what is never replaced";
+}
+
+// As an ordinary user (65534): a file it may not write is refused untouched; one in a directory it may not
+// write, one with a second name and one of another user are written in place, keeping inode, names and owner;
+// nothing is left beside any of them.
+TEST(ProfileFiles, AnOrdinaryUserWritesWhatItMayAndLeavesNothingBeside) {
+    if (geteuid() != 0) GTEST_SKIP() << "runs as root, to act as the ordinary user 65534";
+    TempDir dir;
+    const std::string mine = dir.file("mine"), shut = dir.file("shut");
+    ASSERT_TRUE(chmod(dir.path().c_str(), 0755) == 0 && mkdir(mine.c_str(), 0755) == 0 && mkdir(shut.c_str(), 0755) == 0 && chown(mine.c_str(), 65534, 65534) == 0);
+    const struct { std::string file; mode_t mode; uid_t owner; int32_t result; bool sameInode; } cases[] = {{mine + "/ro.ini", 0444, 65534, 0, true}, {shut + "/w.ini", 0644, 65534, 1, true}, {mine + "/a.ini", 0644, 65534, 1, true},
+                 {mine + "/root.ini", 0666, 0, 1, true},   {mine + "/own.ini", 0640, 65534, 1, false}, {shut + "/new.ini", 0, 0, 0, true}};
+    std::vector<struct stat> before(std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        ASSERT_TRUE(cases[i].mode == 0 || (dir.write(cases[i].file.substr(dir.path().string().size() + 1), "[A]\nx=1\n"), chmod(cases[i].file.c_str(), cases[i].mode) == 0 &&
+                                           chown(cases[i].file.c_str(), cases[i].owner, cases[i].owner) == 0 && stat(cases[i].file.c_str(), &before[i]) == 0));
+    int results[2];
+    ASSERT_TRUE(link((mine + "/a.ini").c_str(), (mine + "/b.ini").c_str()) == 0 && pipe(results) == 0);
+    if (fork() == 0) {
+        const bool dropped = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+        for (int32_t result = 0; const auto &c : cases) result = dropped ? KorWritePrivateProfileString("A", "x", "2", c.file.c_str()) : -1, ::write(results[1], &result, sizeof result);
+        _exit(0);
+    }
+    close(results[1]);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        int32_t result = -2;
+        struct stat now {};
+        EXPECT_TRUE(::read(results[0], &result, sizeof result) == sizeof result && result == cases[i].result) << cases[i].file;
+        EXPECT_TRUE(cases[i].mode == 0 || (TempDir::read(cases[i].file) == (result ? "[A]\nx=2\n" : "[A]\nx=1\n") && stat(cases[i].file.c_str(), &now) == 0 &&
+                                           now.st_uid == cases[i].owner && (now.st_mode & 07777) == cases[i].mode && (now.st_ino == before[i].st_ino) == cases[i].sameInode)) << cases[i].file;
+    }
+    close(results[0]), wait(nullptr);
+    EXPECT_EQ(TempDir::read(mine + "/b.ini"), "[A]\nx=2\n") << "the other name of the file";
+    std::set<std::string> names;
+    for (const auto &entry : fs::recursive_directory_iterator(dir.path())) names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"mine", "shut", "ro.ini", "w.ini", "a.ini", "b.ini", "root.ini", "own.ini"}));
 }
 
 /// Fails the step it is armed for, once `written` reaches `at`, or kills the writer there.
@@ -166,6 +198,7 @@ TEST(ProfileFiles, AFailedOrKilledWriterLeavesTheOldFileWhole) {
     }
     // The next writer finds the file and the lock as they should be.
     EXPECT_TRUE(KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 1 && read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << "nothing beside the file";
 }
 
 // Writers in other processes and threads of this one set their own keys; none may be lost to another's
@@ -175,15 +208,18 @@ TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
     const std::string file = dir.file("shared.ini");
     std::set<std::string> keys, expected;
     const auto key = [](int writer, int i) { return std::string("w").append(std::to_string(writer)).append("k").append(std::to_string(i)); };
+    std::atomic<int> failed{0};  // writes that reported a failure
     const auto writeKeys = [&](int writer) {
-        for (int i = 0; i < 16; ++i) KorWritePrivateProfileString(i % 2 ? "odd" : "even", key(writer, i).c_str(), "x", file.c_str());
+        for (int i = 0; i < 16; ++i) failed += KorWritePrivateProfileString(i % 2 ? "odd" : "even", key(writer, i).c_str(), "x", file.c_str()) != 1;
+        return failed.load();
     };
     pid_t children[2];
     for (int writer = 0; writer < 2; ++writer)
-        if ((children[writer] = fork()) == 0) writeKeys(writer), _exit(0);
+        if ((children[writer] = fork()) == 0) _exit(writeKeys(writer));
     std::thread first(writeKeys, 2), second(writeKeys, 3);
     first.join(), second.join();
     for (int status = 0; pid_t child : children) EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(failed.load(), 0);
     for (const char *section : {"even", "odd"}) {
         std::vector<char> list(1 << 16);
         KorGetPrivateProfileString(section, nullptr, nullptr, list.data(), static_cast<int32_t>(list.size()), file.c_str());

@@ -24,13 +24,9 @@ struct Input {
 std::vector<Input> inputs() {
     std::mt19937 random(7);
     std::string noise(300000, '\0'), words, zeros(2000000, '\0');
-    for (char &c : noise) {
-        c = static_cast<char>(random());
-    }
+    for (char &c : noise) c = static_cast<char>(random());
     const char *vocabulary[] = {"LINE ", "ARC ", "12.5 ", "layer ", "0,0 ", "\n", "TEXT \"A\" ", "-3.75 "};
-    while (words.size() < 300000) {
-        words += vocabulary[random() % 8];
-    }
+    while (words.size() < 300000) words += vocabulary[random() % 8];
     return {{"empty", ""},
             {"one byte", "x"},
             {"a string defined by its own code", std::string(5000, 'a') + "abababababababab"},
