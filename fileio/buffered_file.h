@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/linkage.h"
+
 namespace vutil::fileio {
 
 inline constexpr int32_t kMaxFiles = 63;
@@ -52,7 +54,7 @@ struct alignas(64) FileRecord {
 
 /// The process-wide table; index 0 is never used. It is constant-initialised
 /// (all zero) so that it needs no constructor at load time.
-extern FileRecord gFiles[kMaxFiles + 1] __attribute__((visibility("hidden")));
+extern FileRecord gFiles[kMaxFiles + 1] VUTIL_LOCAL;
 
 /// The record of an open file, or null for a handle outside 1..63 or a free one.
 inline FileRecord *openRecord(int32_t handle) noexcept {

@@ -43,14 +43,18 @@ void registerUnloadStep(UnloadStep step, void (*release)() noexcept) noexcept {
 
 namespace {
 
-// The loader hooks of an ELF library: the only static constructor and
-// destructor of the library.
+// The load hooks: the only static constructor and destructor of the library.
+// They are the entry point's callers wherever the loader does not call it
+// (an ELF library, a program linked with the static library). Attach twice
+// with the same handle changes nothing; detach runs once.
 [[gnu::constructor]] void onLoad() noexcept {
     entryPoint(platform::currentModule(), static_cast<uint32_t>(Reason::ProcessAttach), nullptr);
 }
 
 [[gnu::destructor]] void onUnload() noexcept {
-    entryPoint(platform::currentModule(), static_cast<uint32_t>(Reason::ProcessDetach), nullptr);
+    if (!platform::loaderCallsEntry()) {
+        entryPoint(platform::currentModule(), static_cast<uint32_t>(Reason::ProcessDetach), nullptr);
+    }
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // allocated from one clip to the next.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
@@ -86,7 +88,9 @@ public:
     }
 
 private:
-    static constexpr std::size_t kMaxElements = (std::size_t{1} << 40) / sizeof(T);
+    // 1 TiB, or half the address space where that is smaller.
+    static constexpr std::size_t kMaxElements =
+        static_cast<std::size_t>(std::min<uint64_t>(uint64_t{1} << 40, SIZE_MAX / 2)) / sizeof(T);
 
     T *data_ = nullptr;
     std::size_t capacity_ = 0;

@@ -44,11 +44,11 @@ public:
 private:
     struct FoldedHash {
         std::size_t operator()(std::string_view s) const noexcept {
-            std::size_t hash = 14695981039346656037ull;
+            uint64_t hash = 14695981039346656037ull;
             for (char c : s) {
                 hash = (hash ^ static_cast<unsigned char>(foldCase(c))) * 1099511628211ull;
             }
-            return hash;
+            return static_cast<std::size_t>(hash ^ (hash >> 32));
         }
     };
     struct FoldedEqual {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/linkage.h"
 #include "platform/storage.h"
 
 namespace vutil::storage {
@@ -47,8 +48,8 @@ struct Slot {
 };
 
 /// The process-wide state; constant-initialised (all zero), so it needs no constructor at load time.
-extern Binding gBinding __attribute__((visibility("hidden")));
-extern Slot gSlots[kMaxStreams + 1] __attribute__((visibility("hidden")));
+extern Binding gBinding VUTIL_LOCAL;
+extern Slot gSlots[kMaxStreams + 1] VUTIL_LOCAL;
 
 /// Names the element `index` of the storage at `path` in `document` (see the KOR_OLE_* results).
 int32_t queryStorage(const char *document, const char *path, int32_t index, int32_t nameSize, char *name) noexcept;

@@ -5,7 +5,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(_WIN32)
+/* Every export uses the C calling convention (cdecl on 32-bit Windows: the
+ * caller removes the arguments), as the variadic exports require; on Windows
+ * the names are exported undecorated from vutil.dll. */
+#if defined(_WIN32) && defined(VUTIL_STATIC)
+#  define VUTIL_API /* linked with the static library */
+#elif defined(_WIN32)
 #  if defined(VUTIL_BUILDING)
 #    define VUTIL_API __declspec(dllexport)
 #  else

@@ -1,8 +1,14 @@
-/* Host services that callers share with the library: global memory blocks. */
+/* Host services that callers share with the library: global memory blocks.
+ * On Windows these are the system's own GlobalAlloc family from <windows.h>;
+ * elsewhere the library supplies them with the same rules. */
 #ifndef VUTIL_PLATFORM_H
 #define VUTIL_PLATFORM_H
 
 #include "vutil/frame.h"
+
+#if defined(_WIN32)
+#  include <windows.h>
+#else
 
 /* A global memory block. Movable blocks are reached through GlobalLock;
  * for a fixed block the handle is the block's address itself. */
@@ -29,5 +35,7 @@ VUTIL_API HGLOBAL GlobalFree(HGLOBAL block) VUTIL_NOEXCEPT;
 VUTIL_API size_t GlobalSize(HGLOBAL block) VUTIL_NOEXCEPT;
 
 VUTIL_END_DECLS
+
+#endif /* !_WIN32 */
 
 #endif /* VUTIL_PLATFORM_H */

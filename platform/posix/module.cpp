@@ -38,4 +38,6 @@ std::string moduleFileName(void *module) {
     return name;
 }
 
+bool loaderCallsEntry() noexcept { return false; }
+
 }  // namespace vutil::platform

@@ -44,7 +44,7 @@ inline ssize_t fullDiskWrite(int, const void *, size_t) {
 
 class FileTest : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("VUTIL_DRIVE_C", dir.path().c_str(), 1); }
+    void SetUp() override { setenv("VUTIL_DRIVE_C", dir.path().string().c_str(), 1); }
     void TearDown() override {
         for (int32_t handle = 1; handle <= KOR_MAX_FILES; ++handle) KorCloseFile(handle);
         fileio::failBufferAllocations(0);

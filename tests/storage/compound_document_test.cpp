@@ -186,9 +186,14 @@ TEST_F(Documents, SeeksStayInsideTheStream) {
 
 TEST_F(Documents, ADocumentThatCannotBeOpenedInPlaceIsReadFromATemporaryCopy) {
     TempDir temporary;
+    // TMPDIR names the temporary directory on POSIX hosts, TMP on Windows.
     const char *savedTmp = std::getenv("TMPDIR");
     const std::optional<std::string> saved = savedTmp ? std::optional<std::string>(savedTmp) : std::nullopt;
-    setenv("TMPDIR", temporary.path().c_str(), 1);
+    const char *savedWindowsTmp = std::getenv("TMP");
+    const std::optional<std::string> savedWindows =
+        savedWindowsTmp ? std::optional<std::string>(savedWindowsTmp) : std::nullopt;
+    setenv("TMPDIR", temporary.path().string().c_str(), 1);
+    setenv("TMP", temporary.path().string().c_str(), 1);
     const auto isEmpty = [&] { return std::filesystem::is_empty(temporary.path()); };
     const std::string file = scratch("held.cfb", TempDir::read(dataPath("basic.cfb")));
     platform::failStorageOpens(1);
@@ -209,6 +214,7 @@ TEST_F(Documents, ADocumentThatCannotBeOpenedInPlaceIsReadFromATemporaryCopy) {
     EXPECT_TRUE(isEmpty());
     EXPECT_STREQ(storage::gSlots[openStream(file, "Sub\\top")].copyName, "") << "where it opens in place, no copy";
     saved ? setenv("TMPDIR", saved->c_str(), 1) : unsetenv("TMPDIR");
+    savedWindows ? setenv("TMP", savedWindows->c_str(), 1) : unsetenv("TMP");
 }
 
 std::vector<std::string> messages;

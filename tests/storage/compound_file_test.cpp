@@ -212,9 +212,12 @@ TEST_F(Reader, SeeksAcrossTheExtentsOfAFragmentedStream) {
             const int64_t offset = i % 20 == 0 ? (i % 40 == 0 ? INT64_MAX : INT64_MIN + 1)
                                                : static_cast<int64_t>(random() % (3 * size)) - size;
             const int64_t base = origin == pf::StreamOrigin::Set ? 0
-                                 : origin == pf::StreamOrigin::End ? size : static_cast<int64_t>(stream->tell());
-            const __int128 target = static_cast<__int128>(base) + offset;
-            const bool valid = static_cast<int>(origin) < 3 && target >= 0 && target <= INT64_MAX;
+                                 : origin == pf::StreamOrigin::End ? size
+                                                                    : static_cast<int64_t>(stream->tell());
+            // base is never negative, so the sum can only pass INT64_MAX upwards.
+            const bool fits = offset <= 0 || base <= INT64_MAX - offset;
+            const int64_t target = fits ? base + offset : -1;
+            const bool valid = static_cast<int>(origin) < 3 && fits && target >= 0;
             const uint64_t before = stream->tell();
             uint64_t at = 0;
             ASSERT_EQ(stream->seek(offset, origin, &at), valid ? pf::stg::kOk : pf::stg::kInvalidFunction) << offset;
