@@ -723,7 +723,9 @@ void Renderer::splinePoints(std::vector<vpoint> &out, int degree, const std::vec
         const vpoint &a = control[static_cast<std::size_t>(i - 1)], &b = control[static_cast<std::size_t>(i)];
         length += std::hypot(b.x - a.x, b.y - a.y);
     }
-    const int perSpan = bounds_ ? 16 : std::clamp(static_cast<int>(length * pixels / (n - p) / 3), 4, 64);
+    // Steps a span by its length on the page; a length that is no number (NaN, or points at infinity) takes the fewest.
+    const double wanted = length * pixels / (n - p) / 3;
+    const int perSpan = bounds_ ? 16 : !(wanted >= 4) ? 4 : wanted > 64 ? 64 : static_cast<int>(wanted);
     std::vector<double> hx(static_cast<std::size_t>(p + 1)), hy(hx), hz(hx), hw(hx);
     for (int k = p; k < n; ++k) {
         const double u0 = knots[static_cast<std::size_t>(k)], u1 = knots[static_cast<std::size_t>(k + 1)];
@@ -847,6 +849,11 @@ public:
         take(code, v);
         return v;
     }
+    /// A whole number; one that is no number or out of range gives the fallback.
+    int32_t integer(int32_t code, int32_t fallback) {
+        const double v = get(code, fallback);
+        return std::isfinite(v) && std::fabs(v) < 2e9 ? static_cast<int32_t>(v) : fallback;
+    }
     bool seek(int32_t code) {
         while (i_ < n_ && g_[i_].code != code) {
             ++i_;
@@ -876,7 +883,7 @@ void Renderer::hatch(const Fields &f, const Context &c, const Style &s) {
     }
     const double declared = h.get(91, 0);
     for (double l = 0; l < declared && h.at(92); ++l) {
-        const auto type = static_cast<int32_t>(h.get(92, 0));
+        const int32_t type = h.integer(92, 0);
         std::vector<vpoint> loop;
         if ((type & 2) != 0) {
             const bool bulged = h.get(72, 0) != 0;
@@ -900,7 +907,7 @@ void Renderer::hatch(const Fields &f, const Context &c, const Style &s) {
         } else {
             h.get(93, 0);
             while (h.at(72)) {
-                const auto edge = static_cast<int32_t>(h.get(72, 0));
+                const int32_t edge = h.integer(72, 0);
                 std::vector<vpoint> piece;
                 if (edge == 1) {
                     const double x1 = h.get(10, 0), y1 = h.get(20, 0), x2 = h.get(11, 0), y2 = h.get(21, 0);
@@ -938,7 +945,7 @@ void Renderer::hatch(const Fields &f, const Context &c, const Style &s) {
                         std::reverse(piece.begin(), piece.end());
                     }
                 } else if (edge == 4) {
-                    const int degree = static_cast<int>(std::clamp(h.get(94, 3), 1.0, 10.0));
+                    const int degree = std::clamp(h.integer(94, 3), 1, 10);
                     h.get(73, 0);
                     h.get(74, 0);
                     h.get(95, 0);
