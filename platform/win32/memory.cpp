@@ -95,21 +95,4 @@ void setGlobalAllocFailureAfter(long successes) noexcept {
     failureCountdown.store(successes < 0 ? -1 : successes, std::memory_order_relaxed);
 }
 
-LockedGlobal::LockedGlobal(uint32_t flags, std::size_t bytes) noexcept : handle_(globalAlloc(flags, bytes)) {
-    if (handle_ != nullptr) {
-        data_ = globalLock(handle_);
-        if (data_ == nullptr) {
-            globalFree(handle_);
-            handle_ = nullptr;
-        }
-    }
-}
-
-LockedGlobal::~LockedGlobal() {
-    if (handle_ != nullptr) {
-        globalUnlock(handle_);
-        globalFree(handle_);
-    }
-}
-
 }  // namespace vutil::platform
