@@ -90,6 +90,12 @@ bool ocsMatrix(const Fields &f, hmatrix &out) {
     return true;
 }
 
+/// `m` after the entity's object coordinate system, when it has one.
+hmatrix inObjectPlane(const Fields &f, const hmatrix &m) {
+    hmatrix ocs;
+    return ocsMatrix(f, ocs) ? multiply(m, ocs) : m;
+}
+
 /// The stroke font's code of a character, or 0 when it has no glyph.
 unsigned char strokeCode(uint32_t c) {
     if (c >= 32 && c < 127) {
@@ -464,10 +470,7 @@ void Renderer::line(const Fields &f, const Context &c, const Style &s) {
 }
 
 void Renderer::circleOrArc(const Fields &f, const Context &c, const Style &s, bool arc) {
-    hmatrix m = c.m, ocs;
-    if (ocsMatrix(f, ocs)) {
-        m = multiply(c.m, ocs);
-    }
+    const hmatrix m = inObjectPlane(f, c.m);
     const double r = f.number(40, 0);
     double a0 = 0, a1 = 2 * kPi;
     if (arc) {
@@ -559,10 +562,7 @@ void Renderer::bulgeTo(std::vector<vpoint> &out, const vpoint &a, const vpoint &
 }
 
 void Renderer::lwpolyline(const Fields &f, const Context &c, const Style &s) {
-    hmatrix m = c.m, ocs;
-    if (ocsMatrix(f, ocs)) {
-        m = multiply(c.m, ocs);
-    }
+    const hmatrix m = inObjectPlane(f, c.m);
     const double pixels = unitPixels(m);
     const double z = f.number(38, 0);
     std::vector<vpoint> vertices;
@@ -807,10 +807,7 @@ void Renderer::solid(const Fields &f, const Context &c, const Style &s, bool fac
         }
         return;
     }
-    hmatrix m = c.m, ocs;
-    if (ocsMatrix(f, ocs)) {
-        m = multiply(c.m, ocs);
-    }
+    const hmatrix m = inObjectPlane(f, c.m);
     // SOLID and TRACE give their corners in the order 1, 2, 4, 3.
     const vpoint a = f.point(10), b = f.point(11), cc = f.point(12);
     const vpoint dd = f.find(13) != nullptr ? f.point(13) : cc;
@@ -870,10 +867,7 @@ private:
 };
 
 void Renderer::hatch(const Fields &f, const Context &c, const Style &s) {
-    hmatrix m = c.m, ocs;
-    if (ocsMatrix(f, ocs)) {
-        m = multiply(c.m, ocs);
-    }
+    const hmatrix m = inObjectPlane(f, c.m);
     const double pixels = unitPixels(m);
     const double z = f.number(30, 0);
     HatchCursor h(f);
@@ -1184,10 +1178,7 @@ void Renderer::text(const Fields &f, const Context &c, const Style &s, bool attr
     if (attribute && (f.integer(70, 0) & 1) != 0) {
         return;  // an invisible attribute
     }
-    hmatrix m = c.m, ocs;
-    if (ocsMatrix(f, ocs)) {
-        m = multiply(c.m, ocs);
-    }
+    const hmatrix m = inObjectPlane(f, c.m);
     const std::string styleName(f.text(7).empty() ? std::string_view("STANDARD") : f.text(7));
     const auto style = d_.styles.find(upper(styleName));
     double height = f.number(40, 0);
