@@ -37,7 +37,15 @@ bool cellEdges(int32_t length, int32_t cells, bool across, std::vector<int32_t> 
     if (fits) {
         int32_t counts[2];
         std::memcpy(counts, block, sizeof counts);
-        fits = counts[across ? 1 : 0] == cells && counts[across ? 0 : 1] == 1;
+        // A pitch of length / cells may fall a rounding short, which the count shows as one more
+        // tile, a sliver at the far end: the cells end where the window ends all the same.
+        const int32_t count = counts[across ? 1 : 0];
+        fits = counts[across ? 0 : 1] == 1 && (count == cells || count == cells + 1);
+        if (fits && count == cells + 1) {
+            double tile[6];
+            std::memcpy(tile, block + 8 + 48 * static_cast<std::size_t>(cells), sizeof tile);
+            fits = (across ? tile[0] : tile[1]) > length - 1e-6;
+        }
         edges.assign(static_cast<std::size_t>(cells) + 1, 0);
         for (int32_t i = 0; fits && i < cells; ++i) {
             double tile[6];
