@@ -108,14 +108,14 @@ void clipVPoly(Reader &in) {
     for (int32_t i = 0; i < n; ++i) {
         points[static_cast<std::size_t>(i)] = takeVPoint(in);
     }
-    const double scale = magnitude(points.get(), n, lo, hi);
     const int32_t count = KorClipVPoly(points.get(), n, lo, hi);
     check(count >= 0 && static_cast<std::size_t>(count) <= room);
     const bool soundWindow = lo.x <= hi.x && lo.y <= hi.y && std::isfinite(lo.x) && std::isfinite(hi.x) &&
                              std::isfinite(lo.y) && std::isfinite(hi.y);
     if (n >= 1 && soundWindow) {
         for (int32_t i = 0; i < count; ++i) {
-            check(inside(points[static_cast<std::size_t>(i)], lo, hi, scale));
+            // Exactly inside: crossings lie on their edge and between their segment's ends.
+            check(inside(points[static_cast<std::size_t>(i)], lo, hi, 0));
         }
     }
 }

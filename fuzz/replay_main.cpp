@@ -26,11 +26,19 @@ int main(int argc, char **argv) {
         if (!std::filesystem::exists(root)) {
             continue;
         }
-        for (const auto &entry : std::filesystem::recursive_directory_iterator(root)) {
-            if (!entry.is_regular_file()) {
-                continue;
+        // A corpus directory, or one input named alone.
+        std::vector<std::filesystem::path> inputs;
+        if (std::filesystem::is_directory(root)) {
+            for (const auto &entry : std::filesystem::recursive_directory_iterator(root)) {
+                if (entry.is_regular_file()) {
+                    inputs.push_back(entry.path());
+                }
             }
-            std::ifstream in(entry.path(), std::ios::binary);
+        } else {
+            inputs.push_back(root);
+        }
+        for (const auto &input : inputs) {
+            std::ifstream in(input, std::ios::binary);
             std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++runs;

@@ -67,10 +67,15 @@ struct RealRules {
     static bool crossing(const vpoint &from, const vpoint &p1, const vpoint &p2, double e, vpoint &q) noexcept {
         const double run = along<axis>(p2) - along<axis>(p1);
         const double slope = (across<axis>(p2) - across<axis>(p1)) / run;
-        const double other = (e - along<axis>(from)) * slope + across<axis>(from);
+        double other = (e - along<axis>(from)) * slope + across<axis>(from);
         if (!std::isfinite(other)) {
             return false;
         }
+        // The crossing lies between the segment's ends. Rounding can put it beyond them (a slope
+        // that underflows, or the difference of two coordinates far larger than the result), and
+        // so outside an edge that an earlier pass kept: it is held to their span.
+        other = std::clamp(other, std::fmin(across<axis>(p1), across<axis>(p2)),
+                           std::fmax(across<axis>(p1), across<axis>(p2)));
         const double z = (e - along<axis>(from)) * ((p2.z - p1.z) / run) + from.z;
         if constexpr (axis == Axis::kX) {
             q = vpoint{e, other, z};

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <random>
 
@@ -126,11 +127,36 @@ TEST(ClipPolyAndClipVPoly, RandomListsStayInsideAndKeepTheClippedArea) {
         const int32_t count = clipV(p, m, xmin, ymin, xmax, ymax);
         const double area = vutil::test::shoelace(p.data(), static_cast<std::size_t>(std::max(count, 0))), wanted = vutil::test::shoelace(part.data(), part.size());
         ASSERT_TRUE(count >= 0 && count <= 2 * m + 4 && (!closed || !finite || std::fabs(area - wanted) < 1e-12 * spread * spread)) << trial;
-        for (int32_t i = 0; i < count; ++i) ASSERT_TRUE(inside(p[i].x, p[i].y, 1e-9)) << trial;
+        for (int32_t i = 0; i < count; ++i) ASSERT_TRUE(inside(p[i].x, p[i].y, 0)) << trial;
     }
     // A segment from an infinitely distant point along y = 5 still clips to the edge.
     std::vector<vpoint> ray = {{-inf, 5, 0}, {5, 5, 0}};
     EXPECT_TRUE(clipV(ray, 2, 0, 0, 10, 10) == 2 && ray[0].x == 0 && ray[0].y == 5);
+}
+
+// Coordinates of any magnitude, subnormal to 1e300, in a window of ordinary size: every point the
+// clip gives lies in the window exactly. The crossing of a long, nearly flat segment is the
+// difference of two far larger numbers, which rounding could put far beyond the segment's ends.
+TEST(ClipVPoly, PointsOfAnyMagnitudeClipIntoTheWindowExactly) {
+    std::vector<std::vector<vpoint>> lists = {
+        {{0, 5.333806864e-315, 0}, {4.793184744518131e+160, 3.1651405819885803e-76, 0}, {5.33461634e-315, 5.327816733e-315, 0}, {0, 5.333806864e-315, 0}}};
+    std::mt19937 rng(1935);
+    std::uniform_int_distribution<int> exponent(-330, 300), count(2, 12);
+    const auto value = [&] { return (rng() % 2 ? -1.0 : 1.0) * (rng() % 5 == 0 ? 0.0 : std::pow(10.0, exponent(rng)) * (1 + rng() % 1000 / 1000.0)); };
+    for (int trial = 0; trial < 4000; ++trial) {
+        std::vector<vpoint> list;
+        for (int i = 0, n = count(rng); i < n; ++i) list.push_back({value(), value(), 0});
+        list.push_back(list.front());
+        lists.push_back(list);
+    }
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+        const double xmin = k == 0 ? 1.1054290479421918e-75 : -(rng() % 3) * 1e-300, ymin = k == 0 ? 1.3491721418011344e-314 : 0;
+        std::vector<vpoint> p = lists[k];
+        const int32_t n = static_cast<int32_t>(p.size()), kept = clipV(p, n, xmin, ymin, 100, 50);
+        ASSERT_TRUE(kept >= 0 && kept <= 2 * n + 4) << k;
+        for (int32_t i = 0; i < kept; ++i)
+            ASSERT_TRUE(p[i].x >= xmin && p[i].x <= 100 && p[i].y >= ymin && p[i].y <= 50) << k << ": " << p[i].x << ", " << p[i].y;
+    }
 }
 
 // Thinning keeps every third point of paths of 150 points and more (and the last twice),
