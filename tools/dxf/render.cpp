@@ -176,8 +176,10 @@ std::vector<std::string> mtextLines(std::string_view s) {
 
 class Renderer {
 public:
-    Renderer(const Drawing &d, const RenderOptions &o, tool::Picture &picture, RenderResult &result)
-        : d_(d), o_(o), picture_(picture), result_(result) {}
+    /// Draws as paths into the picture, or straight into the pixels of the page when one is given.
+    Renderer(const Drawing &d, const RenderOptions &o, tool::Picture &picture, tool::PixelPage *page,
+             RenderResult &result)
+        : d_(d), o_(o), picture_(picture), page_(page), result_(result) {}
 
     void run();
 
@@ -246,6 +248,7 @@ private:
     const Drawing &d_;
     const RenderOptions &o_;
     tool::Picture &picture_;
+    tool::PixelPage *page_;
     RenderResult &result_;
     bool bounds_ = true;
     double box_[4] = {0, 0, 0, 0};
@@ -299,6 +302,11 @@ void Renderer::emit(const vpoint &a, const vpoint &b, const Style &s) {
     vpoint ca, cb;
     if (KorClipVLine(a, b, &ca, &cb, windowMin_, windowMax_) == 0) {
         continuing_ = false;
+        return;
+    }
+    if (page_ != nullptr) {
+        page_->line(ca.x, ca.y, cb.x, cb.y, s.colour);
+        anything_ = true;
         return;
     }
     const bool joins = continuing_ && ca.x == last_.x && ca.y == last_.y;
@@ -358,8 +366,12 @@ void Renderer::stroke(const hmatrix &m, const std::vector<vpoint> &points, bool 
     continuing_ = false;
 }
 
+/// Where the spans of a fill go: a band a pixel high about each scan line, as a path of the
+/// picture or as the row of pixels whose centres it holds.
 struct Spans {
     tool::PagePath *path;
+    tool::PixelPage *page;
+    uint32_t colour;
     double unit;
 };
 
@@ -370,6 +382,10 @@ void span(intptr_t, intptr_t, const ipoint *left, const ipoint *right, intptr_t 
     if (x0 > x1) {
         std::swap(x0, x1);
     }
+    if (spans->page != nullptr) {
+        spans->page->span(static_cast<int32_t>(std::ceil(y)) - 1, x0, x1, spans->colour);
+        return;
+    }
     spans->path->pieces.push_back({{x0, y - 0.5}, {x1, y - 0.5}, {x1, y + 0.5}, {x0, y + 0.5}});
 }
 
@@ -377,6 +393,14 @@ void rectangle(intptr_t, intptr_t, const ipoint *a, const ipoint *b, intptr_t us
     auto *spans = reinterpret_cast<Spans *>(user);
     const double x0 = std::min(a->x, b->x) / spans->unit, x1 = std::max(a->x, b->x) / spans->unit;
     const double y0 = std::min(a->y, b->y) / spans->unit, y1 = std::max(a->y, b->y) / spans->unit;
+    if (spans->page != nullptr) {
+        // The rows whose centres lie inside.
+        const auto first = static_cast<int32_t>(std::ceil(y0 - 0.5)), end = static_cast<int32_t>(std::ceil(y1 - 0.5));
+        for (int32_t y = std::max(first, 0); y < std::min(end, spans->page->height); ++y) {
+            spans->page->span(y, x0, x1, spans->colour);
+        }
+        return;
+    }
     spans->path->pieces.push_back({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
 }
 
@@ -428,7 +452,7 @@ void Renderer::fill(const hmatrix &m, const std::vector<std::vector<vpoint>> &lo
     if (polygon.size() < 4) {
         return;
     }
-    Spans spans{&path(s, true), unit};
+    Spans spans{page_ != nullptr ? nullptr : &path(s, true), page_, s.colour, unit};
     FillPolygon(0, 0, polygon.data(), static_cast<int32_t>(polygon.size()), static_cast<int32_t>(unit),
                 reinterpret_cast<intptr_t>(&spans), span, polygon.size() == 5 ? rectangle : nullptr);
     continuing_ = false;
@@ -1452,6 +1476,9 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
 void Renderer::run() {
     picture_.width = o_.width;
     picture_.height = o_.height;
+    if (page_ != nullptr) {
+        page_->start(o_.width, o_.height);
+    }
     hmatrix unit;
     create_unitmatrix(&unit);
     pass(true, unit);
@@ -1492,7 +1519,12 @@ void Renderer::run() {
 }  // namespace
 
 void render(const Drawing &drawing, const RenderOptions &options, tool::Picture &picture, RenderResult &result) {
-    Renderer(drawing, options, picture, result).run();
+    Renderer(drawing, options, picture, nullptr, result).run();
+}
+
+void render(const Drawing &drawing, const RenderOptions &options, tool::PixelPage &page, RenderResult &result) {
+    tool::Picture unused;
+    Renderer(drawing, options, unused, &page, result).run();
 }
 
 }  // namespace vutil::dxf

@@ -6,11 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#include "picture.h"
 #include "vutil.h"
 
-#if VUTIL_TOOL_ZLIB
-#include <zlib.h>
-#elif VUTIL_TOOL_CAIRO
+#if !VUTIL_TOOL_ZLIB && VUTIL_TOOL_CAIRO
 #include <cairo.h>
 #endif
 
@@ -169,69 +168,15 @@ std::string pbmOf(const GreyPicture &picture) {
 }
 
 #if VUTIL_TOOL_ZLIB
-namespace {
-
-void appendChunk(std::string &png, const char *kind, const std::string &body) {
-    const auto length = static_cast<uint32_t>(body.size());
-    const char size[4] = {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                          static_cast<char>(length >> 8), static_cast<char>(length)};
-    png.append(size, 4);
-    const std::size_t start = png.size();
-    png.append(kind, 4);
-    png += body;
-    const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(png.data() + start), static_cast<uInt>(png.size() - start));
-    const char sum[4] = {static_cast<char>(crc >> 24), static_cast<char>(crc >> 16), static_cast<char>(crc >> 8),
-                         static_cast<char>(crc)};
-    png.append(sum, 4);
-}
-
-}  // namespace
-
 bool pngOf(const GreyPicture &picture, std::string &png, std::string &reason) {
-    // An 8-bit grey PNG, rows unfiltered and run-length deflated: a drawing is long runs of white,
-    // which this codes as well as a slower search would, at a fraction of its time.
-    z_stream stream{};
-    if (deflateInit2(&stream, 1, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) {
-        reason = "zlib cannot start";
-        return false;
-    }
-    std::string compressed, line;
-    std::vector<unsigned char> out(1 << 16);
-    bool good = true;
-    for (int32_t y = 0; good && y <= picture.height; ++y) {
-        const bool last = y == picture.height;
-        if (!last) {
-            line.assign(1, '\0');
-            line.append(reinterpret_cast<const char *>(picture.pixels.data()) +
-                            static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.stride),
-                        static_cast<std::size_t>(picture.width));
-            stream.next_in = reinterpret_cast<Bytef *>(line.data());
-            stream.avail_in = static_cast<uInt>(line.size());
-        }
-        do {
-            stream.next_out = out.data();
-            stream.avail_out = static_cast<uInt>(out.size());
-            const int status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-            good = status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR;
-            compressed.append(reinterpret_cast<const char *>(out.data()), out.size() - stream.avail_out);
-        } while (good && (stream.avail_in > 0 || (last && stream.avail_out == 0)));
-    }
-    deflateEnd(&stream);
-    if (!good) {
-        reason = "zlib failed";
-        return false;
-    }
-    png.assign("\x89PNG\r\n\x1a\n", 8);
-    std::string header(13, '\0');
-    for (int i = 0; i < 4; ++i) {
-        header[static_cast<std::size_t>(i)] = static_cast<char>(static_cast<uint32_t>(picture.width) >> (24 - 8 * i));
-        header[static_cast<std::size_t>(i) + 4] = static_cast<char>(static_cast<uint32_t>(picture.height) >> (24 - 8 * i));
-    }
-    header[8] = 8;  // bits per sample; colour type 0 (grey), deflate, no filter, no interlace
-    appendChunk(png, "IHDR", header);
-    appendChunk(png, "IDAT", compressed);
-    appendChunk(png, "IEND", "");
-    return true;
+    return deflatedPng(
+        picture.width, picture.height, 0,
+        [&picture](int32_t y, std::string &out) {
+            out.assign(reinterpret_cast<const char *>(picture.pixels.data()) +
+                           static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.stride),
+                       static_cast<std::size_t>(picture.width));
+        },
+        png, reason);
 }
 #elif VUTIL_TOOL_CAIRO
 bool pngOf(const GreyPicture &picture, std::string &png, std::string &reason) {
