@@ -203,6 +203,10 @@ private:
     double unitPixels(const hmatrix &m) const;
     int32_t arcPoints(std::vector<vpoint> &out, const vpoint &centre, double rx, double ry, double a0, double a1,
                       double pixels);
+    /// For the extents: the points of the arc from a0 to a1 (a1 >= a0) that reach furthest out
+    /// under the matrix, and its ends; the curve's own extents, not those of its chords.
+    void arcExtremes(std::vector<vpoint> &out, const hmatrix &m, const vpoint &centre, double r, double a0,
+                     double a1);
 
     // Output: points in the coordinates of matrix m.
     void stroke(const hmatrix &m, const std::vector<vpoint> &points, bool closed, const Style &s);
@@ -489,6 +493,30 @@ int32_t Renderer::arcPoints(std::vector<vpoint> &out, const vpoint &centre, doub
     return n;
 }
 
+void Renderer::arcExtremes(std::vector<vpoint> &out, const hmatrix &m, const vpoint &centre, double r, double a0,
+                           double a1) {
+    out.clear();
+    if (!std::isfinite(a0) || !std::isfinite(a1) || !std::isfinite(r) || !(a1 >= a0)) {
+        return;
+    }
+    // Under the matrix the arc's x is x0 + r (m00 cos t + m01 sin t), and so on: it is furthest
+    // out at t = atan2(m01, m00) and half a turn on, and y likewise. Those of them on the arc
+    // and its two ends span its extents.
+    double turns[6] = {a0, a1, std::atan2(m.m[0][1], m.m[0][0]), 0, std::atan2(m.m[1][1], m.m[1][0]), 0};
+    turns[3] = turns[2] + kPi;
+    turns[5] = turns[4] + kPi;
+    for (int i = 0; i < 6; ++i) {
+        double t = turns[i];
+        if (i >= 2) {
+            t = a0 + std::fmod(std::fmod(t - a0, 2 * kPi) + 2 * kPi, 2 * kPi);
+            if (!(t <= a1)) {
+                continue;
+            }
+        }
+        out.push_back({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z});
+    }
+}
+
 void Renderer::line(const Fields &f, const Context &c, const Style &s) {
     stroke(c.m, {f.point(10), f.point(11)}, false, s);
 }
@@ -513,7 +541,11 @@ void Renderer::circleOrArc(const Fields &f, const Context &c, const Style &s, bo
         return;
     }
     std::vector<vpoint> points;
-    arcPoints(points, f.point(10), r, r, a0, a1, unitPixels(m));
+    if (bounds_) {
+        arcExtremes(points, m, f.point(10), r, a0, a1);
+    } else {
+        arcPoints(points, f.point(10), r, r, a0, a1, unitPixels(m));
+    }
     stroke(m, points, false, s);
 }
 
@@ -547,7 +579,11 @@ void Renderer::ellipse(const Fields &f, const Context &c, const Style &s) {
     }
     std::vector<vpoint> points;
     const double majorLength = std::sqrt(major.x * major.x + major.y * major.y + major.z * major.z);
-    arcPoints(points, {0, 0, 0}, 1, 1, a0, a1, unitPixels(c.m) * majorLength);
+    if (bounds_) {
+        arcExtremes(points, m, {0, 0, 0}, 1, a0, a1);
+    } else {
+        arcPoints(points, {0, 0, 0}, 1, 1, a0, a1, unitPixels(c.m) * majorLength);
+    }
     stroke(m, points, false, s);
 }
 

@@ -147,6 +147,10 @@ void PixelPage::start(int32_t pageWidth, int32_t pageHeight) {
 }
 
 void PixelPage::line(double x0, double y0, double x1, double y1, uint32_t colour) {
+    if (x0 >= 0 && x0 < width && y0 >= 0 && y0 < height && x1 >= 0 && x1 < width && y1 >= 0 && y1 < height) {
+        inside(x0, y0, x1, y1, colour);  // the common case: nothing to cut, nothing to test
+        return;
+    }
     // Cut to a frame a pixel outside the page first (Liang and Barsky): the pixels on the page
     // stay the same, and a line from far away costs no more than one across the page.
     const double lo[2] = {-1, -1}, hi[2] = {width + 1.0, height + 1.0};
@@ -192,6 +196,29 @@ void PixelPage::line(double x0, double y0, double x1, double y1, uint32_t colour
         if (twice <= dx) {
             error += dx;
             y += sy;
+        }
+    }
+}
+
+void PixelPage::inside(double x0, double y0, double x1, double y1, uint32_t colour) {
+    // As line() does it, without a test per pixel: every pixel of the walk is on the page.
+    auto x = static_cast<int32_t>(x0), y = static_cast<int32_t>(y0);
+    const auto xEnd = static_cast<int32_t>(x1), yEnd = static_cast<int32_t>(y1);
+    const int32_t dx = std::abs(xEnd - x), dy = -std::abs(yEnd - y);
+    const int32_t sx = x < xEnd ? 1 : -1;
+    const std::ptrdiff_t sy = y < yEnd ? width : -static_cast<std::ptrdiff_t>(width);
+    uint32_t *at = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    int32_t error = dx + dy;
+    for (int32_t steps = std::max(dx, -dy); steps >= 0; --steps) {
+        *at = colour;
+        const int32_t twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            at += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            at += sy;
         }
     }
 }

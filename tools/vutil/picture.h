@@ -53,6 +53,8 @@ struct PixelPage {
     /// holds the first point to the one that holds the second, one pixel in each column (or
     /// row, for a steep line), the pixels 8-connected. What falls off the page is left out.
     void line(double x0, double y0, double x1, double y1, uint32_t colour);
+    /// line() for two points on the page.
+    void inside(double x0, double y0, double x1, double y1, uint32_t colour);
     /// The pixels of row y whose centres lie in [x0, x1).
     void span(int32_t y, double x0, double x1, uint32_t colour);
     uint32_t at(int32_t x, int32_t y) const {
