@@ -227,7 +227,9 @@ private:
     void leader(const Fields &f, const Context &c, const Style &s);
     bool insert(const Fields &f, const Context &c, uint32_t colour, const std::string &layer, bool dimension);
 
-    void bulgeTo(std::vector<vpoint> &out, const vpoint &a, const vpoint &b, double bulge, double pixels);
+    /// The points from a to b (a excluded) along the bulge's arc, drawn through the matrix m.
+    void bulgeTo(std::vector<vpoint> &out, const hmatrix &m, const vpoint &a, const vpoint &b, double bulge,
+                 double pixels);
     void splinePoints(std::vector<vpoint> &out, int degree, const std::vector<double> &knots,
                       const std::vector<vpoint> &control, const std::vector<double> &weights, double pixels);
     void drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
@@ -264,6 +266,8 @@ private:
     vpoint last_{};
     bool continuing_ = false;
     bool pending_ = false;  ///< last_ ends the current piece but is not in it yet
+    std::vector<vpoint> segments_;  ///< of the text being drawn, kept for the room they hold
+    std::string codes_;
 };
 
 void Renderer::note(const std::string &text) {
@@ -587,7 +591,8 @@ void Renderer::ellipse(const Fields &f, const Context &c, const Style &s) {
     stroke(m, points, false, s);
 }
 
-void Renderer::bulgeTo(std::vector<vpoint> &out, const vpoint &a, const vpoint &b, double bulge, double pixels) {
+void Renderer::bulgeTo(std::vector<vpoint> &out, const hmatrix &m, const vpoint &a, const vpoint &b, double bulge,
+                       double pixels) {
     if (!(std::fabs(bulge) > 1e-9) || !std::isfinite(bulge)) {
         out.push_back(b);
         return;
@@ -607,7 +612,16 @@ void Renderer::bulgeTo(std::vector<vpoint> &out, const vpoint &a, const vpoint &
     double a0 = std::atan2(a.y - centre.y, a.x - centre.x);
     double a1 = std::atan2(b.y - centre.y, b.x - centre.x);
     std::vector<vpoint> arc;
-    if (bulge > 0) {
+    if (bounds_) {
+        // For the extents, only the arc's extremes count.
+        const double from = bulge > 0 ? a0 : a1;
+        double to = bulge > 0 ? a1 : a0;
+        if (to < from) {
+            to += 2 * kPi;
+        }
+        arcExtremes(arc, m, centre, std::fabs(r), from, to);
+        out.insert(out.end(), arc.begin(), arc.end());
+    } else if (bulge > 0) {
         arcPoints(arc, centre, std::fabs(r), std::fabs(r), a0, a1, pixels);
         out.insert(out.end(), arc.begin() + (arc.empty() ? 0 : 1), arc.end());
     } else {
@@ -644,10 +658,10 @@ void Renderer::lwpolyline(const Fields &f, const Context &c, const Style &s) {
     const bool closed = (f.integer(70, 0) & 1) != 0;
     std::vector<vpoint> points{vertices[0]};
     for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
-        bulgeTo(points, vertices[i], vertices[i + 1], bulges[i], pixels);
+        bulgeTo(points, m, vertices[i], vertices[i + 1], bulges[i], pixels);
     }
     if (closed && vertices.size() > 1) {
-        bulgeTo(points, vertices.back(), vertices[0], bulges.back(), pixels);
+        bulgeTo(points, m, vertices.back(), vertices[0], bulges.back(), pixels);
     }
     stroke(m, points, false, s);
 }
@@ -745,10 +759,10 @@ void Renderer::polyline(const Entity &e, const Fields &f, const Context &c, cons
     const double pixels = unitPixels(m);
     std::vector<vpoint> points{vertices[0].p};
     for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
-        bulgeTo(points, vertices[i].p, vertices[i + 1].p, planar ? vertices[i].bulge : 0, pixels);
+        bulgeTo(points, m, vertices[i].p, vertices[i + 1].p, planar ? vertices[i].bulge : 0, pixels);
     }
     if ((flags & 1) != 0 && vertices.size() > 1) {
-        bulgeTo(points, vertices.back().p, vertices[0].p, planar ? vertices.back().bulge : 0, pixels);
+        bulgeTo(points, m, vertices.back().p, vertices[0].p, planar ? vertices.back().bulge : 0, pixels);
     }
     stroke(m, points, false, s);
 }
@@ -952,11 +966,11 @@ void Renderer::hatch(const Fields &f, const Context &c, const Style &s) {
             if (!vertices.empty()) {
                 loop.push_back(vertices[0]);
                 for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
-                    bulgeTo(loop, vertices[i], vertices[i + 1], bulges[i], pixels);
+                    bulgeTo(loop, m, vertices[i], vertices[i + 1], bulges[i], pixels);
                 }
                 // A boundary is closed whether or not its flag says so.
                 (void)closed;
-                bulgeTo(loop, vertices.back(), vertices[0], bulges.back(), pixels);
+                bulgeTo(loop, m, vertices.back(), vertices[0], bulges.back(), pixels);
             }
         } else {
             h.get(93, 0);
@@ -1174,7 +1188,8 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
     std::string font = found != d_.styles.end() ? upper(found->second.font) : std::string();
     const bool outline = font.size() > 4 && (font.ends_with(".TTF") || font.ends_with(".OTF"));
     // Laid out at the origin in units of the height, then placed by the matrix.
-    std::vector<vpoint> segments;
+    std::vector<vpoint> &segments = segments_;
+    segments.clear();
     double advance = 0;
     if (outline) {
         std::string ansi;
@@ -1195,11 +1210,12 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
         }
     }
     if (!outline || segments.empty()) {
-        std::string codes;
+        std::string &codes = codes_;
+        codes.clear();
         for (uint32_t c : chars) {
             const unsigned char code = strokeCode(c);
             // "%%%" is the stroke font's own escape for "%".
-            codes += code == 0 ? std::string(" ") : code == '%' ? std::string("%%%") : std::string(1, static_cast<char>(code));
+            codes += code == 0 ? " " : code == '%' ? "%%%" : std::string_view(reinterpret_cast<const char *>(&code), 1);
         }
         double end[3] = {0, 0, 0};
         txt(reinterpret_cast<intptr_t>(&segments), nullptr, codes.c_str(), 0, 0, 0, 1, 0.85, 0, 0, nullptr, 0, 0,
