@@ -310,6 +310,11 @@ void Renderer::emit(const vpoint &a, const vpoint &b, const Style &s) {
     // A segment wholly in the window is the clipper's own trivial case: it passes unchanged.
     const bool inside = a.x >= windowMin_.x && a.x <= windowMax_.x && a.y >= windowMin_.y && a.y <= windowMax_.y &&
                         b.x >= windowMin_.x && b.x <= windowMax_.x && b.y >= windowMin_.y && b.y <= windowMax_.y;
+    if (inside && page_ != nullptr) {
+        page_->line(a.x, a.y, b.x, b.y, s.colour);
+        anything_ = true;
+        return;
+    }
     vpoint ca = a, cb = b;
     if (!inside && KorClipVLine(a, b, &ca, &cb, windowMin_, windowMax_) == 0) {
         continuing_ = false;
