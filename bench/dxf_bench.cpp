@@ -109,6 +109,8 @@ void vutilRead(benchmark::State &state) {
     setBytes(state);
 }
 
+/// Drawing what was read: into the pixels of the page (argument 0), the same and its PNG (1),
+/// or as the SVG page's paths and their document (2), as `vutil view` does for each output.
 void vutilDraw(benchmark::State &state) {
     vutil::dxf::Drawing drawing;
     std::string reason;
@@ -117,33 +119,46 @@ void vutilDraw(benchmark::State &state) {
         return;
     }
     for (auto _ : state) {
-        vutil::tool::Picture picture;
-        picture.lineWidth = 1;
-        picture.roundEnds = false;
         vutil::dxf::RenderResult result;
-        vutil::dxf::render(drawing, vutil::dxf::RenderOptions{}, picture, result);
-        std::string png;
-        if (state.range(0) != 0 && !vutil::tool::pngOf(picture, png, reason)) {
-            state.SkipWithError(reason.c_str());
-            return;
+        std::string out;
+        if (state.range(0) == 2) {
+            vutil::tool::Picture picture;
+            picture.lineWidth = 1;
+            picture.roundEnds = false;
+            vutil::dxf::render(drawing, vutil::dxf::RenderOptions{}, picture, result);
+            out = vutil::tool::svgOf(picture);
+        } else {
+            vutil::tool::PixelPage page;
+            vutil::dxf::render(drawing, vutil::dxf::RenderOptions{}, page, result);
+            if (state.range(0) == 1 && !vutil::tool::pngOf(page, out, reason)) {
+                state.SkipWithError(reason.c_str());
+                return;
+            }
+            benchmark::DoNotOptimize(page.pixels.data());
         }
-        benchmark::DoNotOptimize(png.data());
+        benchmark::DoNotOptimize(out.data());
     }
     setBytes(state);
 }
 
+/// All of `vutil view IN.dxf -o OUT.png` but the writing of the file: read, draw, PNG.
 void vutilView(benchmark::State &state) {
     for (auto _ : state) {
         vutil::dxf::Drawing drawing;
         std::string reason;
-        vutil::dxf::read(drawingPath, drawing, reason);
-        vutil::tool::Picture picture;
-        picture.lineWidth = 1;
-        picture.roundEnds = false;
+        if (!vutil::dxf::read(drawingPath, drawing, reason)) {
+            state.SkipWithError(reason.c_str());
+            return;
+        }
+        vutil::tool::PixelPage page;
         vutil::dxf::RenderResult result;
-        vutil::dxf::render(drawing, vutil::dxf::RenderOptions{}, picture, result);
+        vutil::dxf::render(drawing, vutil::dxf::RenderOptions{}, page, result);
+        drawing = vutil::dxf::Drawing{};
         std::string png;
-        vutil::tool::pngOf(picture, png, reason);
+        if (!vutil::tool::pngOf(page, png, reason)) {
+            state.SkipWithError(reason.c_str());
+            return;
+        }
         benchmark::DoNotOptimize(png.data());
     }
     setBytes(state);
@@ -176,6 +191,7 @@ int main(int argc, char **argv) {
     add("Vutil_read", vutilRead);
     add("Vutil_draw_page", vutilDraw)->Arg(0);
     add("Vutil_draw_png", vutilDraw)->Arg(1);
+    add("Vutil_draw_svg", vutilDraw)->Arg(2);
     add("Vutil_view_png", vutilView);
     if (!ezdxfCommand.empty()) {
         add("Ezdxf_readfile", ezdxfRead);

@@ -34,5 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
             }
         }
     }
+    // The same drawing in pixels: the same counts, and the page of the size asked for.
+    vutil::tool::PixelPage page;
+    vutil::dxf::RenderResult pixels;
+    vutil::dxf::render(drawing, options, page, pixels);
+    if (pixels.drawn != result.drawn || page.pixels.size() != 64u * 48u) {
+        std::abort();
+    }
     return 0;
 }

@@ -78,6 +78,38 @@ TEST(DxfRender, ExtentsComeFromWhatIsDrawnWithTheMargin) {
     EXPECT_NEAR(d.picture.paths[0].pieces[0][0].y, b.y1, 1e-6);
 }
 
+TEST(DxfRender, ExtentsOfCurvesAreThoseOfTheCurvesThemselves) {
+    RenderOptions o;
+    o.margin = 0;
+    // An arc over the top: out to cos 30 degrees either side, up to its radius.
+    const Drawn top = draw(drawing(arc(0, 0, 10, 30, 150)), o);
+    ASSERT_TRUE(top.ok);
+    const double c30 = 10 * std::cos(kPi / 6);
+    const std::vector<double> topExpected = {-c30, 5, c30, 10};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(top.result.extents[i], topExpected[static_cast<std::size_t>(i)], 1e-12) << i;
+    }
+    // A circle of radius 1 stretched 3 x 1 and turned 30 degrees by its reference: an ellipse whose
+    // half extents are sqrt((3 cos a)^2 + sin^2 a) across and sqrt((3 sin a)^2 + cos^2 a) up.
+    const Drawn turned = draw(drawing(insert("C", 0, 0, 3, 1, 30), {}, block("C", circle(0, 0, 1))), o);
+    ASSERT_TRUE(turned.ok);
+    const double ca = std::cos(kPi / 6), sa = std::sin(kPi / 6);
+    const double hx = std::hypot(3 * ca, sa), hy = std::hypot(3 * sa, ca);
+    const std::vector<double> expected = {-hx, -hy, hx, hy};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(turned.result.extents[i], expected[static_cast<std::size_t>(i)], 1e-12) << i;
+    }
+    // Half an ellipse, its major axis up: (0,0) to (0,8), minor half 4, the upper half drawn.
+    const Pairs ellipse = {{0, "ELLIPSE"}, {10, "0"}, {20, "0"}, {11, "0"}, {21, "8"}, {40, "0.5"},
+                           {41, n(-kPi / 2)}, {42, n(kPi / 2)}};
+    const Drawn half = draw(drawing(ellipse), o);
+    ASSERT_TRUE(half.ok);
+    const std::vector<double> halfExpected = {-4, 0, 4, 8};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(half.result.extents[i], halfExpected[static_cast<std::size_t>(i)], 1e-12) << i;
+    }
+}
+
 TEST(DxfRender, ArcsRunAnticlockwiseThroughZeroAndBeyondAFullTurn) {
     struct Case {
         double a0, a1;

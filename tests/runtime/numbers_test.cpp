@@ -3,8 +3,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfenv>
 #include <climits>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -51,6 +55,43 @@ TEST(Numbers, BadBasesNullTextAndReals) {
     EXPECT_TRUE(KorStrToL("5", nullptr, 10) == 5 && KorStrToL(nullptr, nullptr, 10) == 0 && KorStrToUL("-2", nullptr, 10) == UINT32_MAX - 1);
     EXPECT_TRUE(KOR_atoi(nullptr) == 0 && KOR_atof("1.5e3xyz") == 1500.0 && KOR_atof("  -0.25") == -0.25);
     EXPECT_TRUE(KOR_atof("abc") == 0.0 && KOR_atof(nullptr) == 0.0);
+}
+
+// Reals as a drawing file writes them (shortest, 17 and 20 digits, fixed, with exponents, subnormal,
+// out of range) and texts strtod takes its own way (hexadecimal, infinities, blanks, odd signs),
+// against the host's strtod bit for bit, in each rounding mode.
+TEST(Numbers, RealsAreTheHostsBitForBit) {
+    std::mt19937_64 rng(20);
+    std::vector<std::string> texts = {"0", "-0", "+0", "0.0", "-0.0", ".5", "5.", "-.5", "+.5", "1e", "1e+",
+                                      "1e-", "1E5", "+1e-5", "+-1", "-+1", "--1", "++1", ".", "-.", ".e5", "e5",
+                                      "0x1p3", "-0X10", "0x", "inf", "-Infinity", "nan", "nan(1)", " 7.5",
+                                      "\t-7.5", "7.5 ", "1e400", "-1e400", "1e-400", "4.9e-324", "2.2250738585072011e-308",
+                                      "2.2250738585072014e-308", "1.7976931348623157e308", "1.7976931348623159e308",
+                                      "9007199254740993", "0.1000000000000000055511151231257827", "123456789012345678901234567890",
+                                      "0.000000000000000000000000000000000000001", "1_000", "3,25", "12abc", ""};
+    char buffer[64];
+    for (int i = 0; i < 3000; ++i) {
+        uint64_t bits = rng();
+        double value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value)) {
+            continue;
+        }
+        int exponent = 0;  // the same digits at a size a drawing has
+        const double scaled = std::ldexp(std::fabs(std::frexp(value, &exponent)), static_cast<int>(rng() % 40) - 20);
+        for (const char *format : {"%.17g", "%.20g", "%.15g", "%g", "%.12f", "%.3e"}) {
+            std::snprintf(buffer, sizeof buffer, format, i % 2 == 0 ? value : (i % 4 == 1 ? scaled : -scaled));
+            texts.emplace_back(buffer);
+        }
+    }
+    for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        ASSERT_EQ(std::fesetround(mode), 0);
+        for (const std::string &text : texts) {
+            const double expected = std::strtod(text.c_str(), nullptr), got = KOR_atof(text.c_str());
+            EXPECT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << "\"" << text << "\" in mode " << mode << ": " << got;
+        }
+    }
+    std::fesetround(FE_TONEAREST);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// A DXF drawing as the viewer keeps it: the group-code stream of every entity, and
-// the tables, blocks and header values that drawing them needs.
+// A DXF drawing as the viewer keeps it: the group-code stream of every entity (but for the
+// handles, subclass markers and owner links, which drawing never needs), and the tables,
+// blocks and header values that drawing them needs.
 #pragma once
 
 #include <cstdint>

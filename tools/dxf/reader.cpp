@@ -70,36 +70,48 @@ double parseNumber(const char *text) {
     return integral && p - start < 10 ? static_cast<double>(KOR_atol(start)) : KOR_atof(start);
 }
 
-/// The file as a stream of (code, value) pairs.
+/// The file as a stream of lines.
 class Lines {
 public:
     explicit Lines(int32_t handle) : handle_(handle) {}
 
-    /// The next line without its line end; false at the end of the file.
-    bool next(std::string &line) {
-        line.clear();
-        bool any = false;
+    /// The next line without its line end, followed in memory by a NUL; it stays valid until
+    /// the next call. False at the end of the file.
+    bool next(std::string_view &line) {
+        if (KorGets(buffer_, sizeof buffer_, handle_) == nullptr) {
+            return false;
+        }
+        ++number_;
+        std::size_t length = std::strlen(buffer_);
+        if (length > 0 && buffer_[length - 1] == '\n') {
+            // The usual case: the whole line in one piece.
+            buffer_[--length] = '\0';
+            if (length > 0 && buffer_[length - 1] == '\r') {
+                buffer_[--length] = '\0';
+            }
+            line = std::string_view(buffer_, length);
+            return true;
+        }
+        // A line longer than the buffer: gathered in pieces, kept up to kMaxValue.
+        long_.assign(buffer_, length);
         while (KorGets(buffer_, sizeof buffer_, handle_) != nullptr) {
-            any = true;
-            std::size_t length = std::strlen(buffer_);
+            length = std::strlen(buffer_);
             const bool ended = length > 0 && buffer_[length - 1] == '\n';
             if (ended) {
                 --length;
             }
-            if (line.size() < kMaxValue) {
-                line.append(buffer_, std::min(length, kMaxValue - line.size()));
+            if (long_.size() < kMaxValue) {
+                long_.append(buffer_, std::min(length, kMaxValue - long_.size()));
             }
             if (ended) {
                 break;
             }
         }
-        if (any) {
-            ++number_;
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
+        if (!long_.empty() && long_.back() == '\r') {
+            long_.pop_back();
         }
-        return any;
+        line = long_;
+        return true;
     }
     int64_t number() const { return number_; }
 
@@ -107,9 +119,10 @@ private:
     int32_t handle_;
     int64_t number_ = 0;
     char buffer_[4096];
+    std::string long_;
 };
 
-std::string trim(std::string_view text) {
+std::string_view trimmed(std::string_view text) {
     std::size_t a = 0, b = text.size();
     while (a < b && (text[a] == ' ' || text[a] == '\t')) {
         ++a;
@@ -117,8 +130,13 @@ std::string trim(std::string_view text) {
     while (b > a && (text[b - 1] == ' ' || text[b - 1] == '\t')) {
         --b;
     }
-    return std::string(text.substr(a, b - a));
+    return text.substr(a, b - a);
 }
+
+std::string trim(std::string_view text) { return std::string(trimmed(text)); }
+
+/// Groups that drawing never needs: handles, subclass markers, owners and reactors.
+bool bookkeeping(int32_t code) { return code == 5 || code == 100 || code == 102 || code == 330 || code == 360; }
 
 class Reader {
 public:
@@ -143,8 +161,9 @@ private:
     Lines lines_;
     Drawing &d_;
     int32_t code_ = 0;
-    std::string value_;
-    std::string line_;
+    /// The current value, NUL-terminated in the line reader's memory until the next pair.
+    std::string_view value_;
+    std::string_view line_;
     bool ended_ = false;
     std::string failure_;
     std::string variable_;
@@ -159,12 +178,13 @@ bool Reader::pair() {
         ended_ = true;
         return false;
     }
-    const std::string code = trim(line_);
+    // The code's text ends where the line does (a NUL follows it), blanks trimmed.
+    const std::string_view code = trimmed(line_);
     char *end = nullptr;
-    const int32_t value = KorStrToL(code.c_str(), &end, 10);
-    if (code.empty() || end == nullptr || *end != '\0' || value < -1 || value > 1071) {
+    const int32_t value = code.empty() ? 0 : KorStrToL(code.data(), &end, 10);
+    if (code.empty() || end != code.data() + code.size() || value < -1 || value > 1071) {
         failure_ = "line " + std::to_string(lines_.number()) + ": a group code was expected, not \"" +
-                   code.substr(0, 40) + "\"";
+                   std::string(code.substr(0, 40)) + "\"";
         ended_ = true;
         return false;
     }
@@ -178,10 +198,13 @@ bool Reader::pair() {
 }
 
 void Reader::store() {
+    if (bookkeeping(code_)) {
+        return;
+    }
     Group group{};
     group.code = code_;
     if (numericCode(code_)) {
-        group.number = parseNumber(value_.c_str());
+        group.number = parseNumber(value_.data());
     } else {
         group.text = static_cast<uint32_t>(d_.texts.size());
         group.length = static_cast<uint32_t>(value_.size());
@@ -270,7 +293,7 @@ void Reader::tables() {
         if (record == None) {
             continue;
         }
-        const double number = numericCode(code_) ? parseNumber(value_.c_str()) : 0;
+        const double number = numericCode(code_) ? parseNumber(value_.data()) : 0;
         const int32_t integer = std::isfinite(number) && std::fabs(number) < 2e9 ? static_cast<int32_t>(number) : 0;
         if (code_ == 2) {
             name = trim(value_);
@@ -308,7 +331,7 @@ void Reader::blocks() {
         if (code_ == 0 && value_ == "BLOCK") {
             Block block;
             while (pair() && code_ != 0) {
-                const double number = numericCode(code_) ? parseNumber(value_.c_str()) : 0;
+                const double number = numericCode(code_) ? parseNumber(value_.data()) : 0;
                 if (code_ == 2 && block.name.empty()) {
                     block.name = trim(value_);
                 } else if (code_ >= 10 && code_ <= 30 && code_ % 10 == 0 && std::isfinite(number)) {
@@ -568,12 +591,20 @@ bool read(const std::string &path, Drawing &drawing, std::string &reason) {
         reason = "binary DXF is not read; save the drawing as ASCII DXF";
         return false;
     }
+    // Room for the groups at the rate of common drawings (a stored group for every 24 bytes or
+    // so), so that they are seldom moved while they are read.
+    const int32_t size = KorSeekFile(handle, 0, KOR_SEEK_END);
     KorSeekFile(handle, 0, KOR_SEEK_SET);
+    if (size > 0) {
+        drawing.groups.reserve(static_cast<std::size_t>(size) / 24);
+    }
     Reader reader(handle, drawing);
     const bool ok = reader.run(reason);
     KorCloseFile(handle);
-    // What was read stays while the page is drawn: keep no spare room.
-    drawing.groups.shrink_to_fit();
+    // What was read stays while the page is drawn: keep little spare room.
+    if (drawing.groups.capacity() > drawing.groups.size() + drawing.groups.size() / 4) {
+        drawing.groups.shrink_to_fit();
+    }
     drawing.texts.shrink_to_fit();
     drawing.entities.shrink_to_fit();
     return ok;

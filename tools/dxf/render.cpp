@@ -176,8 +176,10 @@ std::vector<std::string> mtextLines(std::string_view s) {
 
 class Renderer {
 public:
-    Renderer(const Drawing &d, const RenderOptions &o, tool::Picture &picture, RenderResult &result)
-        : d_(d), o_(o), picture_(picture), result_(result) {}
+    /// Draws as paths into the picture, or straight into the pixels of the page when one is given.
+    Renderer(const Drawing &d, const RenderOptions &o, tool::Picture &picture, tool::PixelPage *page,
+             RenderResult &result)
+        : d_(d), o_(o), picture_(picture), page_(page), result_(result) {}
 
     void run();
 
@@ -201,6 +203,10 @@ private:
     double unitPixels(const hmatrix &m) const;
     int32_t arcPoints(std::vector<vpoint> &out, const vpoint &centre, double rx, double ry, double a0, double a1,
                       double pixels);
+    /// For the extents: the points of the arc from a0 to a1 (a1 >= a0) that reach furthest out
+    /// under the matrix, and its ends; the curve's own extents, not those of its chords.
+    void arcExtremes(std::vector<vpoint> &out, const hmatrix &m, const vpoint &centre, double r, double a0,
+                     double a1);
 
     // Output: points in the coordinates of matrix m.
     void stroke(const hmatrix &m, const std::vector<vpoint> &points, bool closed, const Style &s);
@@ -221,7 +227,9 @@ private:
     void leader(const Fields &f, const Context &c, const Style &s);
     bool insert(const Fields &f, const Context &c, uint32_t colour, const std::string &layer, bool dimension);
 
-    void bulgeTo(std::vector<vpoint> &out, const vpoint &a, const vpoint &b, double bulge, double pixels);
+    /// The points from a to b (a excluded) along the bulge's arc, drawn through the matrix m.
+    void bulgeTo(std::vector<vpoint> &out, const hmatrix &m, const vpoint &a, const vpoint &b, double bulge,
+                 double pixels);
     void splinePoints(std::vector<vpoint> &out, int degree, const std::vector<double> &knots,
                       const std::vector<vpoint> &control, const std::vector<double> &weights, double pixels);
     void drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
@@ -246,6 +254,7 @@ private:
     const Drawing &d_;
     const RenderOptions &o_;
     tool::Picture &picture_;
+    tool::PixelPage *page_;
     RenderResult &result_;
     bool bounds_ = true;
     double box_[4] = {0, 0, 0, 0};
@@ -257,6 +266,8 @@ private:
     vpoint last_{};
     bool continuing_ = false;
     bool pending_ = false;  ///< last_ ends the current piece but is not in it yet
+    std::vector<vpoint> segments_;  ///< of the text being drawn, kept for the room they hold
+    std::string codes_;
 };
 
 void Renderer::note(const std::string &text) {
@@ -296,9 +307,22 @@ void Renderer::emit(const vpoint &a, const vpoint &b, const Style &s) {
         }
         return;
     }
-    vpoint ca, cb;
-    if (KorClipVLine(a, b, &ca, &cb, windowMin_, windowMax_) == 0) {
+    // A segment wholly in the window is the clipper's own trivial case: it passes unchanged.
+    const bool inside = a.x >= windowMin_.x && a.x <= windowMax_.x && a.y >= windowMin_.y && a.y <= windowMax_.y &&
+                        b.x >= windowMin_.x && b.x <= windowMax_.x && b.y >= windowMin_.y && b.y <= windowMax_.y;
+    if (inside && page_ != nullptr) {
+        page_->line(a.x, a.y, b.x, b.y, s.colour);
+        anything_ = true;
+        return;
+    }
+    vpoint ca = a, cb = b;
+    if (!inside && KorClipVLine(a, b, &ca, &cb, windowMin_, windowMax_) == 0) {
         continuing_ = false;
+        return;
+    }
+    if (page_ != nullptr) {
+        page_->line(ca.x, ca.y, cb.x, cb.y, s.colour);
+        anything_ = true;
         return;
     }
     const bool joins = continuing_ && ca.x == last_.x && ca.y == last_.y;
@@ -358,8 +382,12 @@ void Renderer::stroke(const hmatrix &m, const std::vector<vpoint> &points, bool 
     continuing_ = false;
 }
 
+/// Where the spans of a fill go: a band a pixel high about each scan line, as a path of the
+/// picture or as the row of pixels whose centres it holds.
 struct Spans {
     tool::PagePath *path;
+    tool::PixelPage *page;
+    uint32_t colour;
     double unit;
 };
 
@@ -370,6 +398,10 @@ void span(intptr_t, intptr_t, const ipoint *left, const ipoint *right, intptr_t 
     if (x0 > x1) {
         std::swap(x0, x1);
     }
+    if (spans->page != nullptr) {
+        spans->page->span(static_cast<int32_t>(std::ceil(y)) - 1, x0, x1, spans->colour);
+        return;
+    }
     spans->path->pieces.push_back({{x0, y - 0.5}, {x1, y - 0.5}, {x1, y + 0.5}, {x0, y + 0.5}});
 }
 
@@ -377,6 +409,14 @@ void rectangle(intptr_t, intptr_t, const ipoint *a, const ipoint *b, intptr_t us
     auto *spans = reinterpret_cast<Spans *>(user);
     const double x0 = std::min(a->x, b->x) / spans->unit, x1 = std::max(a->x, b->x) / spans->unit;
     const double y0 = std::min(a->y, b->y) / spans->unit, y1 = std::max(a->y, b->y) / spans->unit;
+    if (spans->page != nullptr) {
+        // The rows whose centres lie inside.
+        const auto first = static_cast<int32_t>(std::ceil(y0 - 0.5)), end = static_cast<int32_t>(std::ceil(y1 - 0.5));
+        for (int32_t y = std::max(first, 0); y < std::min(end, spans->page->height); ++y) {
+            spans->page->span(y, x0, x1, spans->colour);
+        }
+        return;
+    }
     spans->path->pieces.push_back({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
 }
 
@@ -428,7 +468,7 @@ void Renderer::fill(const hmatrix &m, const std::vector<std::vector<vpoint>> &lo
     if (polygon.size() < 4) {
         return;
     }
-    Spans spans{&path(s, true), unit};
+    Spans spans{page_ != nullptr ? nullptr : &path(s, true), page_, s.colour, unit};
     FillPolygon(0, 0, polygon.data(), static_cast<int32_t>(polygon.size()), static_cast<int32_t>(unit),
                 reinterpret_cast<intptr_t>(&spans), span, polygon.size() == 5 ? rectangle : nullptr);
     continuing_ = false;
@@ -465,6 +505,30 @@ int32_t Renderer::arcPoints(std::vector<vpoint> &out, const vpoint &centre, doub
     return n;
 }
 
+void Renderer::arcExtremes(std::vector<vpoint> &out, const hmatrix &m, const vpoint &centre, double r, double a0,
+                           double a1) {
+    out.clear();
+    if (!std::isfinite(a0) || !std::isfinite(a1) || !std::isfinite(r) || !(a1 >= a0)) {
+        return;
+    }
+    // Under the matrix the arc's x is x0 + r (m00 cos t + m01 sin t), and so on: it is furthest
+    // out at t = atan2(m01, m00) and half a turn on, and y likewise. Those of them on the arc
+    // and its two ends span its extents.
+    double turns[6] = {a0, a1, std::atan2(m.m[0][1], m.m[0][0]), 0, std::atan2(m.m[1][1], m.m[1][0]), 0};
+    turns[3] = turns[2] + kPi;
+    turns[5] = turns[4] + kPi;
+    for (int i = 0; i < 6; ++i) {
+        double t = turns[i];
+        if (i >= 2) {
+            t = a0 + std::fmod(std::fmod(t - a0, 2 * kPi) + 2 * kPi, 2 * kPi);
+            if (!(t <= a1)) {
+                continue;
+            }
+        }
+        out.push_back({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z});
+    }
+}
+
 void Renderer::line(const Fields &f, const Context &c, const Style &s) {
     stroke(c.m, {f.point(10), f.point(11)}, false, s);
 }
@@ -489,7 +553,11 @@ void Renderer::circleOrArc(const Fields &f, const Context &c, const Style &s, bo
         return;
     }
     std::vector<vpoint> points;
-    arcPoints(points, f.point(10), r, r, a0, a1, unitPixels(m));
+    if (bounds_) {
+        arcExtremes(points, m, f.point(10), r, a0, a1);
+    } else {
+        arcPoints(points, f.point(10), r, r, a0, a1, unitPixels(m));
+    }
     stroke(m, points, false, s);
 }
 
@@ -523,11 +591,16 @@ void Renderer::ellipse(const Fields &f, const Context &c, const Style &s) {
     }
     std::vector<vpoint> points;
     const double majorLength = std::sqrt(major.x * major.x + major.y * major.y + major.z * major.z);
-    arcPoints(points, {0, 0, 0}, 1, 1, a0, a1, unitPixels(c.m) * majorLength);
+    if (bounds_) {
+        arcExtremes(points, m, {0, 0, 0}, 1, a0, a1);
+    } else {
+        arcPoints(points, {0, 0, 0}, 1, 1, a0, a1, unitPixels(c.m) * majorLength);
+    }
     stroke(m, points, false, s);
 }
 
-void Renderer::bulgeTo(std::vector<vpoint> &out, const vpoint &a, const vpoint &b, double bulge, double pixels) {
+void Renderer::bulgeTo(std::vector<vpoint> &out, const hmatrix &m, const vpoint &a, const vpoint &b, double bulge,
+                       double pixels) {
     if (!(std::fabs(bulge) > 1e-9) || !std::isfinite(bulge)) {
         out.push_back(b);
         return;
@@ -547,7 +620,16 @@ void Renderer::bulgeTo(std::vector<vpoint> &out, const vpoint &a, const vpoint &
     double a0 = std::atan2(a.y - centre.y, a.x - centre.x);
     double a1 = std::atan2(b.y - centre.y, b.x - centre.x);
     std::vector<vpoint> arc;
-    if (bulge > 0) {
+    if (bounds_) {
+        // For the extents, only the arc's extremes count.
+        const double from = bulge > 0 ? a0 : a1;
+        double to = bulge > 0 ? a1 : a0;
+        if (to < from) {
+            to += 2 * kPi;
+        }
+        arcExtremes(arc, m, centre, std::fabs(r), from, to);
+        out.insert(out.end(), arc.begin(), arc.end());
+    } else if (bulge > 0) {
         arcPoints(arc, centre, std::fabs(r), std::fabs(r), a0, a1, pixels);
         out.insert(out.end(), arc.begin() + (arc.empty() ? 0 : 1), arc.end());
     } else {
@@ -584,10 +666,10 @@ void Renderer::lwpolyline(const Fields &f, const Context &c, const Style &s) {
     const bool closed = (f.integer(70, 0) & 1) != 0;
     std::vector<vpoint> points{vertices[0]};
     for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
-        bulgeTo(points, vertices[i], vertices[i + 1], bulges[i], pixels);
+        bulgeTo(points, m, vertices[i], vertices[i + 1], bulges[i], pixels);
     }
     if (closed && vertices.size() > 1) {
-        bulgeTo(points, vertices.back(), vertices[0], bulges.back(), pixels);
+        bulgeTo(points, m, vertices.back(), vertices[0], bulges.back(), pixels);
     }
     stroke(m, points, false, s);
 }
@@ -685,10 +767,10 @@ void Renderer::polyline(const Entity &e, const Fields &f, const Context &c, cons
     const double pixels = unitPixels(m);
     std::vector<vpoint> points{vertices[0].p};
     for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
-        bulgeTo(points, vertices[i].p, vertices[i + 1].p, planar ? vertices[i].bulge : 0, pixels);
+        bulgeTo(points, m, vertices[i].p, vertices[i + 1].p, planar ? vertices[i].bulge : 0, pixels);
     }
     if ((flags & 1) != 0 && vertices.size() > 1) {
-        bulgeTo(points, vertices.back().p, vertices[0].p, planar ? vertices.back().bulge : 0, pixels);
+        bulgeTo(points, m, vertices.back().p, vertices[0].p, planar ? vertices.back().bulge : 0, pixels);
     }
     stroke(m, points, false, s);
 }
@@ -892,11 +974,11 @@ void Renderer::hatch(const Fields &f, const Context &c, const Style &s) {
             if (!vertices.empty()) {
                 loop.push_back(vertices[0]);
                 for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
-                    bulgeTo(loop, vertices[i], vertices[i + 1], bulges[i], pixels);
+                    bulgeTo(loop, m, vertices[i], vertices[i + 1], bulges[i], pixels);
                 }
                 // A boundary is closed whether or not its flag says so.
                 (void)closed;
-                bulgeTo(loop, vertices.back(), vertices[0], bulges.back(), pixels);
+                bulgeTo(loop, m, vertices.back(), vertices[0], bulges.back(), pixels);
             }
         } else {
             h.get(93, 0);
@@ -1114,7 +1196,8 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
     std::string font = found != d_.styles.end() ? upper(found->second.font) : std::string();
     const bool outline = font.size() > 4 && (font.ends_with(".TTF") || font.ends_with(".OTF"));
     // Laid out at the origin in units of the height, then placed by the matrix.
-    std::vector<vpoint> segments;
+    std::vector<vpoint> &segments = segments_;
+    segments.clear();
     double advance = 0;
     if (outline) {
         std::string ansi;
@@ -1135,11 +1218,12 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
         }
     }
     if (!outline || segments.empty()) {
-        std::string codes;
+        std::string &codes = codes_;
+        codes.clear();
         for (uint32_t c : chars) {
             const unsigned char code = strokeCode(c);
             // "%%%" is the stroke font's own escape for "%".
-            codes += code == 0 ? std::string(" ") : code == '%' ? std::string("%%%") : std::string(1, static_cast<char>(code));
+            codes += code == 0 ? " " : code == '%' ? "%%%" : std::string_view(reinterpret_cast<const char *>(&code), 1);
         }
         double end[3] = {0, 0, 0};
         txt(reinterpret_cast<intptr_t>(&segments), nullptr, codes.c_str(), 0, 0, 0, 1, 0.85, 0, 0, nullptr, 0, 0,
@@ -1452,6 +1536,9 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
 void Renderer::run() {
     picture_.width = o_.width;
     picture_.height = o_.height;
+    if (page_ != nullptr) {
+        page_->start(o_.width, o_.height);
+    }
     hmatrix unit;
     create_unitmatrix(&unit);
     pass(true, unit);
@@ -1492,7 +1579,12 @@ void Renderer::run() {
 }  // namespace
 
 void render(const Drawing &drawing, const RenderOptions &options, tool::Picture &picture, RenderResult &result) {
-    Renderer(drawing, options, picture, result).run();
+    Renderer(drawing, options, picture, nullptr, result).run();
+}
+
+void render(const Drawing &drawing, const RenderOptions &options, tool::PixelPage &page, RenderResult &result) {
+    tool::Picture unused;
+    Renderer(drawing, options, unused, &page, result).run();
 }
 
 }  // namespace vutil::dxf

@@ -30,4 +30,8 @@ struct RenderResult {
 /// wide, the page white, the extents centred at the largest scale that fits, y up.
 void render(const Drawing &drawing, const RenderOptions &options, tool::Picture &picture, RenderResult &result);
 
+/// Draws the model space as above, straight into the pixels of the page: the PNG's way, with
+/// the same view and the same lines, each one pixel wide and not anti-aliased.
+void render(const Drawing &drawing, const RenderOptions &options, tool::PixelPage &page, RenderResult &result);
+
 }  // namespace vutil::dxf

@@ -40,8 +40,8 @@ bool looksLikeDxf(const std::string &head) {
 
 int view_dxf(const ViewOptions &options) {
     const bool svg = endsWith(options.output, ".svg");
-    if (!svg && !pngAvailable()) {
-        return failure("view", options.output, "this vutil was built without cairo, which draws the PNG");
+    if (!svg && !pixelPngAvailable()) {
+        return failure("view", options.output, "this vutil was built without zlib or cairo, which write the PNG");
     }
     const auto start = std::chrono::steady_clock::now();
     dxf::Drawing drawing;
@@ -60,18 +60,24 @@ int view_dxf(const ViewOptions &options) {
     for (const std::string &layer : options.layers) {
         render.layers.push_back(dxf::upper(layer));
     }
+    // The SVG page is a list of paths; the PNG page is drawn straight into its pixels.
     Picture picture;
     picture.title = options.input;
     picture.lineWidth = 1.0;
     picture.roundEnds = false;
+    PixelPage page;
     dxf::RenderResult result;
-    dxf::render(drawing, render, picture, result);
+    if (svg) {
+        dxf::render(drawing, render, picture, result);
+    } else {
+        dxf::render(drawing, render, page, result);
+    }
     const std::vector<std::string> notes = std::move(drawing.notes);
     drawing = dxf::Drawing{};  // the page is all that is needed now: give the memory back
     std::string data;
     if (svg) {
         data = svgOf(picture);
-    } else if (!pngOf(picture, data, reason)) {
+    } else if (!pngOf(page, data, reason)) {
         return failure("view", options.output, reason);
     }
     const double drawTime = seconds(drawStart);

@@ -1,10 +1,16 @@
 // A drawn page as a list of paths in pixels, and its SVG and PNG forms.
 #include "picture.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #if VUTIL_TOOL_CAIRO
 #include <cairo.h>
+#endif
+#if VUTIL_TOOL_ZLIB
+#include <zlib.h>
 #endif
 
 namespace vutil::tool {
@@ -129,6 +135,235 @@ bool pngOf(const Picture &, std::string &, std::string &reason) {
     return false;
 }
 
+#endif
+
+void PixelPage::start(int32_t pageWidth, int32_t pageHeight) {
+    width = std::max(pageWidth, 0);
+    height = std::max(pageHeight, 0);
+    if (width == 0 || height == 0) {
+        width = height = 0;
+    }
+    pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0xFFFFFF);
+}
+
+void PixelPage::line(double x0, double y0, double x1, double y1, uint32_t colour) {
+    if (x0 >= 0 && x0 < width && y0 >= 0 && y0 < height && x1 >= 0 && x1 < width && y1 >= 0 && y1 < height) {
+        inside(x0, y0, x1, y1, colour);  // the common case: nothing to cut, nothing to test
+        return;
+    }
+    // Cut to a frame a pixel outside the page first (Liang and Barsky): the pixels on the page
+    // stay the same, and a line from far away costs no more than one across the page.
+    const double lo[2] = {-1, -1}, hi[2] = {width + 1.0, height + 1.0};
+    const double start[2] = {x0, y0}, delta[2] = {x1 - x0, y1 - y0};
+    double t0 = 0, t1 = 1;
+    for (int axis = 0; axis < 2; ++axis) {
+        if (!std::isfinite(start[axis]) || !std::isfinite(delta[axis])) {
+            return;
+        }
+        if (delta[axis] == 0) {
+            if (start[axis] < lo[axis] || start[axis] > hi[axis]) {
+                return;
+            }
+            continue;
+        }
+        double a = (lo[axis] - start[axis]) / delta[axis], b = (hi[axis] - start[axis]) / delta[axis];
+        if (a > b) {
+            std::swap(a, b);
+        }
+        t0 = std::max(t0, a);
+        t1 = std::min(t1, b);
+        if (t0 > t1) {
+            return;
+        }
+    }
+    const double cut[4] = {x0 + t0 * delta[0], y0 + t0 * delta[1], x0 + t1 * delta[0], y0 + t1 * delta[1]};
+    // Bresenham's walk between the pixels that hold the two ends.
+    auto x = static_cast<int32_t>(std::floor(cut[0])), y = static_cast<int32_t>(std::floor(cut[1]));
+    const auto xEnd = static_cast<int32_t>(std::floor(cut[2])), yEnd = static_cast<int32_t>(std::floor(cut[3]));
+    const int32_t dx = std::abs(xEnd - x), dy = -std::abs(yEnd - y);
+    const int32_t sx = x < xEnd ? 1 : -1, sy = y < yEnd ? 1 : -1;
+    int32_t error = dx + dy;
+    // One pixel for each step along the longer axis, the ends included.
+    for (int32_t steps = std::max(dx, -dy); steps >= 0; --steps) {
+        if (x >= 0 && x < width && y >= 0 && y < height) {
+            pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] = colour;
+        }
+        const int32_t twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y += sy;
+        }
+    }
+}
+
+void PixelPage::inside(double x0, double y0, double x1, double y1, uint32_t colour) {
+    // As line() does it, without a test per pixel: every pixel of the walk is on the page.
+    auto x = static_cast<int32_t>(x0), y = static_cast<int32_t>(y0);
+    const auto xEnd = static_cast<int32_t>(x1), yEnd = static_cast<int32_t>(y1);
+    const int32_t dx = std::abs(xEnd - x), dy = -std::abs(yEnd - y);
+    const int32_t sx = x < xEnd ? 1 : -1;
+    const std::ptrdiff_t sy = y < yEnd ? width : -static_cast<std::ptrdiff_t>(width);
+    uint32_t *at = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    int32_t error = dx + dy;
+    for (int32_t steps = std::max(dx, -dy); steps >= 0; --steps) {
+        *at = colour;
+        const int32_t twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            at += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            at += sy;
+        }
+    }
+}
+
+void PixelPage::span(int32_t y, double x0, double x1, uint32_t colour) {
+    if (y < 0 || y >= height || !(x1 > x0)) {
+        return;
+    }
+    const double from = std::max(std::ceil(x0 - 0.5), 0.0), to = std::min(std::ceil(x1 - 0.5), static_cast<double>(width));
+    if (from < to) {
+        uint32_t *row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        std::fill(row + static_cast<std::ptrdiff_t>(from), row + static_cast<std::ptrdiff_t>(to), colour);
+    }
+}
+
+#if VUTIL_TOOL_ZLIB
+namespace {
+
+void appendChunk(std::string &png, const char *kind, const std::string &body) {
+    const auto length = static_cast<uint32_t>(body.size());
+    const char size[4] = {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+                          static_cast<char>(length >> 8), static_cast<char>(length)};
+    png.append(size, 4);
+    const std::size_t start = png.size();
+    png.append(kind, 4);
+    png += body;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(png.data() + start), static_cast<uInt>(png.size() - start));
+    const char sum[4] = {static_cast<char>(crc >> 24), static_cast<char>(crc >> 16), static_cast<char>(crc >> 8),
+                         static_cast<char>(crc)};
+    png.append(sum, 4);
+}
+
+}  // namespace
+
+bool deflatedPng(int32_t width, int32_t height, int colourType, const std::function<void(int32_t, std::string &)> &row,
+                 std::string &png, std::string &reason) {
+    z_stream stream{};
+    if (deflateInit2(&stream, 1, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) {
+        reason = "zlib cannot start";
+        return false;
+    }
+    std::string compressed, line, samples;
+    std::vector<unsigned char> out(1 << 16);
+    bool good = true;
+    for (int32_t y = 0; good && y <= height; ++y) {
+        const bool last = y == height;
+        if (!last) {
+            samples.clear();
+            row(y, samples);
+            line.assign(1, '\0');  // no filter
+            line += samples;
+            stream.next_in = reinterpret_cast<Bytef *>(line.data());
+            stream.avail_in = static_cast<uInt>(line.size());
+        }
+        do {
+            stream.next_out = out.data();
+            stream.avail_out = static_cast<uInt>(out.size());
+            const int status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+            good = status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR;
+            compressed.append(reinterpret_cast<const char *>(out.data()), out.size() - stream.avail_out);
+        } while (good && (stream.avail_in > 0 || (last && stream.avail_out == 0)));
+    }
+    deflateEnd(&stream);
+    if (!good) {
+        reason = "zlib failed";
+        return false;
+    }
+    png.assign("\x89PNG\r\n\x1a\n", 8);
+    std::string header(13, '\0');
+    for (int i = 0; i < 4; ++i) {
+        header[static_cast<std::size_t>(i)] = static_cast<char>(static_cast<uint32_t>(width) >> (24 - 8 * i));
+        header[static_cast<std::size_t>(i) + 4] = static_cast<char>(static_cast<uint32_t>(height) >> (24 - 8 * i));
+    }
+    header[8] = 8;  // bits per sample; then the colour type, deflate, no filter, no interlace
+    header[9] = static_cast<char>(colourType);
+    appendChunk(png, "IHDR", header);
+    appendChunk(png, "IDAT", compressed);
+    appendChunk(png, "IEND", "");
+    return true;
+}
+
+bool pixelPngAvailable() { return true; }
+
+bool pngOf(const PixelPage &page, std::string &png, std::string &reason) {
+    if (page.width < 1 || page.height < 1) {
+        reason = "the page has no pixels";
+        return false;
+    }
+    return deflatedPng(
+        page.width, page.height, 2,
+        [&page](int32_t y, std::string &out) {
+            out.resize(3 * static_cast<std::size_t>(page.width));
+            for (int32_t x = 0; x < page.width; ++x) {
+                const uint32_t c = page.at(x, y);
+                out[3 * static_cast<std::size_t>(x)] = static_cast<char>(c & 0xFF);
+                out[3 * static_cast<std::size_t>(x) + 1] = static_cast<char>((c >> 8) & 0xFF);
+                out[3 * static_cast<std::size_t>(x) + 2] = static_cast<char>((c >> 16) & 0xFF);
+            }
+        },
+        png, reason);
+}
+#elif VUTIL_TOOL_CAIRO
+
+bool pixelPngAvailable() { return true; }
+
+bool pngOf(const PixelPage &page, std::string &png, std::string &reason) {
+    if (page.width < 1 || page.height < 1) {
+        reason = "the page has no pixels";
+        return false;
+    }
+    cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, page.width, page.height);
+    cairo_surface_flush(surface);
+    unsigned char *data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int32_t y = 0; data != nullptr && y < page.height; ++y) {
+        auto *row = reinterpret_cast<uint32_t *>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int32_t x = 0; x < page.width; ++x) {
+            const uint32_t c = page.at(x, y);
+            row[x] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    png.clear();
+    const cairo_status_t written = cairo_surface_write_to_png_stream(
+        surface,
+        [](void *closure, const unsigned char *bytes, unsigned int length) {
+            static_cast<std::string *>(closure)->append(reinterpret_cast<const char *>(bytes), length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &png);
+    cairo_surface_destroy(surface);
+    if (written != CAIRO_STATUS_SUCCESS) {
+        reason = std::string("cairo: ") + cairo_status_to_string(written);
+        return false;
+    }
+    return true;
+}
+#else
+
+bool pixelPngAvailable() { return false; }
+
+bool pngOf(const PixelPage &, std::string &, std::string &reason) {
+    reason = "this vutil was built without zlib or cairo, which write the PNG";
+    return false;
+}
 #endif
 
 }  // namespace vutil::tool
