@@ -1,10 +1,12 @@
-// Structured storage over the built-in compound-file reader: the storage, stream and enumerator objects, the entry
-// points and the library that offers them.
+// Structured storage over the built-in compound-file reader: the storage, stream and enumerator objects and the
+// entry points; and the test seams and counts that every binding shares.
 #include "platform/storage.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/compound_file.h"
@@ -40,32 +42,82 @@ bool sameName(const char16_t *a, const char16_t *b, bool foldCase) noexcept {
 }
 
 thread_local int32_t componentUsers = 0;
-int32_t libraryLoads = 0;
+int32_t openFailures = 0;
 /// What setStorageLibraryFault withholds: "library", an entry point's name, or nothing.
 char libraryFault[32];
-int32_t openFailures = 0;
 
-}  // namespace
+/// A storage of a compound file: the root or one nested in it.
+class FileStorage final : public Storage {
+public:
+    FileStorage(std::shared_ptr<cfb::CompoundFile> file, uint32_t entry) noexcept
+        : file_(std::move(file)), entry_(entry) {}
 
-/// The one library there is; its address is the handle.
-struct StorageLibrary {
-    std::string_view name;
+    int32_t openStorage(const char16_t *name, uint32_t mode, Storage **out) noexcept override;
+    int32_t openStream(const char16_t *name, uint32_t mode, Stream **out) noexcept override;
+    int32_t enumElements(ElementEnumerator **out) noexcept override;
+    void release() noexcept override { delete this; }
+
+private:
+    /// The element of that name: an exact match first, else one equal but for the case of ASCII letters;
+    /// NOSTREAM if none.
+    uint32_t find(const char16_t *name) const noexcept;
+    /// Checks an open of the element `name` of that type (elements open to read, exclusively) and finds it.
+    int32_t lookUp(const char16_t *name, uint32_t mode, uint8_t type, uint32_t &id) const noexcept;
+
+    std::shared_ptr<cfb::CompoundFile> file_;
+    uint32_t entry_;
 };
 
-namespace {
-constexpr StorageLibrary kLibrary{"ole32.dll"};
+class FileElementEnumerator final : public ElementEnumerator {
+public:
+    FileElementEnumerator(std::shared_ptr<cfb::CompoundFile> file, uint32_t storage) noexcept
+        : file_(std::move(file)), storage_(storage) {}
+
+    int32_t next(ElementStatus *out) noexcept override;
+    void release() noexcept override { delete this; }
+
+private:
+    std::shared_ptr<cfb::CompoundFile> file_;
+    uint32_t storage_;
+    uint32_t next_ = 0;
+};
+
+/// A stream of a compound file. Bytes come from a window of up to 64 KiB of the file; reads that are large take the
+/// file's bytes straight into the caller's buffer.
+class FileStream final : public Stream {
+public:
+    FileStream(std::shared_ptr<cfb::CompoundFile> file, std::vector<Extent> extents, uint64_t size) noexcept
+        : file_(std::move(file)), extents_(std::move(extents)), size_(size) {}
+
+    int32_t seek(int64_t offset, StreamOrigin origin, uint64_t *position) noexcept override;
+    uint64_t tell() const noexcept override {
+        return windowStart_ + static_cast<uint64_t>(next_ - window_.get());
+    }
+    uint64_t size() const noexcept override { return size_; }
+    void release() noexcept override { delete this; }
+
+private:
+    int32_t readSlow(void *destination, uint32_t count, uint32_t *got) noexcept override;
+    /// Places the seek pointer at `position` with an empty window.
+    void dropWindow(uint64_t position) noexcept;
+    /// The extent that holds `position` (below the size).
+    const Extent &extentAt(uint64_t position) noexcept;
+
+    std::shared_ptr<cfb::CompoundFile> file_;
+    std::vector<Extent> extents_;
+    uint64_t size_;
+    std::unique_ptr<uint8_t[]> window_;
+    uint32_t windowCapacity_ = 0;
+    /// The window holds the stream's bytes from windowStart_ on, up to end_; next_ is at the seek pointer.
+    uint64_t windowStart_ = 0;
+    std::size_t extentHint_ = 0;
+};
+
 }  // namespace
 
 // ---- Storages -------------------------------------------------------------
 
-Storage::Storage(std::shared_ptr<cfb::CompoundFile> file, uint32_t entry) noexcept
-    : file_(std::move(file)), entry_(entry) {}
-
-Storage::~Storage() = default;
-
-void Storage::release() noexcept { delete this; }
-
-uint32_t Storage::find(const char16_t *name) const noexcept {
+uint32_t FileStorage::find(const char16_t *name) const noexcept {
     const auto elements = file_->elements(entry_);
     for (bool foldCase : {false, true}) {
         for (uint32_t id : elements) {
@@ -77,7 +129,7 @@ uint32_t Storage::find(const char16_t *name) const noexcept {
     return cfb::kNoStream;
 }
 
-int32_t Storage::lookUp(const char16_t *name, uint32_t mode, uint8_t type, uint32_t &id) const noexcept {
+int32_t FileStorage::lookUp(const char16_t *name, uint32_t mode, uint8_t type, uint32_t &id) const noexcept {
     if (name == nullptr) {
         return stg::kInvalidParameter;
     }
@@ -94,7 +146,7 @@ int32_t Storage::lookUp(const char16_t *name, uint32_t mode, uint8_t type, uint3
     return id != cfb::kNoStream && file_->entry(id).type == type ? stg::kOk : stg::kFileNotFound;
 }
 
-int32_t Storage::openStorage(const char16_t *name, uint32_t mode, Storage **out) noexcept {
+int32_t FileStorage::openStorage(const char16_t *name, uint32_t mode, Storage **out) noexcept {
     if (out == nullptr) {
         return stg::kInvalidParameter;
     }
@@ -103,11 +155,11 @@ int32_t Storage::openStorage(const char16_t *name, uint32_t mode, Storage **out)
     if (int32_t status = lookUp(name, mode, cfb::kStorageObject, id); status != stg::kOk) {
         return status;
     }
-    *out = new (std::nothrow) Storage(file_, id);
+    *out = new (std::nothrow) FileStorage(file_, id);
     return *out != nullptr ? stg::kOk : stg::kInsufficientMemory;
 }
 
-int32_t Storage::openStream(const char16_t *name, uint32_t mode, Stream **out) noexcept {
+int32_t FileStorage::openStream(const char16_t *name, uint32_t mode, Stream **out) noexcept {
     if (out == nullptr) {
         return stg::kInvalidParameter;
     }
@@ -121,14 +173,14 @@ int32_t Storage::openStream(const char16_t *name, uint32_t mode, Stream **out) n
         if (int32_t status = file_->extents(id, extents); status != stg::kOk) {
             return status;
         }
-        *out = new Stream(file_, std::move(extents), file_->entry(id).size);
+        *out = new FileStream(file_, std::move(extents), file_->entry(id).size);
         return stg::kOk;
     } catch (const std::bad_alloc &) {
         return stg::kInsufficientMemory;
     }
 }
 
-int32_t Storage::enumElements(ElementEnumerator **out) noexcept {
+int32_t FileStorage::enumElements(ElementEnumerator **out) noexcept {
     if (out == nullptr) {
         return stg::kInvalidParameter;
     }
@@ -136,20 +188,13 @@ int32_t Storage::enumElements(ElementEnumerator **out) noexcept {
     if (!file_->entry(entry_).listable) {
         return stg::kDocfileCorrupt;
     }
-    *out = new (std::nothrow) ElementEnumerator(file_, entry_);
+    *out = new (std::nothrow) FileElementEnumerator(file_, entry_);
     return *out != nullptr ? stg::kOk : stg::kInsufficientMemory;
 }
 
 // ---- Enumerators ----------------------------------------------------------
 
-ElementEnumerator::ElementEnumerator(std::shared_ptr<cfb::CompoundFile> file, uint32_t storage) noexcept
-    : file_(std::move(file)), storage_(storage) {}
-
-ElementEnumerator::~ElementEnumerator() = default;
-
-void ElementEnumerator::release() noexcept { delete this; }
-
-int32_t ElementEnumerator::next(ElementStatus *out) noexcept {
+int32_t FileElementEnumerator::next(ElementStatus *out) noexcept {
     const auto elements = file_->elements(storage_);
     if (next_ >= elements.size()) {
         return stg::kFalse;
@@ -166,19 +211,12 @@ int32_t ElementEnumerator::next(ElementStatus *out) noexcept {
 
 // ---- Streams --------------------------------------------------------------
 
-Stream::Stream(std::shared_ptr<cfb::CompoundFile> file, std::vector<Extent> extents, uint64_t size) noexcept
-    : file_(std::move(file)), extents_(std::move(extents)), size_(size) {}
-
-Stream::~Stream() = default;
-
-void Stream::release() noexcept { delete this; }
-
-void Stream::dropWindow(uint64_t position) noexcept {
+void FileStream::dropWindow(uint64_t position) noexcept {
     windowStart_ = position;
     next_ = end_ = window_.get();
 }
 
-const Extent &Stream::extentAt(uint64_t position) noexcept {
+const Extent &FileStream::extentAt(uint64_t position) noexcept {
     // Reading goes forward, so the last extent used is the usual answer; seeks search.
     if (extentHint_ >= extents_.size() || position < extents_[extentHint_].streamOffset) {
         extentHint_ = 0;
@@ -192,7 +230,7 @@ const Extent &Stream::extentAt(uint64_t position) noexcept {
     return extents_[extentHint_];
 }
 
-int32_t Stream::readSlow(void *destination, uint32_t count, uint32_t *got) noexcept {
+int32_t FileStream::readSlow(void *destination, uint32_t count, uint32_t *got) noexcept {
     const uint64_t start = tell();
     auto *bytes = static_cast<uint8_t *>(destination);
     uint32_t done = 0;
@@ -246,7 +284,7 @@ int32_t Stream::readSlow(void *destination, uint32_t count, uint32_t *got) noexc
     return stg::kOk;
 }
 
-int32_t Stream::seek(int64_t offset, StreamOrigin origin, uint64_t *position) noexcept {
+int32_t FileStream::seek(int64_t offset, StreamOrigin origin, uint64_t *position) noexcept {
     int64_t base = 0;
     switch (origin) {
     case StreamOrigin::Set:
@@ -286,7 +324,6 @@ void coUninitialize() noexcept {
     }
 }
 
-int32_t componentServiceUsers() noexcept { return componentUsers; }
 
 int32_t stgIsStorageFile(const char16_t *name) noexcept {
     std::string path;
@@ -320,8 +357,7 @@ int32_t stgOpenStorage(const char16_t *name, uint32_t mode, Storage **out) noexc
         return stg::kInvalidParameter;
     }
     *out = nullptr;
-    if (openFailures > 0) {
-        --openFailures;
+    if (takeStorageOpenFailure()) {
         return stg::kShareViolation;
     }
     if ((mode & (kStgmWrite | kStgmReadWrite)) != 0) {
@@ -350,52 +386,18 @@ int32_t stgOpenStorage(const char16_t *name, uint32_t mode, Storage **out) noexc
         if (int32_t status = cfb::CompoundFile::open(path, sharing, file); status != stg::kOk) {
             return status;
         }
-        *out = new Storage(std::move(file), 0);
+        *out = new FileStorage(std::move(file), 0);
         return stg::kOk;
     } catch (const std::bad_alloc &) {
         return stg::kInsufficientMemory;
     }
 }
 
-// ---- The library ----------------------------------------------------------
+// ---- Shared by the bindings --------------------------------------------
 
-StorageLibrary *loadStorageLibrary(std::string_view name) noexcept {
-    if (name != kLibrary.name || std::string_view(libraryFault) == "library") {
-        return nullptr;
-    }
-    ++libraryLoads;
-    return const_cast<StorageLibrary *>(&kLibrary);
-}
+int32_t componentServiceUsers() noexcept { return componentUsers; }
 
-void freeStorageLibrary(StorageLibrary *library) noexcept {
-    if (library != nullptr && libraryLoads > 0) {
-        --libraryLoads;
-    }
-}
-
-int32_t storageLibraryLoads() noexcept { return libraryLoads; }
-
-EntryPoint storageEntryPoint(StorageLibrary *library, std::string_view name) noexcept {
-    if (library == nullptr || name == std::string_view(libraryFault)) {
-        return nullptr;
-    }
-    struct Named {
-        std::string_view name;
-        EntryPoint entry;
-    };
-    const Named table[] = {
-        {"CoInitialize", reinterpret_cast<EntryPoint>(&coInitialize)},
-        {"CoUninitialize", reinterpret_cast<EntryPoint>(&coUninitialize)},
-        {"StgIsStorageFile", reinterpret_cast<EntryPoint>(&stgIsStorageFile)},
-        {"StgOpenStorage", reinterpret_cast<EntryPoint>(&stgOpenStorage)},
-    };
-    for (const Named &named : table) {
-        if (named.name == name) {
-            return named.entry;
-        }
-    }
-    return nullptr;
-}
+void countComponentServiceUse(int32_t change) noexcept { componentUsers = std::max(componentUsers + change, 0); }
 
 void failStorageOpens(int32_t count) noexcept { openFailures = count; }
 
@@ -403,6 +405,16 @@ void setStorageLibraryFault(std::string_view what) noexcept {
     const std::size_t length = std::min(what.size(), sizeof libraryFault - 1);
     std::copy_n(what.data(), length, libraryFault);
     libraryFault[length] = '\0';
+}
+
+bool storageLibraryFault(std::string_view what) noexcept { return !what.empty() && what == libraryFault; }
+
+bool takeStorageOpenFailure() noexcept {
+    if (openFailures <= 0) {
+        return false;
+    }
+    --openFailures;
+    return true;
 }
 
 }  // namespace vutil::platform

@@ -4,15 +4,9 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace vutil::platform {
-
-namespace cfb {
-class CompoundFile;
-}  // namespace cfb
 
 /// A run of a stream's bytes that lies in one place in the file.
 struct Extent {
@@ -57,7 +51,7 @@ inline constexpr int kMaxNameLength = 31;
 /// The status of one element, as an enumerator reports it. A plain record: it can live in static tables.
 struct ElementStatus {
     char16_t name[kMaxNameLength + 1];  ///< terminated
-    uint32_t type;                      ///< kTypeStorage or kTypeStream
+    uint32_t type;                      ///< kTypeStorage, kTypeStream, or another kind the host lists (3, 4)
     uint64_t size;                      ///< bytes of a stream; 0 for a storage
 };
 
@@ -74,26 +68,17 @@ public:
     Storage &operator=(const Storage &) = delete;
 
     /// Opens the storage named `name` inside this one; the mode must read and share exclusively.
-    int32_t openStorage(const char16_t *name, uint32_t mode, Storage **out) noexcept;
+    virtual int32_t openStorage(const char16_t *name, uint32_t mode, Storage **out) noexcept = 0;
     /// Opens the stream named `name` inside this one; the mode must read and share exclusively.
-    int32_t openStream(const char16_t *name, uint32_t mode, Stream **out) noexcept;
+    virtual int32_t openStream(const char16_t *name, uint32_t mode, Stream **out) noexcept = 0;
     /// Starts an enumeration of the elements, in the order of the directory tree.
-    int32_t enumElements(ElementEnumerator **out) noexcept;
+    virtual int32_t enumElements(ElementEnumerator **out) noexcept = 0;
     /// Gives the object up.
-    void release() noexcept;
+    virtual void release() noexcept = 0;
 
-private:
-    friend int32_t stgOpenStorage(const char16_t *, uint32_t, Storage **) noexcept;
-    Storage(std::shared_ptr<cfb::CompoundFile> file, uint32_t entry) noexcept;
-    ~Storage();
-    /// The element of that name: an exact match first, else one equal but for the case of ASCII letters;
-    /// NOSTREAM if none.
-    uint32_t find(const char16_t *name) const noexcept;
-    /// Checks an open of the element `name` of that type (elements open to read, exclusively) and finds it.
-    int32_t lookUp(const char16_t *name, uint32_t mode, uint8_t type, uint32_t &id) const noexcept;
-
-    std::shared_ptr<cfb::CompoundFile> file_;
-    uint32_t entry_;
+protected:
+    Storage() = default;
+    virtual ~Storage() = default;
 };
 
 /// Steps through the elements of a storage.
@@ -103,22 +88,16 @@ public:
     ElementEnumerator &operator=(const ElementEnumerator &) = delete;
 
     /// The next element's status: stg::kOk, or stg::kFalse after the last one.
-    int32_t next(ElementStatus *out) noexcept;
-    void release() noexcept;
+    virtual int32_t next(ElementStatus *out) noexcept = 0;
+    virtual void release() noexcept = 0;
 
-private:
-    friend class Storage;
-    ElementEnumerator(std::shared_ptr<cfb::CompoundFile> file, uint32_t storage) noexcept;
-    ~ElementEnumerator();
-
-    std::shared_ptr<cfb::CompoundFile> file_;
-    uint32_t storage_;
-    uint32_t next_ = 0;
+protected:
+    ElementEnumerator() = default;
+    virtual ~ElementEnumerator() = default;
 };
 
-/// A stream opened for reading. Bytes come from a window of up to 64 KiB of the file, so that reading a byte
-/// at a time costs no host call per byte; reads that are large take the file's bytes straight into the caller's
-/// buffer.
+/// A stream opened for reading. A stream may hold a window of its bytes in memory, so that reading a byte at a
+/// time costs no call per byte; what the window does not hold comes through readSlow.
 class Stream {
 public:
     Stream(const Stream &) = delete;
@@ -144,32 +123,21 @@ public:
 
     /// Moves the seek pointer (a target beyond the end is allowed, a negative one is not); the new position goes
     /// to `*position` when that is not null.
-    int32_t seek(int64_t offset, StreamOrigin origin, uint64_t *position) noexcept;
+    virtual int32_t seek(int64_t offset, StreamOrigin origin, uint64_t *position) noexcept = 0;
     /// The seek pointer.
-    uint64_t tell() const noexcept { return windowStart_ + static_cast<uint64_t>(next_ - window_.get()); }
-    uint64_t size() const noexcept { return size_; }
-    void release() noexcept;
+    virtual uint64_t tell() const noexcept = 0;
+    virtual uint64_t size() const noexcept = 0;
+    virtual void release() noexcept = 0;
 
-private:
-    friend class Storage;
-    Stream(std::shared_ptr<cfb::CompoundFile> file, std::vector<Extent> extents, uint64_t size) noexcept;
-    ~Stream();
-    int32_t readSlow(void *destination, uint32_t count, uint32_t *got) noexcept;
-    /// Places the seek pointer at `position` with an empty window.
-    void dropWindow(uint64_t position) noexcept;
-    /// The extent that holds `position` (below the size).
-    const Extent &extentAt(uint64_t position) noexcept;
+protected:
+    Stream() = default;
+    virtual ~Stream() = default;
+    /// read, for what the window does not hold.
+    virtual int32_t readSlow(void *destination, uint32_t count, uint32_t *got) noexcept = 0;
 
-    std::shared_ptr<cfb::CompoundFile> file_;
-    std::vector<Extent> extents_;
-    uint64_t size_;
-    std::unique_ptr<uint8_t[]> window_;
-    uint32_t windowCapacity_ = 0;
-    /// The window holds the stream's bytes from windowStart_ on, up to end_; next_ is at the seek pointer.
-    uint64_t windowStart_ = 0;
+    /// The window: next_ at the seek pointer, end_ after the last byte held. Both null in a stream without one.
     const uint8_t *next_ = nullptr;
     const uint8_t *end_ = nullptr;
-    std::size_t extentHint_ = 0;
 };
 
 /// Entry points of the storage services, as the binding finds them by name.
@@ -178,13 +146,12 @@ using CoUninitializeFunction = void (*)() noexcept;
 using StgIsStorageFileFunction = int32_t (*)(const char16_t *name) noexcept;
 using StgOpenStorageFunction = int32_t (*)(const char16_t *name, uint32_t mode, Storage **out) noexcept;
 
+// The built-in compound-file reader's entry points, which the built-in library offers under the host's names.
+
 /// Starts the component services on this thread: stg::kOk the first time, stg::kFalse when they already run.
 int32_t coInitialize(void *reserved) noexcept;
 /// Undoes one coInitialize.
 void coUninitialize() noexcept;
-/// How many coInitialize calls on this thread are not undone yet.
-int32_t componentServiceUsers() noexcept;
-
 /// stg::kOk when the file (a host path in UTF-16, in the library's notation) begins with the compound-file
 /// signature, stg::kFalse when it does not, a failure when it cannot be read. Takes no lock.
 int32_t stgIsStorageFile(const char16_t *name) noexcept;
@@ -193,22 +160,34 @@ int32_t stgIsStorageFile(const char16_t *name) noexcept;
 /// stg::kInvalidHeader.
 int32_t stgOpenStorage(const char16_t *name, uint32_t mode, Storage **out) noexcept;
 
-/// The library that holds the storage services. The compound-file reader is built in, so loading it succeeds.
+/// The library that holds the storage services: the built-in reader (loading it always succeeds), or on Windows,
+/// unless the build asks for the built-in reader, the system's "ole32.dll", loaded when asked for.
 struct StorageLibrary;
-/// Loads the library of that name ("ole32.dll"); null for any other name.
+/// Loads the library of that name ("ole32.dll"); null for any other name or when it cannot be loaded.
 StorageLibrary *loadStorageLibrary(std::string_view name) noexcept;
 /// Unloads it again.
 void freeStorageLibrary(StorageLibrary *library) noexcept;
-/// An entry point of the loaded library by its name; null when the library has none of that name.
+/// An entry point of the loaded library by its name, with the signature of the *Function type of that name; null
+/// when the library has none of that name.
 using EntryPoint = void (*)();
 EntryPoint storageEntryPoint(StorageLibrary *library, std::string_view name) noexcept;
 /// How many loads are not undone yet.
 int32_t storageLibraryLoads() noexcept;
 
+/// How many starts of the component services through the entry points are not undone yet on this thread.
+int32_t componentServiceUsers() noexcept;
+/// Counts a start (+1) or a stop (-1) of the component services on this thread; the count stays at 0 or above.
+void countComponentServiceUse(int32_t change) noexcept;
+
 /// Makes loading fail ("library") or hides one entry point (its name); empty restores both. For tests.
 void setStorageLibraryFault(std::string_view what) noexcept;
-/// Makes the next `count` calls of stgOpenStorage fail with a sharing violation, as they do while another program
-/// writes the file and lets others read it (which the host's locks cannot tell from a reader). For tests.
+/// Makes the next `count` calls of the StgOpenStorage entry point fail with a sharing violation, as they do while
+/// another program writes the file and lets others read it (which the host's locks cannot tell from a reader).
+/// For tests.
 void failStorageOpens(int32_t count) noexcept;
+/// True when setStorageLibraryFault withholds `what` ("library" or an entry point's name).
+bool storageLibraryFault(std::string_view what) noexcept;
+/// Takes one of the failures failStorageOpens asked for: true when this open is to fail.
+bool takeStorageOpenFailure() noexcept;
 
 }  // namespace vutil::platform
