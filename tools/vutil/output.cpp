@@ -106,6 +106,7 @@ bool OutputFile::open(std::string &reason) {
             destination_ = resolved;
         }
         mode = exists ? (status.st_mode & 07777) : creationMode();
+        replacing_ = exists;
         const std::filesystem::path path(destination_);
         directory = path.has_parent_path() ? path.parent_path().string() : ".";
         stem = path.filename().string();
@@ -137,7 +138,9 @@ bool OutputFile::commit(std::string &reason) {
     if (!destination_.empty()) {
         const int descriptor = descriptor_;
         descriptor_ = -1;
-        if (::fsync(descriptor) != 0 || ::close(descriptor) != 0) {
+        // The new text of a file that is replaced is on the disk before the rename, so that a
+        // power cut leaves the old file or the new one; a file made anew has nothing to lose.
+        if ((replacing_ && ::fsync(descriptor) != 0) || ::close(descriptor) != 0) {
             reason = systemReason("cannot write");
             return false;
         }
