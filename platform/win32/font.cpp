@@ -72,8 +72,11 @@ Font::Font(const FontRequest &request) noexcept {
     m.externalLeading = text.tmExternalLeading;
     m.averageWidth = text.tmAveCharWidth;
     char name[LF_FACESIZE] = {};
-    const int nameBytes = ::GetTextFaceA(impl->dc, sizeof name, name);
-    impl->faceName.assign(name, nameBytes > 0 ? static_cast<std::size_t>(nameBytes - 1) : 0);
+    // Systems differ in whether the count GetTextFaceA returns takes in the
+    // terminator (Wine's does not): the name is what lies before it.
+    if (::GetTextFaceA(impl->dc, sizeof name, name) > 0) {
+        impl->faceName.assign(name, strnlen(name, sizeof name));
+    }
     impl->ppemY = text.tmHeight - text.tmInternalLeading;
     impl->ppemX = impl->ppemY;
     if (request.width > 0) {

@@ -40,10 +40,9 @@ Thread *startThread(ThreadRoutine routine, void *context, std::size_t stackBytes
     }
     thread->routine = routine;
     thread->context = context;
-    DWORD flags = suspended ? CREATE_SUSPENDED : 0;
-    if (stackBytes != 0) {
-        flags |= STACK_SIZE_PARAM_IS_A_RESERVATION;
-    }
+    // The size is what the stack commits to start with; the program's default
+    // reservation stays, so no thread gets less stack than the default.
+    const DWORD flags = suspended ? CREATE_SUSPENDED : 0;
     thread->handle = ::CreateThread(nullptr, stackBytes, threadMain, thread, flags, &thread->id);
     if (thread->handle == nullptr) {
         delete thread;
@@ -67,9 +66,11 @@ void raiseThreadPriority(Thread *thread) noexcept {
     if (ended(thread)) {
         return;
     }
+    // Threads start at the normal level, so the highest normal level is the
+    // two steps above it, reached in one call.
     const int priority = ::GetThreadPriority(thread->handle);
     if (priority != THREAD_PRIORITY_ERROR_RETURN && priority < THREAD_PRIORITY_HIGHEST) {
-        ::SetThreadPriority(thread->handle, priority + 1);
+        ::SetThreadPriority(thread->handle, THREAD_PRIORITY_HIGHEST);
     }
 }
 

@@ -1,9 +1,5 @@
 // Tests of the buffered files: random operations against a plain model of a file, the file table,
 // sharing, and the host's failures.
-#include <errno.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <optional>
 #include <random>
@@ -19,21 +15,6 @@ namespace {
 
 using BufferedFile = FileTest;
 
-int hostSeeks = 0;
-int hostWrites = 0;
-off_t countingSeek(int fd, off_t offset, int whence) {
-    ++hostSeeks;
-    return ::lseek(fd, offset, whence);
-}
-ssize_t countingWrite(int fd, const void *buffer, size_t count) {
-    ++hostWrites;
-    return ::write(fd, buffer, count);
-}
-ssize_t failingRead(int, void *, size_t) {
-    errno = EIO;
-    return -1;
-}
-ssize_t threeByteRead(int fd, void *buffer, size_t count) { return ::read(fd, buffer, std::min<size_t>(count, 3)); }
 std::string pattern(std::size_t size) { return randomBytes(size, 1); }
 
 /// Transfer sizes that reach every path: nothing, single bytes, the buffer's and the
@@ -134,7 +115,7 @@ TEST_P(BufferedModel, AgreesWithAPlainModel) {
     fileio::failBufferAllocations(param.failedBuffers);
     int32_t handle = openWith("file", model.bytes, param.mode);
     if (param.mode & KOR_OPEN_CREATE) model.bytes.clear();
-    if (param.threeByteReads) replaceCall("read", threeByteRead);
+    if (param.threeByteReads) faults::shortReads();
     std::string out(80000, '\0');
     const std::string source = pattern(81000);
     for (int step = 0; step < param.steps; ++step) {
@@ -190,15 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Files, BufferedModel,
                                            ModelCase{KOR_OPEN_READWRITE, 1252, 0, false, 400, 80000},
                                            ModelCase{KOR_OPEN_WRITE | KOR_OPEN_READWRITE, 1252, 0, false, 400, 80000}));
 
-int failingTruncate(int, off_t) {
-    errno = EIO;
-    return -1;
-}
-int failingOpen(const char *, int, ...) { return errno = EACCES, -1; }
-int failingControl(int, int, ...) { return errno = EIO, -1; }
-template <typename... Arguments> int failing(Arguments...) { return errno = EIO, -1; }
-
-TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
+TEST_F(BufferedFile, OpeningTheTableAndSharing) {
     int32_t handle = 99;
     // The handle of a file that opens, else 0.
     auto open = [&](const std::string &name, uint32_t mode) {
@@ -227,41 +200,6 @@ TEST_F(BufferedFile, OpeningTheTableSharingPipesAndHostHandles) {
     KorCloseFile(writer);
     EXPECT_EQ(contents("shared"), "abc") << "not truncated while held";
     EXPECT_EQ(open(path, KOR_OPEN_READ), 1) << "closing releases the lock";
-    TearDown();
-
-    // A named pipe where a drawing was expected must not hang the open: with no writer it reads as
-    // an empty file, with no reader it cannot be opened to write. A file that cannot be truncated is
-    // not created. The host handle is never zero.
-    const std::string pipe = dir.file("pipe");
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    ASSERT_EQ(open(pipe, KOR_OPEN_READ), 1);
-    ::alarm(10);  // a read that blocks ends the program here instead of hanging the suite
-    EXPECT_EQ(KorGetc(handle), -1);
-    ::alarm(0);
-    KorCloseFile(handle);
-    EXPECT_EQ(open(pipe, KOR_OPEN_WRITE) + open(pipe, KOR_OPEN_CREATE), 0);
-    // Each host call of an open that fails gives no handle and leaves no descriptor behind.
-    const auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
-    const auto held = descriptors();
-    const auto failWith = [&](const char *call, auto function) {
-        SCOPED_TRACE(call);
-        replaceCall(call, function);
-        expectFacts({FACT(open(path, KOR_OPEN_READ), std::string(call) == "fcntl"), FACT(open(pipe, KOR_OPEN_READ), 0)});
-        TearDown();
-        EXPECT_EQ(descriptors(), held);
-    };
-    failWith("open", failingOpen), failWith("fstat", failing<int, struct stat *>), failWith("flock", failing<int, int>);
-    failWith("fcntl", failingControl);  // only pipes and devices need it
-    replaceCall("ftruncate", failingTruncate);
-    EXPECT_EQ(open(dir.write("f", "abc"), KOR_OPEN_CREATE), 0);
-    EXPECT_EQ(contents("f"), "abc");
-    const int input = ::dup(0);
-    ::close(0);
-    handle = openWith("h", "abc");
-    EXPECT_GT(KorGetFileHandle(handle), 0);
-    EXPECT_EQ(KorGetc(handle), 'a');
-    ::dup2(input, 0);
-    ::close(input);
 }
 
 TEST_F(BufferedFile, HandlesThatAreNotOpenGetTheFailureResult) {
@@ -291,27 +229,25 @@ TEST_F(BufferedFile, HandlesThatAreNotOpenGetTheFailureResult) {
 // Short moves stay in the buffer; pending bytes wait until the buffer would fill.
 TEST_F(BufferedFile, TheBufferSavesHostCalls) {
     int32_t handle = openWith("seek", pattern(1000));
-    replaceCall("lseek", countingSeek);
-    hostSeeks = 0;
+    faults::countCalls();
     // one byte on
     // the last byte of the window
     // past the window goes to the host
     expectFacts({FACT(KorGetc(handle), static_cast<uint8_t>(pattern(1)[0])),
                  FACT(KorSeekFile(handle, 1, KOR_SEEK_CUR), 2), FACT(KorSeekFile(handle, 997, KOR_SEEK_CUR), 999),
-                 FACT(KorSeekFile(handle, 0, KOR_SEEK_SET), 0), FACT(hostSeeks, 0),
-                 FACT(KorSeekFile(handle, 1000, KOR_SEEK_SET), 1000), FACT(hostSeeks, 1)});
+                 FACT(KorSeekFile(handle, 0, KOR_SEEK_SET), 0), FACT(faults::seeks(), 0),
+                 FACT(KorSeekFile(handle, 1000, KOR_SEEK_SET), 1000), FACT(faults::seeks(), 1)});
 
     int32_t writer = openWith("w", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
     std::string bytes = pattern(40000);
-    replaceCall("write", countingWrite);
-    hostWrites = 0;
+    faults::countCalls();
     ASSERT_EQ(KorWriteFile(bytes.data(), 16383, writer), 16383);
-    EXPECT_EQ(hostWrites, 0) << "16383 bytes fit";
+    EXPECT_EQ(faults::writes(), 0) << "16383 bytes fit";
     ASSERT_EQ(KorWriteFile(bytes.data() + 16383, 1, writer), 1);
-    EXPECT_EQ(hostWrites, 1) << "16384 would fill it: the 16383 go first";
+    EXPECT_EQ(faults::writes(), 1) << "16384 would fill it: the 16383 go first";
     ASSERT_EQ(KorWriteFile(bytes.data() + 16384, 20000, writer), 20000);
     // one flush, then the large write bypasses the buffer
-    expectFacts({FACT(hostWrites, 3), FACT(KorCloseFile(writer), 1)});
+    expectFacts({FACT(faults::writes(), 3), FACT(KorCloseFile(writer), 1)});
     EXPECT_EQ(contents("w"), bytes.substr(0, 36384));
 }
 
@@ -337,8 +273,8 @@ TEST_F(BufferedFile, FailuresOfSeeksReadsAndWrites) {
     expectFacts({FACT(KorFPrintf(writeOnly, nullptr), 0), FACT(KorFPrintf(writeOnly, "%s", ""), 0)});
     // Host failures: read errors count as the end of the file; refused writes move nothing.
     int32_t both = openWith("full", "", KOR_OPEN_READWRITE), reader = openWith("e", "abcdef");
-    replaceCall("read", failingRead);
-    replaceCall("write", fullDiskWrite);
+    faults::failReads();
+    faults::fullDisk();
     expectFacts({FACT(KorReadFile(line, 2, reader), 0), FACT(KorEof(reader), 1)});
     // The pending bytes and a count near 2^31 must not be added up in 32 bits: the sum
     // would wrap and send two gigabytes into the 16 KiB buffer.

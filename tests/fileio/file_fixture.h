@@ -19,6 +19,7 @@
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "support/facts.h"
+#include "support/host_faults.h"
 #include "support/temp_dir.h"
 
 namespace vutil::test {
@@ -31,15 +32,10 @@ inline std::string randomBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-/// Replaces the host's `name` call with `function` until the end of the test.
+/// Replaces the host's `name` call with `function` until the end of the test (the calls of the host's own
+/// file layer: see platform/file.h).
 template <typename Function> void replaceCall(const char *name, Function function) {
     platform::setFileSystemCall(name, reinterpret_cast<platform::SystemCall>(function));
-}
-
-/// A host write that finds the disk full.
-inline ssize_t fullDiskWrite(int, const void *, size_t) {
-    errno = ENOSPC;
-    return -1;
 }
 
 class FileTest : public ::testing::Test {
@@ -49,9 +45,7 @@ protected:
         for (int32_t handle = 1; handle <= KOR_MAX_FILES; ++handle) KorCloseFile(handle);
         fileio::failBufferAllocations(0);
         platform::setAnsiCodePage(1252);
-        for (const char *name : {"open", "read", "write", "lseek", "close", "flock", "ftruncate", "fstat", "fcntl"}) {
-            platform::setFileSystemCall(name, nullptr);
-        }
+        faults::restore();
         std::filesystem::current_path(saved);
         for (const char *name : {"VUTIL_DRIVE_C", "VUTIL_DRIVE_D", "TMPDIR", "ACAD", "VUTIL_TEST_PATH"}) unsetenv(name);
     }

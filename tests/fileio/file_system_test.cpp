@@ -137,15 +137,6 @@ TEST_F(FileSystem, TemporaryNamesAreFreshNamesInTheTemporaryDirectory) {
     }
 }
 
-int readCalls = 0;
-ssize_t failingSecondRead(int fd, void *buffer, size_t count) {
-    if (++readCalls == 2) {
-        errno = EIO;
-        return -1;
-    }
-    return ::read(fd, buffer, count);
-}
-
 TEST_F(FileSystem, AppendCopiesWholeFiles) {
     for (const char *directory : {"out", "in"}) fs::create_directory(dir.path() / directory);
     dir.write("in/plan.dwg", "drawing");
@@ -178,11 +169,10 @@ TEST_F(FileSystem, AppendCopiesWholeFiles) {
     EXPECT_FALSE(fs::exists(dir.path() / "other"));
     KorCloseFile(handle);
     // A full disk, and a read error in the middle.
-    replaceCall("write", fullDiskWrite);
+    faults::fullDisk();
     EXPECT_EQ(KorAppendFile("C:\\full", "C:\\big"), 0);
-    platform::setFileSystemCall("write", nullptr);
-    readCalls = 0;
-    replaceCall("read", failingSecondRead);
+    faults::restore();
+    faults::failReads(1);
     EXPECT_EQ(KorAppendFile("C:\\broken", "C:\\big"), 0);
     EXPECT_EQ(contents("broken"), contents("big").substr(0, 65536));
 }

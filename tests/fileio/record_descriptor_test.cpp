@@ -174,7 +174,7 @@ TEST_F(RecordDescriptor, RecordsBeyond4GiBGoElementByElement) {
     // Writing: one-byte buffer, so every Double goes straight to the host, which refuses it.
     fileio::failBufferAllocations(1);
     int32_t output = openWith("big.out", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
-    replaceCall("write", fullDiskWrite);
+    faults::fullDisk();
     double first = 1.0;
     EXPECT_EQ(KorWriteIntelStruct(output, &first, UINT32_MAX, "D536870912"), 0);
 }

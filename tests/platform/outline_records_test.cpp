@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/platform/font_support.h"
+#include "tests/platform/outline_support.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 // Tests of row bitmaps, bit and byte order, pixel unpacking and run lists.
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,21 +16,19 @@ using Row = std::vector<uint8_t>;
 using Runs = std::vector<int32_t>;
 
 // Rows are zero-filled and whole; rows of zero or negative length still get one byte, no rows still an array;
-// freeing gives back every row.
+// freeing gives back the array. Rows of 33 MB are larger than any heap keeps in its own blocks.
 TEST(Bitmap, AllocatesZeroFilledRowsAndFreesThem) {
-    // Rows of 33 MB pass the largest threshold malloc adopts by itself: each is mapped, and unmapped when freed.
     for (auto [rows, a, b] : {std::tuple{3, 5, 7}, std::tuple{0, 10, 10}, std::tuple{2, -3, 4}, std::tuple{2, -2, -2},
                               std::tuple{3, 5800, 5800}}) {
         uint8_t **bitmap = nullptr;
-        const std::size_t mappedBefore = mallinfo2().hblkhd;
         ASSERT_TRUE(alloc_bitmap(&bitmap, rows, a, b) == 1 && bitmap != nullptr);
         const std::size_t size = a * b > 0 ? a * b : 1;
         for (int r = 0; r < rows; ++r) {
-            EXPECT_TRUE(malloc_usable_size(bitmap[r]) >= size &&
-                        std::all_of(bitmap[r], bitmap[r] + size, [](int v) { return v == 0; }));
+            EXPECT_TRUE(std::all_of(bitmap[r], bitmap[r] + size, [](int v) { return v == 0; }));
+            bitmap[r][size - 1] = 1;  // the last byte belongs to the row
         }
         free_bitmap(&bitmap, rows, a, b);
-        EXPECT_TRUE(bitmap == nullptr && mallinfo2().hblkhd == mappedBefore) << "every row freed";
+        EXPECT_EQ(bitmap, nullptr);
         free_bitmap(&bitmap, rows, a, b);  // null: nothing to do
     }
     free_bitmap(nullptr, 3, 5, 7);
@@ -78,12 +75,15 @@ TEST(Unpacking, SpreadByteAndSpreadByte2FollowTheModel) {
             }
         }
     }
-    // A row of 2^31 + 6 pixels: the last byte's pixels lie past INT32_MAX. The block is mapped lazily.
-    constexpr std::size_t first = INT32_MAX - 1;
-    if (auto *row = static_cast<uint8_t *>(std::calloc(first + 8, 1))) {
-        spread_byte(0x81, first, row, INT32_MAX);
-        EXPECT_EQ(row[first] + 2 * row[first + 1] + 4 * row[first + 7], 5);
-        std::free(row);
+    // A row of 2^31 + 6 pixels: the last byte's pixels lie past INT32_MAX. The block is mapped lazily; a 32-bit
+    // process has no room for it.
+    if constexpr (sizeof(std::size_t) > 4) {
+        constexpr std::size_t first = INT32_MAX - 1;
+        if (auto *row = static_cast<uint8_t *>(std::calloc(first + 8, 1))) {
+            spread_byte(0x81, first, row, INT32_MAX);
+            EXPECT_EQ(row[first] + 2 * row[first + 1] + 4 * row[first + 7], 5);
+            std::free(row);
+        }
     }
 }
 

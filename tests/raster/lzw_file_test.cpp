@@ -5,10 +5,10 @@
 #include <filesystem>
 
 #include "support/facts.h"
-#include "platform/file.h"
 #include "platform/memory.h"
 #include "raster/external_tools.h"
 #include "raster/lzw_support.h"
+#include "support/host_faults.h"
 #include "support/temp_dir.h"
 #include "vutil/fileio.h"
 #include "vutil/raster.h"
@@ -64,9 +64,9 @@ TEST(LzwFile, WritesOrCountsTheDecodedBytesAndFailuresGiveZero) {
         EXPECT_TRUE(readFile(output) == data) << width;
     }
     // A disk that refuses every write changes nothing of the count, which does not depend on the writes.
-    platform::setFileSystemCall("write", reinterpret_cast<platform::SystemCall>(+[](int, const void *, size_t) -> ssize_t { return errno = ENOSPC, -1; }));
+    faults::fullDisk();
     const int32_t count = KOR_decompress(input.c_str(), output.c_str(), 0);
-    platform::setFileSystemCall("write", nullptr);
+    faults::restore();
     int32_t handle = 0;
     expectFacts({FACT(count, 49152), FACT(fs::file_size(output), 0), FACT(KorOpenFile(input.c_str(), &handle, KOR_OPEN_READ), 1), FACT(handle, firstFree)});
     KorCloseFile(handle);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cfenv>
 #include <climits>
@@ -17,6 +18,17 @@
 #include "vutil/runtime.h"
 
 namespace {
+
+/// Where the "0" of a "0x" prefix with no hex digit after it stands (after blanks and a sign), else npos. By the C
+/// standard's rule the number is that 0 and ends before the x; glibc keeps the rule, msvcrt converts nothing there.
+/// The library keeps the rule on every host, so these texts are not asked of the host.
+std::size_t bareHexPrefix(const std::string &text, int base) {
+    std::size_t at = text.find_first_not_of(" \t");
+    if (at == std::string::npos || (base != 0 && base != 16)) return std::string::npos;
+    at += text[at] == '+' || text[at] == '-';
+    const bool prefix = text.compare(at, 2, "0x") == 0 || text.compare(at, 2, "0X") == 0;
+    return prefix && !(at + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[at + 2]))) ? at : std::string::npos;
+}
 
 // Random texts of signs, blanks, prefixes and digits of every base, and long runs of digits, against
 // the host's 64-bit conversions: the same end, the value saturated (signed) or wrapped and saturated
@@ -35,7 +47,8 @@ TEST(Numbers, AgreeWithTheHostConversionsNarrowedToThirtyTwoBits) {
         SCOPED_TRACE(testing::Message() << '"' << text << "\" base " << base);
         char *hostEnd = nullptr, *end = nullptr;
         errno = 0;
-        const long long wide = std::strtoll(text.c_str(), &hostEnd, base);
+        long long wide = std::strtoll(text.c_str(), &hostEnd, base);
+        if (const std::size_t zero = bareHexPrefix(text, base); zero != std::string::npos) wide = 0, hostEnd = text.data() + zero + 1;
         const bool huge = errno == ERANGE;
         const long long narrow = std::clamp<long long>(wide, INT32_MIN, INT32_MAX);
         vutil::test::expectFacts({FACT(KorStrToL(text.c_str(), &end, base), narrow), FACT(end, hostEnd)});

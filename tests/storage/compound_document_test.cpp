@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "frame/entry.h"
-#include "platform/file.h"
+#include "support/host_faults.h"
 #include "storage_fixture.h"
 
 namespace vutil::test {
@@ -127,16 +127,6 @@ TEST_F(Documents, NullArgumentsAndInterleavedReads) {
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(got[i] == whole[i]) << paths[i];
 }
 
-/// A read and a seek of the host file that fail with an I/O error.
-ssize_t failingRead(int, void *, size_t) {
-    errno = EIO;
-    return -1;
-}
-off_t failingSeek(int, off_t, int) {
-    errno = EIO;
-    return -1;
-}
-
 // Random seeks from every origin, against a plain model of the position; each is followed by a byte read there,
 // whether the window held it or not.
 TEST_F(Documents, SeeksStayInsideTheStream) {
@@ -172,12 +162,11 @@ TEST_F(Documents, SeeksStayInsideTheStream) {
     const int32_t empty = openStream(file, "e0");
     expectFacts({FACT(KorOleSeekStream(empty, 0, 0), 0), FACT(KorOleReadStream(buffer.data(), 1, empty), 0)});
     // A read that fails in the host leaves the position where it was.
-    for (auto [call, failing] : {std::pair{"read", reinterpret_cast<platform::SystemCall>(&failingRead)},
-                                 std::pair{"lseek", reinterpret_cast<platform::SystemCall>(&failingSeek)}}) {
+    for (auto [call, fail] : {std::pair{"read", +[] { faults::failReads(); }}, std::pair{"seek", +[] { faults::failSeeks(); }}}) {
         ASSERT_EQ(KorOleSeekStream(handle, 100, 0), 1);
-        platform::setFileSystemCall(call, failing);
+        fail();
         expectFacts({FACT(KorOleReadStream(buffer.data(), 70000, handle), 0), FACT(KorOleStreamFgetc(handle), -1)});
-        platform::setFileSystemCall(call, nullptr);
+        faults::restore();
         EXPECT_EQ(KorOleTellStream(handle), 100) << call;
         ASSERT_EQ(KorOleReadStream(buffer.data(), 70000, handle), 69900) << call;
         EXPECT_EQ(std::string(buffer.data(), 69900), expected.substr(100)) << call;

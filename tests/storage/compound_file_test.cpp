@@ -12,6 +12,7 @@
 #include "platform/compound_file.h"
 #include "platform/file.h"
 #include "storage_fixture.h"
+#include "support/host_facts.h"
 #include "walk_document.h"
 
 // g++ takes the replacement of the global allocation functions below for a mismatch of new and free.
@@ -136,9 +137,9 @@ TEST_F(Reader, SharingModesAndNames) {
              {name, pf::stg::kOk}, {std::u16string(other.begin(), other.end()), pf::stg::kFalse},
              {u"/no/such/file", pf::stg::kFileNotFound}, {u"\xD800", pf::stg::kFileNotFound}})  // no ANSI form
         EXPECT_EQ(pf::stgIsStorageFile(probe.c_str()), status);
-    // A writer holding the file keeps it from being opened in place, not from being recognised.
+    // A writer holding the file keeps it from being opened in place (and on Windows from being recognised).
     const int32_t writer = pf::openFile(path, pf::FileAccess::Read, pf::FileSharing::Exclusive);
-    EXPECT_EQ(pf::stgIsStorageFile(name.c_str()), pf::stg::kOk);
+    EXPECT_EQ(pf::stgIsStorageFile(name.c_str()), host::kQueryOfAnExclusivelyHeldDocument);
     int32_t status = 0;
     expectFacts({FACT(root(path, storage::kDocumentMode, &status), nullptr), FACT(status, pf::stg::kShareViolation)});
     pf::closeFile(writer);
