@@ -356,22 +356,31 @@ VUTIL_API char *KORgcvt(double value, int32_t digits, char *text) noexcept {
 // ---- Text coordinate readers ----------------------------------------------------
 
 VUTIL_API int32_t read_lf_coord(const char *text, double *value) noexcept {
-    return fio::readCoordinates(text, std::span<double>(value, 1));
+    return value == nullptr ? 0 : fio::readCoordinates(text, std::span<double>(value, 1));
 }
 
+// A pair read with an output missing reads nothing: 0, and the output given is 0.
 VUTIL_API int32_t read_lf_coord_pair(const char *text, double *x, double *y) noexcept {
-    double pair[2];
-    int32_t found = fio::readCoordinates(text, pair);
-    *x = pair[0];
-    *y = pair[1];
+    double pair[2] = {0, 0};
+    const int32_t found = x == nullptr || y == nullptr ? 0 : fio::readCoordinates(text, pair);
+    if (x != nullptr) {
+        *x = pair[0];
+    }
+    if (y != nullptr) {
+        *y = pair[1];
+    }
     return found;
 }
 
 VUTIL_API int32_t read_d_coord_pair(const char *text, int32_t *x, int32_t *y) noexcept {
-    int32_t pair[2];
-    int32_t found = fio::readIntegerCoordinates(text, pair);
-    *x = pair[0];
-    *y = pair[1];
+    int32_t pair[2] = {0, 0};
+    const int32_t found = x == nullptr || y == nullptr ? 0 : fio::readIntegerCoordinates(text, pair);
+    if (x != nullptr) {
+        *x = pair[0];
+    }
+    if (y != nullptr) {
+        *y = pair[1];
+    }
     return found;
 }
 

@@ -180,10 +180,11 @@ void buildRunTable(int32_t *runs, int8_t *lengths, int tableBits, std::span<cons
     for (const Code &code : kSharedCodes) {
         place(code);
     }
-    // Each code also owns every index whose higher bits are free.
+    // Each code also owns every index whose higher bits are free. A code's own index lies below
+    // 2^length; the copies above it are not spread again.
     for (int i = 1; i < entries / 2; ++i) {
         const int length = static_cast<uint8_t>(lengths[i]);  // 0 to 13
-        if (length >= 1 && length < tableBits) {
+        if (length >= 1 && length < tableBits && i < (1 << length)) {
             for (int j = i + (1 << length); j < entries; j += 1 << length) {
                 runs[j] = runs[i];
                 lengths[j] = lengths[i];

@@ -187,11 +187,11 @@ VUTIL_API char *KORgcvt(double value, int32_t digits, char *text) VUTIL_NOEXCEPT
 
 /* ---- Text coordinate readers -----------------------------------------------------*/
 
-/** Reads one number from a line of text; the count of values stored (0 or 1). */
+/** Reads one number from a line of text; the count of values stored (0 or 1): 0 for a null text or output. */
 VUTIL_API int32_t read_lf_coord(const char *text, double *value) VUTIL_NOEXCEPT;
-/** Reads two numbers from a line of text; 0, 1 or 2. */
+/** Reads two numbers from a line of text; 0, 1 or 2 found: 0 for a null text or output (the outputs given are 0). */
 VUTIL_API int32_t read_lf_coord_pair(const char *text, double *x, double *y) VUTIL_NOEXCEPT;
-/** Reads two integers from a line of text; 0, 1 or 2. */
+/** Reads two integers from a line of text; 0, 1 or 2 found: 0 for a null text or output (the outputs given are 0). */
 VUTIL_API int32_t read_d_coord_pair(const char *text, int32_t *x, int32_t *y) VUTIL_NOEXCEPT;
 /** Reads n reals into the n double pointers that follow; 1 if all were read, else 0. */
 VUTIL_API int32_t ReadNReals(int32_t n, const char *text, ...) VUTIL_NOEXCEPT;

@@ -57,6 +57,11 @@ TEST(CoordinateReader, AgreesWithAPlainModelAndRealListsReadByTheCRules) {
     char text[] = "1,2";
     double a, b, c = 9, r[4] = {9, 9, 9, 9};
     expectFacts({FACT(read_lf_coord_pair(text, &a, &b), 2), FACT(read_lf_coord(nullptr, &a), 0)});
+    // A missing output reads nothing, and the other output is cleared.
+    int32_t i = 9;
+    expectFacts({FACT(read_lf_coord(text, nullptr), 0), FACT(read_lf_coord_pair(text, &a, nullptr), 0), FACT(a, 0),
+                 FACT(read_lf_coord_pair(text, nullptr, &b), 0), FACT(b, 0), FACT(read_d_coord_pair(text, nullptr, &i), 0),
+                 FACT(i, 0), FACT(read_d_coord_pair(text, &i, nullptr), 0)});
     EXPECT_STREQ(text, "1,2") << "the caller's text is left alone";
 
     // The real readers take each number from the next digit or sign, by the C library's rules.

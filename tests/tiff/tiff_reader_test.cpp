@@ -1,6 +1,7 @@
 // Tests of the TIFF reader on files made here byte by byte: damaged directories and data that
 // libtiff's tools never write, and the rows a window asks for. The pictures of well-formed files
 // are checked against libtiff itself by tiff_check.py.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -177,6 +178,26 @@ TEST(AreaFit, EachOutputPixelIsTheInkOfItsCell) {
     const std::vector<uint8_t> bottom(picture.pixels.begin() + picture.stride, picture.pixels.begin() + picture.stride + 5);
     EXPECT_EQ(top, (std::vector<uint8_t>{0, 255, 191, 255, 255}));
     EXPECT_EQ(bottom, (std::vector<uint8_t>{255, 255, 255, 255, 191}));
+}
+
+TEST(AreaFit, AnyNumberOfCellsFitsAnyLength) {
+    // A pitch of length / cells may fall a rounding short (2068 / 26 does); every pairing
+    // must still cut the window, and a window wholly inked gives a wholly black picture.
+    std::vector<std::pair<int32_t, int32_t>> sizes = {{2068, 26}, {18700, 1600}, {13200, 1129}};
+    for (int32_t length = 1; length <= 120; ++length) {
+        for (int32_t cells = 1; cells <= length; ++cells) sizes.emplace_back(length, cells);
+    }
+    for (const auto &[length, cells] : sizes) {
+        tool::AreaFit fit;
+        std::string error;
+        ASSERT_TRUE(fit.start({0, 0, length, 2}, cells, 1, error)) << length << " into " << cells << ": " << error;
+        const std::vector<int32_t> ink = {0, length};
+        fit.row(0, ink);
+        fit.row(1, ink);
+        const tool::GreyPicture &picture = fit.picture();
+        ASSERT_EQ(std::count(picture.pixels.begin(), picture.pixels.begin() + cells, 0), cells) << length << " into " << cells;
+        ASSERT_TRUE(fit.start({0, 0, 2, length}, 1, cells, error)) << length << " rows into " << cells << ": " << error;
+    }
 }
 
 }  // namespace

@@ -85,6 +85,7 @@ bool OutputFile::open(std::string &reason) {
         // where it lies and keeps its permissions.
         destination_ = status.exists ? host::resolvedName(target_) : target_;
         mode = status.exists ? status.permissions : host::creationPermissions();
+        replacing_ = status.exists;
         const std::filesystem::path path(destination_);
         directory = path.has_parent_path() ? path.parent_path().string() : ".";
         stem = path.filename().string();
@@ -128,7 +129,9 @@ bool OutputFile::commit(std::string &reason) {
     if (!destination_.empty()) {
         const int descriptor = descriptor_;
         descriptor_ = -1;
-        if (!host::syncAndClose(descriptor)) {
+        // The new text of a file that is replaced is on the disk before the rename, so that a
+        // power cut leaves the old file or the new one; a file made anew has nothing to lose.
+        if (!(replacing_ ? host::syncAndClose(descriptor) : host::close(descriptor))) {
             reason = systemReason("cannot write");
             return false;
         }

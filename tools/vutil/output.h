@@ -49,6 +49,7 @@ private:
     std::string destination_;  ///< the regular file that the rename replaces, if any
     std::string temporary_;
     int descriptor_ = -1;
+    bool replacing_ = false;    ///< an existing file is replaced: its new text reaches the disk first
     bool committed_ = false;
 };
 
