@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <optional>
+#include <vector>
 
 #include "geometry/point_transform.h"
 #include "platform/codepage.h"
@@ -158,6 +160,53 @@ private:
     std::size_t capacity_ = 0;
 };
 
+/// The outlines a call has already read, by character code, so that a character that comes again is not asked of
+/// the font again: one font gives one character the same outline and advance every time. Only single-byte codes
+/// are kept, and only up to a fixed number of bytes of outlines; the rest is asked for each time.
+class GlyphMemo {
+public:
+    struct Glyph {
+        bool known = false;
+        bool failed = false;  ///< the font has no outline for the character
+        platform::GlyphMetrics metrics;
+        uint32_t offset = 0;
+        uint32_t size = 0;
+    };
+
+    const Glyph *find(uint32_t code) const noexcept {
+        return code < glyphs_.size() && glyphs_[code].known ? &glyphs_[code] : nullptr;
+    }
+
+    std::span<const uint8_t> records(const Glyph &glyph) const noexcept {
+        return {bytes_.data() + glyph.offset, glyph.size};
+    }
+
+    void addFailure(uint32_t code) noexcept {
+        if (code < glyphs_.size()) {
+            glyphs_[code].known = true;
+            glyphs_[code].failed = true;
+        }
+    }
+
+    void add(uint32_t code, const platform::GlyphMetrics &metrics, std::span<const uint8_t> records) noexcept {
+        if (code >= glyphs_.size() || records.size() > kBytesKept - bytes_.size()) {
+            return;
+        }
+        try {
+            const std::size_t offset = bytes_.size();
+            bytes_.insert(bytes_.end(), records.begin(), records.end());
+            glyphs_[code] = {true, false, metrics, static_cast<uint32_t>(offset), static_cast<uint32_t>(records.size())};
+        } catch (const std::bad_alloc &) {
+            // Without memory the character is simply asked for again next time.
+        }
+    }
+
+private:
+    static constexpr std::size_t kBytesKept = std::size_t{4} << 20;
+    std::array<Glyph, 256> glyphs_{};
+    std::vector<uint8_t> bytes_;
+};
+
 /// The outline path: each character's outline from the host's font, placed at the running advance.
 void drawOutlines(const OutlineText &text, uint32_t style) noexcept {
     const kor_logfont empty{};
@@ -200,6 +249,7 @@ void drawOutlines(const OutlineText &text, uint32_t style) noexcept {
     }
     double offset[3] = {0, 0, 0};
     GlyphBlock block;
+    GlyphMemo memo;
     const auto *s = reinterpret_cast<const uint8_t *>(text.text);
     while (*s != 0) {
         uint32_t code = *s;
@@ -210,19 +260,30 @@ void drawOutlines(const OutlineText &text, uint32_t style) noexcept {
             s += 1;
         }
         platform::GlyphMetrics metrics;
-        const uint32_t size = font.glyphOutline(code, metrics, {});
-        if (size == platform::kGlyphError) {
-            continue;
-        }
-        std::span<uint8_t> records;
-        if (size > 0) {
-            records = block.reserve(size);
-            if (records.empty()) {
-                continue;  // no memory for the outline: the character is skipped like one without an outline
-            }
-            if (font.glyphOutline(code, metrics, records) != size) {
+        std::span<const uint8_t> records;
+        if (const GlyphMemo::Glyph *known = memo.find(code)) {
+            if (known->failed) {
                 continue;
             }
+            metrics = known->metrics;
+            records = memo.records(*known);
+        } else {
+            const uint32_t size = font.glyphOutline(code, metrics, {});
+            if (size == platform::kGlyphError) {
+                memo.addFailure(code);
+                continue;
+            }
+            if (size > 0) {
+                const std::span<uint8_t> room = block.reserve(size);
+                if (room.empty()) {
+                    continue;  // no memory for the outline: the character is skipped like one without an outline
+                }
+                if (font.glyphOutline(code, metrics, room) != size) {
+                    continue;
+                }
+                records = room;
+            }
+            memo.add(code, metrics, records);
         }
         GlyphPlacement placement{{text.x + offset[0], text.y + offset[1], text.z + offset[2]}, sx, sy, text.matrix};
         double advance[3] = {metrics.cellIncX * sx, 0, 0};

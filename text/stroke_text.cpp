@@ -38,15 +38,24 @@ class StrokeLayout {
 public:
     explicit StrokeLayout(const StrokeText &text) noexcept
         : text_(text),
+          sink_(text.sink),
           vertical_((text.flags & TXT_VERTICAL) != 0),
           backward_((text.flags & TXT_BACKWARD) != 0),
           upsideDown_((text.flags & TXT_UPSIDEDOWN) != 0),
+          mirrored_(backward_ || upsideDown_),
           // Vertical text turns every glyph a quarter turn the other way (see glyphPoint), so the baseline runs
           // downward with the glyphs upright.
           baseline_(vertical_ ? text.angle - runtime::kHalfPi : text.angle),
           slant_(text.oblique),
           sx_(text.width * kUnitScale),
           sy_(text.height * kUnitScale),
+          x_(text.x),
+          y_(text.y),
+          z_(text.z),
+          matrix_(text.matrix),
+          // A cosine of exactly 1 is no slant, and one of exactly 0 cannot be divided by: both leave x alone.
+          slanted_(slant_.c != 0.0 && slant_.c != 1.0),
+          rotated_(!baseline_.isIdentity()),
           cx_(text.x) {
         if (backward_ || upsideDown_) {
             backwardEnd_ = {text.x + text.width * baseline_.s, text.y - text.height * baseline_.c};
@@ -123,27 +132,30 @@ private:
     /// A glyph point in the text's own frame, before slant, rotation and matrix.
     Point glyphPoint(int8_t gx, int8_t gy) const noexcept {
         if (vertical_) {
-            return {cx_ - gy * sx_, text_.y + gx * sy_, text_.z};
+            return {cx_ - gy * sx_, y_ + gx * sy_, z_};
         }
-        return {cx_ + gx * sx_, text_.y + gy * sy_, text_.z};
+        return {cx_ + gx * sx_, y_ + gy * sy_, z_};
     }
 
-    /// Slant, rotation and matrix, each about the insertion point.
+    /// Slant, rotation and matrix, each about the insertion point. The arithmetic is that of geometry::slantX,
+    /// geometry::rotateAbout and geometry::applyMatrixRow, written out here because it runs for every glyph point.
     void place(Point &p) const noexcept {
-        if (!slant_.isIdentity()) {
-            geometry::slantX(p.x, p.y, text_.x, text_.y, slant_.c, slant_.s);
+        if (slanted_) {
+            p.x = (slant_.c * (p.x - x_) + slant_.s * (p.y - y_)) / slant_.c + x_;
         }
-        if (!baseline_.isIdentity()) {
-            geometry::rotateAbout(p.x, p.y, text_.x, text_.y, baseline_.c, baseline_.s);
+        if (rotated_) {
+            const double dx = p.x - x_;
+            const double dy = p.y - y_;
+            p.x = (dx * baseline_.c - dy * baseline_.s) + x_;
+            p.y = (dx * baseline_.s + dy * baseline_.c) + y_;
         }
-        if (text_.matrix != nullptr) {
-            const std::span<const double, 9> m(text_.matrix, 9);
-            const double dx = p.x - text_.x;
-            const double dy = p.y - text_.y;
-            const double dz = p.z - text_.z;
-            p = {text_.x + geometry::applyMatrixRow(m, 0, dx, dy, dz),
-                 text_.y + geometry::applyMatrixRow(m, 1, dx, dy, dz),
-                 text_.z + geometry::applyMatrixRow(m, 2, dx, dy, dz)};
+        if (matrix_ != nullptr) {
+            const double *m = matrix_;
+            const double dx = p.x - x_;
+            const double dy = p.y - y_;
+            const double dz = p.z - z_;
+            p = {x_ + ((dx * m[0] + dy * m[1]) + dz * m[2]), y_ + ((dx * m[3] + dy * m[4]) + dz * m[5]),
+                 z_ + ((dx * m[6] + dy * m[7]) + dz * m[8])};
         }
     }
 
@@ -151,18 +163,21 @@ private:
     void emit(const Point &a, const Point &b) const noexcept {
         double first[3] = {a.x, a.y, a.z};
         double second[3] = {b.x, b.y, b.z};
-        if (backward_) {
-            mirror(first, second, backwardEnd_);
+        if (mirrored_) {
+            mirror(first, second);
         }
-        if (upsideDown_) {
-            mirror(first, second, upsideDownEnd_);
-        }
-        text_.sink(first, second);
+        sink_(first, second);
     }
 
-    void mirror(double *first, double *second, const std::array<double, 2> &lineEnd) const noexcept {
-        geometry::reflectInLine(first[0], first[1], text_.x, text_.y, lineEnd[0], lineEnd[1]);
-        geometry::reflectInLine(second[0], second[1], text_.x, text_.y, lineEnd[0], lineEnd[1]);
+    void mirror(double *first, double *second) const noexcept {
+        for (double *p : {first, second}) {
+            if (backward_) {
+                geometry::reflectInLine(p[0], p[1], x_, y_, backwardEnd_[0], backwardEnd_[1]);
+            }
+            if (upsideDown_) {
+                geometry::reflectInLine(p[0], p[1], x_, y_, upsideDownEnd_[0], upsideDownEnd_[1]);
+            }
+        }
     }
 
     /// An overline or underline across the current character cell, at the given height above the baseline.
@@ -203,13 +218,19 @@ private:
     }
 
     const StrokeText &text_;
+    const SegmentSink sink_;
     const bool vertical_;
     const bool backward_;
     const bool upsideDown_;
+    const bool mirrored_;
     const Turn baseline_;
     const Turn slant_;
     const double sx_;
     const double sy_;
+    const double x_, y_, z_;  ///< the insertion point
+    const double *const matrix_;
+    const bool slanted_;
+    const bool rotated_;
     double cx_;  ///< the current character's left end along the baseline, before rotation
     std::array<double, 2> backwardEnd_{};
     std::array<double, 2> upsideDownEnd_{};
