@@ -269,6 +269,9 @@ private:
     bool continuing_ = false;
     bool pending_ = false;  ///< last_ ends the current piece but is not in it yet
     std::vector<vpoint> segments_;  ///< of the text being drawn, kept for the room they hold
+    // The points of the line, circle, arc or light polyline being drawn, kept for their room.
+    std::vector<vpoint> curve_, vertices_, arc_;
+    std::vector<double> bulges_;
     std::string codes_;
 };
 
@@ -532,7 +535,9 @@ void Renderer::arcExtremes(std::vector<vpoint> &out, const hmatrix &m, const vpo
 }
 
 void Renderer::line(const Fields &f, const Context &c, const Style &s) {
-    stroke(c.m, {f.point(10), f.point(11)}, false, s);
+    std::vector<vpoint> &points = curve_;
+    points.assign({f.point(10), f.point(11)});
+    stroke(c.m, points, false, s);
 }
 
 void Renderer::circleOrArc(const Fields &f, const Context &c, const Style &s, bool arc) {
@@ -554,7 +559,7 @@ void Renderer::circleOrArc(const Fields &f, const Context &c, const Style &s, bo
     if (!(r > 0) || !std::isfinite(r)) {
         return;
     }
-    std::vector<vpoint> points;
+    std::vector<vpoint> &points = curve_;
     if (bounds_) {
         arcExtremes(points, m, f.point(10), r, a0, a1);
     } else {
@@ -621,7 +626,7 @@ void Renderer::bulgeTo(std::vector<vpoint> &out, const hmatrix &m, const vpoint 
     const vpoint centre = {(a.x + b.x) / 2 - sign * h * dy / chord, (a.y + b.y) / 2 + sign * h * dx / chord, a.z};
     double a0 = std::atan2(a.y - centre.y, a.x - centre.x);
     double a1 = std::atan2(b.y - centre.y, b.x - centre.x);
-    std::vector<vpoint> arc;
+    std::vector<vpoint> &arc = arc_;
     if (bounds_) {
         // For the extents, only the arc's extremes count.
         const double from = bulge > 0 ? a0 : a1;
@@ -649,8 +654,10 @@ void Renderer::lwpolyline(const Fields &f, const Context &c, const Style &s) {
     const hmatrix m = inObjectPlane(f, c.m);
     const double pixels = unitPixels(m);
     const double z = f.number(38, 0);
-    std::vector<vpoint> vertices;
-    std::vector<double> bulges;
+    std::vector<vpoint> &vertices = vertices_;
+    std::vector<double> &bulges = bulges_;
+    vertices.clear();
+    bulges.clear();
     for (uint32_t i = 0; i < f.size(); ++i) {
         const Group &g = f.begin()[i];
         if (g.code == 10) {
@@ -666,7 +673,8 @@ void Renderer::lwpolyline(const Fields &f, const Context &c, const Style &s) {
         return;
     }
     const bool closed = (f.integer(70, 0) & 1) != 0;
-    std::vector<vpoint> points{vertices[0]};
+    std::vector<vpoint> &points = curve_;
+    points.assign(1, vertices[0]);
     for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
         bulgeTo(points, m, vertices[i], vertices[i + 1], bulges[i], pixels);
     }
