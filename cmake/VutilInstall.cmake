@@ -2,7 +2,16 @@
 # and a CMake package, so that callers can use either.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS vutil EXPORT vutilTargets
+# On Windows: vutil.dll in bin (beside the tool, where programs find it), its import library
+# libvutil.dll.a and the static library libvutil.a in lib; a program of the static library links
+# the host libraries of vutil_deps as well, so that the package finds Threads for it.
+set(VUTIL_INSTALLED_TARGETS vutil)
+set(VUTIL_PACKAGE_DEPENDENCIES "")
+if(WIN32)
+  list(APPEND VUTIL_INSTALLED_TARGETS vutil_static vutil_deps)
+  set(VUTIL_PACKAGE_DEPENDENCIES "include(CMakeFindDependencyMacro)\nfind_dependency(Threads)")
+endif()
+install(TARGETS ${VUTIL_INSTALLED_TARGETS} EXPORT vutilTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}

@@ -6,8 +6,11 @@
 #include <stdint.h>
 
 /* Every export uses the C calling convention (cdecl on 32-bit Windows: the
- * caller removes the arguments), as the variadic exports require; on Windows
- * the names are exported undecorated from vutil.dll. */
+ * caller removes the arguments), as the variadic exports (KorGetStringIndex,
+ * KORsscanf, KorFPrintf, the diagnostic entries) require; on Windows the names
+ * are exported undecorated from vutil.dll. A caller that declares an export
+ * itself, or calls one through a pointer from GetProcAddress, declares it with
+ * the C convention too, never __stdcall (WINAPI). */
 #if defined(_WIN32) && defined(VUTIL_STATIC)
 #  define VUTIL_API /* linked with the static library */
 #elif defined(_WIN32)

@@ -23,6 +23,29 @@ _Static_assert(offsetof(kor_stat, st_mode) == 6 && offsetof(kor_stat, st_rdev) =
                    offsetof(kor_stat, st_size) == 20 && offsetof(kor_stat, st_ctime32) == 32 && sizeof(kor_stat) == 36,
                "file status layout");
 _Static_assert(sizeof(HGLOBAL) == sizeof(void *), "a global handle is pointer-sized");
+/* The 32-bit target, where the historical callers live: the records as they lay them out, written out in bytes so
+ * that a moved field fails this build whatever the pointer-relative rules above still allow. */
+#if defined(__i386__) || defined(_M_IX86)
+_Static_assert(sizeof(void *) == 4 && sizeof(intptr_t) == 4 && sizeof(HGLOBAL) == 4, "32-bit pointers and handles");
+_Static_assert(sizeof(draw_device) == 120 && offsetof(draw_device, line) == 80 && offsetof(draw_device, text) == 116,
+               "draw_device: twenty 32-bit members, line, eight more, text");
+_Static_assert(sizeof(kor_output_driver) == 20 && offsetof(kor_output_driver, set_colormap) == 16,
+               "driver table: five 32-bit entries");
+_Static_assert(offsetof(kor_tile_request, scale) == 120 && offsetof(kor_tile_request, tiles) == 144 &&
+                   sizeof(((kor_tile_request *)0)->tiles) == 4,
+               "tile request: six triples of doubles, then a 32-bit handle");
+_Static_assert(sizeof(ipoint) == 8 && sizeof(vpoint) == 24 && offsetof(hmatrix, flags) == 128, "points and matrix");
+_Static_assert(sizeof(kor_logfont) == 60 && offsetof(kor_logfont, lfWeight) == 16 && offsetof(kor_logfont, lfItalic) == 20 &&
+                   offsetof(kor_logfont, lfCharSet) == 23 && offsetof(kor_logfont, lfPitchAndFamily) == 27,
+               "LOGFONTA on 32-bit Windows");
+_Static_assert(sizeof(kor_stat) == 36 && offsetof(kor_stat, st_ino) == 4 && offsetof(kor_stat, st_nlink) == 8 &&
+                   offsetof(kor_stat, st_atime32) == 24 && offsetof(kor_stat, st_mtime32) == 28,
+               "the 32-bit runtime's file status");
+#  if defined(_WIN32)
+/* Windows compilers align a double in a record to 8 bytes (the System V i386 rule is 4). */
+_Static_assert(sizeof(hmatrix) == 136 && sizeof(kor_tile_request) == 152, "records that end after a double's padding");
+#  endif
+#endif
 _Static_assert(KOR_OPEN_READ == 0 && KOR_OPEN_WRITE == 1 && KOR_OPEN_READWRITE == 2 && KOR_OPEN_CREATE == 0x100,
                "open modes");
 _Static_assert(HM_UNIT == 1 && HM_PLANAR == 2 && HM_DIAGONAL == 4, "matrix flags");

@@ -1,5 +1,6 @@
 # Runs `vutil fax` on every committed strip (libtiff's coding of image.pbm, see data/fax/README.md) and compares
 # each PBM with the image the strips were made from.
+set(TOOL ${EMULATOR} ${TOOL})  # a cross-built tool runs under its emulator
 foreach(strip g3:image.g3.raw g3-2d:image.g3-2d.raw g4:image.g4.raw g4:image.g4-msb.raw:--msb-first)
   string(REPLACE ":" ";" options ${strip})
   list(POP_FRONT options coding file)

@@ -1,5 +1,6 @@
 # Runs `vutil uncompress` with its input named again as the output: it must refuse and
 # leave the input as it was, rather than empty it before reading it.
+set(TOOL ${EMULATOR} ${TOOL})  # a cross-built tool runs under its emulator
 file(MAKE_DIRECTORY ${WORK})
 configure_file(${DATA}/sample.b12.Z ${WORK}/same.Z COPYONLY)
 execute_process(COMMAND ${TOOL} uncompress ${WORK}/same.Z ${WORK}/./same.Z RESULT_VARIABLE status ERROR_QUIET)

@@ -1,5 +1,6 @@
 # Runs `vutil ini` through a small session in a settings directory of its own:
 # writes, reads, lists, removals, and the exit status of each kind of failure.
+set(TOOL ${EMULATOR} ${TOOL})  # a cross-built tool runs under its emulator
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 

@@ -1,5 +1,6 @@
 # Runs `vutil ole cat` on a stream of the gsf-made document and compares it with the bytes gsf was given, to
 # standard output and to a file; a stream that is not there fails with 1 and leaves the output file alone.
+set(TOOL ${EMULATOR} ${TOOL})  # a cross-built tool runs under its emulator
 execute_process(COMMAND ${TOOL} ole cat ${DATA}/basic.cfb "Sub\\Deep\\mid" OUTPUT_FILE ${OUT} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "vutil ole cat failed: ${status}")

@@ -1,11 +1,16 @@
 """Checks the demo's drawing and page: runs `vutil demo`, expands drawing.Z with gzip and
 ncompress, reads its records with struct, and compares the SVG page (parsed as XML) and
-the PNG with the entity list.
+the PNG with the entity list. With --page, the page's shapes are also compared with those
+of a page the tool drew on another host (made with --write-page): the same paths in the
+same order, each with the same classes, colours and drawing commands, and coordinates
+that differ by no more than the last printed digit.
 
-usage: demo_check.py VUTIL WORKDIR {png|no-png}
+usage: demo_check.py VUTIL WORKDIR {png|no-png} [--page FILE | --write-page FILE]
+The environment's VUTIL_TOOL_EMULATOR, if set, runs the tool (for instance wine).
 """
 import os
 import re
+import shlex
 import shutil
 import struct
 import subprocess
@@ -14,6 +19,7 @@ import xml.etree.ElementTree as ElementTree
 import zlib
 
 KINDS = {1: "line", 2: "polyline", 3: "arc", 4: "text", 5: "region"}
+OUTLINE_TEXT = 0x10000  # a text flag: set in the host's outline font
 
 
 def fail(message):
@@ -27,21 +33,58 @@ def entity_kinds(data):
     if magic != b"VDRW" or version != 1:
         fail("drawing.Z does not expand to a drawing: %r" % data[:8])
     at = 76
-    kinds, texts = [], []
+    kinds, texts, outline = [], [], set()
     for _ in range(count):
         kind, _, n = struct.unpack_from("<hhi", data, at)
         at += 8
         if kind == 4:
             texts.append(data[at + 52:at + 52 + n].decode("latin-1"))
+            if struct.unpack_from("<i", data, at + 48)[0] & OUTLINE_TEXT:
+                outline.add(len(kinds))
         at += {1: 48, 2: 24 * n, 3: 56, 4: 52 + n, 5: 4 + 24 * n}[kind]
         kinds.append(KINDS[kind])
     if at != len(data):
         fail("the drawing has %d bytes after its %d entities" % (len(data) - at, count))
-    return kinds, texts
+    return kinds, texts, outline
 
 
 def numbers(d):
     return [float(v) for v in re.findall(r"-?\d+(?:\.\d+)?", d)]
+
+
+def page_shapes(paths, host_font):
+    """One line per path: class, fill and stroke, its drawing commands, its coordinates. The glyphs of a text in the
+    host's outline font are the host's own (each host has its fonts), so only that the text is drawn counts there."""
+    lines = []
+    for index, path in enumerate(paths):
+        d = path.get("d") or ""
+        if index in host_font:
+            lines.append("%s %s %s host-font %s" % (path.get("class"), path.get("fill"), path.get("stroke"),
+                                                    "drawn" if d else "empty"))
+            continue
+        lines.append("%s %s %s %s %s" % (path.get("class"), path.get("fill"), path.get("stroke"),
+                                         "".join(re.findall(r"[A-Za-z]", d)) or "-",
+                                         " ".join(re.findall(r"-?\d+(?:\.\d+)?", d))))
+    return lines
+
+
+def compare_pages(found, reference):
+    """Fails unless two pages hold the same shapes; coordinates may differ by 0.01 (printed to two decimals, a
+    last-bit difference of a host's sine can round either way)."""
+    if len(found) != len(reference):
+        fail("the page has %d paths, the reference %d" % (len(found), len(reference)))
+    for index, (ours, theirs) in enumerate(zip(found, reference)):
+        ours, theirs = ours.split(" ", 4), theirs.split(" ", 4)
+        if ours[:4] != theirs[:4] or (ours[3] == "host-font" and ours != theirs):
+            fail("path %d is %s, in the reference %s" % (index, " ".join(ours[:4])[:200], " ".join(theirs[:4])[:200]))
+        if ours[3] == "host-font":
+            continue
+        a, b = [float(v) for v in ours[4].split()], [float(v) for v in theirs[4].split()]
+        if len(a) != len(b):
+            fail("path %d (%s) has %d coordinates, in the reference %d" % (index, ours[0], len(a), len(b)))
+        worst = max((abs(x - y) for x, y in zip(a, b)), default=0.0)
+        if worst > 0.0101:
+            fail("path %d (%s) lies up to %.2f away from the reference's" % (index, ours[0], worst))
 
 
 def png_pixels(blob):
@@ -72,10 +115,15 @@ def png_pixels(blob):
 
 def main():
     vutil, work, with_png = sys.argv[1], sys.argv[2], sys.argv[3] == "png"
+    option, page = (sys.argv[4], sys.argv[5]) if len(sys.argv) == 6 else (None, None)
     shutil.rmtree(work, ignore_errors=True)
-    run = subprocess.run([vutil, "demo", "--out", work], capture_output=True, text=True)
-    if run.returncode != 0 or run.stderr:
-        fail("vutil demo exited with %d: %s" % (run.returncode, run.stderr))
+    emulator = shlex.split(os.environ.get("VUTIL_TOOL_EMULATOR", ""))
+    run = subprocess.run(emulator + [vutil, "demo", "--out", work], capture_output=True, text=True)
+    # An emulator's own diagnostics (Wine's "0048:err:..." lines) are not the tool's.
+    stderr = "".join(line for line in run.stderr.splitlines(True)
+                     if not (emulator and re.match(r"[0-9a-f]{4}:(err|fixme|warn|trace):", line)))
+    if run.returncode != 0 or stderr:
+        fail("vutil demo exited with %d: %s" % (run.returncode, stderr))
 
     expanded = subprocess.run(["gzip", "-dc", work + "/drawing.Z"], capture_output=True, check=True).stdout
     # Debian's ncompress installs its decoder as uncompress.real; plain uncompress is gzip's script.
@@ -84,7 +132,7 @@ def main():
         again = subprocess.run([ncompress, "-c", work + "/drawing.Z"], capture_output=True, check=True).stdout
         if again != expanded:
             fail("gzip and ncompress expand drawing.Z differently")
-    kinds, texts = entity_kinds(expanded)
+    kinds, texts, outline = entity_kinds(expanded)
 
     svg = ElementTree.parse(work + "/drawing.svg").getroot()
     if svg.tag != "{http://www.w3.org/2000/svg}svg":
@@ -95,6 +143,15 @@ def main():
     found = [p.get("class") for p in paths]
     if found != expected:
         fail("%d paths of kinds %s; the drawing's entities ask for %d: %s" % (len(found), found, len(expected), expected))
+
+    if option == "--write-page":
+        with open(page, "w") as out:
+            out.write("\n".join(page_shapes(paths, {i + 1 for i in outline})) + "\n")
+    elif option == "--page":
+        with open(page) as reference:
+            compare_pages(page_shapes(paths, {i + 1 for i in outline}), reference.read().splitlines())
+    elif option is not None:
+        fail("unknown option %s" % option)
 
     frame = numbers(paths[0].get("d"))
     left, right = min(frame[0::2]), max(frame[0::2])

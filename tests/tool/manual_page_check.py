@@ -7,7 +7,9 @@ The commands `vutil --help` lists are the page's command sections, in the same o
 the usage line the command's --help prints; every option that --help names has an entry; the exit status section
 has the three codes the --help ends with. Prints each difference and exits 1 when there is one.
 """
+import os
 import re
+import shlex
 import subprocess
 import sys
 
@@ -20,7 +22,8 @@ def plain(roff):
 
 
 def run(tool, *args):
-    done = subprocess.run([tool, *args], capture_output=True, text=True, timeout=60)
+    emulator = shlex.split(os.environ.get("VUTIL_TOOL_EMULATOR", ""))  # for instance wine
+    done = subprocess.run([*emulator, tool, *args], capture_output=True, text=True, timeout=60)
     return done.returncode, done.stdout
 
 

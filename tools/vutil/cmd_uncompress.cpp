@@ -99,8 +99,8 @@ int runUncompress(const Args &args) {
     }
     int32_t count = 0;
     Progress progress("uncompress", input);
-    progress.watchFile(output.path(),
-                       [&] { count = KOR_decompress(input.c_str(), output.path().c_str(), maxBytes); });
+    const std::string &temporary = output.pathForWriter();
+    progress.watchFile(temporary, [&] { count = KOR_decompress(input.c_str(), temporary.c_str(), maxBytes); });
     if (count == 0 && header != Header::HeaderOnly) {
         return failure("uncompress", input, reason);
     }

@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "drawing.h"
+#include "host.h"
 #include "lzw_encoder.h"
 #include "output.h"
 #include "palette_svg.h"
@@ -113,7 +114,7 @@ int runDemo(const Args &args) {
     road(context);
 
     // The sheets of the geometry, text and colour services; their commentary only on the tour.
-    std::FILE *quiet = tour ? nullptr : std::fopen("/dev/null", "w");
+    std::FILE *quiet = tour ? nullptr : std::fopen(host::nullDevice(), "w");
     demo::Context sheets{tour ? context.out : quiet, context.outputDirectory};
     if (tour) {
         std::fprintf(context.out, "\n== Geometry ==\n");

@@ -1,11 +1,10 @@
 // vutil info: version, export table and host settings.
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "commands.h"
+#include "host.h"
 #include "vutil.h"
 
 namespace vutil::tool {
@@ -30,18 +29,22 @@ int runInfo(const Args &args) {
 
     std::printf("host settings:\n");
     const char *acp = std::getenv("VUTIL_ACP");
-    std::printf("  VUTIL_ACP   %s (ANSI code page; 1252 when unset)\n", acp ? acp : "unset");
-    bool anyDrive = false;
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        char variable[] = "VUTIL_DRIVE_X";
-        variable[sizeof variable - 2] = letter;
-        if (const char *root = std::getenv(variable)) {
-            std::printf("  %s %s\n", variable, root);
-            anyDrive = true;
+    std::printf("  VUTIL_ACP   %s (ANSI code page; %s when unset)\n", acp ? acp : "unset", host::defaultCodePage());
+    if (const char *note = host::driveLetterNote(); *note != '\0') {
+        std::printf("  %s\n", note);
+    } else {
+        bool anyDrive = false;
+        for (char letter = 'A'; letter <= 'Z'; ++letter) {
+            char variable[] = "VUTIL_DRIVE_X";
+            variable[sizeof variable - 2] = letter;
+            if (const char *root = std::getenv(variable)) {
+                std::printf("  %s %s\n", variable, root);
+                anyDrive = true;
+            }
         }
-    }
-    if (!anyDrive) {
-        std::printf("  VUTIL_DRIVE_<letter> unset: drive prefixes are dropped (C:\\a is /a)\n");
+        if (!anyDrive) {
+            std::printf("  VUTIL_DRIVE_<letter> unset: drive prefixes are dropped (C:\\a is /a)\n");
+        }
     }
 
     std::printf("\nexports (+ implemented, - declared only):\n");
@@ -53,7 +56,7 @@ int runInfo(const Args &args) {
             header = entry.header;
             std::printf("\n  %s.h\n", header);
         }
-        bool present = dlsym(RTLD_DEFAULT, entry.name) != nullptr;
+        const bool present = host::libraryExports(entry.name);
         std::printf("    %c %s\n", present ? '+' : '-', entry.name);
         implemented += present ? 1 : 0;
         ++total;

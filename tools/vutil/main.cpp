@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "commands.h"
+#include "host.h"
 #include "output.h"
 
 namespace vutil::tool {
@@ -152,6 +153,7 @@ int printCommandHelp(const Command &command) {
 
 int main(int argc, char **argv) {
     using namespace vutil::tool;
+    host::useBinaryStandardStreams();
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
         (std::strcmp(argv[1], "help") == 0 && argc == 2)) {
         printHelp(argc < 2 ? stderr : stdout);

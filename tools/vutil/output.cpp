@@ -1,13 +1,7 @@
 // How the tool's commands write files, report failures and show progress.
 #include "output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -16,20 +10,17 @@
 #include <mutex>
 #include <thread>
 
+#include "host.h"
+
 namespace vutil::tool {
 namespace {
 
-std::string systemReason(const char *what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
+std::string systemReason(const char *what) { return std::string(what) + ": " + host::errorText(); }
 
-/// Writes all of `size` bytes, resuming after interruptions and partial writes.
+/// Writes all of `size` bytes, resuming after partial writes.
 bool writeAll(int descriptor, const char *data, std::size_t size) {
     while (size > 0) {
-        const ssize_t done = ::write(descriptor, data, size);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
+        const long done = host::writeSome(descriptor, data, size);
         if (done <= 0) {
             return false;
         }
@@ -39,17 +30,10 @@ bool writeAll(int descriptor, const char *data, std::size_t size) {
     return true;
 }
 
-/// The permission bits a file newly created by this process would get.
-mode_t creationMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 std::string temporaryDirectory() {
     std::error_code error;
     std::string directory = std::filesystem::temp_directory_path(error).string();
-    return error ? "/tmp" : directory;
+    return error ? host::fallbackTemporaryDirectory() : directory;
 }
 
 int64_t nowMillis() {
@@ -69,10 +53,10 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {}
 
 OutputFile::~OutputFile() {
     if (descriptor_ >= 0) {
-        ::close(descriptor_);
+        host::close(descriptor_);
     }
     if (!committed_ && !temporary_.empty()) {
-        ::unlink(temporary_.c_str());
+        host::remove(temporary_);
     }
 }
 
@@ -84,46 +68,49 @@ bool OutputFile::open(std::string &reason) {
     // Where the temporary goes: beside the regular file it will replace, or in the
     // system's temporary directory when the data is copied out instead.
     std::string directory, stem = "vutil-output";
-    struct stat status {};
-    const bool exists = !toStandardOutput() && ::stat(target_.c_str(), &status) == 0;
-    if (!toStandardOutput() && !exists && errno != ENOENT) {
+    host::FileStatus status;
+    if (!toStandardOutput() && !host::fileStatus(target_, status)) {
         reason = systemReason("cannot reach it");
         return false;
     }
-    if (exists && S_ISDIR(status.st_mode)) {
+    if (status.directory) {
         reason = "is a directory";
         return false;
     }
-    mode_t mode = 0;
-    if (toStandardOutput() || (exists && !S_ISREG(status.st_mode))) {
+    uint32_t mode = 0;
+    if (toStandardOutput() || (status.exists && !status.regular)) {
         directory = temporaryDirectory();
     } else {
         // An existing file (through a symbolic link, if the target is one) is replaced
         // where it lies and keeps its permissions.
-        destination_ = target_;
-        char resolved[PATH_MAX];
-        if (exists && ::realpath(target_.c_str(), resolved) != nullptr) {
-            destination_ = resolved;
-        }
-        mode = exists ? (status.st_mode & 07777) : creationMode();
-        replacing_ = exists;
+        destination_ = status.exists ? host::resolvedName(target_) : target_;
+        mode = status.exists ? status.permissions : host::creationPermissions();
+        replacing_ = status.exists;
         const std::filesystem::path path(destination_);
         directory = path.has_parent_path() ? path.parent_path().string() : ".";
         stem = path.filename().string();
         stem.insert(stem.begin(), '.');  // not "." + name: g++ 12 at -O3 warns falsely of overlapping copies
     }
-    std::string name = directory + "/" + stem + ".XXXXXX";
-    descriptor_ = ::mkstemp(name.data());
+    std::string name = directory + "/" + stem + ".";
+    descriptor_ = host::createUnique(name);
     if (descriptor_ < 0) {
         reason = systemReason(("cannot create a file in " + directory).c_str());
         return false;
     }
     temporary_ = name;
-    if (!destination_.empty() && ::fchmod(descriptor_, mode) != 0) {
+    if (!destination_.empty() && !host::setPermissions(descriptor_, mode)) {
         reason = systemReason("cannot set the permissions");
         return false;
     }
     return true;
+}
+
+const std::string &OutputFile::pathForWriter() {
+    if (descriptor_ >= 0) {
+        host::close(descriptor_);
+        descriptor_ = -1;
+    }
+    return temporary_;
 }
 
 bool OutputFile::write(std::string_view data, std::string &reason) {
@@ -135,16 +122,20 @@ bool OutputFile::write(std::string_view data, std::string &reason) {
 }
 
 bool OutputFile::commit(std::string &reason) {
+    if (descriptor_ < 0 && (descriptor_ = host::reopen(temporary_)) < 0) {
+        reason = systemReason("cannot write");
+        return false;
+    }
     if (!destination_.empty()) {
         const int descriptor = descriptor_;
         descriptor_ = -1;
         // The new text of a file that is replaced is on the disk before the rename, so that a
         // power cut leaves the old file or the new one; a file made anew has nothing to lose.
-        if ((replacing_ && ::fsync(descriptor) != 0) || ::close(descriptor) != 0) {
+        if (!(replacing_ ? host::syncAndClose(descriptor) : host::close(descriptor))) {
             reason = systemReason("cannot write");
             return false;
         }
-        if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+        if (!host::replace(temporary_, destination_)) {
             reason = systemReason("cannot put the file in place");
             return false;
         }
@@ -152,23 +143,21 @@ bool OutputFile::commit(std::string &reason) {
         return true;
     }
     // Copy the gathered data to standard output or to the target that is not a regular file.
-    const int out = toStandardOutput() ? STDOUT_FILENO : ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int standardOutput = toStandardOutput() ? host::standardOutput() : -1;
+    const int out = toStandardOutput() ? standardOutput : host::openForWriting(target_);
     if (out < 0) {
         reason = systemReason("cannot open");
         return false;
     }
-    bool written = ::lseek(descriptor_, 0, SEEK_SET) == 0;
+    bool written = host::rewind(descriptor_);
     char buffer[1 << 16];
-    for (ssize_t got = 0; written && (got = ::read(descriptor_, buffer, sizeof buffer)) != 0;) {
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+    for (long got = 0; written && (got = host::readSome(descriptor_, buffer, sizeof buffer)) != 0;) {
         written = got > 0 && writeAll(out, buffer, static_cast<std::size_t>(got));
     }
     if (!written) {
         reason = systemReason("cannot write");
     }
-    if (out != STDOUT_FILENO && ::close(out) != 0 && written) {
+    if (out != standardOutput && !host::close(out) && written) {
         reason = systemReason("cannot write");
         written = false;
     }
@@ -176,17 +165,17 @@ bool OutputFile::commit(std::string &reason) {
 }
 
 ScratchFile::ScratchFile() {
-    std::string name = temporaryDirectory() + "/vutil-scratch.XXXXXX";
-    const int descriptor = ::mkstemp(name.data());
+    std::string name = temporaryDirectory() + "/vutil-scratch.";
+    const int descriptor = host::createUnique(name);
     if (descriptor >= 0) {
-        ::close(descriptor);
+        host::close(descriptor);
         path_ = name;
     }
 }
 
 ScratchFile::~ScratchFile() {
     if (!path_.empty()) {
-        ::unlink(path_.c_str());
+        host::remove(path_);
     }
 }
 
@@ -200,7 +189,7 @@ int writeOutput(std::string_view command, const std::string &target, std::string
 }
 
 Progress::Progress(std::string_view command, std::string_view file)
-    : prefix_("vutil " + std::string(command) + ": " + std::string(file) + ": "), shown_(::isatty(STDERR_FILENO) == 1) {}
+    : prefix_("vutil " + std::string(command) + ": " + std::string(file) + ": "), shown_(host::standardErrorIsTerminal()) {}
 
 Progress::~Progress() { clear(); }
 
@@ -250,9 +239,9 @@ void Progress::watchFile(const std::string &path, const std::function<void()> &w
     });
     std::unique_lock lock(mutex);
     while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; })) {
-        struct stat status {};
-        if (::stat(path.c_str(), &status) == 0) {
-            update(static_cast<uint64_t>(status.st_size), "bytes");
+        host::FileStatus status;
+        if (host::fileStatus(path, status) && status.exists) {
+            update(status.size, "bytes");
         }
     }
     lock.unlock();

@@ -30,8 +30,12 @@ public:
 
     /// Creates the temporary; false with the reason when it cannot be made.
     bool open(std::string &reason);
-    /// The temporary's name, for library calls that write a file by name.
+    /// The temporary's name.
     const std::string &path() const { return temporary_; }
+    /// The temporary's name for a library call that writes the file by name: the object lets go
+    /// of its own descriptor first, since a writer may ask for the file to itself (Windows writers
+    /// do), and takes the file up again on commit.
+    const std::string &pathForWriter();
     const std::string &target() const { return target_; }
     bool toStandardOutput() const { return target_ == kStandardOutput; }
     /// Appends bytes to the temporary.
