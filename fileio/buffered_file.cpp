@@ -2,6 +2,7 @@
 #include "fileio/buffered_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -46,8 +47,25 @@ struct LineStops {
 };
 thread_local LineStops lineStops = {};
 
+/// The table of a code page without lead bytes: only LF and CR stop a run.
+constexpr LineStops plainLineStops() noexcept {
+    LineStops stops{};
+    stops.stop[static_cast<uint8_t>('\n')] = true;
+    stops.stop[static_cast<uint8_t>('\r')] = true;
+    return stops;
+}
+constexpr LineStops kPlainLineStops = plainLineStops();
+
+/// A code page found to have no lead bytes (in the low 32 bits, with bit 32 set), or 0:
+/// lines in it are read with the plain table, without looking up this thread's own.
+std::atomic<uint64_t> plainCodePage{0};
+constexpr uint64_t kKnownPlain = uint64_t{1} << 32;
+
 const LineStops &lineStopTable() noexcept {
     uint32_t codePage = pf::ansiCodePage();
+    if (plainCodePage.load(std::memory_order_relaxed) == (kKnownPlain | codePage)) {
+        return kPlainLineStops;
+    }
     if (lineStops.codePage != codePage) {
         lineStops.anyLeadByte = false;
         for (int byte = 0; byte < 256; ++byte) {
@@ -58,20 +76,36 @@ const LineStops &lineStopTable() noexcept {
         }
         lineStops.codePage = codePage;
     }
+    if (!lineStops.anyLeadByte) {
+        // Whether a byte leads depends on the code page alone: any thread may use this.
+        plainCodePage.store(kKnownPlain | codePage, std::memory_order_relaxed);
+    }
     return lineStops;
 }
 
 /// Length of the run of plain bytes at the start of `from` (at most `span`).
 int32_t plainRun(const uint8_t *from, int32_t span, const LineStops &stops) noexcept {
+    // Most lines are short: look at their first bytes one by one before calling on the
+    // library's search.
+    const int32_t head = std::min(span, int32_t{16});
+    for (int32_t k = 0; k < head; ++k) {
+        if (stops.stop[from[k]]) {
+            return k;
+        }
+    }
+    if (head == span) {
+        return span;
+    }
+    const uint8_t *rest = from + head;
+    const auto left = static_cast<std::size_t>(span - head);
     if (!stops.anyLeadByte) {
         // Only LF and CR end a run: let the library's vectorised search find them.
-        const void *lineFeed = std::memchr(from, '\n', static_cast<std::size_t>(span));
-        int32_t run = lineFeed != nullptr ? static_cast<int32_t>(static_cast<const uint8_t *>(lineFeed) - from) : span;
-        const void *carriageReturn = std::memchr(from, '\r', static_cast<std::size_t>(run));
-        return carriageReturn != nullptr ? static_cast<int32_t>(static_cast<const uint8_t *>(carriageReturn) - from)
-                                         : run;
+        const auto *lineFeed = static_cast<const uint8_t *>(std::memchr(rest, '\n', left));
+        const std::size_t run = lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - rest) : left;
+        const auto *carriageReturn = static_cast<const uint8_t *>(std::memchr(rest, '\r', run));
+        return head + static_cast<int32_t>(carriageReturn != nullptr ? carriageReturn - rest : run);
     }
-    int32_t k = 0;
+    int32_t k = head;
     while (k < span && !stops.stop[from[k]]) {
         ++k;
     }

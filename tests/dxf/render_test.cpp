@@ -412,6 +412,35 @@ TEST(DxfRender, TextsAreSetAtTheirAlignmentAndHeight) {
     EXPECT_NEAR(100 - mb.y1, 90 - 10 - 10 * 5.0 / 3, 0.01);
 }
 
+TEST(DxfRender, TextsNearTheEdgeWidenTheExtentsByTheirInkAlone) {
+    // Texts swept across the edge of a frame of lines, turned every way: the extents of the
+    // whole are exactly the union of those of the frame and of the text drawn alone.
+    RenderOptions o;
+    o.margin = 0;
+    const Pairs frame = line(0, 0, 100, 0) + line(100, 0, 100, 100) + line(100, 100, 0, 100) + line(0, 100, 0, 0);
+    const Drawn alone = draw(drawing(frame), o);
+    ASSERT_TRUE(alone.ok);
+    int poking = 0;
+    for (int k = 0; k < 24; ++k) {
+        const double angle = k * 15 + 0.5;
+        const double from = k % 4 == 0 ? 40 : 12;  // some stay well inside
+        const double x = 100 - from * std::cos(angle * kPi / 180) + (k % 5) * 0.01;
+        const double y = 50 - from * std::sin(angle * kPi / 180) - (k % 3) * 0.01;
+        const Pairs text{{0, "TEXT"}, {10, n(x)}, {20, n(y)}, {40, "4"}, {50, n(angle)}, {1, "WWW%%%"}};
+        const Drawn own = draw(drawing(text), o);
+        const Drawn both = draw(drawing(frame + text), o);
+        ASSERT_TRUE(own.ok && both.ok);
+        const double *a = alone.result.extents, *t = own.result.extents, *e = both.result.extents;
+        EXPECT_EQ(e[0], std::min(a[0], t[0])) << angle;
+        EXPECT_EQ(e[1], std::min(a[1], t[1])) << angle;
+        EXPECT_EQ(e[2], std::max(a[2], t[2])) << angle;
+        EXPECT_EQ(e[3], std::max(a[3], t[3])) << angle;
+        poking += t[0] < a[0] || t[1] < a[1] || t[2] > a[2] || t[3] > a[3];
+    }
+    EXPECT_GT(poking, 4);  // the sweep has texts on both sides of the edge
+    EXPECT_LT(poking, 24);
+}
+
 TEST(DxfRender, HostileValuesAndCountsEndCleanly) {
     const std::string big = "2147483647";
     const Pairs entities =

@@ -232,6 +232,8 @@ private:
                  double pixels);
     void splinePoints(std::vector<vpoint> &out, int degree, const std::vector<double> &knots,
                       const std::vector<vpoint> &control, const std::vector<double> &weights, double pixels);
+    /// True when every point under the matrix falls strictly inside the extents found so far.
+    bool withinBox(const hmatrix &m, const std::vector<vpoint> &points) const;
     void drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
                     double height, double widthFactor, double oblique, int32_t flags, int halign, int valign);
     void note(const std::string &text);
@@ -267,6 +269,9 @@ private:
     bool continuing_ = false;
     bool pending_ = false;  ///< last_ ends the current piece but is not in it yet
     std::vector<vpoint> segments_;  ///< of the text being drawn, kept for the room they hold
+    // The points of the line, circle, arc or light polyline being drawn, kept for their room.
+    std::vector<vpoint> curve_, vertices_, arc_;
+    std::vector<double> bulges_;
     std::string codes_;
 };
 
@@ -530,7 +535,9 @@ void Renderer::arcExtremes(std::vector<vpoint> &out, const hmatrix &m, const vpo
 }
 
 void Renderer::line(const Fields &f, const Context &c, const Style &s) {
-    stroke(c.m, {f.point(10), f.point(11)}, false, s);
+    std::vector<vpoint> &points = curve_;
+    points.assign({f.point(10), f.point(11)});
+    stroke(c.m, points, false, s);
 }
 
 void Renderer::circleOrArc(const Fields &f, const Context &c, const Style &s, bool arc) {
@@ -552,7 +559,7 @@ void Renderer::circleOrArc(const Fields &f, const Context &c, const Style &s, bo
     if (!(r > 0) || !std::isfinite(r)) {
         return;
     }
-    std::vector<vpoint> points;
+    std::vector<vpoint> &points = curve_;
     if (bounds_) {
         arcExtremes(points, m, f.point(10), r, a0, a1);
     } else {
@@ -619,7 +626,7 @@ void Renderer::bulgeTo(std::vector<vpoint> &out, const hmatrix &m, const vpoint 
     const vpoint centre = {(a.x + b.x) / 2 - sign * h * dy / chord, (a.y + b.y) / 2 + sign * h * dx / chord, a.z};
     double a0 = std::atan2(a.y - centre.y, a.x - centre.x);
     double a1 = std::atan2(b.y - centre.y, b.x - centre.x);
-    std::vector<vpoint> arc;
+    std::vector<vpoint> &arc = arc_;
     if (bounds_) {
         // For the extents, only the arc's extremes count.
         const double from = bulge > 0 ? a0 : a1;
@@ -647,8 +654,10 @@ void Renderer::lwpolyline(const Fields &f, const Context &c, const Style &s) {
     const hmatrix m = inObjectPlane(f, c.m);
     const double pixels = unitPixels(m);
     const double z = f.number(38, 0);
-    std::vector<vpoint> vertices;
-    std::vector<double> bulges;
+    std::vector<vpoint> &vertices = vertices_;
+    std::vector<double> &bulges = bulges_;
+    vertices.clear();
+    bulges.clear();
     for (uint32_t i = 0; i < f.size(); ++i) {
         const Group &g = f.begin()[i];
         if (g.code == 10) {
@@ -664,7 +673,8 @@ void Renderer::lwpolyline(const Fields &f, const Context &c, const Style &s) {
         return;
     }
     const bool closed = (f.integer(70, 0) & 1) != 0;
-    std::vector<vpoint> points{vertices[0]};
+    std::vector<vpoint> &points = curve_;
+    points.assign(1, vertices[0]);
     for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
         bulgeTo(points, m, vertices[i], vertices[i + 1], bulges[i], pixels);
     }
@@ -1181,6 +1191,42 @@ void lineCollect(intptr_t context, draw_device *, const double *first, const dou
     segments->push_back({second[0], second[1], 0});
 }
 
+bool Renderer::withinBox(const hmatrix &m, const std::vector<vpoint> &points) const {
+    if (!anything_ || points.empty()) {
+        return false;
+    }
+    // The matrix maps the points' box onto a parallelogram that holds them all; its corners,
+    // widened by far more than the rounding of the products, must lie strictly inside.
+    double x0 = points[0].x, x1 = x0, y0 = points[0].y, y1 = y0, reach = 0;
+    for (const vpoint &p : points) {
+        x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+        reach = std::max(reach, std::fabs(p.z));
+    }
+    reach = std::max({reach, std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)});
+    double size = 0;
+    for (int r = 0; r < 2; ++r) {
+        size += (std::fabs(m.m[r][0]) + std::fabs(m.m[r][1]) + std::fabs(m.m[r][2])) * reach + std::fabs(m.m[r][3]);
+    }
+    const double slack = size * 1e-9;
+    if (!std::isfinite(slack)) {
+        return false;
+    }
+    for (const double x : {x0, x1}) {
+        for (const double y : {y0, y1}) {
+            for (const double z : {-reach, reach}) {
+                vpoint c{x, y, z};
+                mult_hmatrix_p(&m, &c.x, &c.y, &c.z);
+                if (!(c.x - slack > box_[0] && c.x + slack < box_[2] && c.y - slack > box_[1] &&
+                      c.y + slack < box_[3])) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
 void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
                           double height, double widthFactor, double oblique, int32_t flags, int halign, int valign) {
     static const int32_t ready = init_txt();
@@ -1244,8 +1290,10 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
     local.m[1][3] = my * height * dy;
     local.flags = 0;
     const hmatrix full = multiply(m, local);
-    std::vector<vpoint> pair(2);
     continuing_ = false;
+    if (bounds_ && withinBox(full, segments)) {
+        return;  // cannot widen the extents
+    }
     for (std::size_t i = 0; i + 1 < segments.size(); i += 2) {
         vpoint a = segments[i], b = segments[i + 1];
         mult_hmatrix_p(&full, &a.x, &a.y, &a.z);
