@@ -164,15 +164,15 @@ TEST(PixelPage, ADrawingInPixelsFollowsItsPathPage) {
     const auto pixels = inked(page);
     ASSERT_GT(pixels.size(), 300u);
     for (const auto &[px, py] : pixels) {
-        bool near = false;
-        for (std::size_t i = 0; i < ink.segments.size() && !near; ++i) {
+        bool nearby = false;
+        for (std::size_t i = 0; i < ink.segments.size() && !nearby; ++i) {
             const auto &s = ink.segments[i];
-            near = ink.colours[i] == page.at(px, py) && distance(px + 0.5, py + 0.5, s[0], s[1], s[2], s[3]) < 1.5;
+            nearby = ink.colours[i] == page.at(px, py) && distance(px + 0.5, py + 0.5, s[0], s[1], s[2], s[3]) < 1.5;
         }
         for (const auto &b : ink.boxes) {
-            near = near || (px + 0.5 >= b[0] && px + 0.5 <= b[2] && py + 0.5 >= b[1] && py + 0.5 <= b[3]);
+            nearby = nearby || (px + 0.5 >= b[0] && px + 0.5 <= b[2] && py + 0.5 >= b[1] && py + 0.5 <= b[3]);
         }
-        EXPECT_TRUE(near) << "pixel " << px << "," << py;
+        EXPECT_TRUE(nearby) << "pixel " << px << "," << py;
     }
     // Every stroke is inked all along, within a pixel.
     for (std::size_t i = 0; i < ink.segments.size(); ++i) {
