@@ -253,6 +253,21 @@ void appendChunk(std::string &png, const char *kind, const std::string &body) {
 
 }  // namespace
 
+std::string pngFile(int32_t width, int32_t height, int colourType, const std::string &zlibStream) {
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    std::string header(13, '\0');
+    for (int i = 0; i < 4; ++i) {
+        header[static_cast<std::size_t>(i)] = static_cast<char>(static_cast<uint32_t>(width) >> (24 - 8 * i));
+        header[static_cast<std::size_t>(i) + 4] = static_cast<char>(static_cast<uint32_t>(height) >> (24 - 8 * i));
+    }
+    header[8] = 8;  // bits per sample; then the colour type, deflate, no filter, no interlace
+    header[9] = static_cast<char>(colourType);
+    appendChunk(png, "IHDR", header);
+    appendChunk(png, "IDAT", zlibStream);
+    appendChunk(png, "IEND", "");
+    return png;
+}
+
 bool deflatedPng(int32_t width, int32_t height, int colourType, const std::function<void(int32_t, std::string &)> &row,
                  std::string &png, std::string &reason) {
     z_stream stream{};
@@ -286,17 +301,7 @@ bool deflatedPng(int32_t width, int32_t height, int colourType, const std::funct
         reason = "zlib failed";
         return false;
     }
-    png.assign("\x89PNG\r\n\x1a\n", 8);
-    std::string header(13, '\0');
-    for (int i = 0; i < 4; ++i) {
-        header[static_cast<std::size_t>(i)] = static_cast<char>(static_cast<uint32_t>(width) >> (24 - 8 * i));
-        header[static_cast<std::size_t>(i) + 4] = static_cast<char>(static_cast<uint32_t>(height) >> (24 - 8 * i));
-    }
-    header[8] = 8;  // bits per sample; then the colour type, deflate, no filter, no interlace
-    header[9] = static_cast<char>(colourType);
-    appendChunk(png, "IHDR", header);
-    appendChunk(png, "IDAT", compressed);
-    appendChunk(png, "IEND", "");
+    png = pngFile(width, height, colourType, compressed);
     return true;
 }
 

@@ -75,6 +75,8 @@ bool pngOf(const PixelPage &page, std::string &png, std::string &reason);
 /// in out. False with the reason when zlib fails.
 bool deflatedPng(int32_t width, int32_t height, int colourType, const std::function<void(int32_t, std::string &)> &row,
                  std::string &png, std::string &reason);
+/// The PNG file of 8-bit samples of a colour type whose rows a zlib stream holds.
+std::string pngFile(int32_t width, int32_t height, int colourType, const std::string &zlibStream);
 #endif
 
 }  // namespace vutil::tool

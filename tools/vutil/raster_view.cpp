@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "picture.h"
 #include "vutil.h"
 
 #if VUTIL_TOOL_ZLIB
@@ -181,20 +182,6 @@ std::string pbmOf(const GreyPicture &picture) {
 #if VUTIL_TOOL_ZLIB
 namespace {
 
-void appendChunk(std::string &png, const char *kind, const std::string &body) {
-    const auto length = static_cast<uint32_t>(body.size());
-    const char size[4] = {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                          static_cast<char>(length >> 8), static_cast<char>(length)};
-    png.append(size, 4);
-    const std::size_t start = png.size();
-    png.append(kind, 4);
-    png += body;
-    const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(png.data() + start), static_cast<uInt>(png.size() - start));
-    const char sum[4] = {static_cast<char>(crc >> 24), static_cast<char>(crc >> 16), static_cast<char>(crc >> 8),
-                         static_cast<char>(crc)};
-    png.append(sum, 4);
-}
-
 /// Rows [first, last) of a picture as raw deflate data, each row led by its filter byte (none):
 /// run-length deflate, as a drawing is long runs of white, which this codes as well as a slower
 /// search would at a fraction of its time. A part that is not the last ends on a byte boundary
@@ -270,16 +257,7 @@ bool pngOf(const GreyPicture &picture, std::string &png, std::string &reason) {
     for (int shift = 24; shift >= 0; shift -= 8) {
         compressed += static_cast<char>(adler >> shift);
     }
-    png.assign("\x89PNG\r\n\x1a\n", 8);
-    std::string header(13, '\0');
-    for (int i = 0; i < 4; ++i) {
-        header[static_cast<std::size_t>(i)] = static_cast<char>(static_cast<uint32_t>(picture.width) >> (24 - 8 * i));
-        header[static_cast<std::size_t>(i) + 4] = static_cast<char>(static_cast<uint32_t>(picture.height) >> (24 - 8 * i));
-    }
-    header[8] = 8;  // bits per sample; colour type 0 (grey), deflate, no filter, no interlace
-    appendChunk(png, "IHDR", header);
-    appendChunk(png, "IDAT", compressed);
-    appendChunk(png, "IEND", "");
+    png = pngFile(picture.width, picture.height, 0, compressed);  // grey
     return true;
 }
 #elif VUTIL_TOOL_CAIRO
