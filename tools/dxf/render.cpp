@@ -1331,10 +1331,21 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
     if (bounds_ && withinBox(full, segments)) {
         return;  // cannot widen the extents
     }
+    // A stroke's segments follow each other: each starts where the one before ended, whose
+    // end is placed already.
+    vpoint ended{}, placed{};
+    bool have = false;
     for (std::size_t i = 0; i + 1 < segments.size(); i += 2) {
         vpoint a = segments[i], b = segments[i + 1];
-        mult_hmatrix_p(&full, &a.x, &a.y, &a.z);
+        if (have && a.x == ended.x && a.y == ended.y && a.z == ended.z) {
+            a = placed;
+        } else {
+            mult_hmatrix_p(&full, &a.x, &a.y, &a.z);
+        }
+        ended = b;
         mult_hmatrix_p(&full, &b.x, &b.y, &b.z);
+        placed = b;
+        have = true;
         if (finite(a) && finite(b)) {
             emit(a, b, s);
         }
