@@ -790,12 +790,13 @@ bool read(const std::string &path, Drawing &drawing, std::string &reason, int32_
         reason = "binary DXF is not read; save the drawing as ASCII DXF";
         return false;
     }
-    // Room for the groups at the rate of common drawings (a stored group for every 24 bytes or
-    // so), so that they are seldom moved while they are read.
+    // Room for the groups at a little more than the rate of common drawings (a stored group for
+    // every 24 bytes or so), so that they are seldom moved while they are read, nor when the
+    // second reader's are added. Room not written to takes no memory.
     const int32_t size = KorSeekFile(file.handle, 0, KOR_SEEK_END);
     KorSeekFile(file.handle, 0, KOR_SEEK_SET);
     if (size > 0) {
-        drawing.groups.reserve(static_cast<std::size_t>(size) / 24);
+        drawing.groups.reserve(static_cast<std::size_t>(size) / 20);
     }
     if (tailFrom < 0) {
         tailFrom = size >= kSplitSize ? size / 2 : 0;
