@@ -2,8 +2,10 @@
 // files, the numbers through its number-text services.
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -188,11 +190,37 @@ struct Tail {
     static constexpr int32_t kSearching = -1;
     static constexpr int32_t kNoStart = -2;
 
+    /// Where the second reader starts: the position after its first pair's value line, or
+    /// kNoStart when it found none. Said once, by the second reader.
+    void found(int32_t position) {
+        {
+            std::lock_guard lock(mutex_);
+            start_.store(position, std::memory_order_release);
+        }
+        said_.notify_all();
+    }
+    /// That position, once the second reader has said it: it looks through a few lines only.
+    int32_t start() {
+        const int32_t now = start_.load(std::memory_order_acquire);
+        if (now != kSearching) {
+            return now;
+        }
+        std::unique_lock lock(mutex_);
+        said_.wait(lock, [this] { return start_.load(std::memory_order_acquire) != kSearching; });
+        return start_.load(std::memory_order_acquire);
+    }
+    bool searching() const { return start_.load(std::memory_order_acquire) == kSearching; }
+
     Drawing part;
-    std::string kind;  ///< the value line of the pair it started at
-    /// The position after that line, set once kind is; kSearching until then, kNoStart when there is none.
-    std::atomic<int32_t> start{kSearching};
+    std::string kind;  ///< the value line of the pair it started at, set before its position is said
     bool whole = false;   ///< read cleanly to the EOF: ENDSEC, then only sections that are skipped
+
+private:
+    std::atomic<int32_t> start_{kSearching};
+    std::mutex mutex_;
+    std::condition_variable said_;
+
+public:
     std::jthread thread;  ///< last: stopped and joined first when the tail is dropped
 };
 
@@ -537,8 +565,7 @@ bool Reader::run(std::string &reason) {
 
 bool Reader::meetsTail() {
     // The second reader finds its start within a few lines; should this reader get there first, it waits.
-    tail_->start.wait(Tail::kSearching, std::memory_order_acquire);
-    const int32_t start = tail_->start.load(std::memory_order_acquire);
+    const int32_t start = tail_->start();
     if (start < 0) {
         tail_ = nullptr;
         return false;
@@ -618,8 +645,7 @@ void Reader::readTail(int32_t from, Tail &tail, std::stop_token stop) {
             zero = word == "0";
         }
     }
-    tail.start.store(start, std::memory_order_release);
-    tail.start.notify_all();
+    tail.found(start);
     if (start < 0) {
         return;
     }
@@ -814,9 +840,8 @@ bool read(const std::string &path, Drawing &drawing, std::string &reason, int32_
                 } catch (...) {
                     t.whole = false;  // out of memory: the first reader reads on alone
                 }
-                if (t.start.load(std::memory_order_relaxed) == Tail::kSearching) {
-                    t.start.store(Tail::kNoStart, std::memory_order_release);
-                    t.start.notify_all();
+                if (t.searching()) {
+                    t.found(Tail::kNoStart);
                 }
             });
         } catch (...) {
