@@ -74,6 +74,10 @@ TEST_F(FileSystem, UnlinkChangeDirectoryAndMakeDir) {
     expectFacts({FACT(KorUnlink(at("\\Mixed.Case").c_str()), 0), FACT(KorUnlink(at("\\dwg").c_str()), 0), FACT(KorUnlink(""), 0),
                  FACT(KorUnlink(nullptr), 0)});
     EXPECT_TRUE(fs::is_directory(dir.path() / "dwg"));
+    const int32_t held = openWith("held", "x", KOR_OPEN_READWRITE);
+    EXPECT_EQ(KorUnlink(at("\\HELD").c_str()), host::kDeletesAnOpenFile ? 1 : 0) << "a file open in the library";
+    EXPECT_EQ(fs::exists(dir.path() / "held"), !host::kDeletesAnOpenFile);
+    KorCloseFile(held);
     // A trailing slash goes like a backslash; a file or a missing directory changes nothing.
     const struct {
         std::string path;

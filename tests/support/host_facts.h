@@ -18,6 +18,10 @@ extern const int32_t kQueryOfAnExclusivelyHeldDocument;
 /// and the name is the directory's real one, drive letter included ("C:\users\...\Temp\vutil-test-1").
 std::string driveFor(const std::filesystem::path &directory);
 
+/// Whether a file open in the library (shared for reading and writing) can be deleted meanwhile. POSIX hosts
+/// remove the name and keep the open file for its handle; Windows refuses, as the open does not share deletion.
+extern const bool kDeletesAnOpenFile;
+
 /// A drive that names no directory: D: on POSIX hosts (while VUTIL_DRIVE_D is unset), on Windows the first
 /// letter the system has no drive for.
 std::string missingDrive();

@@ -14,6 +14,8 @@ std::string driveFor(const std::filesystem::path &directory) {
     return "C:";
 }
 
+const bool kDeletesAnOpenFile = true;
+
 std::string missingDrive() { return "D:"; }
 
 const bool kEnvironmentNamesIgnoreCase = false;

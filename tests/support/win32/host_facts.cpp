@@ -11,6 +11,8 @@ const int32_t kQueryOfAnExclusivelyHeldDocument = platform::stg::kFileNotFound;
 
 std::string driveFor(const std::filesystem::path &directory) { return std::filesystem::absolute(directory).make_preferred().string(); }
 
+const bool kDeletesAnOpenFile = false;
+
 std::string missingDrive() {
     const DWORD drives = GetLogicalDrives();
     for (int letter = 3; letter < 26; ++letter)
