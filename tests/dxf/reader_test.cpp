@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <sstream>
 
 #include "dxf_test_util.h"
 
@@ -173,6 +175,111 @@ TEST(DxfReader, LongLinesAreCutNotOverrun) {
         longest = std::max<std::size_t>(longest, g.length);
     }
     EXPECT_EQ(longest, 65536u);
+}
+
+/// What the reader keeps of a drawing, as one text: every entity's kind and groups, and the tables.
+std::string everything(const Drawing &d) {
+    std::ostringstream out;
+    out.precision(17);
+    auto groups = [&](const Entity &e) {
+        out << d.kinds.at(e.kind) << ':';
+        for (uint32_t i = e.first; i < e.first + e.count; ++i) {
+            const Group &g = d.groups.at(i);
+            out << ' ' << g.code << '=';
+            if (g.length != 0 || !std::isfinite(g.number)) {
+                out << '"' << d.text(g) << '"';
+            } else {
+                out << g.number;
+            }
+        }
+        out << '\n';
+    };
+    for (const Entity &e : d.entities) {
+        groups(e);
+    }
+    std::map<std::string, const Block *> blocks;
+    for (const auto &[name, b] : d.blocks) {
+        blocks[name] = &b;
+    }
+    for (const auto &[name, b] : blocks) {
+        out << "block " << name << ' ' << b->base[0] << ' ' << b->base[1] << '\n';
+        for (const Entity &e : b->entities) {
+            groups(e);
+        }
+    }
+    for (const auto &[name, l] : std::map<std::string, Layer>(d.layers.begin(), d.layers.end())) {
+        out << "layer " << name << ' ' << l.colour << ' ' << l.off << l.frozen << '\n';
+    }
+    for (const std::string &note : d.notes) {
+        out << "note " << note << '\n';
+    }
+    out << "kinds";
+    for (const std::string &k : d.kinds) {
+        out << ' ' << k;
+    }
+    out << "\ncodepage " << d.codepage << " version " << d.version << '\n';
+    return out.str();
+}
+
+TEST(DxfReader, TwoReadersReadWhatOneReads) {
+    // The second reader starts anywhere in the file: in a polyline's vertices, in an insert's attributes, at a
+    // value "0" or a text that names an entity. The drawing is the same wherever it starts, and where what follows
+    // the entities is more than the first reader passes over, or the file is cut short, it is the first reader's.
+    Pairs entities;
+    for (int i = 0; i < 8; ++i) {
+        const std::string at = std::to_string(i);
+        entities = entities + line(i, 0, i + 1, 5, "L" + std::to_string(i % 3), i + 1) +
+                   Pairs{{0, "POLYLINE"}, {66, "1"}, {70, "1"}, {0, "VERTEX"}, {10, at}, {20, "2"}, {0, "VERTEX"},
+                         {10, "3"}, {20, "4.5e1"}, {0, "SEQEND"}, {0, "TEXT"}, {1, "0"}, {40, "2"},
+                         {0, "TEXT"}, {1, "LINE"}, {0, "INSERT"}, {2, "B"}, {66, "1"}, {0, "ATTRIB"}, {1, "ARC"},
+                         {0, "SEQEND"}, {0, "CIRCLE"}, {10, at}, {20, "1"}, {40, "0"}, {999, "0"}, {1, "ARC"}};
+    }
+    const std::string plain = drawing(entities, {{0, "LAYER"}, {2, "L1"}, {62, "-3"}}, block("B", line(0, 0, 1, 1)));
+    const std::string end = "0\nEOF\n";
+    const std::size_t eof = plain.rfind(end);
+    auto before = [&](const std::string &more) { return plain.substr(0, eof) + more + end; };
+    std::string crlf;
+    for (char c : plain) {
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    struct Variant {
+        const char *name;
+        std::string text;
+        int shared;  ///< the second reader's work is taken: 1 from most places, 0 from none, -1 from some
+    };
+    const Variant variants[] = {
+        {"plain", plain, 1},
+        {"CR LF", crlf, 1},
+        {"objects after", before(lines({{0, "SECTION"}, {2, "OBJECTS"}, {0, "DICTIONARY"}, {3, "X"}, {0, "ENDSEC"}})),
+         1},
+        {"tables after", before(lines({{0, "SECTION"}, {2, "TABLES"}, {0, "LAYER"}, {2, "L2"}, {62, "-1"},
+                                       {0, "ENDSEC"}})), 0},
+        {"entities again",
+         before(lines(Pairs{{0, "SECTION"}, {2, "ENTITIES"}} + line(0, 0, 9, 9) + Pairs{{0, "ENDSEC"}})),
+         -1},  // taken when it starts in the second section
+        {"cut short", plain.substr(0, eof - 40), 0},
+    };
+    vutil::test::TempDir dir;
+    for (const Variant &v : variants) {
+        const std::string path = dir.write("two.dxf", v.text);
+        Drawing one;
+        std::string reason;
+        ASSERT_TRUE(read(path, one, reason, 0)) << v.name << ": " << reason;
+        ASSERT_EQ(one.readers, 1);
+        const std::string expected = everything(one);
+        int shared = 0, tried = 0;
+        for (std::size_t from = 1; from < v.text.size(); from += 5, ++tried) {
+            Drawing two;
+            ASSERT_TRUE(read(path, two, reason, static_cast<int32_t>(from))) << v.name << " from " << from;
+            ASSERT_EQ(everything(two), expected) << v.name << " from " << from;
+            shared += two.readers == 2 ? 1 : 0;
+        }
+        if (v.shared == 1) {
+            EXPECT_GT(shared, tried / 2) << v.name;  // from most places in the entities it finds a start
+        } else if (v.shared == 0) {
+            EXPECT_EQ(shared, 0) << v.name;
+        }
+    }
 }
 
 TEST(DxfText, CodePagesEscapesAndUtf8) {

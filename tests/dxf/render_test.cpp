@@ -293,6 +293,99 @@ TEST(DxfRender, SelfReferencesAndDeepNestingEndWithANote) {
     EXPECT_NE(broad.result.notes.back().find("the rest was not drawn"), std::string::npos);
 }
 
+TEST(DxfRender, TwoRenderersDrawWhatOneDraws) {
+    // Thousands of entities crossing each other in many colours, so that the later ones cover the earlier ones
+    // across any cut: lines, circles, solid fills, texts, references of a block in BYBLOCK colour, and entities
+    // on a layer that is off. Drawn by one renderer and by two, the pages, counts, extents and notes are the same.
+    Pairs entities;
+    auto add = [&](const Pairs &more) { entities.insert(entities.end(), more.begin(), more.end()); };
+    uint32_t seed = 12345;
+    auto next = [&](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 8) % static_cast<uint32_t>(range));
+    };
+    for (int i = 0; i < 5000; ++i) {
+        const int x = next(400), y = next(300), colour = 1 + i % 9;
+        switch (i % 23) {
+            case 0: add(circle(x, y, 5 + next(40))); break;
+            case 1: add(insert("B", x, y, 1 + next(3), 1, next(360), colour)); break;
+            case 2:
+                add({{0, "SOLID"}, {62, std::to_string(colour)}, {10, n(x)}, {20, n(y)}, {11, n(x + 30)}, {21, n(y)},
+                     {12, n(x)}, {22, n(y + 20)}});
+                break;
+            case 3:
+                add({{0, "TEXT"}, {62, std::to_string(colour)}, {10, n(x)}, {20, n(y)}, {40, "9"}, {50, n(next(360))},
+                     {1, "Part " + std::to_string(i)}});
+                break;
+            case 4: add(line(x, y, next(400), next(300), "HIDDEN", colour)); break;
+            case 5: add({{0, "IMAGE"}, {10, n(x)}, {20, n(y)}}); break;
+            default: add(line(x, y, x + next(120) - 60, y + next(120) - 60, "0", colour)); break;
+        }
+    }
+    const Pairs layers = {{0, "LAYER"}, {2, "HIDDEN"}, {62, "-4"}};
+    const Pairs blocks = block("B", line(0, 0, 20, 0, "0", 0) + circle(10, 0, 6) + line(0, -5, 0, 5, "0", 3));
+    // A line across the drawing's width at one end and one across its height at the other: each half of the
+    // drawing holds the extremes of one axis.
+    const Pairs wide = line(-300, 100, 810, 100), tall = line(100, -250, 100, 650);
+    struct Case {
+        bool wideFirst;
+        bool window;  ///< extents given: a window into the drawing that cuts many lines
+        uint64_t maxWork;
+        bool firstHidden;  ///< the first half of the drawing is on the layer that is off
+    };
+    for (const Case &k : {Case{true, false, 4'000'000, false}, Case{false, false, 4'000'000, false},
+                          Case{true, true, 4'000'000, false}, Case{true, false, 3000, false},
+                          Case{true, false, 4'000'000, true}}) {
+        vutil::test::TempDir dir;
+        Drawing d;
+        std::string reason;
+        Pairs all = (k.wideFirst ? wide : tall) + entities + (k.wideFirst ? tall : wide);
+        for (std::size_t i = 0; k.firstHidden && i < all.size() / 2; ++i) {
+            if (all[i].first == 8) {
+                all[i].second = "HIDDEN";
+            }
+        }
+        ASSERT_TRUE(read(dir.write("many.dxf", drawing(all, layers, blocks)), d, reason)) << reason;
+        RenderOptions options;
+        options.width = 320;
+        options.height = 240;
+        options.haveExtents = k.window;
+        options.extents[0] = options.extents[1] = 50;
+        options.extents[2] = 350, options.extents[3] = 250;
+        options.maxWork = k.maxWork;  // the last case cuts the drawing short
+        const uint64_t maxWork = k.maxWork;
+        tool::PixelPage pages[2];
+        RenderResult results[2];
+        for (int threads : {1, 2}) {
+            options.threads = threads;
+            render(d, options, pages[threads - 1], results[threads - 1]);
+        }
+        EXPECT_TRUE(pages[0].pixels == pages[1].pixels) << k.wideFirst << k.window << maxWork;
+        EXPECT_EQ(results[0].drawn, results[1].drawn);
+        EXPECT_EQ(results[0].skipped, results[1].skipped);
+        EXPECT_EQ(results[0].notes, results[1].notes);
+        EXPECT_EQ(std::vector<double>(results[0].extents, results[0].extents + 4),
+                  std::vector<double>(results[1].extents, results[1].extents + 4));
+        // A circle and 17 lines in each of 217 rounds of the 23 cases, a circle and 3 lines in the last nine, and
+        // the two long lines; a drawing cut short has fewer.
+        const uint64_t linesAndCircles = results[0].drawn.at("LINE") + results[0].drawn.at("CIRCLE");
+        if (k.firstHidden) {
+            EXPECT_LT(linesAndCircles, (217u * 18 + 4 + 2) * 2 / 3);
+        } else if (maxWork > 5000) {
+            EXPECT_EQ(linesAndCircles, 217u * 18 + 4 + 2);
+        } else {
+            EXPECT_LT(linesAndCircles, 217u * 18 + 4 + 2);
+        }
+        EXPECT_EQ(results[0].notes.empty(), maxWork > 5000);
+        // Many colours reach the page, the later entities' over the earlier ones'.
+        std::map<uint32_t, int> colours;
+        for (uint32_t p : pages[1].pixels) {
+            ++colours[p];
+        }
+        EXPECT_GE(colours.size(), maxWork > 5000 ? 9u : 5u);
+    }
+}
+
 TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
     // A 60 x 40 rectangle with a 20 x 20 hole, as a hatch with two polyline loops.
     const Pairs hatch = {{0, "HATCH"}, {10, "0"}, {20, "0"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "2"},

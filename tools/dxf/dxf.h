@@ -63,6 +63,7 @@ struct Drawing {
     int32_t codepage = 1252;  ///< the Windows code page of the drawing's texts
     std::string version;      ///< $ACADVER
     std::vector<std::string> notes;  ///< what the reader tolerated, for the user
+    int readers = 1;                 ///< the readers whose work it holds: 2 when a large file was read in two
 
     std::string_view text(const Group &group) const {
         return group.length == 0 ? std::string_view() : std::string_view(texts.data() + group.text, group.length);
@@ -73,6 +74,9 @@ struct Drawing {
 /// the line when the file cannot be read as DXF; damage it can read past (a missing
 /// end, unknown sections, an unfinished entity) is put in Drawing::notes instead.
 bool read(const std::string &path, Drawing &drawing, std::string &reason);
+/// read() with the second of its two readers starting at byte tailFrom of the file (by
+/// itself it starts one at the middle of a large file): 0 reads with one alone.
+bool read(const std::string &path, Drawing &drawing, std::string &reason, int32_t tailFrom);
 
 /// Upper-cases an ASCII name, as the drawing's tables key them.
 std::string upper(std::string_view name);

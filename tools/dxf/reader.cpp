@@ -1,8 +1,11 @@
 // Reading DXF: the group-code and value lines come through the library's buffered
 // files, the numbers through its number-text services.
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <thread>
 
 #include "dxf.h"
 #include "vutil/fileio.h"
@@ -13,6 +16,11 @@ namespace {
 
 /// Longest value kept; the rest of a longer line is read and dropped.
 constexpr std::size_t kMaxValue = 65536;
+/// Files from this size on are read by two threads, each from its own handle: the second
+/// reads the entities of the file's second half (see Tail).
+constexpr int32_t kSplitSize = 2 << 20;
+/// Lines the second reader looks through for the start of an entity before it gives up.
+constexpr int kTailSearchLines = 100000;
 
 /// How a group code's value is typed.
 bool numericCode(int32_t code) {
@@ -37,7 +45,9 @@ double parseNumber(const char *text) {
         ++p;
         digits = true;
     }
+    bool integral = true;
     if (*p == '.') {
+        integral = false;
         ++p;
         while (*p >= '0' && *p <= '9') {
             ++p;
@@ -57,6 +67,7 @@ double parseNumber(const char *text) {
                 ++q;
             }
             p = q;
+            integral = false;
         }
     }
     while (*p == ' ' || *p == '\t' || *p == '\r') {
@@ -66,7 +77,6 @@ double parseNumber(const char *text) {
         return std::numeric_limits<double>::quiet_NaN();
     }
     // Integers of the integer codes are read as the integer services read them.
-    const bool integral = std::strpbrk(start, ".eE") == nullptr;
     return integral && p - start < 10 ? static_cast<double>(KOR_atol(start)) : KOR_atof(start);
 }
 
@@ -114,6 +124,9 @@ public:
         return true;
     }
     int64_t number() const { return number_; }
+    /// Where the next line starts in the file.
+    int32_t position() const { return KorTellFile(handle_); }
+    int32_t handle() const { return handle_; }
 
 private:
     /// strlen, but most lines are short: their first bytes are looked at one by one.
@@ -148,11 +161,48 @@ std::string trim(std::string_view text) { return std::string(trimmed(text)); }
 /// Groups that drawing never needs: handles, subclass markers, owners and reactors.
 bool bookkeeping(int32_t code) { return code == 5 || code == 100 || code == 102 || code == 330 || code == 360; }
 
+/// A file of the library's buffered files, open for reading while this lives.
+struct OpenFile {
+    int32_t handle = 0;
+    explicit OpenFile(const std::string &path) {
+        if (KorOpenFile(path.c_str(), &handle, KOR_OPEN_READ) == 0) {
+            handle = 0;
+        }
+    }
+    OpenFile(const OpenFile &) = delete;
+    OpenFile &operator=(const OpenFile &) = delete;
+    ~OpenFile() {
+        if (handle != 0) {
+            KorCloseFile(handle);
+        }
+    }
+};
+
+/// The second reader's share of a large file. From a point in the file it looks for a line
+/// "0" followed by an entity's name, and reads model-space entities from there as the first
+/// reader would if that pair started an entity of the ENTITIES section. When the first reader
+/// then meets that very pair there (the same value line, ending at the same position), the two
+/// are in the same state, and what the second read is taken over whole; otherwise the first
+/// reads on alone and the second's work is dropped. Either way the drawing is the same.
+struct Tail {
+    static constexpr int32_t kSearching = -1;
+    static constexpr int32_t kNoStart = -2;
+
+    Drawing part;
+    std::string kind;  ///< the value line of the pair it started at
+    /// The position after that line, set once kind is; kSearching until then, kNoStart when there is none.
+    std::atomic<int32_t> start{kSearching};
+    bool whole = false;   ///< read cleanly to the EOF: ENDSEC, then only sections that are skipped
+    std::jthread thread;  ///< last: stopped and joined first when the tail is dropped
+};
+
 class Reader {
 public:
-    Reader(int32_t handle, Drawing &drawing) : lines_(handle), d_(drawing) {}
+    Reader(int32_t handle, Drawing &drawing, Tail *tail = nullptr) : lines_(handle), d_(drawing), tail_(tail) {}
 
     bool run(std::string &reason);
+    /// The second reader's work: see Tail.
+    void readTail(int32_t from, Tail &tail, std::stop_token stop);
 
 private:
     /// Reads the next pair into code_/value_; false at the end of the file or on a bad code.
@@ -167,6 +217,9 @@ private:
     void skipSection();
     uint32_t kindOf(const std::string &name);
     void store();
+    /// At the start of a model-space entity: true when the second reader started here too and
+    /// read the rest of the file, which is then taken into the drawing.
+    bool meetsTail();
 
     Lines lines_;
     Drawing &d_;
@@ -178,6 +231,9 @@ private:
     std::string failure_;
     std::string variable_;
     std::unordered_map<std::string, uint32_t> kindIndex_;
+    Tail *tail_ = nullptr;   ///< the second reader, until the first passes its start
+    bool tookTail_ = false;  ///< the rest of the file came from the second reader
+    std::stop_token stop_;   ///< of the second reader: the first no longer needs it
 };
 
 bool Reader::pair() {
@@ -188,11 +244,21 @@ bool Reader::pair() {
         ended_ = true;
         return false;
     }
-    // The code's text ends where the line does (a NUL follows it), blanks trimmed.
+    // The code's text ends where the line does (a NUL follows it), blanks trimmed. Most are
+    // a few plain digits, read here; the rest go through the library's integer reading.
     const std::string_view code = trimmed(line_);
-    char *end = nullptr;
-    const int32_t value = code.empty() ? 0 : KorStrToL(code.data(), &end, 10);
-    if (code.empty() || end != code.data() + code.size() || value < -1 || value > 1071) {
+    int32_t value = 0;
+    bool valid = !code.empty() && code.size() <= 4;
+    for (std::size_t i = 0; valid && i < code.size(); ++i) {
+        valid = code[i] >= '0' && code[i] <= '9';
+        value = value * 10 + (code[i] - '0');
+    }
+    if (!valid && !code.empty()) {
+        char *end = nullptr;
+        value = KorStrToL(code.data(), &end, 10);
+        valid = end == code.data() + code.size();
+    }
+    if (!valid || value < -1 || value > 1071) {
         failure_ = "line " + std::to_string(lines_.number()) + ": a group code was expected, not \"" +
                    std::string(code.substr(0, 40)) + "\"";
         ended_ = true;
@@ -386,6 +452,13 @@ void Reader::entities(std::vector<Entity> &into, const char *end, bool next) {
             value_ == "ENDBLK") {
             return;
         }
+        if (tail_ != nullptr && &into == &d_.entities && meetsTail()) {
+            return;
+        }
+        if (stop_.stop_requested()) {
+            ended_ = true;
+            return;
+        }
         const std::string kind = trim(value_);
         Entity entity{kindOf(kind), static_cast<uint32_t>(d_.groups.size()), 0};
         const bool polyline = kind == "POLYLINE";
@@ -456,10 +529,123 @@ bool Reader::run(std::string &reason) {
         reason = "line " + std::to_string(lines_.number()) + ": no SECTION: not a DXF drawing";
         return false;
     }
-    if (!sawEof) {
+    if (!sawEof && !tookTail_) {
         d_.notes.push_back("the file ends at line " + std::to_string(lines_.number()) + " before its EOF");
     }
     return true;
+}
+
+bool Reader::meetsTail() {
+    // The second reader finds its start within a few lines; should this reader get there first, it waits.
+    tail_->start.wait(Tail::kSearching, std::memory_order_acquire);
+    const int32_t start = tail_->start.load(std::memory_order_acquire);
+    if (start < 0) {
+        tail_ = nullptr;
+        return false;
+    }
+    const int32_t here = lines_.position();
+    if (here < start) {
+        return false;
+    }
+    Tail &tail = *tail_;
+    tail_ = nullptr;  // met or passed: either way the only chance
+    if (here != start || value_ != tail.kind) {
+        return false;
+    }
+    tail.thread.join();
+    if (!tail.whole) {
+        return false;
+    }
+    // Offsets into the tail's groups and texts become offsets into the drawing's, and its
+    // kinds indices into the drawing's, numbered in the order the entities come.
+    const auto groupBase = static_cast<uint32_t>(d_.groups.size());
+    const auto textBase = static_cast<uint32_t>(d_.texts.size());
+    d_.texts += tail.part.texts;
+    d_.groups.reserve(d_.groups.size() + tail.part.groups.size());
+    for (Group g : tail.part.groups) {
+        if (g.length != 0) {
+            g.text += textBase;
+        }
+        d_.groups.push_back(g);
+    }
+    for (Entity e : tail.part.entities) {
+        e.kind = kindOf(tail.part.kinds[e.kind]);
+        e.first += groupBase;
+        d_.entities.push_back(e);
+    }
+    tail.part = Drawing{};
+    d_.readers = 2;
+    tookTail_ = true;
+    ended_ = true;
+    return true;
+}
+
+/// A value line that can name an entity: a word of capitals, digits and underscores, none of
+/// the markers the entity loop stops at, nor a polyline's own records.
+bool entityName(std::string_view name) {
+    if (name.empty() || !((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9'))) {
+        return false;
+    }
+    for (char c : name) {
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) {
+            return false;
+        }
+    }
+    for (const char *marker : {"ENDSEC", "EOF", "SECTION", "BLOCK", "ENDBLK", "VERTEX", "SEQEND"}) {
+        if (name == marker) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Reader::readTail(int32_t from, Tail &tail, std::stop_token stop) {
+    stop_ = std::move(stop);
+    int32_t start = Tail::kNoStart;
+    if (KorSeekFile(lines_.handle(), from, KOR_SEEK_SET) == from) {
+        std::string_view line;
+        lines_.next(line);  // the end of the line the seek fell into
+        bool zero = false;
+        for (int i = 0; i < kTailSearchLines && !stop_.stop_requested() && lines_.next(line); ++i) {
+            const std::string_view word = trimmed(line);
+            if (zero && entityName(word)) {
+                tail.kind = std::string(line);
+                start = lines_.position();
+                code_ = 0;
+                value_ = line;
+                break;
+            }
+            zero = word == "0";
+        }
+    }
+    tail.start.store(start, std::memory_order_release);
+    tail.start.notify_all();
+    if (start < 0) {
+        return;
+    }
+    entities(d_.entities, "ENDSEC", false);
+    // The rest must be what the first reader would pass over: the end of the section, any
+    // sections that are skipped, and the EOF.
+    if (ended_ || code_ != 0 || value_ != "ENDSEC") {
+        return;
+    }
+    while (pair()) {
+        if (code_ == 0 && value_ == "EOF") {
+            tail.whole = failure_.empty() && d_.notes.empty();
+            return;
+        }
+        if (code_ != 0 || value_ != "SECTION" || !pair() || code_ != 2) {
+            return;
+        }
+        const std::string name = upper(trim(value_));
+        if (name == "HEADER" || name == "TABLES" || name == "BLOCKS" || name == "ENTITIES") {
+            return;
+        }
+        skipSection();
+        if (ended_ || value_ != "ENDSEC") {
+            return;
+        }
+    }
 }
 
 // Code pages 1250 and 1251 above 0x7F, and 1252 from 0x80 to 0x9F (the rest of 1252 is Latin-1).
@@ -587,30 +773,58 @@ std::string toUtf8(std::string_view text, int32_t codepage) {
 }
 
 bool read(const std::string &path, Drawing &drawing, std::string &reason) {
+    return read(path, drawing, reason, -1);
+}
+
+bool read(const std::string &path, Drawing &drawing, std::string &reason, int32_t tailFrom) {
     drawing = Drawing{};
     // Binary DXF starts with its own sentinel; this reader takes the text form only.
-    int32_t handle = 0;
-    if (KorOpenFile(path.c_str(), &handle, KOR_OPEN_READ) == 0) {
+    OpenFile file(path);
+    if (file.handle == 0) {
         reason = "cannot be opened";
         return false;
     }
     char head[22] = {};
-    const int32_t got = KorReadFile(head, sizeof head, handle);
+    const int32_t got = KorReadFile(head, sizeof head, file.handle);
     if (got >= 18 && std::memcmp(head, "AutoCAD Binary DXF", 18) == 0) {
-        KorCloseFile(handle);
         reason = "binary DXF is not read; save the drawing as ASCII DXF";
         return false;
     }
     // Room for the groups at the rate of common drawings (a stored group for every 24 bytes or
     // so), so that they are seldom moved while they are read.
-    const int32_t size = KorSeekFile(handle, 0, KOR_SEEK_END);
-    KorSeekFile(handle, 0, KOR_SEEK_SET);
+    const int32_t size = KorSeekFile(file.handle, 0, KOR_SEEK_END);
+    KorSeekFile(file.handle, 0, KOR_SEEK_SET);
     if (size > 0) {
         drawing.groups.reserve(static_cast<std::size_t>(size) / 24);
     }
-    Reader reader(handle, drawing);
+    if (tailFrom < 0) {
+        tailFrom = size >= kSplitSize ? size / 2 : 0;
+    }
+    // Declared before the tail, so that the tail's thread is gone before its file is closed.
+    std::optional<OpenFile> tailFile;
+    std::optional<Tail> tail;
+    if (tailFrom > 0 && tailFrom < size && tailFile.emplace(path).handle != 0) {
+        try {
+            tail.emplace();
+            tail->part.groups.reserve(static_cast<std::size_t>(size - tailFrom) / 24);
+            tail->thread = std::jthread([&t = *tail, handle = tailFile->handle, tailFrom](std::stop_token stop) {
+                try {
+                    Reader(handle, t.part).readTail(tailFrom, t, std::move(stop));
+                } catch (...) {
+                    t.whole = false;  // out of memory: the first reader reads on alone
+                }
+                if (t.start.load(std::memory_order_relaxed) == Tail::kSearching) {
+                    t.start.store(Tail::kNoStart, std::memory_order_release);
+                    t.start.notify_all();
+                }
+            });
+        } catch (...) {
+            tail.reset();  // no thread: one reader it is
+        }
+    }
+    Reader reader(file.handle, drawing, tail ? &*tail : nullptr);
     const bool ok = reader.run(reason);
-    KorCloseFile(handle);
+    tail.reset();  // stops the second reader if it still runs
     // What was read stays while the page is drawn: keep little spare room.
     if (drawing.groups.capacity() > drawing.groups.size() + drawing.groups.size() / 4) {
         drawing.groups.shrink_to_fit();

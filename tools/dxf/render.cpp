@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
+#include <thread>
 
 #include "vutil/geometry.h"
 #include "vutil/raster.h"
@@ -19,12 +21,14 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kDegree = kPi / 180;
 /// Deepest nesting of block references drawn.
 constexpr int kMaxDepth = 100;
-/// Entities drawn in one pass, references counted, before the drawing is cut short.
-constexpr uint64_t kMaxWork = 4'000'000;
 /// Points of one curve.
 constexpr int32_t kMaxCurvePoints = 4096;
 /// Lines of one hatch pattern line family.
 constexpr int64_t kMaxPatternLines = 20000;
+/// A model space of this many entities is drawn onto a page by two renderers at once.
+constexpr std::size_t kTwoWayEntities = 4096;
+/// A pixel of the second renderer's page that it has not drawn.
+constexpr uint32_t kUndrawn = 0xFF000000;
 
 /// The groups of one entity, looked up by code.
 class Fields {
@@ -47,8 +51,10 @@ public:
         const Group *g = find(code);
         return g != nullptr ? g->number : fallback;
     }
-    int32_t integer(int32_t code, int32_t fallback) const {
-        const double v = number(code, fallback);
+    int32_t integer(int32_t code, int32_t fallback) const { return integerOf(find(code), fallback); }
+    /// A group's number as an integer; the fallback for no group, or a number out of range.
+    static int32_t integerOf(const Group *g, int32_t fallback) {
+        const double v = g != nullptr ? g->number : fallback;
         return std::isfinite(v) && std::fabs(v) < 2e9 ? static_cast<int32_t>(v) : fallback;
     }
     std::string_view text(int32_t code) const {
@@ -174,12 +180,37 @@ std::vector<std::string> mtextLines(std::string_view s) {
     return lines;
 }
 
+/// The kinds of entity drawn.
+enum class Kind { Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Solid, Face, Hatch, Text, Attrib,
+                  MText, Leader, Insert, Dimension, Other };
+
+Kind kindNamed(std::string_view name) {
+    static constexpr std::pair<std::string_view, Kind> kNames[] = {
+        {"LINE", Kind::Line},     {"POINT", Kind::Point},       {"CIRCLE", Kind::Circle},
+        {"ARC", Kind::Arc},       {"ELLIPSE", Kind::Ellipse},   {"LWPOLYLINE", Kind::LwPolyline},
+        {"POLYLINE", Kind::Polyline}, {"SPLINE", Kind::Spline}, {"SOLID", Kind::Solid},
+        {"TRACE", Kind::Solid},   {"3DFACE", Kind::Face},       {"HATCH", Kind::Hatch},
+        {"TEXT", Kind::Text},     {"ATTRIB", Kind::Attrib},     {"MTEXT", Kind::MText},
+        {"LEADER", Kind::Leader}, {"INSERT", Kind::Insert},     {"DIMENSION", Kind::Dimension}};
+    for (const auto &[known, kind] : kNames) {
+        if (name == known) {
+            return kind;
+        }
+    }
+    return Kind::Other;
+}
+
 class Renderer {
 public:
     /// Draws as paths into the picture, or straight into the pixels of the page when one is given.
     Renderer(const Drawing &d, const RenderOptions &o, tool::Picture &picture, tool::PixelPage *page,
              RenderResult &result)
-        : d_(d), o_(o), picture_(picture), page_(page), result_(result) {}
+        : d_(d), o_(o), picture_(picture), page_(page), result_(result) {
+        kinds_.reserve(d.kinds.size());
+        for (const std::string &name : d.kinds) {
+            kinds_.push_back(kindNamed(name));
+        }
+    }
 
     void run();
 
@@ -196,10 +227,15 @@ private:
     };
 
     void pass(bool bounds, const hmatrix &page);
-    void entities(const std::vector<Entity> &list, const Context &c);
+    /// One pass over the model space by two renderers at once; false, with nothing changed,
+    /// when this one is to make the pass alone.
+    bool twoWay(const Context &c);
+    /// Where twoWay cuts the model space: at half its estimated cost.
+    std::size_t splitPoint() const;
+    void entities(std::span<const Entity> list, const Context &c);
     void entity(const Entity &e, const Context &c);
-    bool visible(const Fields &f, const Context &c, std::string &layer) const;
-    uint32_t colourOf(const Fields &f, const Context &c, const std::string &layer) const;
+    /// Whether the entity shows, and if so its layer and colour.
+    bool visible(const Fields &f, const Context &c, std::string &layer, uint32_t &colour) const;
     double unitPixels(const hmatrix &m) const;
     int32_t arcPoints(std::vector<vpoint> &out, const vpoint &centre, double rx, double ry, double a0, double a1,
                       double pixels);
@@ -273,6 +309,7 @@ private:
     std::vector<vpoint> curve_, vertices_, arc_;
     std::vector<double> bulges_;
     std::string codes_;
+    std::vector<Kind> kinds_;  ///< of each of the drawing's kind names
 };
 
 void Renderer::note(const std::string &text) {
@@ -1294,10 +1331,21 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
     if (bounds_ && withinBox(full, segments)) {
         return;  // cannot widen the extents
     }
+    // A stroke's segments follow each other: each starts where the one before ended, whose
+    // end is placed already.
+    vpoint ended{}, placed{};
+    bool have = false;
     for (std::size_t i = 0; i + 1 < segments.size(); i += 2) {
         vpoint a = segments[i], b = segments[i + 1];
-        mult_hmatrix_p(&full, &a.x, &a.y, &a.z);
+        if (have && a.x == ended.x && a.y == ended.y && a.z == ended.z) {
+            a = placed;
+        } else {
+            mult_hmatrix_p(&full, &a.x, &a.y, &a.z);
+        }
+        ended = b;
         mult_hmatrix_p(&full, &b.x, &b.y, &b.z);
+        placed = b;
+        have = true;
         if (finite(a) && finite(b)) {
             emit(a, b, s);
         }
@@ -1459,7 +1507,7 @@ bool Renderer::insert(const Fields &f, const Context &c, uint32_t colour, const 
             create_hmatrix(&place, at.x + ox * cs - oy * sn, at.y + ox * sn + oy * cs, at.z, cs, sn, sx, sy, sz);
             inner.m = multiply(outer, multiply(place, base));
             entities(block.entities, inner);
-            if (++work_ > kMaxWork) {
+            if (++work_ > o_.maxWork) {
                 cut_ = true;
             }
         }
@@ -1468,49 +1516,51 @@ bool Renderer::insert(const Fields &f, const Context &c, uint32_t colour, const 
     return true;
 }
 
-bool Renderer::visible(const Fields &f, const Context &c, std::string &layer) const {
-    layer = upper(f.text(8));
+bool Renderer::visible(const Fields &f, const Context &c, std::string &layer, uint32_t &colour) const {
+    // The groups that say, found in one walk over the entity's own.
+    const Group *name = nullptr, *invisible = nullptr, *space = nullptr, *index = nullptr, *trueColour = nullptr;
+    for (const Group *g = f.begin(), *end = g + f.size(); g != end && g->code != 0; ++g) {
+        const Group **slot = g->code == 8 ? &name : g->code == 60 ? &invisible : g->code == 67 ? &space
+                           : g->code == 62 ? &index : g->code == 420 ? &trueColour : nullptr;
+        if (slot != nullptr && *slot == nullptr) {
+            *slot = g;
+        }
+    }
+    layer = upper(name != nullptr ? d_.text(*name) : std::string_view());
     if ((layer == "0" || layer.empty()) && c.depth > 0) {
         layer = c.blockLayer;
     }
-    if (f.integer(60, 0) != 0 || f.integer(67, 0) != 0) {
+    if (Fields::integerOf(invisible, 0) != 0 || Fields::integerOf(space, 0) != 0) {
         return false;  // invisible, or in paper space
     }
     const auto found = d_.layers.find(layer);
-    if (found != d_.layers.end() && (found->second.off || found->second.frozen)) {
+    const Layer *known = found != d_.layers.end() ? &found->second : nullptr;
+    if (known != nullptr && (known->off || known->frozen)) {
         return false;
+    }
+    auto aci = [](int32_t i) { return i == 7 || i <= 0 || i > 255 ? 0u : GetAcadRGBColor(i); };
+    auto rgb = [](int32_t value) {
+        return static_cast<uint32_t>(((value >> 16) & 0xFF) | (value & 0xFF00) | ((value & 0xFF) << 16));
+    };
+    const int32_t aciIndex = Fields::integerOf(index, 256);
+    if (trueColour != nullptr && std::isfinite(trueColour->number)) {
+        colour = rgb(static_cast<int32_t>(static_cast<int64_t>(trueColour->number) & 0xFFFFFF));
+    } else if (aciIndex == 0) {
+        colour = c.blockColour;
+    } else if (aciIndex == 256 || aciIndex < 0) {
+        colour = known == nullptr ? 0 : known->trueColour >= 0 ? rgb(known->trueColour) : aci(known->colour);
+    } else {
+        colour = aci(aciIndex);
     }
     return true;
 }
 
-uint32_t Renderer::colourOf(const Fields &f, const Context &c, const std::string &layer) const {
-    auto aci = [](int32_t index) { return index == 7 || index <= 0 || index > 255 ? 0u : GetAcadRGBColor(index); };
-    auto rgb = [](int32_t value) {
-        return static_cast<uint32_t>(((value >> 16) & 0xFF) | (value & 0xFF00) | ((value & 0xFF) << 16));
-    };
-    if (const Group *g = f.find(420); g != nullptr && std::isfinite(g->number)) {
-        return rgb(static_cast<int32_t>(static_cast<int64_t>(g->number) & 0xFFFFFF));
-    }
-    const int32_t index = f.integer(62, 256);
-    if (index == 0) {
-        return c.blockColour;
-    }
-    if (index == 256 || index < 0) {
-        const auto found = d_.layers.find(layer);
-        if (found == d_.layers.end()) {
-            return 0;
-        }
-        return found->second.trueColour >= 0 ? rgb(found->second.trueColour) : aci(found->second.colour);
-    }
-    return aci(index);
-}
-
-void Renderer::entities(const std::vector<Entity> &list, const Context &c) {
+void Renderer::entities(std::span<const Entity> list, const Context &c) {
     for (const Entity &e : list) {
         if (cut_) {
             return;
         }
-        if (++work_ > kMaxWork) {
+        if (++work_ > o_.maxWork) {
             cut_ = true;
             return;
         }
@@ -1519,52 +1569,40 @@ void Renderer::entities(const std::vector<Entity> &list, const Context &c) {
 }
 
 void Renderer::entity(const Entity &e, const Context &c) {
-    const std::string &kind = d_.kinds[e.kind];
+    const Kind kind = kinds_[e.kind];
     const Fields f(d_, e);
     std::string layer;
+    uint32_t colour = 0;
     const bool counted = c.depth == 0 && bounds_;
-    if (!visible(f, c, layer)) {
+    if (!visible(f, c, layer, colour)) {
         return;
     }
-    if (!o_.layers.empty() && kind != "INSERT" &&
+    if (!o_.layers.empty() && kind != Kind::Insert &&
         std::find(o_.layers.begin(), o_.layers.end(), layer) == o_.layers.end()) {
         return;
     }
-    const Style s{colourOf(f, c, layer), "dxf"};
+    const Style s{colour, "dxf"};
     bool drawn = true;
-    if (kind == "LINE") {
-        line(f, c, s);
-    } else if (kind == "POINT") {
-        stroke(c.m, {f.point(10)}, false, s);
-    } else if (kind == "CIRCLE" || kind == "ARC") {
-        circleOrArc(f, c, s, kind == "ARC");
-    } else if (kind == "ELLIPSE") {
-        ellipse(f, c, s);
-    } else if (kind == "LWPOLYLINE") {
-        lwpolyline(f, c, s);
-    } else if (kind == "POLYLINE") {
-        polyline(e, f, c, s);
-    } else if (kind == "SPLINE") {
-        spline(f, c, s);
-    } else if (kind == "SOLID" || kind == "TRACE") {
-        solid(f, c, s, false);
-    } else if (kind == "3DFACE") {
-        solid(f, c, s, true);
-    } else if (kind == "HATCH") {
-        hatch(f, c, s);
-    } else if (kind == "TEXT" || kind == "ATTRIB") {
-        text(f, c, s, kind == "ATTRIB");
-    } else if (kind == "MTEXT") {
-        mtext(f, c, s);
-    } else if (kind == "LEADER") {
-        leader(f, c, s);
-    } else if (kind == "INSERT" || kind == "DIMENSION") {
-        drawn = insert(f, c, s.colour, layer, kind == "DIMENSION");
-    } else {
-        drawn = false;
+    switch (kind) {
+        case Kind::Line: line(f, c, s); break;
+        case Kind::Point: stroke(c.m, {f.point(10)}, false, s); break;
+        case Kind::Circle: case Kind::Arc: circleOrArc(f, c, s, kind == Kind::Arc); break;
+        case Kind::Ellipse: ellipse(f, c, s); break;
+        case Kind::LwPolyline: lwpolyline(f, c, s); break;
+        case Kind::Polyline: polyline(e, f, c, s); break;
+        case Kind::Spline: spline(f, c, s); break;
+        case Kind::Solid: case Kind::Face: solid(f, c, s, kind == Kind::Face); break;
+        case Kind::Hatch: hatch(f, c, s); break;
+        case Kind::Text: case Kind::Attrib: text(f, c, s, kind == Kind::Attrib); break;
+        case Kind::MText: mtext(f, c, s); break;
+        case Kind::Leader: leader(f, c, s); break;
+        case Kind::Insert: case Kind::Dimension:
+            drawn = insert(f, c, s.colour, layer, kind == Kind::Dimension);
+            break;
+        case Kind::Other: drawn = false; break;
     }
     if (counted) {
-        ++(drawn ? result_.drawn : result_.skipped)[kind];
+        ++(drawn ? result_.drawn : result_.skipped)[d_.kinds[e.kind]];
     }
 }
 
@@ -1575,10 +1613,112 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
     open_.clear();
     Context c;
     c.m = page;
-    entities(d_.entities, c);
-    if (cut_) {
-        note("the drawing references more than " + std::to_string(kMaxWork) + " entities; the rest was not drawn");
+    if (page_ == nullptr || o_.threads < 2 || d_.entities.size() < kTwoWayEntities || !twoWay(c)) {
+        entities(d_.entities, c);
     }
+    if (cut_) {
+        note("the drawing references more than " + std::to_string(o_.maxWork) + " entities; the rest was not drawn");
+    }
+}
+
+std::size_t Renderer::splitPoint() const {
+    // A group's worth for each group of an entity, and for a text six more for each of its
+    // characters: the strokes of its glyphs are most of what drawing it costs.
+    auto cost = [&](const Entity &e) -> uint64_t {
+        const Kind kind = kinds_[e.kind];
+        const bool text = kind == Kind::Text || kind == Kind::Attrib || kind == Kind::MText;
+        return e.count + (text ? 6 * uint64_t{Fields(d_, e).text(1).size()} : 0);
+    };
+    uint64_t total = 0;
+    for (const Entity &e : d_.entities) {
+        total += cost(e);
+    }
+    uint64_t sum = 0;
+    std::size_t k = 0;
+    while (k < d_.entities.size() && 2 * sum < total) {
+        sum += cost(d_.entities[k++]);
+    }
+    return std::clamp<std::size_t>(k, 1, d_.entities.size() - 1);
+}
+
+bool Renderer::twoWay(const Context &c) {
+    // This renderer takes the first part of the model space, and a second one, on a thread of
+    // its own, the rest. The second draws into a page of its own, whose pixels then go over
+    // this one's where it drew: the later entities over the earlier, as one renderer draws
+    // them. Its extents, counts and notes join this one's the same way.
+    const std::span<const Entity> all(d_.entities);
+    const std::size_t split = splitPoint();
+    RenderResult theirs;
+    tool::PixelPage theirPage;
+    tool::Picture unused;
+    Renderer other(d_, o_, unused, &theirPage, theirs);
+    other.bounds_ = bounds_;
+    other.windowMin_ = windowMin_;
+    other.windowMax_ = windowMax_;
+    if (!bounds_) {
+        theirPage.width = page_->width;
+        theirPage.height = page_->height;
+        theirPage.pixels.assign(page_->pixels.size(), kUndrawn);
+    }
+    const RenderResult before = result_;
+    const bool anythingBefore = anything_;
+    double boxBefore[4];
+    std::copy(box_, box_ + 4, boxBefore);
+    bool theirsDone = false;
+    {
+        std::jthread helper;
+        try {
+            helper = std::jthread([&] {
+                try {
+                    other.entities(all.subspan(split), c);
+                    theirsDone = true;
+                } catch (...) {
+                    // out of memory: this renderer makes the pass alone
+                }
+            });
+        } catch (...) {
+            return false;
+        }
+        entities(all.first(split), c);
+    }
+    if (!theirsDone || cut_ || other.cut_ || work_ + other.work_ > o_.maxWork) {
+        // A pass cut short ends where one renderer would cut it: made again, by this one alone,
+        // from where it started. What it drew already it draws again, in the same order, first.
+        result_ = before;
+        anything_ = anythingBefore;
+        std::copy(boxBefore, boxBefore + 4, box_);
+        work_ = 0;
+        cut_ = false;
+        open_.clear();
+        return false;
+    }
+    if (other.anything_) {
+        if (!anything_) {
+            std::copy(other.box_, other.box_ + 4, box_);
+        }
+        box_[0] = std::min(box_[0], other.box_[0]);
+        box_[1] = std::min(box_[1], other.box_[1]);
+        box_[2] = std::max(box_[2], other.box_[2]);
+        box_[3] = std::max(box_[3], other.box_[3]);
+        anything_ = true;
+    }
+    for (const auto &[kind, count] : theirs.drawn) {
+        result_.drawn[kind] += count;
+    }
+    for (const auto &[kind, count] : theirs.skipped) {
+        result_.skipped[kind] += count;
+    }
+    for (const std::string &text : theirs.notes) {
+        note(text);
+    }
+    if (!bounds_) {
+        for (std::size_t i = 0; i < theirPage.pixels.size(); ++i) {
+            if (theirPage.pixels[i] != kUndrawn) {
+                page_->pixels[i] = theirPage.pixels[i];
+            }
+        }
+    }
+    return true;
 }
 
 void Renderer::run() {

@@ -17,6 +17,11 @@ struct RenderOptions {
     double extents[4] = {0, 0, 0, 0};  ///< xmin, ymin, xmax, ymax in drawing units
     double margin = 0.02;              ///< share of the extents' width and height added on each side
     std::vector<std::string> layers;   ///< draw only these layers (upper case); empty: all
+    /// Entities drawn in one pass, references counted, before the drawing is cut short with a note.
+    uint64_t maxWork = 4'000'000;
+    /// Renderers drawing a large model space onto a pixel page at once, each on its own thread: 1 or 2.
+    /// The page is the same either way.
+    int threads = 2;
 };
 
 struct RenderResult {
