@@ -214,6 +214,10 @@ bool stillNamed(HANDLE handle, const std::string &name) noexcept {
 /// deleted while a third still had it open (the host refuses opens of a file
 /// in that state until the last handle goes).
 constexpr ULONGLONG kDeletedLockWaitMs = 2000;
+/// How often a writer starts over with a lock file deleted while it waited;
+/// each time another writer had its turn, so this is never reached while the
+/// file system tells files apart.
+constexpr int kMaxRestarts = 1000;
 
 /// The turn of one writer of a settings file: an exclusive LockFileEx on
 /// ".NAME.lock" beside it. The holder deletes that file before it lets go, so
@@ -228,7 +232,7 @@ class WriterTurn {
 public:
     explicit WriterTurn(const std::string &name) noexcept {
         const ULONGLONG start = ::GetTickCount64();
-        for (;;) {
+        for (int restarts = 0;;) {
             Handle lock(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -246,6 +250,9 @@ public:
             if (stillNamed(lock.get(), name)) {
                 handle_ = lock.release();
                 return;
+            }
+            if (++restarts > kMaxRestarts) {
+                return;  // a file system whose file numbers do not stay put
             }
         }
     }
