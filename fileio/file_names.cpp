@@ -54,6 +54,14 @@ bool isFileAndFits(const std::string &candidate) noexcept {
 
 }  // namespace
 
+// Splitting, building and the environment search are the library's own on every host, not the C runtime's
+// _splitpath, _makepath and _searchenv, whose results a caller would see differ: the runtime's split stores
+// no part of a component longer than its 256-byte limit (msvcrt under Wine empties all four parts) where this
+// one cuts it at a character boundary; its build keeps only the first character of a drive ("\\srv" gives
+// "\:") and writes without limit into a 260-byte buffer; both follow the runtime's multibyte code page, not
+// the library's; and its search gives a match in a relative directory of the list, or one written with
+// slashes, as the relative text it tried ("..\two\b.shx", "two/b.shx"), not as a full name, and for an
+// empty file name gives the first directory of the list.
 PathParts splitPath(std::string_view path) noexcept {
     PathParts parts;
     if (hasDrive(path)) {

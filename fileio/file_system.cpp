@@ -182,16 +182,10 @@ std::string makeTemporaryName() {
     if (uint32_t unset = 0; temporaryCounter.load() == unset) {
         temporaryCounter.compare_exchange_strong(unset, pf::randomNumber());
     }
-    std::string directory = pf::temporaryDirectory();
     // Counter (8 hex digits) and process number (so that a forked child does not
     // repeat its parent's names), then ".tmp".
     constexpr std::size_t kNameLength = sizeof kTemporaryPrefix - 1 + 8 + 8 + 4;
-    if (directory.size() + 1 + kNameLength >= kMaxPath) {
-        directory = "/tmp";
-    }
-    if (directory.back() != '/') {
-        directory.push_back('/');
-    }
+    const std::string directory = pf::temporaryDirectory(kMaxPath - 1 - kNameLength);
     const uint32_t process = pf::processNumber();
     std::string name;
     // Names that something already has are skipped; after many, the last one made is taken.

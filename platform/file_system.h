@@ -47,9 +47,12 @@ bool changeDirectory(std::string_view path) noexcept;
 /// (removed, or no memory).
 std::string currentDirectory();
 
-/// The host's directory for temporary files in host form, without a trailing
-/// slash: TMPDIR when it names a directory by an absolute path, else /tmp.
-std::string temporaryDirectory();
+/// The host's directory for temporary files in host form, ending with the
+/// host's separator, and at most `longest` characters long (else the host's
+/// fallback). POSIX: TMPDIR when it names a directory by an absolute path, else
+/// /tmp/. Windows: the system's temporary path (TMP, TEMP, the user's profile
+/// or the Windows directory), else the root of the system's drive.
+std::string temporaryDirectory(std::size_t longest);
 
 /// A number from the host's source of randomness (the clock when there is none).
 uint32_t randomNumber() noexcept;

@@ -22,9 +22,11 @@ int32_t getProfileInt(const char *section, const char *key, int32_t def, const c
 /// (and, for a name without a directory, the settings directory) is made when
 /// missing; its directory must exist otherwise. A file the caller may not
 /// write (the host's own check, as for opening it to write) is refused and left
-/// as it is. Writers take turns on a lock of the file itself, so that none
-/// loses another's change, and the new text reaches the file in the safest way
-/// the file and its directory allow:
+/// as it is. Writers take turns on a lock, so that none loses another's change:
+/// on POSIX hosts a lock of the file itself, on Windows one of ".NAME.lock"
+/// beside it, which its holder deletes before it lets go. On POSIX hosts the
+/// new text reaches the file in the safest way the file and its directory
+/// allow (Windows always replaces it whole):
 /// - a file with one name, in a directory the caller may write, is replaced
 ///   whole: the text is written to ".NAME.new" beside it with the file's mode,
 ///   owner and group, flushed to the disk and renamed over it. Readers and a

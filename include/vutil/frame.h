@@ -15,7 +15,7 @@
 #  define VUTIL_API /* linked with the static library */
 #elif defined(_WIN32)
 #  if defined(VUTIL_BUILDING)
-#    define VUTIL_API __declspec(dllexport)
+#    define VUTIL_API /* exported by the module-definition file alone */
 #  else
 #    define VUTIL_API __declspec(dllimport)
 #  endif

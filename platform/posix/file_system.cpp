@@ -81,7 +81,7 @@ std::string currentDirectory() {
     return directory;
 }
 
-std::string temporaryDirectory() {
+std::string temporaryDirectory(std::size_t longest) {
     std::string directory = "/tmp";
     // A backslash would be read as a separator when the name comes back to the library.
     if (const char *variable = std::getenv("TMPDIR");
@@ -91,10 +91,11 @@ std::string temporaryDirectory() {
             directory = variable;
         }
     }
-    while (directory.size() > 1 && directory.back() == '/') {
+    while (!directory.empty() && directory.back() == '/') {
         directory.pop_back();
     }
-    return directory;
+    directory.push_back('/');
+    return directory.size() <= longest ? directory : "/tmp/";
 }
 
 uint32_t randomNumber() noexcept {

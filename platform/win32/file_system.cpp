@@ -104,18 +104,20 @@ std::string currentDirectory() {
     }
 }
 
-std::string temporaryDirectory() {
+std::string temporaryDirectory(std::size_t longest) {
     std::string directory(MAX_PATH + 1, '\0');
     const DWORD length = ::GetTempPathA(static_cast<DWORD>(directory.size()), directory.data());
-    if (length == 0 || length >= directory.size()) {
-        return "C:\\";
-    }
-    directory.resize(length);
-    // Without the closing backslash, except for a drive's root ("C:\").
-    while (directory.size() > 3 && (directory.back() == '\\' || directory.back() == '/')) {
+    directory.resize(length < directory.size() ? length : 0);
+    // One closing backslash, whatever TMP ends with.
+    while (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) {
         directory.pop_back();
     }
-    return directory;
+    if (!directory.empty() && directory.size() < longest) {
+        return directory + '\\';
+    }
+    char windows[MAX_PATH + 1];
+    const UINT system = ::GetWindowsDirectoryA(windows, sizeof windows);
+    return system >= 3 && system < sizeof windows && windows[1] == ':' ? std::string(windows, 2) + '\\' : "C:\\";
 }
 
 uint32_t randomNumber() noexcept {

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <optional>
+#include <tuple>
 
 #include "platform/path.h"
 #include "platform/profile_text.h"
@@ -39,6 +40,12 @@ public:
 
     HANDLE get() const noexcept { return handle_; }
     explicit operator bool() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+    /// Gives up the handle without closing it.
+    HANDLE release() noexcept {
+        HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return handle;
+    }
     /// Closes now; false when the host reports an error (a write may then be lost).
     bool close() noexcept {
         HANDLE handle = handle_;
@@ -183,10 +190,90 @@ bool replaceWhole(const std::string &target, const std::string &bytes) {
     return true;
 }
 
-/// The read-modify-write of one settings file. Writers take turns on a lock
-/// file beside it (".NAME.lock", kept for good: removing it would let two
-/// writers lock different files), so that none works from a text that another
-/// is about to replace.
+/// Identity of an open file: its volume and its number on the volume.
+std::optional<std::tuple<DWORD, DWORD, DWORD>> identity(HANDLE handle) noexcept {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) {
+        return std::nullopt;
+    }
+    return std::tuple{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+/// True while `name` leads to the file open at `handle`.
+bool stillNamed(HANDLE handle, const std::string &name) noexcept {
+    Handle byName(::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!byName) {
+        return false;
+    }
+    const auto held = identity(handle), named = identity(byName.get());
+    return held && named && *held == *named;
+}
+
+/// How long a writer tries to open a lock file that another writer has just
+/// deleted while a third still had it open (the host refuses opens of a file
+/// in that state until the last handle goes).
+constexpr ULONGLONG kDeletedLockWaitMs = 2000;
+/// How often a writer starts over with a lock file deleted while it waited;
+/// each time another writer had its turn, so this is never reached while the
+/// file system tells files apart.
+constexpr int kMaxRestarts = 1000;
+
+/// The turn of one writer of a settings file: an exclusive LockFileEx on
+/// ".NAME.lock" beside it. The holder deletes that file before it lets go, so
+/// nothing stays beside the settings file (after a writer killed while holding
+/// it, the next writer takes it over and deletes it). A writer that waited on a
+/// lock file that has been deleted meanwhile notices, once it holds the lock,
+/// that the name no longer leads to the file it locked, and starts over with a
+/// new one. Only a holder deletes, so the name of a lock that is held and was
+/// found still named stays its own: two writers never hold locks on two
+/// different files at once.
+class WriterTurn {
+public:
+    explicit WriterTurn(const std::string &name) noexcept {
+        const ULONGLONG start = ::GetTickCount64();
+        for (int restarts = 0;;) {
+            Handle lock(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!lock) {
+                if (::GetLastError() != ERROR_ACCESS_DENIED || ::GetTickCount64() - start > kDeletedLockWaitMs) {
+                    return;  // a directory that cannot be written, or a lock file that does not go
+                }
+                ::Sleep(1);
+                continue;
+            }
+            OVERLAPPED whole{};
+            if (!::LockFileEx(lock.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+                return;
+            }
+            if (stillNamed(lock.get(), name)) {
+                handle_ = lock.release();
+                return;
+            }
+            if (++restarts > kMaxRestarts) {
+                return;  // a file system whose file numbers do not stay put
+            }
+        }
+    }
+    ~WriterTurn() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            FILE_DISPOSITION_INFO remove{TRUE};
+            ::SetFileInformationByHandle(handle_, FileDispositionInfo, &remove, sizeof remove);
+            ::CloseHandle(handle_);  // which ends the lock
+        }
+    }
+    WriterTurn(const WriterTurn &) = delete;
+    WriterTurn &operator=(const WriterTurn &) = delete;
+
+    explicit operator bool() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+/// The read-modify-write of one settings file. Writers take turns (see
+/// WriterTurn), so that none works from a text that another is about to replace.
 bool update(const std::string &path, const char *section, const char *key, const char *value) {
     const Place place = placeOf(path);
     if (place.name.empty() || place.name.size() + 6 > MAX_PATH) {
@@ -198,11 +285,10 @@ bool update(const std::string &path, const char *section, const char *key, const
         return false;  // directories are never replaced, and a missing directory is not made
     }
     if (!exists && (key == nullptr || value == nullptr)) {
-        return true;  // nothing to remove, and no lock file left behind for it
+        return true;  // nothing to remove
     }
-    Handle lock(openFile(place.directory + "." + place.name + ".lock", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS));
-    OVERLAPPED whole{};
-    if (!lock || !::LockFileEx(lock.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+    const WriterTurn turn(place.directory + "." + place.name + ".lock");
+    if (!turn) {
         return false;
     }
     std::string content;

@@ -4,7 +4,9 @@ execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols 
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIBRARY}")
 endif()
-file(STRINGS ${EXPORT_LIST} listed REGEX "^[A-Za-z_][A-Za-z0-9_]*$")
+# A line is a name, or a name that shares another's body ("NAME = OTHER ...").
+file(STRINGS ${EXPORT_LIST} listed REGEX "^[A-Za-z_][A-Za-z0-9_]*( = .*)?$")
+list(TRANSFORM listed REPLACE " = .*$" "")
 string(REPLACE "\n" ";" symbols "${symbols}")
 set(exported "")
 foreach(line IN LISTS symbols)

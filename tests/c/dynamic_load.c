@@ -47,6 +47,47 @@ int main(void) {
     check(GetProcAddress(library, "GlobalAlloc") == NULL && GetProcAddress(library, "GlobalFree") == NULL,
           "the library exports global-memory functions of its own");
 
+    /* The names of one operation: one body where the export list says so for this processor, else two. */
+    static const struct {
+        const char *name, *other;
+        int one_body;
+    } bodies[] = {
+#include "vutil_shared_bodies.inc"
+    };
+    for (size_t i = 0; i < sizeof bodies / sizeof bodies[0]; ++i) {
+        const any_proc name = lookup(library, bodies[i].name), other = lookup(library, bodies[i].other);
+        if (name == NULL || other == NULL || (name == other) != bodies[i].one_body) {
+            fprintf(stderr, "dynamic_load: %s and %s: %s\n", bodies[i].name, bodies[i].other,
+                    bodies[i].one_body ? "not one body" : "one body where the calls differ");
+            ++failures;
+        }
+    }
+
+    /* A float passed to the shared body of the 32-bit writers arrives as its bit pattern. */
+    typedef int32_t (*open_proc)(const char *, int32_t *, uint32_t);
+    typedef int32_t (*handle_proc)(int32_t);
+    typedef int32_t (*write_float_proc)(int32_t, float);
+    typedef void (*convert_proc)(void *, const void *);
+    open_proc open_file = (open_proc)lookup(library, "KorOpenFile");
+    handle_proc close_file = (handle_proc)lookup(library, "KorCloseFile");
+    write_float_proc write_float = (write_float_proc)lookup(library, "KorWriteIntelFloat");
+    convert_proc motor_float = (convert_proc)lookup(library, "memcpyMotorFloat");
+    char written[8] = {0};
+    const float value = 1.5f;
+    unsigned char reversed[4] = {0};
+    int32_t file = 0;
+    FILE *in = NULL;
+    if (open_file("dynamic_load.bin", &file, KOR_OPEN_WRITE | KOR_OPEN_CREATE) == 1) {
+        check(write_float(file, value) == 1 && close_file(file) == 1, "KorWriteIntelFloat");
+        in = fopen("dynamic_load.bin", "rb");
+    }
+    check(in != NULL && fread(written, 1, sizeof written, in) == 4 && memcmp(written, "\0\0\xC0\x3F", 4) == 0,
+          "KorWriteIntelFloat writes 1.5 as 00 00 C0 3F");
+    if (in != NULL) fclose(in);
+    remove("dynamic_load.bin");
+    motor_float(reversed, &value);
+    check(reversed[0] == 0x3F && reversed[1] == 0xC0 && reversed[2] == 0 && reversed[3] == 0, "memcpyMotorFloat");
+
     check(version() == VUTIL_VERSION_CODE, "GetMXRLANG");
     check(length("drawing") == 7 && length(NULL) == 0, "KorStrlen");
     /* Variadic through a pointer: the C convention leaves the arguments to the caller. */

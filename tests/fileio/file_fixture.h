@@ -1,5 +1,5 @@
-// Shared set-up of the file tests: a scratch directory as drive C:, and the file table, host calls,
-// current directory and environment left as they were after each test.
+// Shared set-up of the file tests: a scratch directory with its name in the library's notation, and the file
+// table, host calls, current directory and environment left as they were after each test.
 #pragma once
 
 #include "vutil/fileio.h"
@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "support/facts.h"
+#include "support/host_facts.h"
 #include "support/host_faults.h"
 #include "support/temp_dir.h"
 
@@ -40,15 +42,19 @@ template <typename Function> void replaceCall(const char *name, Function functio
 
 class FileTest : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("VUTIL_DRIVE_C", dir.path().string().c_str(), 1); }
+    void SetUp() override { root = host::driveFor(dir.path()); }
     void TearDown() override {
         for (int32_t handle = 1; handle <= KOR_MAX_FILES; ++handle) KorCloseFile(handle);
         fileio::failBufferAllocations(0);
         platform::setAnsiCodePage(1252);
         faults::restore();
         std::filesystem::current_path(saved);
-        for (const char *name : {"VUTIL_DRIVE_C", "VUTIL_DRIVE_D", "TMPDIR", "ACAD", "VUTIL_TEST_PATH"}) unsetenv(name);
+        for (const char *name : {"VUTIL_DRIVE_C", "VUTIL_DRIVE_D", "ACAD", "VUTIL_TEST_PATH"}) unsetenv(name);
+        savedTemporary ? setenv(host::kTemporaryVariable, savedTemporary->c_str(), 1) : unsetenv(host::kTemporaryVariable);
     }
+
+    /// A path in the library's notation below the scratch directory: at("\\plan.dwg").
+    std::string at(std::string_view rest) const { return root + std::string(rest); }
 
     /// Writes a file and opens it with `mode`; the handle (the test fails when it cannot open).
     int32_t openWith(std::string_view name, std::string_view bytes, uint32_t mode = KOR_OPEN_READ) {
@@ -61,7 +67,11 @@ protected:
     std::string contents(std::string_view name) const { return TempDir::read(dir.file(name)); }
 
     TempDir dir;
+    std::string root;  ///< the scratch directory's name in the library's notation (see host::driveFor)
     std::filesystem::path saved = std::filesystem::current_path();
+    std::optional<std::string> savedTemporary = std::getenv(host::kTemporaryVariable) != nullptr
+                                                    ? std::optional<std::string>(std::getenv(host::kTemporaryVariable))
+                                                    : std::nullopt;
 };
 
 }  // namespace vutil::test

@@ -18,8 +18,6 @@
 
 namespace vutil::test {
 
-std::set<std::string> besideSettingsFile(const std::string &name) { return {name}; }
-
 void killThisWriter() {
     raise(SIGKILL);
     _exit(1);

@@ -67,7 +67,11 @@ bool failingHook(vutil::platform::ProfileStep step, std::size_t written);
 /// Ends this process at once, as a writer killed in the middle of its work.
 [[noreturn]] void killThisWriter();
 
-/// The names a settings file leaves in its directory once written: its own, and what the host keeps beside it.
-std::set<std::string> besideSettingsFile(const std::string &name);
+/// The names in a directory.
+inline std::set<std::string> namesIn(const std::filesystem::path &directory) {
+    std::set<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
+}
 
 }  // namespace vutil::test

@@ -102,12 +102,11 @@ TEST(ProfileFiles, AFailedWriterLeavesTheOldFileWhole) {
         EXPECT_TRUE(TempDir::read(file) == old && !fs::exists(dir.file(".s.ini.new"))) << "the new file is removed " << at;
     }
     EXPECT_TRUE(KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 1 && read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
-    std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(dir.path())) names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, besideSettingsFile("s.ini")) << "nothing else beside the file";
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"s.ini"}) << "nothing else beside the file";
 }
 
-// Writers in threads of this process set their own keys; none may be lost to another's replacement of the file.
+// Writers in threads of this process set their own keys; none may be lost to another's replacement of the file,
+// and no lock of theirs stays beside it.
 TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
     TempDir dir;
     const std::string file = dir.file("shared.ini");
@@ -117,6 +116,7 @@ TEST(ProfileFiles, ConcurrentWritersKeepEachOthersKeys) {
     for (std::thread &writer : writers) writer.join();
     EXPECT_EQ(failed.load(), 0);
     EXPECT_EQ(keysIn(file), allKeys(4));
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"shared.ini"});
 }
 
 }  // namespace

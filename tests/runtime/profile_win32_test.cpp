@@ -1,5 +1,5 @@
 // Tests of the settings-file exports on Windows: names without a directory live in the Windows directory, as
-// the system's private-profile files do, and the lock file a writer takes stays beside the settings file.
+// the system's private-profile files do.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,8 +10,6 @@
 #include "profile_support.h"
 
 namespace vutil::test {
-
-std::set<std::string> besideSettingsFile(const std::string &name) { return {name, "." + name + ".lock"}; }
 
 void killThisWriter() { TerminateProcess(GetCurrentProcess(), 1), ExitProcess(1); }
 
@@ -29,14 +27,14 @@ TEST(ProfileFiles, NamesWithoutADirectoryLiveInTheWindowsDirectory) {
     const ScopedEnv own("VUTIL_PROFILE_DIR", nullptr);
     char windows[MAX_PATH];
     ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
-    const fs::path file = fs::path(windows) / name, lock = fs::path(windows) / ("." + name + ".lock");
+    const fs::path file = fs::path(windows) / name;
     std::error_code error;
     fs::copy_file(dir.write("probe", "x"), file, error);
     if (error) GTEST_SKIP() << "the Windows directory cannot be written here";
     fs::remove(file);
     EXPECT_TRUE(KorWritePrivateProfileString("s", "k", "windows", name.c_str()) == 1 && read("s", "k", name) == "windows");
     EXPECT_EQ(TempDir::read(file.string()), "[s]\nk=windows\n");
-    fs::remove(file), fs::remove(lock);
+    fs::remove(file);
 }
 
 }  // namespace
