@@ -14,11 +14,11 @@ namespace vutil::dxf::test {
 
 using Pairs = std::vector<std::pair<int, std::string>>;
 
-/// The pairs as DXF lines, with the line end given.
-inline std::string lines(const Pairs &pairs, const char *end = "\n") {
+/// The pairs as DXF lines, with the line end given and each code led by the padding.
+inline std::string lines(const Pairs &pairs, const char *end = "\n", const char *pad = "") {
     std::string out;
     for (const auto &[code, value] : pairs) {
-        out += std::to_string(code) + end + value + end;
+        out += pad + std::to_string(code) + end + value + end;
     }
     return out;
 }
@@ -72,6 +72,18 @@ struct Drawn {
             }
         }
         return out;
+    }
+    /// The length of every stroke of the page.
+    double inkLength() const {
+        double length = 0;
+        for (const auto &path : picture.paths) {
+            for (const auto &piece : path.pieces) {
+                for (std::size_t i = 1; !path.filled && i < piece.size(); ++i) {
+                    length += std::hypot(piece[i].x - piece[i - 1].x, piece[i].y - piece[i - 1].y);
+                }
+            }
+        }
+        return length;
     }
     /// Colours of the stroked and filled paths, in order.
     std::vector<uint32_t> colours() const {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -58,56 +59,48 @@ Pairs insert(const std::string &name, double x, double y, double sx = 1, double 
             {41, n(sx)},   {42, n(sy)}, {50, n(angle)}};
 }
 
-TEST(DxfRender, ExtentsComeFromWhatIsDrawnWithTheMargin) {
+TEST(DxfRender, ExtentsAreThoseOfTheCurvesThemselvesWithTheMargin) {
+    // A line and a circle inside its box: 100 x 50 units and 2% of each on every side. An arc over the top: out
+    // to cos 30 degrees either side, up to its radius. A circle of radius 1 stretched 3 x 1 and turned 30 degrees
+    // by its reference: an ellipse whose half extents are hypot(3 cos a, sin a) across and hypot(3 sin a, cos a)
+    // up. Half an ellipse, its major axis up: (0,0) to (0,8), minor half 4, the upper half drawn. A circle seen
+    // from below (extrusion 0,0,-1): its centre mirrored in x.
+    const double c30 = 10 * std::cos(kPi / 6), ca = std::cos(kPi / 6), sa = std::sin(kPi / 6);
+    const double hx = std::hypot(3 * ca, sa), hy = std::hypot(3 * sa, ca);
+    const Pairs ellipse = {{0, "ELLIPSE"}, {10, "0"}, {20, "0"}, {11, "0"}, {21, "8"}, {40, "0.5"},
+                           {41, n(-kPi / 2)}, {42, n(kPi / 2)}};
+    struct Case {
+        std::string dxf;
+        double margin;
+        std::array<double, 4> extents;
+    };
+    const Case cases[] = {
+        {drawing(line(10, 20, 110, 70) + circle(60, 45, 5)), 0.02, {8, 19, 112, 71}},
+        {drawing(arc(0, 0, 10, 30, 150)), 0, {-c30, 5, c30, 10}},
+        {drawing(insert("C", 0, 0, 3, 1, 30), {}, block("C", circle(0, 0, 1))), 0, {-hx, -hy, hx, hy}},
+        {drawing(ellipse), 0, {-4, 0, 4, 8}},
+        {drawing(circle(5, 2, 1) + Pairs{{230, "-1"}}), 0, {-6, 1, -4, 3}},
+    };
+    for (const Case &c : cases) {
+        RenderOptions o;
+        o.width = 400, o.height = 200, o.margin = c.margin;
+        const Drawn d = draw(c.dxf, o);
+        ASSERT_TRUE(d.ok);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_NEAR(d.result.extents[i], c.extents[i], 1e-12) << c.dxf << i;
+        }
+    }
+    // The first case's box fills the page's width (104 units on 400 pixels); y runs down the page, so the line
+    // from the lower left to the upper right starts at the bottom.
     RenderOptions o;
     o.width = 400, o.height = 200;
-    const Drawn d = draw(drawing(line(10, 20, 110, 70) + circle(60, 45, 5)), o);
-    ASSERT_TRUE(d.ok);
-    // 100 x 50 units and 2% of each on every side.
-    EXPECT_NEAR(d.result.extents[0], 8, 1e-9);
-    EXPECT_NEAR(d.result.extents[1], 19, 1e-9);
-    EXPECT_NEAR(d.result.extents[2], 112, 1e-9);
-    EXPECT_NEAR(d.result.extents[3], 71, 1e-9);
-    // The box fills the page's width (104 units on 400 pixels); y runs down the page.
+    const Drawn d = draw(cases[0].dxf, o);
     const Box b = boxOf(d.points());
     EXPECT_NEAR(b.x0, 2 * 400.0 / 104, 0.01);
     EXPECT_NEAR(b.x1, 400 - 2 * 400.0 / 104, 0.01);
     EXPECT_NEAR(b.y1 - b.y0, 50 * 400.0 / 104, 0.01);
     EXPECT_NEAR((b.y0 + b.y1) / 2, 100, 0.01);
-    // A line from the lower left to the upper right: its first point is at the bottom.
     EXPECT_NEAR(d.picture.paths[0].pieces[0][0].y, b.y1, 1e-6);
-}
-
-TEST(DxfRender, ExtentsOfCurvesAreThoseOfTheCurvesThemselves) {
-    RenderOptions o;
-    o.margin = 0;
-    // An arc over the top: out to cos 30 degrees either side, up to its radius.
-    const Drawn top = draw(drawing(arc(0, 0, 10, 30, 150)), o);
-    ASSERT_TRUE(top.ok);
-    const double c30 = 10 * std::cos(kPi / 6);
-    const std::vector<double> topExpected = {-c30, 5, c30, 10};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(top.result.extents[i], topExpected[static_cast<std::size_t>(i)], 1e-12) << i;
-    }
-    // A circle of radius 1 stretched 3 x 1 and turned 30 degrees by its reference: an ellipse whose
-    // half extents are sqrt((3 cos a)^2 + sin^2 a) across and sqrt((3 sin a)^2 + cos^2 a) up.
-    const Drawn turned = draw(drawing(insert("C", 0, 0, 3, 1, 30), {}, block("C", circle(0, 0, 1))), o);
-    ASSERT_TRUE(turned.ok);
-    const double ca = std::cos(kPi / 6), sa = std::sin(kPi / 6);
-    const double hx = std::hypot(3 * ca, sa), hy = std::hypot(3 * sa, ca);
-    const std::vector<double> expected = {-hx, -hy, hx, hy};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(turned.result.extents[i], expected[static_cast<std::size_t>(i)], 1e-12) << i;
-    }
-    // Half an ellipse, its major axis up: (0,0) to (0,8), minor half 4, the upper half drawn.
-    const Pairs ellipse = {{0, "ELLIPSE"}, {10, "0"}, {20, "0"}, {11, "0"}, {21, "8"}, {40, "0.5"},
-                           {41, n(-kPi / 2)}, {42, n(kPi / 2)}};
-    const Drawn half = draw(drawing(ellipse), o);
-    ASSERT_TRUE(half.ok);
-    const std::vector<double> halfExpected = {-4, 0, 4, 8};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(half.result.extents[i], halfExpected[static_cast<std::size_t>(i)], 1e-12) << i;
-    }
 }
 
 TEST(DxfRender, ArcsRunAnticlockwiseThroughZeroAndBeyondAFullTurn) {
@@ -138,16 +131,8 @@ TEST(DxfRender, ArcsRunAnticlockwiseThroughZeroAndBeyondAFullTurn) {
         if (c.covered < 360) {
             EXPECT_GT(nearOutside, 5) << c.a0 << " " << c.a1;
         }
-        // The page ink spans the arc's chord-free length.
-        double length = 0;
-        for (const auto &path : d.picture.paths) {
-            for (const auto &piece : path.pieces) {
-                for (std::size_t i = 1; i < piece.size(); ++i) {
-                    length += std::hypot(piece[i].x - piece[i - 1].x, piece[i].y - piece[i - 1].y);
-                }
-            }
-        }
-        EXPECT_NEAR(length, 40 * c.covered * kPi / 180, 0.5) << c.a0 << " " << c.a1;
+        // The page ink spans the arc's length.
+        EXPECT_NEAR(d.inkLength(), 40 * c.covered * kPi / 180, 0.5) << c.a0 << " " << c.a1;
     }
 }
 
@@ -162,6 +147,7 @@ TEST(DxfRender, BulgesEllipsesAndSplinesStayOnTheirCurves) {
         EXPECT_NEAR(std::hypot(p.x - 50, p.y - 50), 40, 0.25);
         EXPECT_GE(p.y, 50 - 1e-9);  // below the chord in the drawing: further down the page
     }
+    EXPECT_NEAR(bulge.inkLength(), 40 * kPi, 0.5);  // the half circle alone: the polyline is open
     // An ellipse of axes 40 and 20 turned by 90 degrees, its upper half (parameters 0 to pi).
     const Drawn e = draw(drawing(Pairs{{0, "ELLIPSE"}, {10, "50"}, {20, "50"}, {11, "0"}, {21, "40"}, {40, "0.5"},
                                        {41, "0"}, {42, n(kPi)}}),
@@ -209,7 +195,7 @@ TEST(DxfRender, ColoursByIndexLayerBlockAndTrueColour) {
     EXPECT_EQ(d.colours(), expected);
 }
 
-TEST(DxfRender, HiddenLayersInvisibleEntitiesAndPaperSpaceAreLeftOut) {
+TEST(DxfRender, HiddenLayersInvisibleEntitiesPaperSpaceAndAnEmptyModelSpaceLeaveNoInk) {
     const Pairs tables = {{0, "LAYER"}, {2, "Off"}, {62, "-1"}, {70, "0"}, {0, "LAYER"}, {2, "Frozen"},
                           {62, "1"},    {70, "1"}};
     const Pairs entities = line(0, 0, 1, 1, "Off") + line(0, 0, 1, 1, "Frozen") +
@@ -223,10 +209,14 @@ TEST(DxfRender, HiddenLayersInvisibleEntitiesAndPaperSpaceAreLeftOut) {
     RenderOptions only;
     only.layers = {"SHOWN"};
     EXPECT_EQ(draw(drawing(line(0, 0, 1, 1, "Other") + line(0, 0, 1, 1, "Shown")), only).picture.paths.size(), 1u);
+    // Nothing left to draw, or nothing in the model space at all: an empty page of the size asked for.
     only.layers = {"NONE"};
-    const Drawn none = draw(drawing(line(0, 0, 1, 1, "Other")), only);
-    EXPECT_TRUE(none.result.empty);
-    EXPECT_TRUE(none.picture.paths.empty());
+    for (const Drawn &none : {draw(drawing(line(0, 0, 1, 1, "Other")), only),
+                              draw(drawing({}, {}, block("Unused", line(0, 0, 1, 1))))}) {
+        EXPECT_TRUE(none.result.empty);
+        EXPECT_TRUE(none.picture.paths.empty());
+        EXPECT_EQ(none.picture.width, 800);
+    }
 }
 
 TEST(DxfRender, InsertsPlaceScaleMirrorTurnAndRepeatTheirBlocks) {
@@ -243,6 +233,8 @@ TEST(DxfRender, InsertsPlaceScaleMirrorTurnAndRepeatTheirBlocks) {
         {insert("B", 10, 20, 10, 1, 90), {{10, 80}, {10, 70}}},       // turned to point up
         {insert("B", 10, 20, 2, 2) + Pairs{{70, "2"}, {71, "2"}, {44, "30"}, {45, "40"}},
          {{10, 80}, {12, 80}, {40, 80}, {42, 80}, {10, 40}, {12, 40}, {40, 40}, {42, 40}}},
+        // turned to point up, its rows 40 apart along its turned y: to the left
+        {insert("B", 50, 20, 1, 1, 90) + Pairs{{71, "2"}, {45, "40"}}, {{50, 80}, {50, 79}, {10, 80}, {10, 79}}},
     };
     for (const Case &c : cases) {
         const Drawn d = draw(drawing(c.reference, {}, blocks), unitPage());
@@ -336,31 +328,30 @@ TEST(DxfRender, TwoRenderersDrawWhatOneDraws) {
     for (const Case &k : {Case{true, false, 4'000'000, false}, Case{false, false, 4'000'000, false},
                           Case{true, true, 4'000'000, false}, Case{true, false, 3000, false},
                           Case{true, false, 4'000'000, true}}) {
-        vutil::test::TempDir dir;
-        Drawing d;
-        std::string reason;
         Pairs all = (k.wideFirst ? wide : tall) + entities + (k.wideFirst ? tall : wide);
         for (std::size_t i = 0; k.firstHidden && i < all.size() / 2; ++i) {
             if (all[i].first == 8) {
                 all[i].second = "HIDDEN";
             }
         }
-        ASSERT_TRUE(read(dir.write("many.dxf", drawing(all, layers, blocks)), d, reason)) << reason;
         RenderOptions options;
         options.width = 320;
         options.height = 240;
         options.haveExtents = k.window;
         options.extents[0] = options.extents[1] = 50;
         options.extents[2] = 350, options.extents[3] = 250;
-        options.maxWork = k.maxWork;  // the last case cuts the drawing short
-        const uint64_t maxWork = k.maxWork;
+        options.maxWork = k.maxWork;  // one case cuts the drawing short
+        // The path page is drawn by one renderer even when two are asked for, to the same counts.
+        const Drawn paths = draw(drawing(all, layers, blocks), options);
+        ASSERT_TRUE(paths.ok) << paths.reason;
         tool::PixelPage pages[2];
         RenderResult results[2];
         for (int threads : {1, 2}) {
             options.threads = threads;
-            render(d, options, pages[threads - 1], results[threads - 1]);
+            render(paths.drawing, options, pages[threads - 1], results[threads - 1]);
         }
-        EXPECT_TRUE(pages[0].pixels == pages[1].pixels) << k.wideFirst << k.window << maxWork;
+        EXPECT_TRUE(pages[0].pixels == pages[1].pixels) << k.wideFirst << k.window << k.maxWork;
+        EXPECT_EQ(paths.result.drawn, results[0].drawn);
         EXPECT_EQ(results[0].drawn, results[1].drawn);
         EXPECT_EQ(results[0].skipped, results[1].skipped);
         EXPECT_EQ(results[0].notes, results[1].notes);
@@ -371,42 +362,59 @@ TEST(DxfRender, TwoRenderersDrawWhatOneDraws) {
         const uint64_t linesAndCircles = results[0].drawn.at("LINE") + results[0].drawn.at("CIRCLE");
         if (k.firstHidden) {
             EXPECT_LT(linesAndCircles, (217u * 18 + 4 + 2) * 2 / 3);
-        } else if (maxWork > 5000) {
+        } else if (k.maxWork > 5000) {
             EXPECT_EQ(linesAndCircles, 217u * 18 + 4 + 2);
         } else {
             EXPECT_LT(linesAndCircles, 217u * 18 + 4 + 2);
         }
-        EXPECT_EQ(results[0].notes.empty(), maxWork > 5000);
+        EXPECT_EQ(results[0].notes.empty(), k.maxWork > 5000);
         // Many colours reach the page, the later entities' over the earlier ones'.
         std::map<uint32_t, int> colours;
         for (uint32_t p : pages[1].pixels) {
             ++colours[p];
         }
-        EXPECT_GE(colours.size(), maxWork > 5000 ? 9u : 5u);
+        EXPECT_GE(colours.size(), k.maxWork > 5000 ? 9u : 5u);
+    }
+}
+
+TEST(DxfRender, FacesAndMeshesDrawTheirVisibleEdgesOnly) {
+    // The square (10,10)-(50,50) as a 3DFACE and as a polyface mesh, each with one edge hidden: 120 units of ink.
+    const Pairs face = {{0, "3DFACE"}, {10, "10"}, {20, "10"}, {11, "50"}, {21, "10"}, {12, "50"}, {22, "50"},
+                        {13, "10"}, {23, "50"}, {70, "2"}};
+    Pairs mesh = {{0, "POLYLINE"}, {66, "1"}, {70, "64"}, {71, "4"}, {72, "1"}};
+    for (const auto &[x, y] : {std::pair{10, 10}, {50, 10}, {50, 50}, {10, 50}}) {
+        mesh = mesh + Pairs{{0, "VERTEX"}, {10, n(x)}, {20, n(y)}, {70, "192"}};
+    }
+    mesh = mesh + Pairs{{0, "VERTEX"}, {10, "0"}, {20, "0"}, {70, "128"}, {71, "1"}, {72, "2"}, {73, "-3"},
+                        {74, "4"}, {0, "SEQEND"}};
+    for (const Pairs &entity : {face, mesh}) {
+        const Drawn d = draw(drawing(entity), unitPage());
+        ASSERT_TRUE(d.ok);
+        EXPECT_NEAR(d.inkLength(), 120, 1e-9) << entity[0].second;
     }
 }
 
 TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
-    // A 60 x 40 rectangle with a 20 x 20 hole, as a hatch with two polyline loops.
-    const Pairs hatch = {{0, "HATCH"}, {10, "0"}, {20, "0"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "2"},
-                         {92, "2"}, {72, "0"}, {73, "1"}, {93, "4"}, {10, "20"}, {20, "30"}, {10, "80"}, {20, "30"},
-                         {10, "80"}, {20, "70"}, {10, "20"}, {20, "70"}, {97, "0"},
-                         {92, "1"}, {93, "4"}, {72, "1"}, {10, "40"}, {20, "40"}, {11, "60"}, {21, "40"},
-                         {72, "1"}, {10, "60"}, {20, "40"}, {11, "60"}, {21, "60"}, {72, "1"}, {10, "60"},
-                         {20, "60"}, {11, "40"}, {21, "60"}, {72, "1"}, {10, "40"}, {20, "60"}, {11, "40"},
-                         {21, "40"}, {97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
+    // A hatch boundary's line edges around a square, anticlockwise.
+    const auto square = [](double x, double y, double side) {
+        const double c[5][2] = {{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}, {x, y}};
+        Pairs out;
+        for (int k = 0; k < 4; ++k) {
+            out = out + Pairs{{72, "1"}, {10, n(c[k][0])}, {20, n(c[k][1])}, {11, n(c[k + 1][0])}, {21, n(c[k + 1][1])}};
+        }
+        return out;
+    };
+    const Pairs end = {{97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
+    // A 60 x 40 rectangle with a 20 x 20 hole, as a hatch with a polyline loop and a loop of edges.
+    const Pairs hatch = Pairs{{0, "HATCH"}, {10, "0"}, {20, "0"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "2"},
+                              {92, "2"}, {72, "0"}, {73, "1"}, {93, "4"}, {10, "20"}, {20, "30"}, {10, "80"},
+                              {20, "30"}, {10, "80"}, {20, "70"}, {10, "20"}, {20, "70"}, {97, "0"}, {92, "1"},
+                              {93, "4"}} + square(40, 40, 20) + end;
     const Pairs solid = {{0, "SOLID"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}, {12, "0"}, {22, "10"},
                          {13, "10"}, {23, "10"}};
     // One boundary whose edges list two squares apart, 20 x 20 each: no ink between them.
-    Pairs twoSquares = {{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "8"}};
-    for (const double x0 : {10.0, 60.0}) {
-        const double corners[5][2] = {{x0, 40}, {x0 + 20, 40}, {x0 + 20, 60}, {x0, 60}, {x0, 40}};
-        for (int k = 0; k < 4; ++k) {
-            twoSquares = twoSquares + Pairs{{72, "1"}, {10, n(corners[k][0])}, {20, n(corners[k][1])},
-                                            {11, n(corners[k + 1][0])}, {21, n(corners[k + 1][1])}};
-        }
-    }
-    twoSquares = twoSquares + Pairs{{97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
+    const Pairs twoSquares = Pairs{{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "8"}} +
+                             square(10, 40, 20) + square(60, 40, 20) + end;
     for (const auto &[entity, area] : {std::pair{hatch, 60.0 * 40 - 20 * 20}, std::pair{solid, 100.0},
                                        std::pair{twoSquares, 800.0}}) {
         const Drawn d = draw(drawing(entity), unitPage());
@@ -463,46 +471,52 @@ TEST(DxfRender, PatternHatchesDrawParallelLinesInsideTheBoundary) {
     }
 }
 
-TEST(DxfRender, TextsAreSetAtTheirAlignmentAndHeight) {
-    // "II" 10 high: the ink stands between the baseline and the cap height.
+TEST(DxfRender, TextsAreSetAtTheirAlignmentHeightAndGlyphs) {
+    // "IIII" 10 high: the ink stands between the baseline and the cap height; the glyphs' sides leave up to 2 units
+    // at either end. Where each text's ink lies in the drawing (y up); NAN: not looked at.
+    const auto text = [](double x, double y, const Pairs &more) {
+        return Pairs{{0, "TEXT"}, {10, n(x)}, {20, n(y)}, {11, n(x)}, {21, n(y)}, {40, "10"}, {1, "IIII"}} + more;
+    };
+    const auto mtext = [](double y, const char *attach, const char *s) {
+        return Pairs{{0, "MTEXT"}, {10, "10"}, {20, n(y)}, {40, "10"}, {71, attach}, {1, s}};
+    };
     struct Case {
-        Pairs text;
-        double left, right, bottom, top;  // where the ink's box lies, in page units (y up)
+        Pairs entity;
+        double x0, y0, x1, y1;
     };
-    const auto text = [](int h, int v, double x, double y) {
-        return Pairs{{0, "TEXT"}, {10, "0"}, {20, "0"}, {11, n(x)}, {21, n(y)}, {40, "10"}, {1, "IIII"},
-                     {72, std::to_string(h)}, {73, std::to_string(v)}};
+    const Case cases[] = {
+        {text(20, 50, {}), 20, 50, NAN, 60},
+        {text(80, 50, {{72, "2"}, {73, "3"}}), NAN, 40, 80, 50},      // right and top
+        {text(50, 50, {{72, "1"}, {73, "2"}}), NAN, 45, NAN, 55},     // centre and middle
+        {text(50, 20, {{50, "90"}}), 40, NAN, 50, NAN},               // turned to run up the page
+        {{{0, "TEXT"}, {10, "20"}, {20, "50"}, {7, "Tall"}, {1, "IIII"}}, NAN, 50, NAN, 70},  // its style's height
+        // MTEXT: lines split at \P, 5/3 of the height apart, formatting taken out, attached at the top left
+        // or the middle left.
+        {mtext(90, "1", "{\\fArial|b1;II}\\PII"), 10, 90 - 10 - 10 * 5.0 / 3, NAN, 90},
+        {mtext(50, "4", "II"), 10, 45, NAN, 55},
     };
-    const Drawn left = draw(drawing(Pairs{{0, "TEXT"}, {10, "20"}, {20, "50"}, {40, "10"}, {1, "IIII"}}), unitPage());
-    ASSERT_TRUE(left.ok);
-    const Box l = boxOf(left.points());
-    EXPECT_NEAR(l.x0, 20, 2);
-    EXPECT_NEAR(100 - l.y1, 50, 0.01);  // the baseline
-    EXPECT_NEAR(100 - l.y0, 60, 0.01);  // the cap height
-    const double width = l.x1 - l.x0;
-    const Drawn right = draw(drawing(text(2, 3, 80, 50)), unitPage());
-    const Box r = boxOf(right.points());
-    EXPECT_NEAR(r.x1, 80, 2);
-    EXPECT_NEAR(100 - r.y0, 50, 0.01);  // top aligned
-    EXPECT_NEAR(r.x1 - r.x0, width, 1e-6);
-    const Drawn centre = draw(drawing(text(1, 2, 50, 50)), unitPage());
-    const Box c = boxOf(centre.points());
-    EXPECT_NEAR((c.x0 + c.x1) / 2, 50, 1.5);
-    EXPECT_NEAR((c.y0 + c.y1) / 2, 50, 0.01);
-    // Turned by 90 degrees the text runs up the page.
-    const Drawn up = draw(drawing(Pairs{{0, "TEXT"}, {10, "50"}, {20, "20"}, {40, "10"}, {50, "90"}, {1, "IIII"}}),
-                          unitPage());
-    const Box u = boxOf(up.points());
-    EXPECT_NEAR(u.y1 - u.y0, width, 1e-6);
-    EXPECT_NEAR(u.x1 - u.x0, 10, 0.01);
-    EXPECT_LE(u.x1, 50 + 1e-9);
-    // MTEXT lines split at \P, formatting taken out, attached at the top left.
-    const Drawn m = draw(drawing(Pairs{{0, "MTEXT"}, {10, "10"}, {20, "90"}, {40, "10"}, {71, "1"},
-                                       {1, "{\\fArial|b1;II}\\PII"}}),
-                         unitPage());
-    const Box mb = boxOf(m.points());
-    EXPECT_NEAR(100 - mb.y0, 90, 0.01);
-    EXPECT_NEAR(100 - mb.y1, 90 - 10 - 10 * 5.0 / 3, 0.01);
+    for (const Case &c : cases) {
+        const Drawn d = draw(drawing(c.entity, {{0, "STYLE"}, {2, "Tall"}, {40, "20"}}), unitPage());
+        ASSERT_TRUE(d.ok);
+        const Box b = boxOf(d.points());
+        const double got[4] = {b.x0, 100 - b.y1, b.x1, 100 - b.y0}, expected[4] = {c.x0, c.y0, c.x1, c.y1};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(std::isnan(expected[i]) || std::fabs(got[i] - expected[i]) < (i % 2 == 0 ? 2 : 0.01))
+                << c.entity.back().second << " " << i << ": " << got[i];
+        }
+    }
+    // Characters beyond ASCII have glyphs of their own: neither none nor the unknown character's.
+    const auto ink = [](const char *s) {
+        std::vector<double> out;
+        for (const auto &p : draw(drawing(Pairs{{0, "TEXT"}, {10, "0"}, {20, "0"}, {40, "10"}, {1, s}})).points()) {
+            out.insert(out.end(), {p.x, p.y});
+        }
+        return out;
+    };
+    for (const char *s : {"%%d", "\\U+00E9", "%%c"}) {
+        EXPECT_FALSE(ink(s).empty()) << s;
+        EXPECT_NE(ink(s), ink("?")) << s;
+    }
 }
 
 TEST(DxfRender, TextsNearTheEdgeWidenTheExtentsByTheirInkAlone) {
@@ -548,6 +562,7 @@ TEST(DxfRender, HostileValuesAndCountsEndCleanly) {
         Pairs{{0, "CIRCLE"}, {10, "0"}, {20, "0"}, {40, "1e300"}} + Pairs{{0, "ARC"}, {40, "1"}, {50, "1e300"}} +
         Pairs{{0, "TEXT"}, {40, "1e300"}, {1, "x"}} + Pairs{{0, "MTEXT"}, {40, "1"}, {11, "0"}, {21, "0"}, {1, "x"}} +
         Pairs{{0, "INSERT"}, {2, "B"}, {70, big}, {71, big}, {44, "1"}, {45, "1"}} +
+        Pairs{{0, "INSERT"}, {2, "B"}, {10, "nan"}} +
         Pairs{{0, "POLYLINE"}, {70, "16"}, {71, big}, {72, big}, {0, "VERTEX"}, {10, "0"}} +
         Pairs{{0, "POLYLINE"}, {70, "64"}, {0, "VERTEX"}, {70, "128"}, {71, big}, {72, "-2147483648"}} +
         Pairs{{0, "ELLIPSE"}, {11, "0"}, {21, "0"}, {40, "nan"}} + Pairs{{0, "IMAGE"}, {10, "0"}} + line(0, 0, 1, 1);
@@ -563,15 +578,8 @@ TEST(DxfRender, HostileValuesAndCountsEndCleanly) {
         }
     }
     EXPECT_EQ(d.result.skipped.at("IMAGE"), 1u);
+    EXPECT_EQ(d.result.skipped.at("INSERT"), 1u);  // the one not at a finite point
     EXPECT_EQ(d.result.drawn.at("LINE"), 1u);
-}
-
-TEST(DxfRender, EmptyModelSpaceGivesAnEmptyPage) {
-    const Drawn d = draw(drawing({}, {}, block("Unused", line(0, 0, 1, 1))));
-    ASSERT_TRUE(d.ok);
-    EXPECT_TRUE(d.result.empty);
-    EXPECT_TRUE(d.picture.paths.empty());
-    EXPECT_EQ(d.picture.width, 800);
 }
 
 /// Entities of each kind in a file's ENTITIES section, counted by walking its pairs.
