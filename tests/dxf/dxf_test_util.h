@@ -85,14 +85,6 @@ struct Drawn {
         }
         return length;
     }
-    /// Colours of the stroked and filled paths, in order.
-    std::vector<uint32_t> colours() const {
-        std::vector<uint32_t> out;
-        for (const auto &path : picture.paths) {
-            out.push_back(path.colour);
-        }
-        return out;
-    }
 };
 
 inline Drawn draw(const std::string &text, RenderOptions options = {}) {
