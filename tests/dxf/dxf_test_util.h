@@ -23,8 +23,9 @@ inline std::string lines(const Pairs &pairs, const char *end = "\n", const char 
     return out;
 }
 
-/// A drawing of the given table records, blocks and entities.
-inline std::string drawing(const Pairs &entities, const Pairs &tables = {}, const Pairs &blocks = {}) {
+/// A drawing of the given table records, blocks and entities, with the line end given.
+inline std::string drawing(const Pairs &entities, const Pairs &tables = {}, const Pairs &blocks = {},
+                           const char *end = "\n") {
     Pairs all = {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1015"}, {0, "ENDSEC"},
                  {0, "SECTION"}, {2, "TABLES"}};
     all.insert(all.end(), tables.begin(), tables.end());
@@ -33,7 +34,7 @@ inline std::string drawing(const Pairs &entities, const Pairs &tables = {}, cons
     all.insert(all.end(), {{0, "ENDSEC"}, {0, "SECTION"}, {2, "ENTITIES"}});
     all.insert(all.end(), entities.begin(), entities.end());
     all.insert(all.end(), {{0, "ENDSEC"}, {0, "EOF"}});
-    return lines(all);
+    return lines(all, end);
 }
 
 inline Pairs line(double x1, double y1, double x2, double y2, const std::string &layer = "0", int colour = 256) {

@@ -32,11 +32,9 @@ TEST(DxfReader, ReadsLineEndsPaddedCodesAndEveryNumberForm) {
     Pairs entity = {{0, "SECTION"}, {2, "ENTITIES"}, {0, "POINT"}};
     entity.insert(entity.end(), std::begin(values), std::end(values));
     for (const char *end : {"\n", "\r\n"}) {
-        vutil::test::TempDir dir;
-        Drawing d;
-        std::string reason;
-        ASSERT_TRUE(read(dir.write("p.dxf", lines(entity + Pairs{{0, "ENDSEC"}, {0, "EOF"}}, end, "  ")), d, reason))
-            << reason;
+        const Drawn drawn = draw(lines(entity + Pairs{{0, "ENDSEC"}, {0, "EOF"}}, end, "  "));
+        ASSERT_TRUE(drawn.ok) << drawn.reason;
+        const Drawing &d = drawn.drawing;
         ASSERT_EQ(d.entities.size(), 1u);
         EXPECT_EQ(d.kinds[d.entities[0].kind], "POINT");
         for (std::size_t i = 0; i < std::size(values); ++i) {
@@ -49,7 +47,7 @@ TEST(DxfReader, ReadsLineEndsPaddedCodesAndEveryNumberForm) {
 
 TEST(DxfReader, ReadsLayersStylesBlocksTheVersionAndTheCodePage) {
     // Names padded with blanks; the header ended early with variables after its ENDSEC, as some writers
-    // leave it; the test drawing's own second HEADER is empty, so the first one holds.
+    // leave it; the test drawing's own HEADER that follows names no code page, so the first one's holds.
     const Pairs header = {{0, "SECTION"}, {2, "HEADER"}, {0, "ENDSEC"}, {9, " $DWGCODEPAGE"}, {3, "ANSI_1251"},
                           {9, "$EXTMIN"}, {10, "1e20"}, {20, "1e20"}, {0, "ENDSEC"}};
     const Pairs tables = {{0, "TABLE"}, {2, "LAYER"}, {0, "LAYER"}, {2, " Walls "}, {62, "-3"}, {70, "0"},
@@ -81,15 +79,14 @@ TEST(DxfReader, PolylineHoldsItsVerticesAndEndsAtSeqend) {
     const Drawn d = draw(drawing(entities));
     ASSERT_TRUE(d.ok);
     ASSERT_EQ(d.drawing.entities.size(), 2u);
-    EXPECT_EQ(d.drawing.kinds[d.drawing.entities[0].kind], "POLYLINE");
-    const auto first = d.drawing.groups.begin() + d.drawing.entities[0].first;
-    EXPECT_EQ(std::count_if(first, first + d.drawing.entities[0].count, [](const Group &g) { return g.code == 0; }), 3);
-    EXPECT_EQ(d.drawing.kinds[d.drawing.entities[1].kind], "LINE");
+    const Entity &polyline = d.drawing.entities[0];
+    EXPECT_EQ(d.drawing.kinds[polyline.kind] + " " + d.drawing.kinds[d.drawing.entities[1].kind], "POLYLINE LINE");
+    const auto first = d.drawing.groups.begin() + polyline.first;
+    EXPECT_EQ(std::count_if(first, first + polyline.count, [](const Group &g) { return g.code == 0; }), 3);
     EXPECT_EQ(d.result.drawn.at("POLYLINE"), 1u);
 }
 
 TEST(DxfReader, DamageIsReportedOrToleratedAsTheFileAllows) {
-    vutil::test::TempDir dir;
     struct Case {
         const char *name;
         std::string text;
@@ -115,23 +112,21 @@ TEST(DxfReader, DamageIsReportedOrToleratedAsTheFileAllows) {
          true, "", 1, 6},
     };
     for (const Case &c : cases) {
-        Drawing d;
-        std::string reason;
-        const bool ok = read(dir.write("d.dxf", c.text), d, reason);
-        EXPECT_EQ(ok, c.readable) << c.name << ": " << reason;
-        std::string said = reason;
-        for (const std::string &n : d.notes) {
+        const Drawn d = draw(c.text);
+        EXPECT_EQ(d.ok, c.readable) << c.name << ": " << d.reason;
+        std::string said = d.reason;
+        for (const std::string &n : d.drawing.notes) {
             said += n;
         }
         EXPECT_NE(said.find(c.says), std::string::npos) << c.name << ": " << said;
-        if (ok) {
-            EXPECT_EQ(d.entities.size(), c.entities) << c.name;
-            EXPECT_EQ(d.groups.size(), c.groups) << c.name;
+        if (d.ok) {
+            EXPECT_EQ(d.drawing.entities.size(), c.entities) << c.name;
+            EXPECT_EQ(d.drawing.groups.size(), c.groups) << c.name;
         }
     }
     Drawing d;
     std::string reason;
-    EXPECT_FALSE(read(dir.file("missing.dxf"), d, reason));
+    EXPECT_FALSE(read(vutil::test::TempDir().file("missing.dxf"), d, reason));
     EXPECT_EQ(reason, "cannot be opened");
 }
 
@@ -198,14 +193,11 @@ TEST(DxfReader, TwoReadersReadWhatOneReads) {
                          {0, "TEXT"}, {1, "LINE"}, {0, "INSERT"}, {2, "B"}, {66, "1"}, {0, "ATTRIB"}, {1, "ARC"},
                          {0, "SEQEND"}, {0, "CIRCLE"}, {10, at}, {20, "1"}, {40, "0"}, {999, "0"}, {1, "ARC"}};
     }
-    const std::string plain = drawing(entities, {{0, "LAYER"}, {2, "L1"}, {62, "-3"}}, block("B", line(0, 0, 1, 1)));
+    const Pairs layers = {{0, "LAYER"}, {2, "L1"}, {62, "-3"}}, blocks = block("B", line(0, 0, 1, 1));
+    const std::string plain = drawing(entities, layers, blocks);
     const std::string end = "0\nEOF\n";
     const std::size_t eof = plain.rfind(end);
     auto before = [&](const std::string &more) { return plain.substr(0, eof) + more + end; };
-    std::string crlf;
-    for (char c : plain) {
-        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    }
     struct Variant {
         const char *name;
         std::string text;
@@ -213,7 +205,7 @@ TEST(DxfReader, TwoReadersReadWhatOneReads) {
     };
     const Variant variants[] = {
         {"plain", plain, 1},
-        {"CR LF", crlf, 1},
+        {"CR LF", drawing(entities, layers, blocks, "\r\n"), 1},
         {"objects after", before(lines({{0, "SECTION"}, {2, "OBJECTS"}, {0, "DICTIONARY"}, {3, "X"}, {0, "ENDSEC"}})),
          1},
         {"tables after", before(lines({{0, "SECTION"}, {2, "TABLES"}, {0, "LAYER"}, {2, "L2"}, {62, "-1"},
