@@ -23,8 +23,8 @@ double firstNumber(const Drawing &d, int code) {
 }
 
 TEST(DxfReader, ReadsLineEndsPaddedCodesAndEveryNumberForm) {
-    // The same drawing with LF and with CR LF, codes padded as R12 writers pad them; values that are not
-    // numbers become NaN.
+    // The same drawing with LF and with CR LF, codes padded as R12 writers pad them: every number form, down
+    // to the smallest subnormal, and values that are not numbers, which become NaN.
     const std::pair<int, const char *> values[] = {
         {10, "1"}, {20, "-2.5e+01"}, {30, "0.12345678901234567890"}, {40, "4.9406564584124654e-324"},
         {41, "  7.  "}, {42, ".5"}, {43, "abc"}, {44, "1.5x"}, {45, ""}, {46, "--1"}, {47, "1e5e5"}};

@@ -400,8 +400,17 @@ TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
     // One boundary whose edges list two squares apart, 20 x 20 each: no ink between them.
     const Pairs twoSquares = Pairs{{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "8"}} +
                              squareEdges(10, 40, 20) + squareEdges(60, 40, 20) + end;
-    for (const auto &[entity, area] : {std::pair{hatch, 60.0 * 40 - 20 * 20}, std::pair{solid, 100.0},
-                                       std::pair{twoSquares, 800.0}}) {
+    // A quarter of the disc of radius 60 about (100,0), its arc a rational quadratic spline: weights 1, sqrt 1/2, 1.
+    const Pairs quarter = Pairs{{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "3"},
+                                {72, "1"}, {10, "100"}, {20, "0"}, {11, "100"}, {21, "60"}, {72, "4"}, {94, "2"},
+                                {73, "1"}, {74, "0"}, {95, "6"}, {96, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "1"},
+                                {40, "1"}, {40, "1"}, {10, "100"}, {20, "60"}, {42, "1"}, {10, "40"}, {20, "60"},
+                                {42, n(std::sqrt(0.5))}, {10, "40"}, {20, "0"}, {42, "1"}, {97, "0"}, {72, "1"},
+                                {10, "40"}, {20, "0"}, {11, "100"}, {21, "0"}} + end;
+    // Scan lines miss at most a pixel row at the top and the bottom: twice the widest row.
+    for (const auto &[entity, area, widest] :
+         {std::tuple{hatch, 60.0 * 40 - 20 * 20, 60.0}, std::tuple{solid, 100.0, 10.0},
+          std::tuple{twoSquares, 800.0, 20.0}, std::tuple{quarter, kPi * 3600 / 4, 60.0}}) {
         const Drawn d = draw(drawing(entity), unitPage());
         ASSERT_TRUE(d.ok);
         double covered = 0;
@@ -417,8 +426,7 @@ TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
                          (b.y0 > 41 && b.y1 < 59 && b.x0 < 45 && b.x1 > 45);
             }
         }
-        // Scan lines miss at most a pixel row at the top and the bottom.
-        EXPECT_NEAR(covered, area, area == 2000 ? 2 * 60 + 2 : 2 * 20 + 2) << area;
+        EXPECT_NEAR(covered, area, 2 * widest + 2) << area;
         EXPECT_FALSE(inHole);
     }
 }
