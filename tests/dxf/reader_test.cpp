@@ -13,15 +13,6 @@
 namespace vutil::dxf::test {
 namespace {
 
-double firstNumber(const Drawing &d, int code) {
-    for (const Group &g : d.groups) {
-        if (g.code == code) {
-            return g.number;
-        }
-    }
-    return -12345;
-}
-
 TEST(DxfReader, ReadsLineEndsPaddedCodesAndEveryNumberForm) {
     // The same drawing with LF and with CR LF, codes padded as R12 writers pad them: every number form, down
     // to the smallest subnormal, and values that are not numbers, which become NaN.
@@ -37,8 +28,10 @@ TEST(DxfReader, ReadsLineEndsPaddedCodesAndEveryNumberForm) {
         const Drawing &d = drawn.drawing;
         ASSERT_EQ(d.entities.size(), 1u);
         EXPECT_EQ(d.kinds[d.entities[0].kind], "POINT");
+        ASSERT_EQ(d.groups.size(), std::size(values));
         for (std::size_t i = 0; i < std::size(values); ++i) {
-            const double got = firstNumber(d, values[i].first);
+            const double got = d.groups[i].number;
+            EXPECT_EQ(d.groups[i].code, values[i].first);
             EXPECT_TRUE(got == expected[i] || (std::isnan(got) && std::isnan(expected[i]))) << values[i].second;
         }
         EXPECT_TRUE(d.notes.empty());
@@ -133,11 +126,9 @@ TEST(DxfReader, DamageIsReportedOrToleratedAsTheFileAllows) {
 TEST(DxfReader, LongLinesAreCutNotOverrun) {
     const Drawn d = draw(drawing(Pairs{{0, "TEXT"}, {10, "0"}, {20, "0"}, {40, "1"}, {1, std::string(200000, 'A')}}));
     ASSERT_TRUE(d.ok);
-    std::size_t longest = 0;
-    for (const Group &g : d.drawing.groups) {
-        longest = std::max<std::size_t>(longest, g.length);
-    }
-    EXPECT_EQ(longest, 65536u);
+    const auto longest = std::max_element(d.drawing.groups.begin(), d.drawing.groups.end(),
+                                          [](const Group &a, const Group &b) { return a.length < b.length; });
+    EXPECT_EQ(longest->length, 65536u);
 }
 
 /// What the reader keeps of a drawing, as one text: every entity's kind and groups, and the tables.

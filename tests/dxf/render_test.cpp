@@ -255,7 +255,8 @@ TEST(DxfRender, InsertsPlaceScaleMirrorTurnAndRepeatTheirBlocks) {
 
 TEST(DxfRender, SelfReferencesAndDeepNestingEndWithANote) {
     // A refers to B, B to A; C to itself.
-    const Pairs blocks = block("A", line(0, 0, 1, 0) + insert("B", 1, 0)) + block("B", line(0, 0, 0, 1) + insert("A", 0, 1)) +
+    const Pairs blocks = block("A", line(0, 0, 1, 0) + insert("B", 1, 0)) +
+                         block("B", line(0, 0, 0, 1) + insert("A", 0, 1)) +
                          block("C", insert("C", 1, 1) + line(0, 0, 1, 1));
     const Drawn loop = draw(drawing(insert("A", 0, 0) + insert("C", 0, 0), {}, blocks));
     ASSERT_TRUE(loop.ok);
