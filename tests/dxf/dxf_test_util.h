@@ -14,17 +14,18 @@ namespace vutil::dxf::test {
 
 using Pairs = std::vector<std::pair<int, std::string>>;
 
-/// The pairs as DXF lines, with the line end given.
-inline std::string lines(const Pairs &pairs, const char *end = "\n") {
+/// The pairs as DXF lines, with the line end given and each code led by the padding.
+inline std::string lines(const Pairs &pairs, const char *end = "\n", const char *pad = "") {
     std::string out;
     for (const auto &[code, value] : pairs) {
-        out += std::to_string(code) + end + value + end;
+        out += pad + std::to_string(code) + end + value + end;
     }
     return out;
 }
 
-/// A drawing of the given table records, blocks and entities.
-inline std::string drawing(const Pairs &entities, const Pairs &tables = {}, const Pairs &blocks = {}) {
+/// A drawing of the given table records, blocks and entities, with the line end given.
+inline std::string drawing(const Pairs &entities, const Pairs &tables = {}, const Pairs &blocks = {},
+                           const char *end = "\n") {
     Pairs all = {{0, "SECTION"}, {2, "HEADER"}, {9, "$ACADVER"}, {1, "AC1015"}, {0, "ENDSEC"},
                  {0, "SECTION"}, {2, "TABLES"}};
     all.insert(all.end(), tables.begin(), tables.end());
@@ -33,7 +34,7 @@ inline std::string drawing(const Pairs &entities, const Pairs &tables = {}, cons
     all.insert(all.end(), {{0, "ENDSEC"}, {0, "SECTION"}, {2, "ENTITIES"}});
     all.insert(all.end(), entities.begin(), entities.end());
     all.insert(all.end(), {{0, "ENDSEC"}, {0, "EOF"}});
-    return lines(all);
+    return lines(all, end);
 }
 
 inline Pairs line(double x1, double y1, double x2, double y2, const std::string &layer = "0", int colour = 256) {
@@ -73,13 +74,17 @@ struct Drawn {
         }
         return out;
     }
-    /// Colours of the stroked and filled paths, in order.
-    std::vector<uint32_t> colours() const {
-        std::vector<uint32_t> out;
+    /// The length of every stroke of the page.
+    double inkLength() const {
+        double length = 0;
         for (const auto &path : picture.paths) {
-            out.push_back(path.colour);
+            for (const auto &piece : path.pieces) {
+                for (std::size_t i = 1; !path.filled && i < piece.size(); ++i) {
+                    length += std::hypot(piece[i].x - piece[i - 1].x, piece[i].y - piece[i - 1].y);
+                }
+            }
         }
-        return out;
+        return length;
     }
 };
 

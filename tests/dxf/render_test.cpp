@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "dxf_test_util.h"
@@ -58,120 +60,105 @@ Pairs insert(const std::string &name, double x, double y, double sx = 1, double 
             {41, n(sx)},   {42, n(sy)}, {50, n(angle)}};
 }
 
-TEST(DxfRender, ExtentsComeFromWhatIsDrawnWithTheMargin) {
+/// A hatch boundary's line edges around a square, anticlockwise.
+Pairs squareEdges(double x, double y, double side) {
+    const double c[5][2] = {{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}, {x, y}};
+    Pairs out;
+    for (int k = 0; k < 4; ++k) {
+        out = out + Pairs{{72, "1"}, {10, n(c[k][0])}, {20, n(c[k][1])}, {11, n(c[k + 1][0])}, {21, n(c[k + 1][1])}};
+    }
+    return out;
+}
+
+TEST(DxfRender, ExtentsAreThoseOfTheCurvesThemselvesWithTheMargin) {
+    // A line and a circle inside its box: 100 x 50 units and 2% of each on every side. An arc over the top: out
+    // to cos 30 degrees either side, up to its radius. A circle of radius 1 stretched 3 x 1 and turned 30 degrees
+    // by its reference: an ellipse whose half extents are hypot(3 cos a, sin a) across and hypot(3 sin a, cos a)
+    // up. Half an ellipse, its major axis up: (0,0) to (0,8), minor half 4, the upper half drawn. A circle seen
+    // from below (extrusion 0,0,-1): its centre mirrored in x.
+    const double c30 = 10 * std::cos(kPi / 6), ca = std::cos(kPi / 6), sa = std::sin(kPi / 6);
+    const double hx = std::hypot(3 * ca, sa), hy = std::hypot(3 * sa, ca);
+    const Pairs ellipse = {{0, "ELLIPSE"}, {10, "0"}, {20, "0"}, {11, "0"}, {21, "8"}, {40, "0.5"},
+                           {41, n(-kPi / 2)}, {42, n(kPi / 2)}};
+    struct Case {
+        std::string dxf;
+        double margin;
+        std::array<double, 4> extents;
+    };
+    const Case cases[] = {
+        {drawing(line(10, 20, 110, 70) + circle(60, 45, 5)), 0.02, {8, 19, 112, 71}},
+        {drawing(arc(0, 0, 10, 30, 150)), 0, {-c30, 5, c30, 10}},
+        {drawing(insert("C", 0, 0, 3, 1, 30), {}, block("C", circle(0, 0, 1))), 0, {-hx, -hy, hx, hy}},
+        {drawing(ellipse), 0, {-4, 0, 4, 8}},
+        {drawing(circle(5, 2, 1) + Pairs{{230, "-1"}}), 0, {-6, 1, -4, 3}},
+    };
     RenderOptions o;
     o.width = 400, o.height = 200;
-    const Drawn d = draw(drawing(line(10, 20, 110, 70) + circle(60, 45, 5)), o);
-    ASSERT_TRUE(d.ok);
-    // 100 x 50 units and 2% of each on every side.
-    EXPECT_NEAR(d.result.extents[0], 8, 1e-9);
-    EXPECT_NEAR(d.result.extents[1], 19, 1e-9);
-    EXPECT_NEAR(d.result.extents[2], 112, 1e-9);
-    EXPECT_NEAR(d.result.extents[3], 71, 1e-9);
-    // The box fills the page's width (104 units on 400 pixels); y runs down the page.
+    for (const Case &c : cases) {
+        o.margin = c.margin;
+        const Drawn d = draw(c.dxf, o);
+        ASSERT_TRUE(d.ok);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_NEAR(d.result.extents[i], c.extents[i], 1e-12) << c.dxf << i;
+        }
+    }
+    // The first case's box fills the page's width (104 units on 400 pixels); y runs down the page, so the line
+    // from the lower left to the upper right starts at the bottom.
+    o.margin = 0.02;
+    const Drawn d = draw(cases[0].dxf, o);
     const Box b = boxOf(d.points());
     EXPECT_NEAR(b.x0, 2 * 400.0 / 104, 0.01);
     EXPECT_NEAR(b.x1, 400 - 2 * 400.0 / 104, 0.01);
     EXPECT_NEAR(b.y1 - b.y0, 50 * 400.0 / 104, 0.01);
     EXPECT_NEAR((b.y0 + b.y1) / 2, 100, 0.01);
-    // A line from the lower left to the upper right: its first point is at the bottom.
     EXPECT_NEAR(d.picture.paths[0].pieces[0][0].y, b.y1, 1e-6);
 }
 
-TEST(DxfRender, ExtentsOfCurvesAreThoseOfTheCurvesThemselves) {
-    RenderOptions o;
-    o.margin = 0;
-    // An arc over the top: out to cos 30 degrees either side, up to its radius.
-    const Drawn top = draw(drawing(arc(0, 0, 10, 30, 150)), o);
-    ASSERT_TRUE(top.ok);
-    const double c30 = 10 * std::cos(kPi / 6);
-    const std::vector<double> topExpected = {-c30, 5, c30, 10};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(top.result.extents[i], topExpected[static_cast<std::size_t>(i)], 1e-12) << i;
-    }
-    // A circle of radius 1 stretched 3 x 1 and turned 30 degrees by its reference: an ellipse whose
-    // half extents are sqrt((3 cos a)^2 + sin^2 a) across and sqrt((3 sin a)^2 + cos^2 a) up.
-    const Drawn turned = draw(drawing(insert("C", 0, 0, 3, 1, 30), {}, block("C", circle(0, 0, 1))), o);
-    ASSERT_TRUE(turned.ok);
-    const double ca = std::cos(kPi / 6), sa = std::sin(kPi / 6);
-    const double hx = std::hypot(3 * ca, sa), hy = std::hypot(3 * sa, ca);
-    const std::vector<double> expected = {-hx, -hy, hx, hy};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(turned.result.extents[i], expected[static_cast<std::size_t>(i)], 1e-12) << i;
-    }
-    // Half an ellipse, its major axis up: (0,0) to (0,8), minor half 4, the upper half drawn.
-    const Pairs ellipse = {{0, "ELLIPSE"}, {10, "0"}, {20, "0"}, {11, "0"}, {21, "8"}, {40, "0.5"},
-                           {41, n(-kPi / 2)}, {42, n(kPi / 2)}};
-    const Drawn half = draw(drawing(ellipse), o);
-    ASSERT_TRUE(half.ok);
-    const std::vector<double> halfExpected = {-4, 0, 4, 8};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(half.result.extents[i], halfExpected[static_cast<std::size_t>(i)], 1e-12) << i;
-    }
-}
-
-TEST(DxfRender, ArcsRunAnticlockwiseThroughZeroAndBeyondAFullTurn) {
+TEST(DxfRender, ArcsBulgesAndEllipsesRunAnticlockwiseOnTheirCurves) {
+    // About (50,50) on a page of one pixel a unit: arcs of radius 40 through zero and beyond a full turn; a half
+    // circle by a bulge of 1 from (10,50) to (90,50), below the chord when walking left to right anticlockwise, the
+    // polyline open; the left half of an ellipse of axes 40 and 20 turned by 90 degrees (parameters 0 to pi). Each
+    // one's points lie on its curve (x = rx cos a, y = ry sin a), near the point at a = middle and away from that
+    // at a = outside (degrees), and its ink is as long as the curve: pi (3 (rx + ry) - sqrt((3 rx + ry) (rx + 3 ry)))
+    // around a whole ellipse.
+    const double ellipse = kPi * (3 * (20 + 40) - std::sqrt((3 * 20 + 40) * (20 + 3 * 40)));
     struct Case {
-        double a0, a1;
-        double covered;  // degrees
-        double middle;   // an angle on the arc
-        double outside;  // an angle off it
+        Pairs entity;
+        double rx, ry, middle, outside, length;
     };
-    const Case cases[] = {{350, 10, 20, 0, 180}, {10, 350, 340, 180, 0}, {90, 180 + 720, 90, 135, 270},
-                          {-90, 0, 90, 315, 90}, {45, 45 + 360 * 3, 360, 225, 0}};
+    const Case cases[] = {
+        {arc(50, 50, 40, 350, 10), 40, 40, 0, 180, 40 * kPi / 9},
+        {arc(50, 50, 40, 10, 350), 40, 40, 180, 0, 40 * kPi * 340 / 180},
+        {arc(50, 50, 40, 90, 180 + 720), 40, 40, 135, 270, 40 * kPi / 2},
+        {arc(50, 50, 40, -90, 0), 40, 40, 315, 90, 40 * kPi / 2},
+        {arc(50, 50, 40, 45, 45 + 360 * 3), 40, 40, 225, NAN, 80 * kPi},
+        {{{0, "LWPOLYLINE"}, {90, "2"}, {70, "0"}, {10, "10"}, {20, "50"}, {42, "1"}, {10, "90"}, {20, "50"}}, 40, 40,
+         270, 90, 40 * kPi},
+        {{{0, "ELLIPSE"}, {10, "50"}, {20, "50"}, {11, "0"}, {21, "40"}, {40, "0.5"}, {41, "0"}, {42, n(kPi)}}, 20, 40,
+         180, 0, ellipse / 2},
+    };
     for (const Case &c : cases) {
-        const Drawn d = draw(drawing(arc(50, 50, 40, c.a0, c.a1)), unitPage());
+        const Drawn d = draw(drawing(c.entity), unitPage());
         ASSERT_TRUE(d.ok);
         const auto points = d.points();
         ASSERT_GE(points.size(), 2u);
         double nearMiddle = 1e9, nearOutside = 1e9;
         for (const auto &p : points) {
             const double dx = p.x - 50, dy = 50 - p.y;
-            EXPECT_NEAR(std::hypot(dx, dy), 40, 0.25);
+            EXPECT_NEAR(std::hypot(dx / c.rx, dy / c.ry), 1, 0.005) << c.entity[0].second;
             const auto distance = [&](double deg) {
-                return std::hypot(dx - 40 * std::cos(deg * kPi / 180), dy - 40 * std::sin(deg * kPi / 180));
+                return std::hypot(dx - c.rx * std::cos(deg * kPi / 180), dy - c.ry * std::sin(deg * kPi / 180));
             };
             nearMiddle = std::min(nearMiddle, distance(c.middle));
             nearOutside = std::min(nearOutside, distance(c.outside));
         }
-        EXPECT_LT(nearMiddle, 2.5) << c.a0 << " " << c.a1;
-        if (c.covered < 360) {
-            EXPECT_GT(nearOutside, 5) << c.a0 << " " << c.a1;
-        }
-        // The page ink spans the arc's chord-free length.
-        double length = 0;
-        for (const auto &path : d.picture.paths) {
-            for (const auto &piece : path.pieces) {
-                for (std::size_t i = 1; i < piece.size(); ++i) {
-                    length += std::hypot(piece[i].x - piece[i - 1].x, piece[i].y - piece[i - 1].y);
-                }
-            }
-        }
-        EXPECT_NEAR(length, 40 * c.covered * kPi / 180, 0.5) << c.a0 << " " << c.a1;
+        EXPECT_LT(nearMiddle, 2.5) << c.entity[0].second << " " << c.middle;
+        EXPECT_TRUE(std::isnan(c.outside) || nearOutside > 5) << c.entity[0].second << " " << c.outside;
+        EXPECT_NEAR(d.inkLength(), c.length, 0.5) << c.entity[0].second << " " << c.middle;
     }
 }
 
-TEST(DxfRender, BulgesEllipsesAndSplinesStayOnTheirCurves) {
-    // A half circle by a bulge of 1 from (10,50) to (90,50): radius 40 about (50,50), below the chord
-    // when walking left to right anticlockwise.
-    const Drawn bulge = draw(drawing(Pairs{{0, "LWPOLYLINE"}, {90, "2"}, {70, "0"}, {10, "10"}, {20, "50"},
-                                           {42, "1"}, {10, "90"}, {20, "50"}}),
-                             unitPage());
-    ASSERT_TRUE(bulge.ok);
-    for (const auto &p : bulge.points()) {
-        EXPECT_NEAR(std::hypot(p.x - 50, p.y - 50), 40, 0.25);
-        EXPECT_GE(p.y, 50 - 1e-9);  // below the chord in the drawing: further down the page
-    }
-    // An ellipse of axes 40 and 20 turned by 90 degrees, its upper half (parameters 0 to pi).
-    const Drawn e = draw(drawing(Pairs{{0, "ELLIPSE"}, {10, "50"}, {20, "50"}, {11, "0"}, {21, "40"}, {40, "0.5"},
-                                       {41, "0"}, {42, n(kPi)}}),
-                         unitPage());
-    ASSERT_TRUE(e.ok);
-    for (const auto &p : e.points()) {
-        const double x = p.x - 50, y = 50 - p.y;  // x along the minor axis, y along the major
-        EXPECT_NEAR(x * x / 400 + y * y / 1600, 1, 0.02);
-        EXPECT_LE(x, 1e-6);  // the minor axis is turned to the left of the major
-    }
+TEST(DxfRender, AClampedSplineIsTheBezierCurveOfItsControlPoints) {
     // A clamped quadratic spline with three control points is the Bezier curve of the same points.
     const Drawn s = draw(drawing(Pairs{{0, "SPLINE"}, {70, "8"}, {71, "2"}, {72, "6"}, {73, "3"}, {40, "0"},
                                        {40, "0"}, {40, "0"}, {40, "1"}, {40, "1"}, {40, "1"}, {10, "10"}, {20, "10"},
@@ -205,11 +192,14 @@ TEST(DxfRender, ColoursByIndexLayerBlockAndTrueColour) {
     // Layer colour; 7 drawn black; an index over the layer's; true colour 0xFF8000 (red, green, blue
     // in the page's order of bits); the layer's true colour 0x123456; then the reference's green
     // through two levels of BYBLOCK, and BYLAYER of layer 0 inside a block: the reference's layer.
-    const std::vector<uint32_t> expected = {red, 0, green, 0x0080FF, 0x563412, green, red};
-    EXPECT_EQ(d.colours(), expected);
+    std::vector<uint32_t> colours;
+    for (const auto &path : d.picture.paths) {
+        colours.push_back(path.colour);
+    }
+    EXPECT_EQ(colours, std::vector<uint32_t>({red, 0, green, 0x0080FF, 0x563412, green, red}));
 }
 
-TEST(DxfRender, HiddenLayersInvisibleEntitiesAndPaperSpaceAreLeftOut) {
+TEST(DxfRender, HiddenLayersInvisibleEntitiesPaperSpaceAndAnEmptyModelSpaceLeaveNoInk) {
     const Pairs tables = {{0, "LAYER"}, {2, "Off"}, {62, "-1"}, {70, "0"}, {0, "LAYER"}, {2, "Frozen"},
                           {62, "1"},    {70, "1"}};
     const Pairs entities = line(0, 0, 1, 1, "Off") + line(0, 0, 1, 1, "Frozen") +
@@ -223,10 +213,14 @@ TEST(DxfRender, HiddenLayersInvisibleEntitiesAndPaperSpaceAreLeftOut) {
     RenderOptions only;
     only.layers = {"SHOWN"};
     EXPECT_EQ(draw(drawing(line(0, 0, 1, 1, "Other") + line(0, 0, 1, 1, "Shown")), only).picture.paths.size(), 1u);
+    // Nothing left to draw, or nothing in the model space at all: an empty page of the size asked for.
     only.layers = {"NONE"};
-    const Drawn none = draw(drawing(line(0, 0, 1, 1, "Other")), only);
-    EXPECT_TRUE(none.result.empty);
-    EXPECT_TRUE(none.picture.paths.empty());
+    for (const Drawn &none : {draw(drawing(line(0, 0, 1, 1, "Other")), only),
+                              draw(drawing({}, {}, block("Unused", line(0, 0, 1, 1))))}) {
+        EXPECT_TRUE(none.result.empty);
+        EXPECT_TRUE(none.picture.paths.empty());
+        EXPECT_EQ(none.picture.width, 800);
+    }
 }
 
 TEST(DxfRender, InsertsPlaceScaleMirrorTurnAndRepeatTheirBlocks) {
@@ -243,6 +237,8 @@ TEST(DxfRender, InsertsPlaceScaleMirrorTurnAndRepeatTheirBlocks) {
         {insert("B", 10, 20, 10, 1, 90), {{10, 80}, {10, 70}}},       // turned to point up
         {insert("B", 10, 20, 2, 2) + Pairs{{70, "2"}, {71, "2"}, {44, "30"}, {45, "40"}},
          {{10, 80}, {12, 80}, {40, 80}, {42, 80}, {10, 40}, {12, 40}, {40, 40}, {42, 40}}},
+        // turned to point up, its rows 40 apart along its turned y: to the left
+        {insert("B", 50, 20, 1, 1, 90) + Pairs{{71, "2"}, {45, "40"}}, {{50, 80}, {50, 79}, {10, 80}, {10, 79}}},
     };
     for (const Case &c : cases) {
         const Drawn d = draw(drawing(c.reference, {}, blocks), unitPage());
@@ -259,7 +255,8 @@ TEST(DxfRender, InsertsPlaceScaleMirrorTurnAndRepeatTheirBlocks) {
 
 TEST(DxfRender, SelfReferencesAndDeepNestingEndWithANote) {
     // A refers to B, B to A; C to itself.
-    const Pairs blocks = block("A", line(0, 0, 1, 0) + insert("B", 1, 0)) + block("B", line(0, 0, 0, 1) + insert("A", 0, 1)) +
+    const Pairs blocks = block("A", line(0, 0, 1, 0) + insert("B", 1, 0)) +
+                         block("B", line(0, 0, 0, 1) + insert("A", 0, 1)) +
                          block("C", insert("C", 1, 1) + line(0, 0, 1, 1));
     const Drawn loop = draw(drawing(insert("A", 0, 0) + insert("C", 0, 0), {}, blocks));
     ASSERT_TRUE(loop.ok);
@@ -336,31 +333,29 @@ TEST(DxfRender, TwoRenderersDrawWhatOneDraws) {
     for (const Case &k : {Case{true, false, 4'000'000, false}, Case{false, false, 4'000'000, false},
                           Case{true, true, 4'000'000, false}, Case{true, false, 3000, false},
                           Case{true, false, 4'000'000, true}}) {
-        vutil::test::TempDir dir;
-        Drawing d;
-        std::string reason;
         Pairs all = (k.wideFirst ? wide : tall) + entities + (k.wideFirst ? tall : wide);
         for (std::size_t i = 0; k.firstHidden && i < all.size() / 2; ++i) {
             if (all[i].first == 8) {
                 all[i].second = "HIDDEN";
             }
         }
-        ASSERT_TRUE(read(dir.write("many.dxf", drawing(all, layers, blocks)), d, reason)) << reason;
         RenderOptions options;
-        options.width = 320;
-        options.height = 240;
+        options.width = 320, options.height = 240;
         options.haveExtents = k.window;
         options.extents[0] = options.extents[1] = 50;
         options.extents[2] = 350, options.extents[3] = 250;
-        options.maxWork = k.maxWork;  // the last case cuts the drawing short
-        const uint64_t maxWork = k.maxWork;
+        options.maxWork = k.maxWork;  // one case cuts the drawing short
+        // The path page is drawn by one renderer even when two are asked for, to the same counts.
+        const Drawn paths = draw(drawing(all, layers, blocks), options);
+        ASSERT_TRUE(paths.ok) << paths.reason;
         tool::PixelPage pages[2];
         RenderResult results[2];
         for (int threads : {1, 2}) {
             options.threads = threads;
-            render(d, options, pages[threads - 1], results[threads - 1]);
+            render(paths.drawing, options, pages[threads - 1], results[threads - 1]);
         }
-        EXPECT_TRUE(pages[0].pixels == pages[1].pixels) << k.wideFirst << k.window << maxWork;
+        EXPECT_TRUE(pages[0].pixels == pages[1].pixels) << k.wideFirst << k.window << k.maxWork;
+        EXPECT_EQ(paths.result.drawn, results[0].drawn);
         EXPECT_EQ(results[0].drawn, results[1].drawn);
         EXPECT_EQ(results[0].skipped, results[1].skipped);
         EXPECT_EQ(results[0].notes, results[1].notes);
@@ -368,47 +363,55 @@ TEST(DxfRender, TwoRenderersDrawWhatOneDraws) {
                   std::vector<double>(results[1].extents, results[1].extents + 4));
         // A circle and 17 lines in each of 217 rounds of the 23 cases, a circle and 3 lines in the last nine, and
         // the two long lines; a drawing cut short has fewer.
-        const uint64_t linesAndCircles = results[0].drawn.at("LINE") + results[0].drawn.at("CIRCLE");
-        if (k.firstHidden) {
-            EXPECT_LT(linesAndCircles, (217u * 18 + 4 + 2) * 2 / 3);
-        } else if (maxWork > 5000) {
-            EXPECT_EQ(linesAndCircles, 217u * 18 + 4 + 2);
-        } else {
-            EXPECT_LT(linesAndCircles, 217u * 18 + 4 + 2);
-        }
-        EXPECT_EQ(results[0].notes.empty(), maxWork > 5000);
+        const uint64_t whole = 217u * 18 + 4 + 2, drawn = results[0].drawn.at("LINE") + results[0].drawn.at("CIRCLE");
+        EXPECT_TRUE(k.firstHidden ? drawn < whole * 2 / 3 : k.maxWork > 5000 ? drawn == whole : drawn < whole) << drawn;
+        EXPECT_EQ(results[0].notes.empty(), k.maxWork > 5000);
         // Many colours reach the page, the later entities' over the earlier ones'.
-        std::map<uint32_t, int> colours;
-        for (uint32_t p : pages[1].pixels) {
-            ++colours[p];
-        }
-        EXPECT_GE(colours.size(), maxWork > 5000 ? 9u : 5u);
+        const std::set<uint32_t> colours(pages[1].pixels.begin(), pages[1].pixels.end());
+        EXPECT_GE(colours.size(), k.maxWork > 5000 ? 9u : 5u);
+    }
+}
+
+TEST(DxfRender, FacesAndMeshesDrawTheirVisibleEdgesOnly) {
+    // The square (10,10)-(50,50) as a 3DFACE and as a polyface mesh, each with one edge hidden: 120 units of ink.
+    const Pairs face = {{0, "3DFACE"}, {10, "10"}, {20, "10"}, {11, "50"}, {21, "10"}, {12, "50"}, {22, "50"},
+                        {13, "10"}, {23, "50"}, {70, "2"}};
+    Pairs mesh = {{0, "POLYLINE"}, {66, "1"}, {70, "64"}, {71, "4"}, {72, "1"}};
+    for (const auto &[x, y] : {std::pair{10, 10}, {50, 10}, {50, 50}, {10, 50}}) {
+        mesh = mesh + Pairs{{0, "VERTEX"}, {10, n(x)}, {20, n(y)}, {70, "192"}};
+    }
+    mesh = mesh + Pairs{{0, "VERTEX"}, {10, "0"}, {20, "0"}, {70, "128"}, {71, "1"}, {72, "2"}, {73, "-3"},
+                        {74, "4"}, {0, "SEQEND"}};
+    for (const Pairs &entity : {face, mesh}) {
+        const Drawn d = draw(drawing(entity), unitPage());
+        ASSERT_TRUE(d.ok);
+        EXPECT_NEAR(d.inkLength(), 120, 1e-9) << entity[0].second;
     }
 }
 
 TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
-    // A 60 x 40 rectangle with a 20 x 20 hole, as a hatch with two polyline loops.
-    const Pairs hatch = {{0, "HATCH"}, {10, "0"}, {20, "0"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "2"},
-                         {92, "2"}, {72, "0"}, {73, "1"}, {93, "4"}, {10, "20"}, {20, "30"}, {10, "80"}, {20, "30"},
-                         {10, "80"}, {20, "70"}, {10, "20"}, {20, "70"}, {97, "0"},
-                         {92, "1"}, {93, "4"}, {72, "1"}, {10, "40"}, {20, "40"}, {11, "60"}, {21, "40"},
-                         {72, "1"}, {10, "60"}, {20, "40"}, {11, "60"}, {21, "60"}, {72, "1"}, {10, "60"},
-                         {20, "60"}, {11, "40"}, {21, "60"}, {72, "1"}, {10, "40"}, {20, "60"}, {11, "40"},
-                         {21, "40"}, {97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
+    const Pairs end = {{97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
+    // A 60 x 40 rectangle with a 20 x 20 hole, as a hatch with a polyline loop and a loop of edges.
+    const Pairs hatch = Pairs{{0, "HATCH"}, {10, "0"}, {20, "0"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "2"},
+                              {92, "2"}, {72, "0"}, {73, "1"}, {93, "4"}, {10, "20"}, {20, "30"}, {10, "80"},
+                              {20, "30"}, {10, "80"}, {20, "70"}, {10, "20"}, {20, "70"}, {97, "0"}, {92, "1"},
+                              {93, "4"}} + squareEdges(40, 40, 20) + end;
     const Pairs solid = {{0, "SOLID"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}, {12, "0"}, {22, "10"},
                          {13, "10"}, {23, "10"}};
     // One boundary whose edges list two squares apart, 20 x 20 each: no ink between them.
-    Pairs twoSquares = {{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "8"}};
-    for (const double x0 : {10.0, 60.0}) {
-        const double corners[5][2] = {{x0, 40}, {x0 + 20, 40}, {x0 + 20, 60}, {x0, 60}, {x0, 40}};
-        for (int k = 0; k < 4; ++k) {
-            twoSquares = twoSquares + Pairs{{72, "1"}, {10, n(corners[k][0])}, {20, n(corners[k][1])},
-                                            {11, n(corners[k + 1][0])}, {21, n(corners[k + 1][1])}};
-        }
-    }
-    twoSquares = twoSquares + Pairs{{97, "0"}, {75, "0"}, {76, "1"}, {98, "0"}};
-    for (const auto &[entity, area] : {std::pair{hatch, 60.0 * 40 - 20 * 20}, std::pair{solid, 100.0},
-                                       std::pair{twoSquares, 800.0}}) {
+    const Pairs twoSquares = Pairs{{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "8"}} +
+                             squareEdges(10, 40, 20) + squareEdges(60, 40, 20) + end;
+    // A quarter of the disc of radius 60 about (100,0), its arc a rational quadratic spline: weights 1, sqrt 1/2, 1.
+    const Pairs quarter = Pairs{{0, "HATCH"}, {2, "SOLID"}, {70, "1"}, {71, "0"}, {91, "1"}, {92, "0"}, {93, "3"},
+                                {72, "1"}, {10, "100"}, {20, "0"}, {11, "100"}, {21, "60"}, {72, "4"}, {94, "2"},
+                                {73, "1"}, {74, "0"}, {95, "6"}, {96, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "1"},
+                                {40, "1"}, {40, "1"}, {10, "100"}, {20, "60"}, {42, "1"}, {10, "40"}, {20, "60"},
+                                {42, n(std::sqrt(0.5))}, {10, "40"}, {20, "0"}, {42, "1"}, {97, "0"}, {72, "1"},
+                                {10, "40"}, {20, "0"}, {11, "100"}, {21, "0"}} + end;
+    // Scan lines miss at most a pixel row at the top and the bottom: twice the widest row.
+    for (const auto &[entity, area, widest] :
+         {std::tuple{hatch, 60.0 * 40 - 20 * 20, 60.0}, std::tuple{solid, 100.0, 10.0},
+          std::tuple{twoSquares, 800.0, 20.0}, std::tuple{quarter, kPi * 3600 / 4, 60.0}}) {
         const Drawn d = draw(drawing(entity), unitPage());
         ASSERT_TRUE(d.ok);
         double covered = 0;
@@ -424,30 +427,25 @@ TEST(DxfRender, SolidFillsCoverTheirAreaByTheEvenOddRule) {
                          (b.y0 > 41 && b.y1 < 59 && b.x0 < 45 && b.x1 > 45);
             }
         }
-        // Scan lines miss at most a pixel row at the top and the bottom.
-        EXPECT_NEAR(covered, area, area == 2000 ? 2 * 60 + 2 : 2 * 20 + 2) << area;
+        EXPECT_NEAR(covered, area, 2 * widest + 2) << area;
         EXPECT_FALSE(inHole);
     }
 }
 
 TEST(DxfRender, PatternHatchesDrawParallelLinesInsideTheBoundary) {
     // ANSI31-like: lines at 45 degrees, 10 units apart, in the square (20,20)-(80,80).
-    const Pairs hatch = {{0, "HATCH"}, {2, "ANSI31"}, {70, "0"}, {71, "0"}, {91, "1"}, {92, "3"}, {72, "0"},
-                         {73, "1"}, {93, "4"}, {10, "20"}, {20, "20"}, {10, "80"}, {20, "20"}, {10, "80"},
-                         {20, "80"}, {10, "20"}, {20, "80"}, {97, "0"}, {75, "0"}, {76, "1"}, {52, "0"},
-                         {41, "1"}, {77, "0"}, {78, "1"}, {53, "45"}, {43, "0"}, {44, "0"}, {45, "-7.0710678118654755"},
-                         {46, "7.0710678118654755"}, {79, "0"}, {98, "0"}};
+    const Pairs hatch = Pairs{{0, "HATCH"}, {2, "ANSI31"}, {70, "0"}, {71, "0"}, {91, "1"}, {92, "1"}, {93, "4"}} +
+                        squareEdges(20, 20, 60) +
+                        Pairs{{97, "0"}, {75, "0"}, {76, "1"}, {52, "0"}, {41, "1"}, {77, "0"}, {78, "1"}, {53, "45"},
+                              {43, "0"}, {44, "0"}, {45, "-7.0710678118654755"}, {46, "7.0710678118654755"}, {79, "0"},
+                              {98, "0"}};
     const Drawn d = draw(drawing(hatch), unitPage());
     ASSERT_TRUE(d.ok);
     std::vector<double> offsets;
     for (const auto &path : d.picture.paths) {
         for (const auto &piece : path.pieces) {
-            for (const auto &p : piece) {
-                EXPECT_GE(p.x, 20 - 1e-6);
-                EXPECT_LE(p.x, 80 + 1e-6);
-                EXPECT_GE(p.y, 20 - 1e-6);
-                EXPECT_LE(p.y, 80 + 1e-6);
-            }
+            const Box b = boxOf(piece);
+            EXPECT_TRUE(b.x0 > 20 - 1e-6 && b.x1 < 80 + 1e-6 && b.y0 > 20 - 1e-6 && b.y1 < 80 + 1e-6);
             // A pattern line rises to the right in the drawing, so falls to the right on the page.
             if (piece.size() == 2 && piece[1].x != piece[0].x) {
                 EXPECT_NEAR(piece[1].y - piece[0].y, piece[0].x - piece[1].x, 1e-6);
@@ -463,46 +461,52 @@ TEST(DxfRender, PatternHatchesDrawParallelLinesInsideTheBoundary) {
     }
 }
 
-TEST(DxfRender, TextsAreSetAtTheirAlignmentAndHeight) {
-    // "II" 10 high: the ink stands between the baseline and the cap height.
+TEST(DxfRender, TextsAreSetAtTheirAlignmentHeightAndGlyphs) {
+    // "IIII" 10 high: the ink stands between the baseline and the cap height; the glyphs' sides leave up to 2 units
+    // at either end. Where each text's ink lies in the drawing (y up); NAN: not looked at.
+    const auto text = [](double x, double y, const Pairs &more) {
+        return Pairs{{0, "TEXT"}, {10, n(x)}, {20, n(y)}, {11, n(x)}, {21, n(y)}, {40, "10"}, {1, "IIII"}} + more;
+    };
+    const auto mtext = [](double y, const char *attach, const char *s) {
+        return Pairs{{0, "MTEXT"}, {10, "10"}, {20, n(y)}, {40, "10"}, {71, attach}, {1, s}};
+    };
     struct Case {
-        Pairs text;
-        double left, right, bottom, top;  // where the ink's box lies, in page units (y up)
+        Pairs entity;
+        double x0, y0, x1, y1;
     };
-    const auto text = [](int h, int v, double x, double y) {
-        return Pairs{{0, "TEXT"}, {10, "0"}, {20, "0"}, {11, n(x)}, {21, n(y)}, {40, "10"}, {1, "IIII"},
-                     {72, std::to_string(h)}, {73, std::to_string(v)}};
+    const Case cases[] = {
+        {text(20, 50, {}), 20, 50, NAN, 60},
+        {text(80, 50, {{72, "2"}, {73, "3"}}), NAN, 40, 80, 50},      // right and top
+        {text(50, 50, {{72, "1"}, {73, "2"}}), NAN, 45, NAN, 55},     // centre and middle
+        {text(50, 20, {{50, "90"}}), 40, NAN, 50, NAN},               // turned to run up the page
+        {{{0, "TEXT"}, {10, "20"}, {20, "50"}, {7, "Tall"}, {1, "IIII"}}, NAN, 50, NAN, 70},  // its style's height
+        // MTEXT: lines split at \P, 5/3 of the height apart, formatting taken out, attached at the top left
+        // or the middle left.
+        {mtext(90, "1", "{\\fArial|b1;II}\\PII"), 10, 90 - 10 - 10 * 5.0 / 3, NAN, 90},
+        {mtext(50, "4", "II"), 10, 45, NAN, 55},
     };
-    const Drawn left = draw(drawing(Pairs{{0, "TEXT"}, {10, "20"}, {20, "50"}, {40, "10"}, {1, "IIII"}}), unitPage());
-    ASSERT_TRUE(left.ok);
-    const Box l = boxOf(left.points());
-    EXPECT_NEAR(l.x0, 20, 2);
-    EXPECT_NEAR(100 - l.y1, 50, 0.01);  // the baseline
-    EXPECT_NEAR(100 - l.y0, 60, 0.01);  // the cap height
-    const double width = l.x1 - l.x0;
-    const Drawn right = draw(drawing(text(2, 3, 80, 50)), unitPage());
-    const Box r = boxOf(right.points());
-    EXPECT_NEAR(r.x1, 80, 2);
-    EXPECT_NEAR(100 - r.y0, 50, 0.01);  // top aligned
-    EXPECT_NEAR(r.x1 - r.x0, width, 1e-6);
-    const Drawn centre = draw(drawing(text(1, 2, 50, 50)), unitPage());
-    const Box c = boxOf(centre.points());
-    EXPECT_NEAR((c.x0 + c.x1) / 2, 50, 1.5);
-    EXPECT_NEAR((c.y0 + c.y1) / 2, 50, 0.01);
-    // Turned by 90 degrees the text runs up the page.
-    const Drawn up = draw(drawing(Pairs{{0, "TEXT"}, {10, "50"}, {20, "20"}, {40, "10"}, {50, "90"}, {1, "IIII"}}),
-                          unitPage());
-    const Box u = boxOf(up.points());
-    EXPECT_NEAR(u.y1 - u.y0, width, 1e-6);
-    EXPECT_NEAR(u.x1 - u.x0, 10, 0.01);
-    EXPECT_LE(u.x1, 50 + 1e-9);
-    // MTEXT lines split at \P, formatting taken out, attached at the top left.
-    const Drawn m = draw(drawing(Pairs{{0, "MTEXT"}, {10, "10"}, {20, "90"}, {40, "10"}, {71, "1"},
-                                       {1, "{\\fArial|b1;II}\\PII"}}),
-                         unitPage());
-    const Box mb = boxOf(m.points());
-    EXPECT_NEAR(100 - mb.y0, 90, 0.01);
-    EXPECT_NEAR(100 - mb.y1, 90 - 10 - 10 * 5.0 / 3, 0.01);
+    for (const Case &c : cases) {
+        const Drawn d = draw(drawing(c.entity, {{0, "STYLE"}, {2, "Tall"}, {40, "20"}}), unitPage());
+        ASSERT_TRUE(d.ok);
+        const Box b = boxOf(d.points());
+        const double got[4] = {b.x0, 100 - b.y1, b.x1, 100 - b.y0}, expected[4] = {c.x0, c.y0, c.x1, c.y1};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(std::isnan(expected[i]) || std::fabs(got[i] - expected[i]) < (i % 2 == 0 ? 2 : 0.01))
+                << c.entity.back().second << " " << i << ": " << got[i];
+        }
+    }
+    // Characters beyond ASCII have glyphs of their own: neither none nor the unknown character's.
+    const auto ink = [](const char *s) {
+        std::vector<double> out;
+        for (const auto &p : draw(drawing(Pairs{{0, "TEXT"}, {10, "0"}, {20, "0"}, {40, "10"}, {1, s}})).points()) {
+            out.insert(out.end(), {p.x, p.y});
+        }
+        return out;
+    };
+    for (const char *s : {"%%d", "\\U+00E9", "%%c"}) {
+        EXPECT_FALSE(ink(s).empty()) << s;
+        EXPECT_NE(ink(s), ink("?")) << s;
+    }
 }
 
 TEST(DxfRender, TextsNearTheEdgeWidenTheExtentsByTheirInkAlone) {
@@ -524,10 +528,9 @@ TEST(DxfRender, TextsNearTheEdgeWidenTheExtentsByTheirInkAlone) {
         const Drawn both = draw(drawing(frame + text), o);
         ASSERT_TRUE(own.ok && both.ok);
         const double *a = alone.result.extents, *t = own.result.extents, *e = both.result.extents;
-        EXPECT_EQ(e[0], std::min(a[0], t[0])) << angle;
-        EXPECT_EQ(e[1], std::min(a[1], t[1])) << angle;
-        EXPECT_EQ(e[2], std::max(a[2], t[2])) << angle;
-        EXPECT_EQ(e[3], std::max(a[3], t[3])) << angle;
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(e[i], i < 2 ? std::min(a[i], t[i]) : std::max(a[i], t[i])) << angle << " " << i;
+        }
         poking += t[0] < a[0] || t[1] < a[1] || t[2] > a[2] || t[3] > a[3];
     }
     EXPECT_GT(poking, 4);  // the sweep has texts on both sides of the edge
@@ -548,6 +551,7 @@ TEST(DxfRender, HostileValuesAndCountsEndCleanly) {
         Pairs{{0, "CIRCLE"}, {10, "0"}, {20, "0"}, {40, "1e300"}} + Pairs{{0, "ARC"}, {40, "1"}, {50, "1e300"}} +
         Pairs{{0, "TEXT"}, {40, "1e300"}, {1, "x"}} + Pairs{{0, "MTEXT"}, {40, "1"}, {11, "0"}, {21, "0"}, {1, "x"}} +
         Pairs{{0, "INSERT"}, {2, "B"}, {70, big}, {71, big}, {44, "1"}, {45, "1"}} +
+        Pairs{{0, "INSERT"}, {2, "B"}, {10, "nan"}} +
         Pairs{{0, "POLYLINE"}, {70, "16"}, {71, big}, {72, big}, {0, "VERTEX"}, {10, "0"}} +
         Pairs{{0, "POLYLINE"}, {70, "64"}, {0, "VERTEX"}, {70, "128"}, {71, big}, {72, "-2147483648"}} +
         Pairs{{0, "ELLIPSE"}, {11, "0"}, {21, "0"}, {40, "nan"}} + Pairs{{0, "IMAGE"}, {10, "0"}} + line(0, 0, 1, 1);
@@ -563,37 +567,29 @@ TEST(DxfRender, HostileValuesAndCountsEndCleanly) {
         }
     }
     EXPECT_EQ(d.result.skipped.at("IMAGE"), 1u);
+    EXPECT_EQ(d.result.skipped.at("INSERT"), 1u);  // the one not at a finite point
     EXPECT_EQ(d.result.drawn.at("LINE"), 1u);
-}
-
-TEST(DxfRender, EmptyModelSpaceGivesAnEmptyPage) {
-    const Drawn d = draw(drawing({}, {}, block("Unused", line(0, 0, 1, 1))));
-    ASSERT_TRUE(d.ok);
-    EXPECT_TRUE(d.result.empty);
-    EXPECT_TRUE(d.picture.paths.empty());
-    EXPECT_EQ(d.picture.width, 800);
 }
 
 /// Entities of each kind in a file's ENTITIES section, counted by walking its pairs.
 std::map<std::string, uint64_t> countEntities(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
-    std::string code, value;
     std::map<std::string, uint64_t> counts;
-    bool inEntities = false, sectionName = false;
-    auto clean = [](std::string &s) {
-        while (!s.empty() && (s.back() == '\r' || s.back() == ' ')) {
-            s.pop_back();
-        }
+    std::string code, value, section;
+    const auto next = [&](std::string &s) {
+        s.clear();
+        std::getline(in, s);
+        s.erase(s.find_last_not_of("\r ") + 1);
         s.erase(0, s.find_first_not_of(' '));
+        return !in.fail();
     };
-    while (std::getline(in, code) && std::getline(in, value)) {
-        clean(code);
-        clean(value);
+    bool sectionName = false;
+    while (next(code) && next(value)) {
         if (sectionName && code == "2") {
-            inEntities = value == "ENTITIES";
+            section = value;
         }
         sectionName = code == "0" && value == "SECTION";
-        if (inEntities && code == "0" && value != "ENDSEC" && value != "VERTEX" && value != "SEQEND" &&
+        if (section == "ENTITIES" && code == "0" && value != "ENDSEC" && value != "VERTEX" && value != "SEQEND" &&
             value != "SECTION") {
             ++counts[value];
         }
@@ -622,12 +618,10 @@ TEST(DxfCorpus, AHandfulOfForeignDrawingsAreReadWhole) {
         std::map<std::string, uint64_t> seen = result.drawn;
         for (const auto &[kind, count] : result.skipped) {
             seen[kind] += count;
+            EXPECT_EQ(kind, "IMAGE") << name;  // raster images are not drawn
         }
         EXPECT_EQ(seen, countEntities(path.string())) << name;
         EXPECT_FALSE(result.empty) << name;
-        for (const auto &[kind, count] : result.skipped) {
-            EXPECT_EQ(kind, "IMAGE") << name;  // raster images are not drawn
-        }
     }
     if (tried == 0) {
         GTEST_SKIP() << "the librecad-data drawings are not installed";
