@@ -90,7 +90,7 @@ TEST_F(Search, ReferencesAreLookedForInTheirOrder) {
     EXPECT_EQ(find("dir.x", proj, lib), "dir.dwg") << "a directory counts";
     EXPECT_EQ(find(at("\\PROJ\\Part"), proj, lib), at("\\PROJ\\Part.dwg")) << "found without regard to case";
     // Candidates of 259 characters fit a path buffer, of 260 not.
-    const std::string place = at("\\" + std::string(100, 'd') + "\\");
+    const std::string place = at(std::string("\\").append(100, 'd') + "\\");
     const std::string fits(259 - place.size() - 4, 'f'), tooLong(fits.size() + 1, 'f');
     for (const std::string &name : {fits, tooLong}) touch(std::string(100, 'd') + "/" + name + ".dwg");
     EXPECT_EQ(find(place + fits, proj, lib), place + fits + ".dwg");
@@ -105,7 +105,7 @@ TEST_F(Search, EnvironmentSearchTriesTheCurrentDirectoryFirst) {
         return std::string(out);
     };
     for (const char *file : {"one/a.shx", "two/a.shx", "two/b.shx"}) touch(file);
-    setenv("VUTIL_TEST_PATH", (at("\\" + std::string(300, 'p')) + ";;" + at("\\one") + ";" + at("/two/")).c_str(), 1);
+    setenv("VUTIL_TEST_PATH", (at(std::string("\\").append(300, 'p')) + ";;" + at("\\one") + ";" + at("/two/")).c_str(), 1);
     EXPECT_EQ(search("a.shx"), at("\\one\\a.shx"));
     EXPECT_EQ(search("b.shx"), at("\\two\\b.shx"));
     setenv("VUTIL_TEST_PATH", "..\\two", 1);
