@@ -7,9 +7,9 @@ BUILD_DIR defaults to build/coverage. Counts come from gcovr (Debian's gcovr): l
 tests, harnesses and benchmarks themselves are not counted), branches without those of exception paths the compiler
 adds. --files also lists each file below 90% of its lines.
 
-The tool's sources are built into the tool, its unit tests and two fuzz harnesses; gcovr 5 cannot merge one
-function's records from differently built copies, so each copy is read on its own and the lines and branches
-taken by any of them are counted here.
+The tool's sources are built into the tool, its unit tests (the tool's, the DXF reader's and the TIFF reader's)
+and fuzz harnesses; gcovr 5 cannot merge one function's records from differently built copies, so each copy is
+read on its own and the lines and branches taken by any of them are counted here.
 """
 import json
 import os
@@ -42,7 +42,7 @@ def main(argv):
         print(f"coverage_report: no build in {build}; run cmake --workflow --preset coverage", file=sys.stderr)
         return 2
     records = detailed(build, build, LIBRARY)
-    for copy in ["tools", "tests/tool", "fuzz"]:
+    for copy in ["tools", "tests/tool", "tests/dxf", "tests/tiff", "fuzz"]:
         if os.path.isdir(os.path.join(build, copy)):
             records += detailed(build, os.path.join(build, copy), ["tools"])
     # file -> line -> [taken, {branch index: taken}]
