@@ -230,8 +230,8 @@ private:
     /// One pass over the model space by two renderers at once; false, with nothing changed,
     /// when this one is to make the pass alone.
     bool twoWay(const Context &c);
-    /// Where twoWay cuts the model space: at half its estimated cost.
-    std::size_t splitPoint() const;
+    /// Where twoWay cuts the model space: at half its estimated cost, found once for both passes.
+    std::size_t splitPoint();
     void entities(std::span<const Entity> list, const Context &c);
     void entity(const Entity &e, const Context &c);
     /// Whether the entity shows, and if so its layer and colour.
@@ -310,6 +310,7 @@ private:
     std::vector<double> bulges_;
     std::string codes_;
     std::vector<Kind> kinds_;  ///< of each of the drawing's kind names
+    std::size_t split_ = 0;    ///< splitPoint's answer, once found
 };
 
 void Renderer::note(const std::string &text) {
@@ -1621,7 +1622,10 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
     }
 }
 
-std::size_t Renderer::splitPoint() const {
+std::size_t Renderer::splitPoint() {
+    if (split_ != 0) {
+        return split_;
+    }
     // A group's worth for each group of an entity, and for a text six more for each of its
     // characters: the strokes of its glyphs are most of what drawing it costs.
     auto cost = [&](const Entity &e) -> uint64_t {
@@ -1638,7 +1642,8 @@ std::size_t Renderer::splitPoint() const {
     while (k < d_.entities.size() && 2 * sum < total) {
         sum += cost(d_.entities[k++]);
     }
-    return std::clamp<std::size_t>(k, 1, d_.entities.size() - 1);
+    split_ = std::clamp<std::size_t>(k, 1, d_.entities.size() - 1);
+    return split_;
 }
 
 bool Renderer::twoWay(const Context &c) {
