@@ -588,15 +588,17 @@ bool Reader::meetsTail() {
     const auto groupBase = static_cast<uint32_t>(d_.groups.size());
     const auto textBase = static_cast<uint32_t>(d_.texts.size());
     d_.texts += tail.part.texts;
-    d_.groups.reserve(d_.groups.size() + tail.part.groups.size());
-    for (Group g : tail.part.groups) {
-        if (g.length != 0) {
-            g.text += textBase;
-        }
-        d_.groups.push_back(g);
+    d_.groups.insert(d_.groups.end(), tail.part.groups.begin(), tail.part.groups.end());
+    for (auto g = d_.groups.begin() + groupBase; g != d_.groups.end(); ++g) {
+        g->text += g->length != 0 ? textBase : 0;
     }
+    std::vector<uint32_t> kinds(tail.part.kinds.size());
+    for (std::size_t k = 0; k < kinds.size(); ++k) {
+        kinds[k] = kindOf(tail.part.kinds[k]);
+    }
+    d_.entities.reserve(d_.entities.size() + tail.part.entities.size());
     for (Entity e : tail.part.entities) {
-        e.kind = kindOf(tail.part.kinds[e.kind]);
+        e.kind = kinds[e.kind];
         e.first += groupBase;
         d_.entities.push_back(e);
     }
