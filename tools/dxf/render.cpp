@@ -4,6 +4,7 @@
 #include "render.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -1265,6 +1266,53 @@ bool Renderer::withinBox(const hmatrix &m, const std::vector<vpoint> &points) co
     return true;
 }
 
+hmatrix stringMatrix(const hmatrix &m, double dx, double height, double widthFactor, double oblique, int32_t flags,
+                     int valign) {
+    const double dy = valign == 1 ? 0.3 : valign == 2 ? -0.5 : valign == 3 ? -1 : 0;
+    // Mirrors, slant, width and height about the insertion point.
+    const double slant = std::tan(std::clamp(oblique, -85.0, 85.0) * kDegree);
+    const double mx = (flags & 2) != 0 ? -1 : 1, my = (flags & 4) != 0 ? -1 : 1;
+    hmatrix local;
+    create_unitmatrix(&local);
+    local.m[0][0] = mx * height * widthFactor;
+    local.m[0][1] = mx * height * slant * my;
+    local.m[1][1] = my * height;
+    local.m[0][3] = mx * height * (dx * widthFactor + dy * slant);
+    local.m[1][3] = my * height * dy;
+    local.flags = 0;
+    return multiply(m, local);
+}
+
+const std::vector<vpoint> &strokeReach(std::size_t count) {
+    // The farthest any code's strokes reach, and its advance, each laid out alone as drawString
+    // lays out a string; a string of codes stays within their sum, widened more than enough.
+    static const std::array<double, 4> reach = [] {
+        std::array<double, 4> r = {0, 0, 0, 0};  // advance, |x|, lowest y, highest y
+        std::vector<vpoint> segments;
+        for (int code = 1; code < 256; ++code) {
+            const char text[2] = {static_cast<char>(code), '\0'};
+            double end[3] = {0, 0, 0};
+            segments.clear();
+            if (code != '%') {
+                txt(reinterpret_cast<intptr_t>(&segments), nullptr, text, 0, 0, 0, 1, 0.85, 0, 0, nullptr, 0, 0,
+                    lineCollect, end);
+            }
+            r[0] = std::max(r[0], std::fabs(end[0]));
+            for (const vpoint &p : segments) {
+                r[1] = std::max(r[1], std::fabs(p.x));
+                r[2] = std::min(r[2], p.y), r[3] = std::max(r[3], p.y);
+            }
+        }
+        return r;
+    }();
+    // Whatever the alignment moves the string by, at most its advance, is inside the width.
+    const double width = static_cast<double>(count) * (2 * reach[0] + 1) + reach[1] + 2;
+    thread_local std::vector<vpoint> corners(2);
+    corners[0] = {-width, reach[2] - 2, 0};
+    corners[1] = {width, reach[3] + 2, 0};
+    return corners;
+}
+
 void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
                           double height, double widthFactor, double oblique, int32_t flags, int halign, int valign) {
     static const int32_t ready = init_txt();
@@ -1304,10 +1352,17 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
     if (!outline || segments.empty()) {
         std::string &codes = codes_;
         codes.clear();
+        bool escapes = false;
         for (uint32_t c : chars) {
             const unsigned char code = strokeCode(c);
             // "%%%" is the stroke font's own escape for "%".
             codes += code == 0 ? " " : code == '%' ? "%%%" : std::string_view(reinterpret_cast<const char *>(&code), 1);
+            escapes = escapes || code == '%';
+        }
+        if (bounds_ && !escapes && withinBox(stringMatrix(m, 0, height, widthFactor, oblique, flags, valign),
+                                             strokeReach(codes.size()))) {
+            continuing_ = false;
+            return;  // wherever its strokes fall, they cannot widen the extents
         }
         double end[3] = {0, 0, 0};
         txt(reinterpret_cast<intptr_t>(&segments), nullptr, codes.c_str(), 0, 0, 0, 1, 0.85, 0, 0, nullptr, 0, 0,
@@ -1315,19 +1370,7 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
         advance = end[0] - 0.85 / 3;
     }
     const double dx = halign == 1 ? -advance / 2 : halign == 2 ? -advance : 0;
-    const double dy = valign == 1 ? 0.3 : valign == 2 ? -0.5 : valign == 3 ? -1 : 0;
-    // Matrix of the string: mirrors, slant, width and height about the insertion point.
-    const double slant = std::tan(std::clamp(oblique, -85.0, 85.0) * kDegree);
-    const double mx = (flags & 2) != 0 ? -1 : 1, my = (flags & 4) != 0 ? -1 : 1;
-    hmatrix local;
-    create_unitmatrix(&local);
-    local.m[0][0] = mx * height * widthFactor;
-    local.m[0][1] = mx * height * slant * my;
-    local.m[1][1] = my * height;
-    local.m[0][3] = mx * height * (dx * widthFactor + dy * slant);
-    local.m[1][3] = my * height * dy;
-    local.flags = 0;
-    const hmatrix full = multiply(m, local);
+    const hmatrix full = stringMatrix(m, dx, height, widthFactor, oblique, flags, valign);
     continuing_ = false;
     if (bounds_ && withinBox(full, segments)) {
         return;  // cannot widen the extents
