@@ -592,15 +592,16 @@ bool Reader::meetsTail() {
     if (!tail.whole) {
         return false;
     }
-    // Offsets into the tail's groups and texts become offsets into the drawing's, and its
-    // kinds indices into the drawing's, numbered in the order the entities come.
-    const auto groupBase = static_cast<uint32_t>(d_.groups.size());
+    // Offsets into the tail's texts become offsets into the drawing's, and its kinds indices
+    // into the drawing's, numbered in the order the entities come. Its groups are kept as the
+    // drawing's second part, which its entities then index: they are not copied.
     const auto textBase = static_cast<uint32_t>(d_.texts.size());
     d_.texts += tail.part.texts;
-    d_.groups.insert(d_.groups.end(), tail.part.groups.begin(), tail.part.groups.end());
-    for (auto g = d_.groups.begin() + groupBase; g != d_.groups.end(); ++g) {
-        g->text += g->length != 0 ? textBase : 0;
+    // Its groups stay where it put them, their texts now among the drawing's.
+    for (Group &g : tail.part.groups) {
+        g.text += g.length != 0 ? textBase : 0;
     }
+    d_.secondGroups = std::move(tail.part.groups);
     std::vector<uint32_t> kinds(tail.part.kinds.size());
     for (std::size_t k = 0; k < kinds.size(); ++k) {
         kinds[k] = kindOf(tail.part.kinds[k]);
@@ -608,7 +609,7 @@ bool Reader::meetsTail() {
     d_.entities.reserve(d_.entities.size() + tail.part.entities.size());
     for (Entity e : tail.part.entities) {
         e.kind = kinds[e.kind];
-        e.first += groupBase;
+        e.first |= Drawing::kSecondPart;
         d_.entities.push_back(e);
     }
     tail.part = Drawing{};
@@ -828,8 +829,8 @@ bool read(const std::string &path, Drawing &drawing, std::string &reason, int32_
         return false;
     }
     // Room for the groups at a little more than the rate of common drawings (a stored group for
-    // every 24 bytes or so), so that they are seldom moved while they are read, nor when the
-    // second reader's are added. Room not written to takes no memory.
+    // every 24 bytes or so), so that they are seldom moved while they are read, the whole file's
+    // should the second reader's work not be taken. Room not written to takes no memory.
     const int32_t size = KorSeekFile(file.handle, 0, KOR_SEEK_END);
     KorSeekFile(file.handle, 0, KOR_SEEK_SET);
     if (size > 0) {
@@ -862,8 +863,9 @@ bool read(const std::string &path, Drawing &drawing, std::string &reason, int32_
     Reader reader(file.handle, drawing, tail ? &*tail : nullptr);
     const bool ok = reader.run(reason);
     tail.reset();  // stops the second reader if it still runs
-    // What was read stays while the page is drawn: keep little spare room.
-    if (drawing.groups.capacity() > drawing.groups.size() + drawing.groups.size() / 4) {
+    // What was read stays while the page is drawn: keep little spare room. (Where the second
+    // reader's groups were taken, the first's room was sized for its half.)
+    if (drawing.readers == 1 && drawing.groups.capacity() > drawing.groups.size() + drawing.groups.size() / 4) {
         drawing.groups.shrink_to_fit();
     }
     drawing.texts.shrink_to_fit();

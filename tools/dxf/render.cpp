@@ -34,7 +34,7 @@ constexpr uint32_t kUndrawn = 0xFF000000;
 /// The groups of one entity, looked up by code.
 class Fields {
 public:
-    Fields(const Drawing &d, const Entity &e) : d_(d), g_(d.groups.data() + e.first), n_(e.count) {}
+    Fields(const Drawing &d, const Entity &e) : d_(d), g_(d.groupsOf(e)), n_(e.count) {}
     Fields(const Drawing &d, const Group *g, uint32_t n) : d_(d), g_(g), n_(n) {}
 
     const Group *find(int32_t code) const {
@@ -738,7 +738,7 @@ void Renderer::polyline(const Entity &e, const Fields &f, const Context &c, cons
         int32_t index[4];
     };
     std::vector<Vertex> vertices;
-    const Group *g = d_.groups.data() + e.first;
+    const Group *g = d_.groupsOf(e);
     for (uint32_t i = 0; i < e.count; ++i) {
         if (g[i].code == 0) {
             vertices.push_back({{0, 0, 0}, 0, 0, {0, 0, 0, 0}});
