@@ -231,7 +231,7 @@ private:
     /// One pass over the model space by two renderers at once; false, with nothing changed,
     /// when this one is to make the pass alone.
     bool twoWay(const Context &c);
-    /// Where twoWay cuts the model space: at half its estimated cost, found once for both passes.
+    /// Where twoWay cuts the model space: at half its estimated cost in this pass, found once.
     std::size_t splitPoint();
     void entities(std::span<const Entity> list, const Context &c);
     void entity(const Entity &e, const Context &c);
@@ -311,7 +311,7 @@ private:
     std::vector<double> bulges_;
     std::string codes_;
     std::vector<Kind> kinds_;  ///< of each of the drawing's kind names
-    std::size_t split_ = 0;    ///< splitPoint's answer, once found
+    std::size_t split_[2] = {0, 0};  ///< splitPoint's answers for the page and the extents, once found
 };
 
 void Renderer::note(const std::string &text) {
@@ -1666,15 +1666,23 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
 }
 
 std::size_t Renderer::splitPoint() {
-    if (split_ != 0) {
-        return split_;
+    std::size_t &split = split_[bounds_ ? 1 : 0];
+    if (split != 0) {
+        return split;
     }
-    // A group's worth for each group of an entity, and for a text six more for each of its
-    // characters: the strokes of its glyphs are most of what drawing it costs.
+    // What an entity costs, roughly, in units of a few nanoseconds: a little for each of its
+    // groups, more for what is drawn of it. On the page, curves are walked point by point and
+    // a text's glyphs stroke by stroke; for the extents, a curve is found by its extremes and
+    // a text is seldom laid out.
     auto cost = [&](const Entity &e) -> uint64_t {
-        const Kind kind = kinds_[e.kind];
-        const bool text = kind == Kind::Text || kind == Kind::Attrib || kind == Kind::MText;
-        return e.count + (text ? 6 * uint64_t{Fields(d_, e).text(1).size()} : 0);
+        const uint64_t groups = e.count;
+        switch (kinds_[e.kind]) {
+            case Kind::Circle: case Kind::Arc: case Kind::Ellipse: return 10 + groups + (bounds_ ? 25 : 75);
+            case Kind::LwPolyline: case Kind::Polyline: case Kind::Spline: return 10 + groups * (bounds_ ? 3 : 5);
+            case Kind::Text: case Kind::Attrib: case Kind::MText:
+                return 10 + groups + (bounds_ ? 6 : 33) * uint64_t{Fields(d_, e).text(1).size()};
+            default: return 10 + groups;
+        }
     };
     uint64_t total = 0;
     for (const Entity &e : d_.entities) {
@@ -1685,8 +1693,8 @@ std::size_t Renderer::splitPoint() {
     while (k < d_.entities.size() && 2 * sum < total) {
         sum += cost(d_.entities[k++]);
     }
-    split_ = std::clamp<std::size_t>(k, 1, d_.entities.size() - 1);
-    return split_;
+    split = std::clamp<std::size_t>(k, 1, d_.entities.size() - 1);
+    return split;
 }
 
 bool Renderer::twoWay(const Context &c) {
