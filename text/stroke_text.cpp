@@ -17,8 +17,9 @@ namespace {
 /// The font's cell is 12 units; this is the scale the layout has always used for it (not quite 1/12).
 constexpr double kUnitScale = 0.083333333333333;
 
+/// A point as the segment callbacks take it: x, y, z.
 struct Point {
-    double x, y, z;
+    double at[3];
 };
 
 /// Cosine and sine of an angle, with exactly (1, 0) for an angle of exactly 0.
@@ -150,19 +151,19 @@ private:
     template <bool Plain>
     void place(Point &p) const noexcept {
         if (slanted_) {
-            p.x = (slant_.c * (p.x - x_) + slant_.s * (p.y - y_)) / slant_.c + x_;
+            p.at[0] = (slant_.c * (p.at[0] - x_) + slant_.s * (p.at[1] - y_)) / slant_.c + x_;
         }
         if (rotated_) {
-            const double dx = p.x - x_;
-            const double dy = p.y - y_;
-            p.x = (dx * baseline_.c - dy * baseline_.s) + x_;
-            p.y = (dx * baseline_.s + dy * baseline_.c) + y_;
+            const double dx = p.at[0] - x_;
+            const double dy = p.at[1] - y_;
+            p.at[0] = (dx * baseline_.c - dy * baseline_.s) + x_;
+            p.at[1] = (dx * baseline_.s + dy * baseline_.c) + y_;
         }
         if (!Plain && matrix_ != nullptr) {
             const double *m = matrix_;
-            const double dx = p.x - x_;
-            const double dy = p.y - y_;
-            const double dz = p.z - z_;
+            const double dx = p.at[0] - x_;
+            const double dy = p.at[1] - y_;
+            const double dz = p.at[2] - z_;
             p = {x_ + ((dx * m[0] + dy * m[1]) + dz * m[2]), y_ + ((dx * m[3] + dy * m[4]) + dz * m[5]),
                  z_ + ((dx * m[6] + dy * m[7]) + dz * m[8])};
         }
@@ -171,12 +172,13 @@ private:
     /// Mirrors a placed segment as the flags ask (x and y only) and hands it out.
     template <bool Plain>
     void emit(const Point &a, const Point &b) const noexcept {
-        double first[3] = {a.x, a.y, a.z};
-        double second[3] = {b.x, b.y, b.z};
-        if (!Plain && mirrored_) {
-            mirror(first, second);
+        if (Plain || !mirrored_) {
+            sink_(a.at, b.at);
+            return;
         }
-        sink_(first, second);
+        Point first = a, second = b;
+        mirror(first.at, second.at);
+        sink_(first.at, second.at);
     }
 
     void mirror(double *first, double *second) const noexcept {
