@@ -42,9 +42,10 @@ bool pointIsDot() noexcept {
 
 /// The value of a whole text of the form [+-]digits[.digits][e[+-]digits] whose digits make an
 /// integer below 2^53 and whose scale is a power of ten up to 10^22: both are exact in a double,
-/// so one multiplication or division gives the correctly rounded value in the current rounding
-/// mode, which is strtod's (Clinger's fast path). Nothing for any other text. Hosts that compute
-/// in extended precision (x87) would round twice, so they never take this path.
+/// so one multiplication or division gives the correctly rounded value, which is strtod's
+/// (Clinger's fast path). Nothing for any other text, or when rounding is not to nearest (the
+/// compiler may rearrange signs and zeros as only that mode allows). Hosts that compute in
+/// extended precision (x87) would round twice, so they never take this path.
 std::optional<double> exactDecimal(const char *text) noexcept {
 #if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD == 0
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -93,10 +94,9 @@ std::optional<double> exactDecimal(const char *text) noexcept {
         }
         scale += negativeExponent ? -exponent : exponent;
     }
-    if (*p != '\0' || (point && !pointIsDot())) {
+    if (*p != '\0' || (point && !pointIsDot()) || std::fegetround() != FE_TONEAREST) {
         return std::nullopt;
     }
-    // The sign goes on before the one rounding step, which directed modes round by it.
     const double value = negative ? -static_cast<double>(mantissa) : static_cast<double>(mantissa);
     if (mantissa == 0) {
         return value;
