@@ -597,7 +597,6 @@ bool Reader::meetsTail() {
     // drawing's second part, which its entities then index: they are not copied.
     const auto textBase = static_cast<uint32_t>(d_.texts.size());
     d_.texts += tail.part.texts;
-    // Its groups stay where it put them, their texts now among the drawing's.
     for (Group &g : tail.part.groups) {
         g.text += g.length != 0 ? textBase : 0;
     }

@@ -81,6 +81,7 @@ int view_dxf(const ViewOptions &options) {
         try {
             release = std::jthread([gone = std::move(drawing)] {});
         } catch (const std::system_error &) {
+            // no thread: the memory went back with the unstarted task
         }
     }
     drawing = dxf::Drawing{};
