@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -117,13 +116,7 @@ protected:
         setenv(host::kTemporaryVariable, (dir.path().string() + "//").c_str(), 1);
         ASSERT_EQ(KorMakeTmpName(first), 1);
     }
-    /// The name `step` counts after the first: the counter (8 hex digits after the prefix) goes up by one.
-    fs::path named(int step) const {
-        const std::string file = fs::path(first).filename().string();
-        char digits[9];
-        std::snprintf(digits, sizeof digits, "%08x", static_cast<uint32_t>(std::stoul(file.substr(2, 8), nullptr, 16) + step));
-        return dir.path() / ("vu" + std::string(digits) + file.substr(10));
-    }
+    fs::path named(int step) const { return dir.path() / temporaryNameAfter(first, step); }
     char first[KOR_MAX_PATH];
 };
 
