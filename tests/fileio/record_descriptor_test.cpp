@@ -2,8 +2,6 @@
 // records, and whole-record transfers checked against element-by-element ones.
 #include "fileio/record_descriptor.h"
 
-#include <sys/types.h>
-
 #include <array>
 #include <cstring>
 #include <numeric>
