@@ -1,6 +1,5 @@
 // Tests of the file-system operations on every host: kinds, sizes, status, deletion, directories, temporary names,
 // appending. Paths name a scratch directory in the library's notation (see host::driveFor).
-#include "fileio/file_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

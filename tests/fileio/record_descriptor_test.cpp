@@ -12,7 +12,6 @@
 
 #include "file_fixture.h"
 #include "vutil/fileio.h"
-#include "vutil/runtime.h"
 
 namespace vutil::test {
 namespace {
