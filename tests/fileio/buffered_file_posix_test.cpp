@@ -24,18 +24,15 @@ int failingControl(int, int, ...) { return errno = EIO, -1; }
 template <typename... Arguments> int failing(Arguments...) { return errno = EIO, -1; }
 
 TEST_F(BufferedFile, PipesFailedHostCallsAndDescriptorZero) {
-    int32_t handle = 99;
-    // The handle of a file that opens, else 0.
-    auto open = [&](const std::string &name, uint32_t mode) {
-        return KorOpenFile(name.c_str(), &handle, mode) == 1 ? handle : 0;
-    };
+    const auto open = tryOpen;
     const std::string path = dir.write("shared", "abc");
     // A named pipe where a drawing was expected must not hang the open: with no writer it reads as
     // an empty file, with no reader it cannot be opened to write. A file that cannot be truncated is
     // not created. The host handle is never zero.
     const std::string pipe = dir.file("pipe");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    ASSERT_EQ(open(pipe, KOR_OPEN_READ), 1);
+    int32_t handle = open(pipe, KOR_OPEN_READ);
+    ASSERT_EQ(handle, 1);
     ::alarm(10);  // a read that blocks ends the program here instead of hanging the suite
     EXPECT_EQ(KorGetc(handle), -1);
     ::alarm(0);

@@ -15,8 +15,6 @@ namespace {
 
 using BufferedFile = FileTest;
 
-std::string pattern(std::size_t size) { return randomBytes(size, 1); }
-
 /// Transfer sizes that reach every path: nothing, single bytes, the buffer's and the
 /// chunks' edges (one byte more or less), and arbitrary sizes up to `cap`.
 int32_t transferSize(std::mt19937 &random, int32_t cap) {
@@ -117,7 +115,7 @@ TEST_P(BufferedModel, AgreesWithAPlainModel) {
     if (param.mode & KOR_OPEN_CREATE) model.bytes.clear();
     if (param.threeByteReads) faults::shortReads();
     std::string out(80000, '\0');
-    const std::string source = pattern(81000);
+    const std::string source = randomBytes(81000, 1);
     for (int step = 0; step < param.steps; ++step) {
         SCOPED_TRACE(testing::Message() << "step " << step << " at " << model.pos);
         const int op = static_cast<int>(random() % 8);
@@ -173,10 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Files, BufferedModel,
 
 TEST_F(BufferedFile, OpeningTheTableAndSharing) {
     int32_t handle = 99;
-    // The handle of a file that opens, else 0.
-    auto open = [&](const std::string &name, uint32_t mode) {
-        return KorOpenFile(name.c_str(), &handle, mode) == 1 ? handle : 0;
-    };
+    const auto open = tryOpen;
     const std::string missing = dir.file("missing"), directory = dir.path().string();
     for (const char *name : {static_cast<const char *>(nullptr), "", missing.c_str(), directory.c_str()}) {
         EXPECT_EQ(KorOpenFile(name, &handle, KOR_OPEN_READ), 0) << (name ? name : "null");
@@ -190,7 +185,7 @@ TEST_F(BufferedFile, OpeningTheTableAndSharing) {
     // the lowest free record
     expectFacts({FACT(open(path, KOR_OPEN_READ), 0), FACT(KorCloseFile(7), 1),
                  FACT(open(path, KOR_OPEN_WRITE) + open(path, KOR_OPEN_READWRITE), 0),
-                 FACT(open(path, KOR_OPEN_CREATE), 7)});
+                 FACT(handle = open(path, KOR_OPEN_CREATE), 7)});
     EXPECT_EQ(contents("shared"), "");
     EXPECT_EQ(KorWriteFile("x", 1, handle), 0) << "create alone opens for reading";
     TearDown();
@@ -228,18 +223,18 @@ TEST_F(BufferedFile, HandlesThatAreNotOpenGetTheFailureResult) {
 
 // Short moves stay in the buffer; pending bytes wait until the buffer would fill.
 TEST_F(BufferedFile, TheBufferSavesHostCalls) {
-    int32_t handle = openWith("seek", pattern(1000));
+    int32_t handle = openWith("seek", randomBytes(1000, 1));
     faults::countCalls();
     // one byte on
     // the last byte of the window
     // past the window goes to the host
-    expectFacts({FACT(KorGetc(handle), static_cast<uint8_t>(pattern(1)[0])),
+    expectFacts({FACT(KorGetc(handle), static_cast<uint8_t>(randomBytes(1, 1)[0])),
                  FACT(KorSeekFile(handle, 1, KOR_SEEK_CUR), 2), FACT(KorSeekFile(handle, 997, KOR_SEEK_CUR), 999),
                  FACT(KorSeekFile(handle, 0, KOR_SEEK_SET), 0), FACT(faults::seeks(), 0),
                  FACT(KorSeekFile(handle, 1000, KOR_SEEK_SET), 1000), FACT(faults::seeks(), 1)});
 
     int32_t writer = openWith("w", "", KOR_OPEN_CREATE | KOR_OPEN_WRITE);
-    std::string bytes = pattern(40000);
+    std::string bytes = randomBytes(40000, 1);
     faults::countCalls();
     ASSERT_EQ(KorWriteFile(bytes.data(), 16383, writer), 16383);
     EXPECT_EQ(faults::writes(), 0) << "16383 bytes fit";
@@ -280,7 +275,7 @@ TEST_F(BufferedFile, FailuresOfSeeksReadsAndWrites) {
     // would wrap and send two gigabytes into the 16 KiB buffer.
     static const char source[1] = {};  // never read: the host refuses the write
     EXPECT_EQ(KorWriteFile(source, INT32_MAX, writeOnly), 0);
-    std::string big = pattern(20000);
+    std::string big = randomBytes(20000, 1);
     expectFacts({FACT(KorWriteFile(big.data(), 20000, writeOnly), 0), FACT(KorWriteFile("abc", 3, both), 0),
                  FACT(KorTellFile(writeOnly), 2), FACT(KorTellFile(both), 0)});
 }

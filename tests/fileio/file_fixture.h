@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -32,6 +33,14 @@ inline std::string randomBytes(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     for (char &byte : bytes) byte = static_cast<char>(random());
     return bytes;
+}
+
+/// The temporary name `step` counts after `first`: the counter, 8 hex digits after the prefix, goes up by one a step.
+inline std::string temporaryNameAfter(const std::filesystem::path &first, int step) {
+    const std::string file = first.filename().string();
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<uint32_t>(std::stoul(file.substr(2, 8), nullptr, 16) + step));
+    return "vu" + std::string(digits) + file.substr(10);
 }
 
 /// Replaces the host's `name` call with `function` until the end of the test (the calls of the host's own
@@ -62,6 +71,12 @@ protected:
         int32_t handle = 0;
         EXPECT_EQ(KorOpenFile(path.c_str(), &handle, mode), 1) << path;
         return handle;
+    }
+
+    /// The handle of `path` opened with `mode`, else 0.
+    static int32_t tryOpen(const std::string &path, uint32_t mode) {
+        int32_t handle = 99;
+        return KorOpenFile(path.c_str(), &handle, mode) == 1 ? handle : 0;
     }
 
     std::string contents(std::string_view name) const { return TempDir::read(dir.file(name)); }

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <random>
 #include <regex>
 #include <string>
@@ -18,8 +15,6 @@
 
 namespace vutil::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Split {
     std::string drive, dir, name, ext;
@@ -172,6 +167,7 @@ TEST(Normalizer, AgreesWithTheModel) {
     EXPECT_EQ(fileio::normalizeName("C:\\a\\\x95\\\\..\\b", ""), "C:\\a\\b");
     EXPECT_EQ(fileio::normalizeName("C:\\a\x95\\\\\\b\x95\\", ""), "C:\\a\x95\\\\b\x95\\");
     EXPECT_EQ(fileio::normalizeName("n", "C:\\d\x95\\"), "C:\\d\x95\\\\n");
+    EXPECT_EQ(fileio::normalizeName("C:\\a\x95", ""), "C:\\a\x95") << "a first byte that ends the name stays alone";
     ASSERT_TRUE(platform::setAnsiCodePage(1252));
 }
 

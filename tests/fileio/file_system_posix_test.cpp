@@ -2,7 +2,6 @@
 // symbolic links and unusable temporary directories.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,11 +51,8 @@ TEST_F(FileSystemOnPosix, TemporaryNamesPassOverLinksAndUnusableDirectories) {
     setenv("TMPDIR", dir.path().c_str(), 1);
     char first[KOR_MAX_PATH], next[KOR_MAX_PATH];
     ASSERT_EQ(KorMakeTmpName(first), 1);
-    // The counter is the 8 hex digits after the prefix: a dangling link with the next name takes it.
-    const std::string file = fs::path(first).filename().string();
-    char digits[9];
-    std::snprintf(digits, sizeof digits, "%08x", static_cast<uint32_t>(std::stoul(file.substr(2, 8), nullptr, 16) + 1));
-    const std::string taken = "vu" + std::string(digits) + file.substr(10);
+    // A dangling link with the next name takes it.
+    const std::string taken = temporaryNameAfter(first, 1);
     ASSERT_EQ(::symlink("nowhere", (dir.path() / taken).c_str()), 0);
     ASSERT_EQ(KorMakeTmpName(next), 1);
     EXPECT_NE(fs::path(next).filename().string(), taken) << "even a dangling link takes a name";

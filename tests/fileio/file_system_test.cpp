@@ -1,13 +1,11 @@
 // Tests of the file-system operations on every host: kinds, sizes, status, deletion, directories, temporary names,
 // appending. Paths name a scratch directory in the library's notation (see host::driveFor).
-#include "fileio/file_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -79,11 +77,7 @@ TEST_F(FileSystem, UnlinkChangeDirectoryAndMakeDir) {
     EXPECT_EQ(fs::exists(dir.path() / "held"), !host::kDeletesAnOpenFile);
     KorCloseFile(held);
     // A trailing slash goes like a backslash; a file or a missing directory changes nothing.
-    const struct {
-        std::string path;
-        int32_t result;
-        fs::path now;
-    } moves[] = {{at("/dwg/sub/"), 0, dir.path() / "dwg" / "sub"}, {at("\\"), 0, dir.path()}, {"dwg", 0, dir.path() / "dwg"},
+    const struct { std::string path; int32_t result; fs::path now; } moves[] = {{at("/dwg/sub/"), 0, dir.path() / "dwg" / "sub"}, {at("\\"), 0, dir.path()}, {"dwg", 0, dir.path() / "dwg"},
                  {at("\\file\\"), 1, dir.path() / "dwg"}};
     for (const auto &move : moves) {
         EXPECT_EQ(ChangeDirectory(move.path.c_str()), move.result) << move.path;
@@ -117,13 +111,7 @@ protected:
         setenv(host::kTemporaryVariable, (dir.path().string() + "//").c_str(), 1);
         ASSERT_EQ(KorMakeTmpName(first), 1);
     }
-    /// The name `step` counts after the first: the counter (8 hex digits after the prefix) goes up by one.
-    fs::path named(int step) const {
-        const std::string file = fs::path(first).filename().string();
-        char digits[9];
-        std::snprintf(digits, sizeof digits, "%08x", static_cast<uint32_t>(std::stoul(file.substr(2, 8), nullptr, 16) + step));
-        return dir.path() / ("vu" + std::string(digits) + file.substr(10));
-    }
+    fs::path named(int step) const { return dir.path() / temporaryNameAfter(first, step); }
     char first[KOR_MAX_PATH];
 };
 

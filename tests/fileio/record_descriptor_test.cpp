@@ -2,8 +2,6 @@
 // records, and whole-record transfers checked against element-by-element ones.
 #include "fileio/record_descriptor.h"
 
-#include <sys/types.h>
-
 #include <array>
 #include <cstring>
 #include <numeric>
@@ -14,7 +12,6 @@
 
 #include "file_fixture.h"
 #include "vutil/fileio.h"
-#include "vutil/runtime.h"
 
 namespace vutil::test {
 namespace {

@@ -7,7 +7,6 @@
 
 #include "support/facts.h"
 #include "vutil/geometry.h"
-#include "vutil/runtime.h"
 
 namespace {
 

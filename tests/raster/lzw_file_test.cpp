@@ -1,7 +1,6 @@
 // Tests of KOR_decompress: .Z files in, files or counts out, through the buffered files.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 
 #include "support/facts.h"
