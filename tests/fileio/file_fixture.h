@@ -39,7 +39,8 @@ inline std::string randomBytes(std::size_t size, unsigned seed) {
 inline std::string temporaryNameAfter(const std::filesystem::path &first, int step) {
     const std::string file = first.filename().string();
     char digits[9];
-    std::snprintf(digits, sizeof digits, "%08x", static_cast<uint32_t>(std::stoul(file.substr(2, 8), nullptr, 16) + step));
+    std::snprintf(digits, sizeof digits, "%08x",
+                  static_cast<uint32_t>(std::stoul(file.substr(2, 8), nullptr, 16) + step));
     return "vu" + std::string(digits) + file.substr(10);
 }
 

@@ -77,7 +77,13 @@ TEST_F(FileSystem, UnlinkChangeDirectoryAndMakeDir) {
     EXPECT_EQ(fs::exists(dir.path() / "held"), !host::kDeletesAnOpenFile);
     KorCloseFile(held);
     // A trailing slash goes like a backslash; a file or a missing directory changes nothing.
-    const struct { std::string path; int32_t result; fs::path now; } moves[] = {{at("/dwg/sub/"), 0, dir.path() / "dwg" / "sub"}, {at("\\"), 0, dir.path()}, {"dwg", 0, dir.path() / "dwg"},
+    const struct {
+        std::string path;
+        int32_t result;
+        fs::path now;
+    } moves[] = {{at("/dwg/sub/"), 0, dir.path() / "dwg" / "sub"},
+                 {at("\\"), 0, dir.path()},
+                 {"dwg", 0, dir.path() / "dwg"},
                  {at("\\file\\"), 1, dir.path() / "dwg"}};
     for (const auto &move : moves) {
         EXPECT_EQ(ChangeDirectory(move.path.c_str()), move.result) << move.path;

@@ -78,9 +78,18 @@ TEST(ClipVPoly, CrossingsAreUnroundedAndSinglePointsJudgedByTheWindow) {
     // The bounding box starts from +-1e12, so it cannot see a point beyond that, nor a window edge that is not
     // a number; the single point, which no edge pass clips, must still be tested itself. The window is closed.
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const struct { vpoint p; double xmin, ymin, xmax, ymax; int32_t kept; } singles[] = {
-        {{5, 5, 0}, 0, 0, 10, 10, 1}, {{50, 5, 0}, 0, 0, 10, 10, 0}, {{3e12, 5, 0}, 0, 0, 2e12, 10, 0}, {{3e12, 5, 0}, 0, 0, 4e12, 10, 1},
-        {{nan, 5, 0}, -2e12, -2e12, 2e12, 2e12, 0}, {{5, 5, 0}, nan, 0, 10, 10, 0}, {{5, 5, 0}, 0, 0, 10, nan, 0}, {{5, 5, 0}, 5, 5, 5, 5, 1}};
+    const struct {
+        vpoint p;
+        double xmin, ymin, xmax, ymax;
+        int32_t kept;
+    } singles[] = {{{5, 5, 0}, 0, 0, 10, 10, 1},
+                   {{50, 5, 0}, 0, 0, 10, 10, 0},
+                   {{3e12, 5, 0}, 0, 0, 2e12, 10, 0},
+                   {{3e12, 5, 0}, 0, 0, 4e12, 10, 1},
+                   {{nan, 5, 0}, -2e12, -2e12, 2e12, 2e12, 0},
+                   {{5, 5, 0}, nan, 0, 10, 10, 0},
+                   {{5, 5, 0}, 0, 0, 10, nan, 0},
+                   {{5, 5, 0}, 5, 5, 5, 5, 1}};
     for (const auto &c : singles) {
         std::vector<vpoint> one = {c.p};
         EXPECT_TRUE(clipV(one, 1, c.xmin, c.ymin, c.xmax, c.ymax) == c.kept && (c.kept == 0 || one[0].x == c.p.x)) << &c - singles;

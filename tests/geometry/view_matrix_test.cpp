@@ -18,10 +18,14 @@ void expectRows(const hmatrix &m, const double (&rows)[3][3], double tolerance =
 }
 
 TEST(ViewMatrix, LayoutAndFlagsFromTheRotation) {
-    const struct { double r[9], t[3]; int32_t flags; } cases[] = {
-        {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 0}, HM_UNIT | HM_PLANAR}, {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 5}, HM_DIAGONAL | HM_PLANAR},
-        {{2, 0, 0, 0, 3, 0, 0, 0, 4}, {0, 0, 0}, HM_DIAGONAL}, {{0.6, -0.8, 0, 0.8, 0.6, 0, 0, 0, 1}, {1.5, 2.5, 3.5}, HM_PLANAR},
-        {{1, 0, 0, 0, 0.6, -0.8, 0, 0.8, 0.6}, {0, 0, 0}, 0}};
+    const struct {
+        double r[9], t[3];
+        int32_t flags;
+    } cases[] = {{{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 0}, HM_UNIT | HM_PLANAR},
+                 {{1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 5}, HM_DIAGONAL | HM_PLANAR},
+                 {{2, 0, 0, 0, 3, 0, 0, 0, 4}, {0, 0, 0}, HM_DIAGONAL},
+                 {{0.6, -0.8, 0, 0.8, 0.6, 0, 0, 0, 1}, {1.5, 2.5, 3.5}, HM_PLANAR},
+                 {{1, 0, 0, 0, 0.6, -0.8, 0, 0.8, 0.6}, {0, 0, 0}, 0}};
     for (const auto &c : cases) {
         hmatrix m;
         std::fill(&m.m[0][0], &m.m[0][0] + 16, 7.5);  // every entry is written

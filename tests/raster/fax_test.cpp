@@ -42,9 +42,13 @@ TEST(FaxLibtiff, DecodesLibtiffsCodingOfTheImage) {
     REQUIRE_TOOL("ppm2tiff", "libtiff-tools");
     REQUIRE_TOOL("tiffcp", "libtiff-tools");
     TempDir dir;
-    const std::pair<int32_t, int32_t> sizes[] = {{1, 5}, {7, 9}, {64, 12}, {1728, 20}, {1729, 7}, {2561, 6}, {5000, 10}};
-    const std::pair<const char *, fax::Coding> codings[] = {{"g3", fax::Coding::G3}, {"g3:fill", fax::Coding::G3},
-        {"g3:2d", fax::Coding::G3_2D}, {"g3:2d:fill", fax::Coding::G3_2D}, {"g4", fax::Coding::G4}};
+    const std::pair<int32_t, int32_t> sizes[] = {{1, 5},    {7, 9},    {64, 12},  {1728, 20},
+                                                 {1729, 7}, {2561, 6}, {5000, 10}};
+    const std::pair<const char *, fax::Coding> codings[] = {{"g3", fax::Coding::G3},
+                                                            {"g3:fill", fax::Coding::G3},
+                                                            {"g3:2d", fax::Coding::G3_2D},
+                                                            {"g3:2d:fill", fax::Coding::G3_2D},
+                                                            {"g4", fax::Coding::G4}};
     std::mt19937 random(1);
     for (const auto &[w, h] : sizes) {
         const int32_t width = w, height = h;  // plain variables: clang 14 cannot capture a structured binding

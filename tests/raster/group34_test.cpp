@@ -21,9 +21,10 @@ struct TableSet {
                                               G34_BLACK_LENGTHS_BYTES, G34_MODE_VALUES_BYTES,   G34_MODE_LENGTHS_BYTES};
     TableSet() {
         for (int i = 0; i < 6; ++i) buffers[i].assign(kSizes[i] + 16, 0xA5);
-        EXPECT_EQ(FillGroup34Tables(reinterpret_cast<int32_t *>(buffers[0].data()), reinterpret_cast<int8_t *>(buffers[1].data()),
-                                    reinterpret_cast<int32_t *>(buffers[2].data()), reinterpret_cast<int8_t *>(buffers[3].data()),
-                                    reinterpret_cast<int8_t *>(buffers[4].data()), reinterpret_cast<int8_t *>(buffers[5].data())),
+        EXPECT_EQ(FillGroup34Tables(
+                      reinterpret_cast<int32_t *>(buffers[0].data()), reinterpret_cast<int8_t *>(buffers[1].data()),
+                      reinterpret_cast<int32_t *>(buffers[2].data()), reinterpret_cast<int8_t *>(buffers[3].data()),
+                      reinterpret_cast<int8_t *>(buffers[4].data()), reinterpret_cast<int8_t *>(buffers[5].data())),
                   1);
     }
     /// Value and code length of entry i of the white (0), black (1) or mode (2) table.

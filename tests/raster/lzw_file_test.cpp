@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include "support/facts.h"
 #include "platform/memory.h"
 #include "raster/external_tools.h"
 #include "raster/lzw_support.h"
+#include "support/facts.h"
 #include "support/host_faults.h"
 #include "support/temp_dir.h"
 #include "vutil/fileio.h"

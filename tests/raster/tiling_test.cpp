@@ -116,10 +116,21 @@ TEST(Tiling, EdgeCasesAndMeaninglessRequests) {
     kor_tile_request zeroX = request(100, 40), zeroY = request(100, 40);
     zeroX.tileSize[0] = zeroY.tileSize[1] = 0;
     // The last but one: 2^30 x 2^30 tiles of 48 bytes, a block size that wraps 64 bits to 8 bytes.
-    const kor_tile_request rejected[] = {
-        request(100, 0),  request(100, -0.0), request(100, kNaN), request(100, -40), request(kInf, 40), request(kNaN, 40),
-        request(100, 40, 0, kNaN), request(100, 40, 0, kInf), request(100, 40, kNaN), request(1e6, 1), request(1e300, 1e-300),
-        request(100, 40, 0, 1e308), request(1073741824.0, 1), zeroX, zeroY};
+    const kor_tile_request rejected[] = {request(100, 0),
+                                         request(100, -0.0),
+                                         request(100, kNaN),
+                                         request(100, -40),
+                                         request(kInf, 40),
+                                         request(kNaN, 40),
+                                         request(100, 40, 0, kNaN),
+                                         request(100, 40, 0, kInf),
+                                         request(100, 40, kNaN),
+                                         request(1e6, 1),
+                                         request(1e300, 1e-300),
+                                         request(100, 40, 0, 1e308),
+                                         request(1073741824.0, 1),
+                                         zeroX,
+                                         zeroY};
     for (const kor_tile_request &r : rejected) EXPECT_EQ(tile(r).result, 0) << r.extentsMax[0] << " " << r.tileSize[0];
     EXPECT_EQ(KOR_TileRect(nullptr), 0);
     platform::setGlobalAllocFailureAfter(0);
