@@ -2,7 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -10,21 +9,11 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "vutil/runtime.h"
 
 namespace vutil::test {
-
-/// Sets an environment variable for a scope (null: unset), then restores it.
-struct ScopedEnv {
-    ScopedEnv(const char *name, const char *value) : name(name), had(std::getenv(name) != nullptr), old(had ? std::getenv(name) : "") {
-        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had ? setenv(name, old.c_str(), 1) : unsetenv(name); }
-    const char *name;
-    bool had;
-    std::string old;
-};
 
 inline std::string read(const char *section, const char *key, const std::string &file, const char *def = "<absent>") {
     char buffer[256];

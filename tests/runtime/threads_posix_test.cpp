@@ -1,5 +1,5 @@
-// Tests of threads, local time and commands on POSIX hosts: nice values, suspension by a signal, pthreads,
-// glibc's times before 1970, and commands run by the shell.
+// Tests of threads and commands on POSIX hosts: nice values, suspension by a signal, pthreads, and commands run by
+// the shell. (glibc's local times before 1970 are tested with the host services.)
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -11,8 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -86,17 +84,6 @@ TEST(Threads, SuspendingAndResumingOverAndOverNeedsNoMoreStack) {
     ASSERT_NE(thread, nullptr);
     for (int i = 0; i < 5000; ++i) ASSERT_TRUE(KOR_SuspendThread(thread) && KOR_ResumeThread(thread)) << i;
     EXPECT_TRUE((counter.stop = true, waitUntil([&] { return KOR_DestroyThread(thread) == 1; })));
-}
-
-// glibc's localtime goes back before 1970, to the earliest 32-bit time.
-TEST(LocalTime, TimesBefore1970) {
-    const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
-    setenv("TZ", "UTC", 1);
-    const int32_t cases[][4] = {{-1, 69, 364, 86399}, {INT32_MIN, 1, 346, 74752}};
-    const struct tm *t = nullptr;
-    for (const auto &[seconds, year, yearDay, secondOfDay] : cases)
-        ASSERT_TRUE((t = KOR_LocalTime(seconds)) != nullptr && t->tm_year == year && t->tm_yday == yearDay && t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec == secondOfDay) << seconds;
-    saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
 }
 
 TEST(Command, StartsDetachedThroughTheShellWithoutWaitingOrInheriting) {

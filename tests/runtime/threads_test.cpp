@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
 #include <thread>
 
 #include "platform/thread.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "thread_support.h"
 #include "vutil/runtime.h"
@@ -114,14 +114,12 @@ TEST(Threads, EveryThreadHasAtLeastTheDefaultStack) {
 // The runtime's local time of times from 1970 on, in the one shared record. (Times before 1970 are the hosts'
 // own: see their tests.)
 TEST(LocalTime, TimesFrom1970OnInTheSharedRecord) {
-    const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
-    setenv("TZ", "UTC", 1);
+    const ScopedEnv utc("TZ", "UTC");
     const int32_t cases[][4] = {{0, 70, 0, 0}, {951782400, 100, 59, 0}, {INT32_MAX, 138, 18, 11647}};
     const struct tm *t = nullptr;
     for (const auto &[seconds, year, yearDay, secondOfDay] : cases)
         ASSERT_TRUE((t = KOR_LocalTime(seconds)) != nullptr && t->tm_year == year && t->tm_yday == yearDay && t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec == secondOfDay) << seconds;
     EXPECT_EQ(KOR_LocalTime(1), KOR_LocalTime(2)) << "one shared record";
-    saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
 }
 
 // Command lines longer than 1023 characters are refused, not cut, as are empty ones.
