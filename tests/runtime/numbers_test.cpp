@@ -87,9 +87,7 @@ TEST(Numbers, RealsAreTheHostsBitForBit) {
         uint64_t bits = rng();
         double value = 0;
         std::memcpy(&value, &bits, sizeof value);
-        if (!std::isfinite(value)) {
-            continue;
-        }
+        if (!std::isfinite(value)) continue;
         int exponent = 0;  // the same digits at a size a drawing has
         const double scaled = std::ldexp(std::fabs(std::frexp(value, &exponent)), static_cast<int>(rng() % 40) - 20);
         for (const char *format : {"%.17g", "%.20g", "%.15g", "%g", "%.12f", "%.3e"}) {
