@@ -245,17 +245,20 @@ TEST_F(Reader, PathsDeeperThanAnyStackAreWalked) {
     EXPECT_EQ(query(file, path + "\\d", 0).first, -4);
 }
 
-// Names at their limits: an empty one, and one that ends in a character of two UTF-16 units with no ANSI form.
+// Names at their limits: an empty one, and ones that end in, or hold, a character of two UTF-16 units with no ANSI
+// form.
 TEST_F(Reader, EmptyNamesAndNamesEndingInASurrogatePairAreListed) {
     using Entry = WrittenEntry;
     std::string bytes = writeCompoundFile({{"Root Entry", cfb::kRootObject, Entry::kNoLink, Entry::kNoLink, 1},
                                            {"S", cfb::kStorageObject, Entry::kNoLink, Entry::kNoLink, 2},
                                            {"", cfb::kStreamObject, Entry::kNoLink, 3, Entry::kNoLink, "e"},
-                                           {"a~~", cfb::kStreamObject, Entry::kNoLink, Entry::kNoLink, Entry::kNoLink, "p"}});
-    bytes.replace(bytes.find(std::string("a\0~\0~\0", 6)) + 2, 4, "\x3D\xD8\x00\xDE", 4);  // U+1F600
+                                           {"a~~", cfb::kStreamObject, Entry::kNoLink, 4, Entry::kNoLink, "p"},
+                                           {"b~~c", cfb::kStreamObject, Entry::kNoLink, Entry::kNoLink, Entry::kNoLink, "q"}});
+    for (const char *name : {"a", "b"}) bytes.replace(bytes.find(std::string(name).append("\0~\0~\0", 5)) + 2, 4, "\x3D\xD8\x00\xDE", 4);  // U+1F600
     const std::string file = scratch("names.cfb", bytes);
     EXPECT_EQ(query(file, "S", 0), (std::pair<int32_t, std::string>{1, ""}));
     EXPECT_EQ(query(file, "S", 1), (std::pair<int32_t, std::string>{1, "a?"}));
+    EXPECT_EQ(query(file, "S", 2), (std::pair<int32_t, std::string>{1, "b?c"}));
 }
 
 }  // namespace
