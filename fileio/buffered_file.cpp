@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -83,29 +85,36 @@ const LineStops &lineStopTable() noexcept {
     return lineStops;
 }
 
+/// Position of the first LF or CR among the eight bytes of `word` (in memory order), or 8.
+int firstLineEnd(uint64_t word) noexcept {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    const uint64_t lineFeeds = word ^ (kOnes * '\n'), carriageReturns = word ^ (kOnes * '\r');
+    // A byte's high bit is set where the byte is zero, and possibly in bytes after a zero
+    // byte: the lowest set bit is exact.
+    const uint64_t zero = (((lineFeeds - kOnes) & ~lineFeeds) | ((carriageReturns - kOnes) & ~carriageReturns)) & kHighs;
+    return zero == 0 ? 8 : std::countr_zero(zero) / 8;
+}
+
 /// Length of the run of plain bytes at the start of `from` (at most `span`).
 int32_t plainRun(const uint8_t *from, int32_t span, const LineStops &stops) noexcept {
-    // Most lines are short: look at their first bytes one by one before calling on the
-    // library's search.
-    const int32_t head = std::min(span, int32_t{16});
-    for (int32_t k = 0; k < head; ++k) {
-        if (stops.stop[from[k]]) {
-            return k;
+    int32_t k = 0;
+    if (!stops.anyLeadByte && std::endian::native == std::endian::little) {
+        // Only LF and CR end a run: most lines are short, so look at them eight bytes at a
+        // time before calling on the library's search.
+        for (; k + 8 <= span && k < 32; k += 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, from + k, sizeof word);
+            if (const int at = firstLineEnd(word); at < 8) {
+                return k + at;
+            }
         }
-    }
-    if (head == span) {
-        return span;
-    }
-    const uint8_t *rest = from + head;
-    const auto left = static_cast<std::size_t>(span - head);
-    if (!stops.anyLeadByte) {
-        // Only LF and CR end a run: let the library's vectorised search find them.
+        const uint8_t *rest = from + k;
+        const auto left = static_cast<std::size_t>(span - k);
         const auto *lineFeed = static_cast<const uint8_t *>(std::memchr(rest, '\n', left));
         const std::size_t run = lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - rest) : left;
         const auto *carriageReturn = static_cast<const uint8_t *>(std::memchr(rest, '\r', run));
-        return head + static_cast<int32_t>(carriageReturn != nullptr ? carriageReturn - rest : run);
+        return k + static_cast<int32_t>(carriageReturn != nullptr ? carriageReturn - rest : run);
     }
-    int32_t k = head;
     while (k < span && !stops.stop[from[k]]) {
         ++k;
     }

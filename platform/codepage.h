@@ -20,6 +20,10 @@ bool isLeadByte(uint8_t byte) noexcept;
 /// false for a code page that is not supported. For tests and tools.
 bool setAnsiCodePage(uint32_t codePage) noexcept;
 
+/// The decimal point of the C library's number conversions in the calling thread's locale
+/// ("." in the C locale).
+const char *decimalPoint() noexcept;
+
 /// ANSI text to UTF-16; nothing when the text is not valid in the code page.
 std::optional<std::u16string> toWide(std::string_view text);
 

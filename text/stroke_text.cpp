@@ -17,8 +17,9 @@ namespace {
 /// The font's cell is 12 units; this is the scale the layout has always used for it (not quite 1/12).
 constexpr double kUnitScale = 0.083333333333333;
 
+/// A point as the segment callbacks take it: x, y, z.
 struct Point {
-    double x, y, z;
+    double at[3];
 };
 
 /// Cosine and sine of an angle, with exactly (1, 0) for an angle of exactly 0.
@@ -56,6 +57,7 @@ public:
           // A cosine of exactly 1 is no slant, and one of exactly 0 cannot be divided by: both leave x alone.
           slanted_(slant_.c != 0.0 && slant_.c != 1.0),
           rotated_(!baseline_.isIdentity()),
+          plain_(!vertical_ && !mirrored_ && matrix_ == nullptr),
           cx_(text.x) {
         if (backward_ || upsideDown_) {
             backwardEnd_ = {text.x + text.width * baseline_.s, text.y - text.height * baseline_.c};
@@ -119,7 +121,11 @@ public:
             // Numeric escapes reach 999; the codes beyond the table draw nothing.
             if (code < 256) {
                 if (const int8_t *glyph = glyphOf(static_cast<uint8_t>(code))) {
-                    drawGlyph(glyph);
+                    if (plain_) {
+                        drawGlyph<true>(glyph);
+                    } else {
+                        drawGlyph<false>(glyph);
+                    }
                 }
             }
             cx_ += vertical_ ? text_.height : text_.width;
@@ -130,8 +136,11 @@ public:
 
 private:
     /// A glyph point in the text's own frame, before slant, rotation and matrix.
+    /// The steps below take a `Plain` form, for text that is not vertical, mirrored or put
+    /// through a matrix (nearly all of it), which tests none of those per point.
+    template <bool Plain>
     Point glyphPoint(int8_t gx, int8_t gy) const noexcept {
-        if (vertical_) {
+        if (!Plain && vertical_) {
             return {cx_ - gy * sx_, y_ + gx * sy_, z_};
         }
         return {cx_ + gx * sx_, y_ + gy * sy_, z_};
@@ -139,34 +148,37 @@ private:
 
     /// Slant, rotation and matrix, each about the insertion point. The arithmetic is that of geometry::slantX,
     /// geometry::rotateAbout and geometry::applyMatrixRow, written out here because it runs for every glyph point.
+    template <bool Plain>
     void place(Point &p) const noexcept {
         if (slanted_) {
-            p.x = (slant_.c * (p.x - x_) + slant_.s * (p.y - y_)) / slant_.c + x_;
+            p.at[0] = (slant_.c * (p.at[0] - x_) + slant_.s * (p.at[1] - y_)) / slant_.c + x_;
         }
         if (rotated_) {
-            const double dx = p.x - x_;
-            const double dy = p.y - y_;
-            p.x = (dx * baseline_.c - dy * baseline_.s) + x_;
-            p.y = (dx * baseline_.s + dy * baseline_.c) + y_;
+            const double dx = p.at[0] - x_;
+            const double dy = p.at[1] - y_;
+            p.at[0] = (dx * baseline_.c - dy * baseline_.s) + x_;
+            p.at[1] = (dx * baseline_.s + dy * baseline_.c) + y_;
         }
-        if (matrix_ != nullptr) {
+        if (!Plain && matrix_ != nullptr) {
             const double *m = matrix_;
-            const double dx = p.x - x_;
-            const double dy = p.y - y_;
-            const double dz = p.z - z_;
+            const double dx = p.at[0] - x_;
+            const double dy = p.at[1] - y_;
+            const double dz = p.at[2] - z_;
             p = {x_ + ((dx * m[0] + dy * m[1]) + dz * m[2]), y_ + ((dx * m[3] + dy * m[4]) + dz * m[5]),
                  z_ + ((dx * m[6] + dy * m[7]) + dz * m[8])};
         }
     }
 
     /// Mirrors a placed segment as the flags ask (x and y only) and hands it out.
+    template <bool Plain>
     void emit(const Point &a, const Point &b) const noexcept {
-        double first[3] = {a.x, a.y, a.z};
-        double second[3] = {b.x, b.y, b.z};
-        if (mirrored_) {
-            mirror(first, second);
+        if (Plain || !mirrored_) {
+            sink_(a.at, b.at);
+            return;
         }
-        sink_(first, second);
+        Point first = a, second = b;
+        mirror(first.at, second.at);
+        sink_(first.at, second.at);
     }
 
     void mirror(double *first, double *second) const noexcept {
@@ -184,20 +196,21 @@ private:
     void rule(double above) noexcept {
         Point a{cx_, text_.y + above, text_.z};
         Point b{cx_ + text_.width, text_.y + above, text_.z};
-        place(a);
-        place(b);
-        emit(a, b);
+        place<false>(a);
+        place<false>(b);
+        emit<false>(a, b);
     }
 
     /// Each stroke of n points gives n - 1 segments; lifting the pen gives none.
+    template <bool Plain>
     void drawGlyph(const int8_t *g) noexcept {
-        Point a = glyphPoint(g[0], g[1]);
-        Point b = glyphPoint(g[2], g[3]);
+        Point a = glyphPoint<Plain>(g[0], g[1]);
+        Point b = glyphPoint<Plain>(g[2], g[3]);
         g += 4;
-        place(a);
-        place(b);
+        place<Plain>(a);
+        place<Plain>(b);
         for (;;) {
-            emit(a, b);
+            emit<Plain>(a, b);
             a = b;
             const int8_t gx = g[0];
             const int8_t gy = g[1];
@@ -206,14 +219,14 @@ private:
                 return;
             }
             if (gx == kPenUp && gy == kPenUp) {
-                a = glyphPoint(g[0], g[1]);
-                b = glyphPoint(g[2], g[3]);
+                a = glyphPoint<Plain>(g[0], g[1]);
+                b = glyphPoint<Plain>(g[2], g[3]);
                 g += 4;
-                place(a);
+                place<Plain>(a);
             } else {
-                b = glyphPoint(gx, gy);
+                b = glyphPoint<Plain>(gx, gy);
             }
-            place(b);
+            place<Plain>(b);
         }
     }
 
@@ -231,6 +244,7 @@ private:
     const double *const matrix_;
     const bool slanted_;
     const bool rotated_;
+    const bool plain_;
     double cx_;  ///< the current character's left end along the baseline, before rotation
     std::array<double, 2> backwardEnd_{};
     std::array<double, 2> upsideDownEnd_{};

@@ -2,6 +2,7 @@
 #include "platform/codepage.h"
 
 #include <iconv.h>
+#include <langinfo.h>
 
 #include <atomic>
 #include <cerrno>
@@ -84,6 +85,9 @@ bool convert(const char *to, const char *from, const char *in, std::size_t inByt
 }  // namespace
 
 uint32_t ansiCodePage() noexcept { return active().number; }
+
+// nl_langinfo reads the thread's locale as strtod does, without localeconv's copy of every field.
+const char *decimalPoint() noexcept { return nl_langinfo(RADIXCHAR); }
 
 bool isLeadByte(uint8_t byte) noexcept {
     const CodePageInfo &info = active();

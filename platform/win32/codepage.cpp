@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <clocale>
 #include <cstdlib>
 
 namespace vutil::platform {
@@ -59,6 +60,8 @@ std::optional<std::wstring> wide(uint32_t codePage, std::string_view text) {
 }
 
 }  // namespace
+
+const char *decimalPoint() noexcept { return std::localeconv()->decimal_point; }
 
 uint32_t ansiCodePage() noexcept {
     return active();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <sstream>
 #include <tuple>
 
@@ -137,8 +138,10 @@ std::string everything(const Drawing &d) {
     out.precision(17);
     auto groups = [&](const Entity &e) {
         out << d.kinds.at(e.kind) << ':';
-        for (uint32_t i = e.first; i < e.first + e.count; ++i) {
-            const Group &g = d.groups.at(i);
+        const Group *first = d.groupsOf(e);
+        const std::vector<Group> &part = (e.first & Drawing::kSecondPart) != 0 ? d.secondGroups : d.groups;
+        ASSERT_LE(first - part.data() + e.count, static_cast<std::ptrdiff_t>(part.size()));
+        for (const Group &g : std::span(first, e.count)) {
             out << ' ' << g.code << '=';
             if (g.length != 0 || !std::isfinite(g.number)) {
                 out << '"' << d.text(g) << '"';

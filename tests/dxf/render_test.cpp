@@ -510,8 +510,9 @@ TEST(DxfRender, TextsAreSetAtTheirAlignmentHeightAndGlyphs) {
 }
 
 TEST(DxfRender, TextsNearTheEdgeWidenTheExtentsByTheirInkAlone) {
-    // Texts swept across the edge of a frame of lines, turned every way: the extents of the
-    // whole are exactly the union of those of the frame and of the text drawn alone.
+    // Texts swept across the edge of a frame of lines, turned, aligned, mirrored and slanted
+    // every way: the extents of the whole are exactly the union of those of the frame and of
+    // the text drawn alone.
     RenderOptions o;
     o.margin = 0;
     const Pairs frame = line(0, 0, 100, 0) + line(100, 0, 100, 100) + line(100, 100, 0, 100) + line(0, 100, 0, 0);
@@ -523,7 +524,10 @@ TEST(DxfRender, TextsNearTheEdgeWidenTheExtentsByTheirInkAlone) {
         const double from = k % 4 == 0 ? 40 : 12;  // some stay well inside
         const double x = 100 - from * std::cos(angle * kPi / 180) + (k % 5) * 0.01;
         const double y = 50 - from * std::sin(angle * kPi / 180) - (k % 3) * 0.01;
-        const Pairs text{{0, "TEXT"}, {10, n(x)}, {20, n(y)}, {40, "4"}, {50, n(angle)}, {1, "WWW%%%"}};
+        const Pairs text{{0, "TEXT"},          {10, n(x)},          {20, n(y)},
+                         {11, n(x)},           {21, n(y)},          {40, "4"},
+                         {50, n(angle)},       {51, n(k % 4 * 10)}, {71, std::to_string(k % 3 * 2)},
+                         {72, std::to_string(k % 3)}, {73, std::to_string(k % 4)}, {1, k % 2 ? "WWW%%%" : "Wg|Q"}};
         const Drawn own = draw(drawing(text), o);
         const Drawn both = draw(drawing(frame + text), o);
         ASSERT_TRUE(own.ok && both.ok);

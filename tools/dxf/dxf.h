@@ -53,7 +53,12 @@ struct Style {
 };
 
 struct Drawing {
+    /// Entity::first with this bit set indexes secondGroups.
+    static constexpr uint32_t kSecondPart = uint32_t{1} << 31;
+
     std::vector<Group> groups;
+    /// The groups of a large file's second half, as its second reader read them (see read()).
+    std::vector<Group> secondGroups;
     std::string texts;               ///< the text of every group, one after another
     std::vector<std::string> kinds;  ///< entity kind names, indexed by Entity::kind
     std::vector<Entity> entities;    ///< model space
@@ -65,6 +70,10 @@ struct Drawing {
     std::vector<std::string> notes;  ///< what the reader tolerated, for the user
     int readers = 1;                 ///< the readers whose work it holds: 2 when a large file was read in two
 
+    /// The first of an entity's groups.
+    const Group *groupsOf(const Entity &e) const {
+        return (e.first & kSecondPart) != 0 ? secondGroups.data() + (e.first & ~kSecondPart) : groups.data() + e.first;
+    }
     std::string_view text(const Group &group) const {
         return group.length == 0 ? std::string_view() : std::string_view(texts.data() + group.text, group.length);
     }

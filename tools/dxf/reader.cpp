@@ -1,6 +1,7 @@
 // Reading DXF: the group-code and value lines come through the library's buffered
 // files, the numbers through its number-text services.
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -131,19 +132,27 @@ public:
     int32_t handle() const { return handle_; }
 
 private:
-    /// strlen, but most lines are short: their first bytes are looked at one by one.
+    /// strlen of a line in the buffer, but most lines are short: their first bytes are looked
+    /// at eight at a time (the buffer is longer than that, and all of it set).
     static std::size_t lengthOf(const char *text) {
-        for (std::size_t i = 0; i < 24; ++i) {
-            if (text[i] == '\0') {
-                return i;
+        if constexpr (std::endian::native == std::endian::little) {
+            constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+            for (std::size_t i = 0; i < 32; i += 8) {
+                uint64_t word = 0;
+                std::memcpy(&word, text + i, sizeof word);
+                // The lowest high bit set marks the first zero byte.
+                if (const uint64_t zero = (word - kOnes) & ~word & kHighs; zero != 0) {
+                    return i + static_cast<std::size_t>(std::countr_zero(zero) / 8);
+                }
             }
+            return 32 + std::strlen(text + 32);
         }
-        return 24 + std::strlen(text + 24);
+        return std::strlen(text);
     }
 
     int32_t handle_;
     int64_t number_ = 0;
-    char buffer_[4096];
+    char buffer_[4096] = {};
     std::string long_;
 };
 
@@ -583,21 +592,23 @@ bool Reader::meetsTail() {
     if (!tail.whole) {
         return false;
     }
-    // Offsets into the tail's groups and texts become offsets into the drawing's, and its
-    // kinds indices into the drawing's, numbered in the order the entities come.
-    const auto groupBase = static_cast<uint32_t>(d_.groups.size());
+    // Offsets into the tail's texts become offsets into the drawing's, and its kinds indices
+    // into the drawing's, numbered in the order the entities come. Its groups are kept as the
+    // drawing's second part, which its entities then index: they are not copied.
     const auto textBase = static_cast<uint32_t>(d_.texts.size());
     d_.texts += tail.part.texts;
-    d_.groups.reserve(d_.groups.size() + tail.part.groups.size());
-    for (Group g : tail.part.groups) {
-        if (g.length != 0) {
-            g.text += textBase;
-        }
-        d_.groups.push_back(g);
+    for (Group &g : tail.part.groups) {
+        g.text += g.length != 0 ? textBase : 0;
     }
+    d_.secondGroups = std::move(tail.part.groups);
+    std::vector<uint32_t> kinds(tail.part.kinds.size());
+    for (std::size_t k = 0; k < kinds.size(); ++k) {
+        kinds[k] = kindOf(tail.part.kinds[k]);
+    }
+    d_.entities.reserve(d_.entities.size() + tail.part.entities.size());
     for (Entity e : tail.part.entities) {
-        e.kind = kindOf(tail.part.kinds[e.kind]);
-        e.first += groupBase;
+        e.kind = kinds[e.kind];
+        e.first |= Drawing::kSecondPart;
         d_.entities.push_back(e);
     }
     tail.part = Drawing{};
@@ -817,8 +828,8 @@ bool read(const std::string &path, Drawing &drawing, std::string &reason, int32_
         return false;
     }
     // Room for the groups at a little more than the rate of common drawings (a stored group for
-    // every 24 bytes or so), so that they are seldom moved while they are read, nor when the
-    // second reader's are added. Room not written to takes no memory.
+    // every 24 bytes or so), so that they are seldom moved while they are read, the whole file's
+    // should the second reader's work not be taken. Room not written to takes no memory.
     const int32_t size = KorSeekFile(file.handle, 0, KOR_SEEK_END);
     KorSeekFile(file.handle, 0, KOR_SEEK_SET);
     if (size > 0) {
@@ -851,8 +862,9 @@ bool read(const std::string &path, Drawing &drawing, std::string &reason, int32_
     Reader reader(file.handle, drawing, tail ? &*tail : nullptr);
     const bool ok = reader.run(reason);
     tail.reset();  // stops the second reader if it still runs
-    // What was read stays while the page is drawn: keep little spare room.
-    if (drawing.groups.capacity() > drawing.groups.size() + drawing.groups.size() / 4) {
+    // What was read stays while the page is drawn: keep little spare room. (Where the second
+    // reader's groups were taken, the first's room was sized for its half.)
+    if (drawing.readers == 1 && drawing.groups.capacity() > drawing.groups.size() + drawing.groups.size() / 4) {
         drawing.groups.shrink_to_fit();
     }
     drawing.texts.shrink_to_fit();

@@ -4,6 +4,7 @@
 #include "render.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -33,7 +34,7 @@ constexpr uint32_t kUndrawn = 0xFF000000;
 /// The groups of one entity, looked up by code.
 class Fields {
 public:
-    Fields(const Drawing &d, const Entity &e) : d_(d), g_(d.groups.data() + e.first), n_(e.count) {}
+    Fields(const Drawing &d, const Entity &e) : d_(d), g_(d.groupsOf(e)), n_(e.count) {}
     Fields(const Drawing &d, const Group *g, uint32_t n) : d_(d), g_(g), n_(n) {}
 
     const Group *find(int32_t code) const {
@@ -230,7 +231,7 @@ private:
     /// One pass over the model space by two renderers at once; false, with nothing changed,
     /// when this one is to make the pass alone.
     bool twoWay(const Context &c);
-    /// Where twoWay cuts the model space: at half its estimated cost, found once for both passes.
+    /// Where twoWay cuts the model space: at half its estimated cost in this pass, found once.
     std::size_t splitPoint();
     void entities(std::span<const Entity> list, const Context &c);
     void entity(const Entity &e, const Context &c);
@@ -310,7 +311,7 @@ private:
     std::vector<double> bulges_;
     std::string codes_;
     std::vector<Kind> kinds_;  ///< of each of the drawing's kind names
-    std::size_t split_ = 0;    ///< splitPoint's answer, once found
+    std::size_t split_[2] = {0, 0};  ///< splitPoint's answers for the page and the extents, once found
 };
 
 void Renderer::note(const std::string &text) {
@@ -737,7 +738,7 @@ void Renderer::polyline(const Entity &e, const Fields &f, const Context &c, cons
         int32_t index[4];
     };
     std::vector<Vertex> vertices;
-    const Group *g = d_.groups.data() + e.first;
+    const Group *g = d_.groupsOf(e);
     for (uint32_t i = 0; i < e.count; ++i) {
         if (g[i].code == 0) {
             vertices.push_back({{0, 0, 0}, 0, 0, {0, 0, 0, 0}});
@@ -1265,6 +1266,53 @@ bool Renderer::withinBox(const hmatrix &m, const std::vector<vpoint> &points) co
     return true;
 }
 
+hmatrix stringMatrix(const hmatrix &m, double dx, double height, double widthFactor, double oblique, int32_t flags,
+                     int valign) {
+    const double dy = valign == 1 ? 0.3 : valign == 2 ? -0.5 : valign == 3 ? -1 : 0;
+    // Mirrors, slant, width and height about the insertion point.
+    const double slant = std::tan(std::clamp(oblique, -85.0, 85.0) * kDegree);
+    const double mx = (flags & 2) != 0 ? -1 : 1, my = (flags & 4) != 0 ? -1 : 1;
+    hmatrix local;
+    create_unitmatrix(&local);
+    local.m[0][0] = mx * height * widthFactor;
+    local.m[0][1] = mx * height * slant * my;
+    local.m[1][1] = my * height;
+    local.m[0][3] = mx * height * (dx * widthFactor + dy * slant);
+    local.m[1][3] = my * height * dy;
+    local.flags = 0;
+    return multiply(m, local);
+}
+
+const std::vector<vpoint> &strokeReach(std::size_t count) {
+    // The farthest any code's strokes reach, and its advance, each laid out alone as drawString
+    // lays out a string; a string of codes stays within their sum, widened more than enough.
+    static const std::array<double, 4> reach = [] {
+        std::array<double, 4> r = {0, 0, 0, 0};  // advance, |x|, lowest y, highest y
+        std::vector<vpoint> segments;
+        for (int code = 1; code < 256; ++code) {
+            const char text[2] = {static_cast<char>(code), '\0'};
+            double end[3] = {0, 0, 0};
+            segments.clear();
+            if (code != '%') {
+                txt(reinterpret_cast<intptr_t>(&segments), nullptr, text, 0, 0, 0, 1, 0.85, 0, 0, nullptr, 0, 0,
+                    lineCollect, end);
+            }
+            r[0] = std::max(r[0], std::fabs(end[0]));
+            for (const vpoint &p : segments) {
+                r[1] = std::max(r[1], std::fabs(p.x));
+                r[2] = std::min(r[2], p.y), r[3] = std::max(r[3], p.y);
+            }
+        }
+        return r;
+    }();
+    // Whatever the alignment moves the string by, at most its advance, is inside the width.
+    const double width = static_cast<double>(count) * (2 * reach[0] + 1) + reach[1] + 2;
+    thread_local std::vector<vpoint> corners(2);
+    corners[0] = {-width, reach[2] - 2, 0};
+    corners[1] = {width, reach[3] + 2, 0};
+    return corners;
+}
+
 void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
                           double height, double widthFactor, double oblique, int32_t flags, int halign, int valign) {
     static const int32_t ready = init_txt();
@@ -1304,10 +1352,17 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
     if (!outline || segments.empty()) {
         std::string &codes = codes_;
         codes.clear();
+        bool escapes = false;
         for (uint32_t c : chars) {
             const unsigned char code = strokeCode(c);
             // "%%%" is the stroke font's own escape for "%".
             codes += code == 0 ? " " : code == '%' ? "%%%" : std::string_view(reinterpret_cast<const char *>(&code), 1);
+            escapes = escapes || code == '%';
+        }
+        if (bounds_ && !escapes && withinBox(stringMatrix(m, 0, height, widthFactor, oblique, flags, valign),
+                                             strokeReach(codes.size()))) {
+            continuing_ = false;
+            return;  // wherever its strokes fall, they cannot widen the extents
         }
         double end[3] = {0, 0, 0};
         txt(reinterpret_cast<intptr_t>(&segments), nullptr, codes.c_str(), 0, 0, 0, 1, 0.85, 0, 0, nullptr, 0, 0,
@@ -1315,19 +1370,7 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
         advance = end[0] - 0.85 / 3;
     }
     const double dx = halign == 1 ? -advance / 2 : halign == 2 ? -advance : 0;
-    const double dy = valign == 1 ? 0.3 : valign == 2 ? -0.5 : valign == 3 ? -1 : 0;
-    // Matrix of the string: mirrors, slant, width and height about the insertion point.
-    const double slant = std::tan(std::clamp(oblique, -85.0, 85.0) * kDegree);
-    const double mx = (flags & 2) != 0 ? -1 : 1, my = (flags & 4) != 0 ? -1 : 1;
-    hmatrix local;
-    create_unitmatrix(&local);
-    local.m[0][0] = mx * height * widthFactor;
-    local.m[0][1] = mx * height * slant * my;
-    local.m[1][1] = my * height;
-    local.m[0][3] = mx * height * (dx * widthFactor + dy * slant);
-    local.m[1][3] = my * height * dy;
-    local.flags = 0;
-    const hmatrix full = multiply(m, local);
+    const hmatrix full = stringMatrix(m, dx, height, widthFactor, oblique, flags, valign);
     continuing_ = false;
     if (bounds_ && withinBox(full, segments)) {
         return;  // cannot widen the extents
@@ -1623,15 +1666,23 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
 }
 
 std::size_t Renderer::splitPoint() {
-    if (split_ != 0) {
-        return split_;
+    std::size_t &split = split_[bounds_ ? 1 : 0];
+    if (split != 0) {
+        return split;
     }
-    // A group's worth for each group of an entity, and for a text six more for each of its
-    // characters: the strokes of its glyphs are most of what drawing it costs.
+    // What an entity costs, roughly, in units of a few nanoseconds: a little for each of its
+    // groups, more for what is drawn of it. On the page, curves are walked point by point and
+    // a text's glyphs stroke by stroke; for the extents, a curve is found by its extremes and
+    // a text is seldom laid out.
     auto cost = [&](const Entity &e) -> uint64_t {
-        const Kind kind = kinds_[e.kind];
-        const bool text = kind == Kind::Text || kind == Kind::Attrib || kind == Kind::MText;
-        return e.count + (text ? 6 * uint64_t{Fields(d_, e).text(1).size()} : 0);
+        const uint64_t groups = e.count;
+        switch (kinds_[e.kind]) {
+            case Kind::Circle: case Kind::Arc: case Kind::Ellipse: return 10 + groups + (bounds_ ? 25 : 75);
+            case Kind::LwPolyline: case Kind::Polyline: case Kind::Spline: return 10 + groups * (bounds_ ? 3 : 5);
+            case Kind::Text: case Kind::Attrib: case Kind::MText:
+                return 10 + groups + (bounds_ ? 6 : 33) * uint64_t{Fields(d_, e).text(1).size()};
+            default: return 10 + groups;
+        }
     };
     uint64_t total = 0;
     for (const Entity &e : d_.entities) {
@@ -1642,8 +1693,8 @@ std::size_t Renderer::splitPoint() {
     while (k < d_.entities.size() && 2 * sum < total) {
         sum += cost(d_.entities[k++]);
     }
-    split_ = std::clamp<std::size_t>(k, 1, d_.entities.size() - 1);
-    return split_;
+    split = std::clamp<std::size_t>(k, 1, d_.entities.size() - 1);
+    return split;
 }
 
 bool Renderer::twoWay(const Context &c) {

@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <system_error>
+#include <thread>
 
 #include "dxf.h"
 #include "output.h"
@@ -73,7 +75,16 @@ int view_dxf(const ViewOptions &options) {
         dxf::render(drawing, render, page, result);
     }
     const std::vector<std::string> notes = std::move(drawing.notes);
-    drawing = dxf::Drawing{};  // the page is all that is needed now: give the memory back
+    // The page is all that is needed now: the memory goes back, while the PNG is made.
+    std::jthread release;
+    if (!svg) {
+        try {
+            release = std::jthread([gone = std::move(drawing)] {});
+        } catch (const std::system_error &) {
+            // no thread: the memory went back with the unstarted task
+        }
+    }
+    drawing = dxf::Drawing{};
     std::string data;
     if (svg) {
         data = svgOf(picture);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
+#include <thread>
 
 #if VUTIL_TOOL_CAIRO
 #include <cairo.h>
@@ -268,38 +270,83 @@ std::string pngFile(int32_t width, int32_t height, int colourType, const std::st
     return png;
 }
 
-bool deflatedPng(int32_t width, int32_t height, int colourType, const std::function<void(int32_t, std::string &)> &row,
-                 std::string &png, std::string &reason) {
+namespace {
+
+/// Rows [first, last) of a picture as raw deflate data, each row led by its filter byte (none).
+/// A part that is not the last ends on a byte boundary and leaves the stream open, so that
+/// parts made apart join into one stream.
+struct DeflatedRows {
+    std::string data;
+    uLong adler = adler32(0, Z_NULL, 0);  ///< checksum of the rows, to be joined with the others'
+    uLong length = 0;
+    bool good = false;
+};
+
+void deflateRows(const std::function<void(int32_t, std::string &)> &row, int32_t first, int32_t last, bool closing,
+                 DeflatedRows &part) {
     z_stream stream{};
-    if (deflateInit2(&stream, 1, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) {
-        reason = "zlib cannot start";
-        return false;
+    if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) {
+        return;
     }
-    std::string compressed, line, samples;
+    std::string line, samples;
     std::vector<unsigned char> out(1 << 16);
     bool good = true;
-    for (int32_t y = 0; good && y <= height; ++y) {
-        const bool last = y == height;
-        if (!last) {
+    for (int32_t y = first; good && y <= last; ++y) {
+        const bool end = y == last;
+        stream.avail_in = 0;
+        if (!end) {
             samples.clear();
             row(y, samples);
-            line.assign(1, '\0');  // no filter
+            line.assign(1, '\0');
             line += samples;
             stream.next_in = reinterpret_cast<Bytef *>(line.data());
             stream.avail_in = static_cast<uInt>(line.size());
+            part.adler = adler32(part.adler, stream.next_in, stream.avail_in);
+            part.length += line.size();
         }
+        const int flush = !end ? Z_NO_FLUSH : closing ? Z_FINISH : Z_SYNC_FLUSH;
         do {
             stream.next_out = out.data();
             stream.avail_out = static_cast<uInt>(out.size());
-            const int status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+            const int status = deflate(&stream, flush);
             good = status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR;
-            compressed.append(reinterpret_cast<const char *>(out.data()), out.size() - stream.avail_out);
-        } while (good && (stream.avail_in > 0 || (last && stream.avail_out == 0)));
+            part.data.append(reinterpret_cast<const char *>(out.data()), out.size() - stream.avail_out);
+        } while (good && (stream.avail_in > 0 || (end && stream.avail_out == 0)));
     }
     deflateEnd(&stream);
-    if (!good) {
+    part.good = good;
+}
+
+}  // namespace
+
+bool deflatedPng(int32_t width, int32_t height, int colourType, const std::function<void(int32_t, std::string &)> &row,
+                 std::string &png, std::string &reason) {
+    // A large picture is deflated in two halves at once, the lower on a thread of its own, and
+    // the halves joined into one stream.
+    const int32_t middle = height >= 256 ? height / 2 : height;
+    DeflatedRows upper, lower;
+    std::thread worker;
+    if (middle < height) {
+        try {
+            worker = std::thread([&] { deflateRows(row, middle, height, true, lower); });
+        } catch (const std::system_error &) {
+            deflateRows(row, middle, height, true, lower);  // no thread: one after the other
+        }
+    }
+    deflateRows(row, 0, middle, middle == height, upper);
+    if (worker.joinable()) {
+        worker.join();
+    }
+    if (!upper.good || (middle < height && !lower.good)) {
         reason = "zlib failed";
         return false;
+    }
+    std::string compressed = "\x78\x01";  // deflate with a 32 KiB window, fastest level
+    compressed += upper.data;
+    compressed += lower.data;
+    const uLong adler = adler32_combine(upper.adler, lower.adler, static_cast<z_off_t>(lower.length));
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        compressed += static_cast<char>(adler >> shift);
     }
     png = pngFile(width, height, colourType, compressed);
     return true;

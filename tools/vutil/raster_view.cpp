@@ -4,16 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "picture.h"
 #include "vutil.h"
 
-#if VUTIL_TOOL_ZLIB
-#include <zlib.h>
-#elif VUTIL_TOOL_CAIRO
+#if !VUTIL_TOOL_ZLIB && VUTIL_TOOL_CAIRO
 #include <cairo.h>
 #endif
 
@@ -180,85 +176,16 @@ std::string pbmOf(const GreyPicture &picture) {
 }
 
 #if VUTIL_TOOL_ZLIB
-namespace {
-
-/// Rows [first, last) of a picture as raw deflate data, each row led by its filter byte (none):
-/// run-length deflate, as a drawing is long runs of white, which this codes as well as a slower
-/// search would at a fraction of its time. A part that is not the last ends on a byte boundary
-/// and leaves the stream open, so that parts made apart join into one stream.
-struct DeflatedRows {
-    std::string data;
-    uLong adler = adler32(0, Z_NULL, 0);  ///< checksum of the rows, to be joined with the others'
-    uLong length = 0;
-    bool good = false;
-};
-
-void deflateRows(const GreyPicture &picture, int32_t first, int32_t last, bool closing, DeflatedRows &part) {
-    z_stream stream{};
-    if (deflateInit2(&stream, 1, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) {
-        return;
-    }
-    std::string line;
-    std::vector<unsigned char> out(1 << 16);
-    bool good = true;
-    for (int32_t y = first; good && y <= last; ++y) {
-        const bool end = y == last;
-        stream.avail_in = 0;
-        if (!end) {
-            line.assign(1, '\0');
-            line.append(reinterpret_cast<const char *>(picture.pixels.data()) +
-                            static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.stride),
-                        static_cast<std::size_t>(picture.width));
-            stream.next_in = reinterpret_cast<Bytef *>(line.data());
-            stream.avail_in = static_cast<uInt>(line.size());
-            part.adler = adler32(part.adler, stream.next_in, stream.avail_in);
-            part.length += line.size();
-        }
-        const int flush = !end ? Z_NO_FLUSH : closing ? Z_FINISH : Z_SYNC_FLUSH;
-        do {
-            stream.next_out = out.data();
-            stream.avail_out = static_cast<uInt>(out.size());
-            const int status = deflate(&stream, flush);
-            good = status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR;
-            part.data.append(reinterpret_cast<const char *>(out.data()), out.size() - stream.avail_out);
-        } while (good && (stream.avail_in > 0 || (end && stream.avail_out == 0)));
-    }
-    deflateEnd(&stream);
-    part.good = good;
-}
-
-}  // namespace
-
 bool pngOf(const GreyPicture &picture, std::string &png, std::string &reason) {
-    // An 8-bit grey PNG, rows unfiltered. A large picture is deflated in two halves at once, the
-    // lower on a thread of its own, and the halves joined into one stream.
-    const int32_t middle = picture.height >= 256 ? picture.height / 2 : picture.height;
-    DeflatedRows upper, lower;
-    std::thread worker;
-    if (middle < picture.height) {
-        try {
-            worker = std::thread([&] { deflateRows(picture, middle, picture.height, true, lower); });
-        } catch (const std::system_error &) {
-            deflateRows(picture, middle, picture.height, true, lower);  // no thread: one after the other
-        }
-    }
-    deflateRows(picture, 0, middle, middle == picture.height, upper);
-    if (worker.joinable()) {
-        worker.join();
-    }
-    if (!upper.good || (middle < picture.height && !lower.good)) {
-        reason = "zlib failed";
-        return false;
-    }
-    std::string compressed = "\x78\x01";  // deflate with a 32 KiB window, fastest level
-    compressed += upper.data;
-    compressed += lower.data;
-    const uLong adler = adler32_combine(upper.adler, lower.adler, static_cast<z_off_t>(lower.length));
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        compressed += static_cast<char>(adler >> shift);
-    }
-    png = pngFile(picture.width, picture.height, 0, compressed);  // grey
-    return true;
+    // An 8-bit grey PNG, rows unfiltered.
+    return deflatedPng(
+        picture.width, picture.height, 0,
+        [&picture](int32_t y, std::string &out) {
+            out.assign(reinterpret_cast<const char *>(picture.pixels.data()) +
+                           static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.stride),
+                       static_cast<std::size_t>(picture.width));
+        },
+        png, reason);
 }
 #elif VUTIL_TOOL_CAIRO
 bool pngOf(const GreyPicture &picture, std::string &png, std::string &reason) {
