@@ -98,26 +98,13 @@ TEST(ProfileFiles, AnOrdinaryUserWritesWhatItMayAndLeavesNothingBeside) {
 }
 
 TEST(ProfileFiles, AKilledWriterLeavesTheOldFileWhole) {
-    TempDir dir;
-    std::string old = "; many keys\n[s]\n";
-    for (int i = 0; i < 1000; ++i) old += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
-    const std::string file = dir.write("s.ini", old);
     using Step = vutil::platform::ProfileStep;
-    const std::pair<Step, std::size_t> cases[] = {{Step::Write, 0}, {Step::Write, 12288}};
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const auto [step, at] = cases[i];
-        failStep = step, failAt = at, killInstead = true;
-        vutil::platform::setProfileStepHook(failingHook);
+    expectStoppedWritersLeaveTheOldFile({{Step::Write, 0}, {Step::Write, 12288}}, true, [](const std::string &file) {
         const pid_t child = fork();
         if (child == 0) KorWritePrivateProfileString("s", "key5", "new", file.c_str()), _exit(0);
         int status = 0;
-        EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFSIGNALED(status)) << i;
-        vutil::platform::setProfileStepHook(nullptr);
-        EXPECT_TRUE(TempDir::read(file) == old) << "the new file is removed " << at;
-    }
-    // The next writer finds the file and the lock as they should be.
-    EXPECT_TRUE(KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 1 && read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << "nothing beside the file";
+        return child > 0 && waitpid(child, &status, 0) == child && WIFSIGNALED(status);
+    });
 }
 
 // Writers in other processes and threads of this one set their own keys; none may be lost to another's

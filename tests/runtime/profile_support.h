@@ -2,29 +2,19 @@
 #pragma once
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/profile.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "vutil/runtime.h"
 
 namespace vutil::test {
-
-/// Sets an environment variable for a scope (null: unset), then restores it.
-struct ScopedEnv {
-    ScopedEnv(const char *name, const char *value) : name(name), had(std::getenv(name) != nullptr), old(had ? std::getenv(name) : "") {
-        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had ? setenv(name, old.c_str(), 1) : unsetenv(name); }
-    const char *name;
-    bool had;
-    std::string old;
-};
 
 inline std::string read(const char *section, const char *key, const std::string &file, const char *def = "<absent>") {
     char buffer[256];
@@ -72,6 +62,26 @@ inline std::set<std::string> namesIn(const std::filesystem::path &directory) {
     std::set<std::string> names;
     for (const auto &entry : std::filesystem::directory_iterator(directory)) names.insert(entry.path().filename().string());
     return names;
+}
+
+/// Writers stopped at each of `cases` (by `stop`, which runs one and says whether it stopped as it should) leave a
+/// file of a thousand keys whole, and a failed one nothing beside it; the next writer then finds the file and its
+/// lock as they should be, and leaves nothing beside it either.
+template <typename Stop>
+void expectStoppedWritersLeaveTheOldFile(std::initializer_list<std::pair<platform::ProfileStep, std::size_t>> cases, bool kill, Stop stop) {
+    TempDir dir;
+    std::string old = "; many keys\n[s]\n";
+    for (int i = 0; i < 1000; ++i) old += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
+    const std::string file = dir.write("s.ini", old);
+    for (const auto &[step, at] : cases) {
+        failStep = step, failAt = at, killInstead = kill;
+        platform::setProfileStepHook(failingHook);
+        EXPECT_TRUE(stop(file)) << at;
+        platform::setProfileStepHook(nullptr);
+        EXPECT_TRUE(TempDir::read(file) == old && (kill || namesIn(dir.path()) == std::set<std::string>{"s.ini"})) << "the new file is removed " << at;
+    }
+    EXPECT_TRUE(KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 1 && read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"s.ini"}) << "nothing else beside the file";
 }
 
 }  // namespace vutil::test

@@ -88,21 +88,9 @@ TEST(ProfileFiles, FilesPast1MiBAndDirectoriesAreRefused) {
 
 // A writer that fails at any step leaves the old file whole and nothing beside it but what the host keeps.
 TEST(ProfileFiles, AFailedWriterLeavesTheOldFileWhole) {
-    TempDir dir;
-    std::string old = "; many keys\n[s]\n";
-    for (int i = 0; i < 1000; ++i) old += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
-    const std::string file = dir.write("s.ini", old);
     using Step = vutil::platform::ProfileStep;
-    const std::pair<Step, std::size_t> cases[] = {{Step::Write, 0}, {Step::Write, 8192}, {Step::Sync, 0}, {Step::Rename, 0}};
-    for (const auto &[step, at] : cases) {
-        failStep = step, failAt = at, killInstead = false;
-        vutil::platform::setProfileStepHook(failingHook);
-        EXPECT_EQ(KorWritePrivateProfileString("s", "key5", "new", file.c_str()), 0) << at;
-        vutil::platform::setProfileStepHook(nullptr);
-        EXPECT_TRUE(TempDir::read(file) == old && !fs::exists(dir.file(".s.ini.new"))) << "the new file is removed " << at;
-    }
-    EXPECT_TRUE(KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 1 && read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"s.ini"}) << "nothing else beside the file";
+    expectStoppedWritersLeaveTheOldFile({{Step::Write, 0}, {Step::Write, 8192}, {Step::Sync, 0}, {Step::Rename, 0}}, false,
+                                        [](const std::string &file) { return KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 0; });
 }
 
 // Writers in threads of this process set their own keys; none may be lost to another's replacement of the file,

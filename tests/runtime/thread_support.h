@@ -1,10 +1,13 @@
-// Shared pieces of the thread tests: a bounded wait, and a worker whose progress shows whether it runs.
+// Shared pieces of the thread tests: a bounded wait, a worker whose progress shows whether it runs, and one that
+// shows how far it got.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
+
+#include "vutil/runtime.h"
 
 namespace vutil::test {
 
@@ -39,6 +42,37 @@ struct Counter {
         const bool waited = waitUntil([&] { return twin.count.load() >= 5'000'000; });
         return twin.stop = true, clock.join(), waited && count.load() == before;
     }
+};
+
+/// Suspends itself, waits in the library, or calls exit from some depth; the stage tells how far it got.
+struct Worker {
+    kor_thread *self = nullptr;
+    std::atomic<int> stage{0};
+    int result = 0;
+    Clock::duration took{};
+    static uint32_t suspendItself(void *context) {
+        auto *me = static_cast<Worker *>(context);
+        return me->stage = 1, KOR_SuspendThread(me->self), me->stage = 2, 0;
+    }
+    static uint32_t destroyRunning(void *context) {
+        auto *me = static_cast<Worker *>(context);
+        Counter busy;
+        kor_thread *other = KOR_CreateThread(Counter::run, 0, &busy, 0);
+        const auto began = (me->stage = 1, Clock::now());
+        me->result = KOR_DestroyThread(other), me->took = Clock::now() - began, me->stage = 2, busy.stop = true;
+        return waitUntil([&] { return KOR_DestroyThread(other) == 1; }), 0;
+    }
+    /// Starts the routine and suspends and resumes it over and over until it has done its part.
+    void bombard(kor_thread_proc routine) {
+        self = KOR_CreateThread(routine, 0, this, 0);
+        for (int round = 0; stage.load() != 2 && round < 1'000'000; ++round) KOR_SuspendThread(self), KOR_ResumeThread(self);
+        waitUntil([&] { return KOR_DestroyThread(self) == 1; });
+    }
+    void exitAt(int depth) {
+        stage = 1, depth == 0 ? KOR_ExitThread() : exitAt(depth - 1);
+        stage = 98;  // never reached
+    }
+    static uint32_t exitFromDepth(void *context) { return static_cast<Worker *>(context)->exitAt(5), 7; }
 };
 
 }  // namespace vutil::test

@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
 #include <thread>
 
 #include "platform/thread.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "thread_support.h"
 #include "vutil/runtime.h"
@@ -48,37 +48,6 @@ TEST(Threads, SuspensionCountsHoldTheThreadUntilTheyReachZero) {
     EXPECT_TRUE(KOR_SuspendThread(thread) + KOR_ResumeThread(thread) == 0 && KOR_DestroyThread(nullptr) == 1) << "an ended thread";
 }
 
-/// Suspends itself, waits in the library, or calls exit from some depth; the stage tells how far it got.
-struct Worker {
-    kor_thread *self = nullptr;
-    std::atomic<int> stage{0};
-    int result = 0;
-    Clock::duration took{};
-    static uint32_t suspendItself(void *context) {
-        auto *me = static_cast<Worker *>(context);
-        return me->stage = 1, KOR_SuspendThread(me->self), me->stage = 2, 0;
-    }
-    static uint32_t destroyRunning(void *context) {
-        auto *me = static_cast<Worker *>(context);
-        Counter busy;
-        kor_thread *other = KOR_CreateThread(Counter::run, 0, &busy, 0);
-        const auto began = (me->stage = 1, Clock::now());
-        me->result = KOR_DestroyThread(other), me->took = Clock::now() - began, me->stage = 2, busy.stop = true;
-        return waitUntil([&] { return KOR_DestroyThread(other) == 1; }), 0;
-    }
-    /// Starts the routine and suspends and resumes it over and over until it has done its part.
-    void bombard(kor_thread_proc routine) {
-        self = KOR_CreateThread(routine, 0, this, 0);
-        for (int round = 0; stage.load() != 2 && round < 1'000'000; ++round) KOR_SuspendThread(self), KOR_ResumeThread(self);
-        waitUntil([&] { return KOR_DestroyThread(self) == 1; });
-    }
-    void exitAt(int depth) {
-        stage = 1, depth == 0 ? KOR_ExitThread() : exitAt(depth - 1);
-        stage = 98;  // never reached
-    }
-    static uint32_t exitFromDepth(void *context) { return static_cast<Worker *>(context)->exitAt(5), 7; }
-};
-
 // A thread can suspend itself and end from any depth; suspension and resumption over and over never cut the
 // library's own waits short.
 TEST(Threads, AThreadCanSuspendItselfAndExitFromAnyDepthAndTheGraceWaitIsNeverCutShort) {
@@ -114,14 +83,12 @@ TEST(Threads, EveryThreadHasAtLeastTheDefaultStack) {
 // The runtime's local time of times from 1970 on, in the one shared record. (Times before 1970 are the hosts'
 // own: see their tests.)
 TEST(LocalTime, TimesFrom1970OnInTheSharedRecord) {
-    const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
-    setenv("TZ", "UTC", 1);
+    const ScopedEnv utc("TZ", "UTC");
     const int32_t cases[][4] = {{0, 70, 0, 0}, {951782400, 100, 59, 0}, {INT32_MAX, 138, 18, 11647}};
     const struct tm *t = nullptr;
     for (const auto &[seconds, year, yearDay, secondOfDay] : cases)
         ASSERT_TRUE((t = KOR_LocalTime(seconds)) != nullptr && t->tm_year == year && t->tm_yday == yearDay && t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec == secondOfDay) << seconds;
     EXPECT_EQ(KOR_LocalTime(1), KOR_LocalTime(2)) << "one shared record";
-    saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
 }
 
 // Command lines longer than 1023 characters are refused, not cut, as are empty ones.

@@ -1,6 +1,5 @@
 // Tests of the compound-document streams: listing and reading against an independent reader's results, the stream
 // table, seeking, names, the binding and its failures.
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -10,6 +9,7 @@
 
 #include "frame/entry.h"
 #include "support/host_faults.h"
+#include "support/scoped_env.h"
 #include "storage_fixture.h"
 
 namespace vutil::test {
@@ -37,9 +37,8 @@ TEST_F(Documents, ListingsAndStreamsMatchTheIndependentReader) {
                 EXPECT_EQ(query(file, path, static_cast<int32_t>(i)), want) << fileName << " " << path << " " << i;
             }
             for (const ExpectedElement &element : elements) {
-                if (!element.stream || element.name.find('?') != std::string::npos) {
-                    continue;  // a name without a form in the code page cannot be asked for
-                }
+                // a name without a form in the code page cannot be asked for
+                if (!element.stream || element.name.find('?') != std::string::npos) continue;
                 const std::string streamPath = path.empty() ? element.name : path + "\\" + element.name;
                 // Whole pieces, odd pieces that straddle sectors and windows, single bytes.
                 for (int32_t piece : {4096, 1, 7, 511, 65537, 0}) {
@@ -176,13 +175,7 @@ TEST_F(Documents, SeeksStayInsideTheStream) {
 TEST_F(Documents, ADocumentThatCannotBeOpenedInPlaceIsReadFromATemporaryCopy) {
     TempDir temporary;
     // TMPDIR names the temporary directory on POSIX hosts, TMP on Windows.
-    const char *savedTmp = std::getenv("TMPDIR");
-    const std::optional<std::string> saved = savedTmp ? std::optional<std::string>(savedTmp) : std::nullopt;
-    const char *savedWindowsTmp = std::getenv("TMP");
-    const std::optional<std::string> savedWindows =
-        savedWindowsTmp ? std::optional<std::string>(savedWindowsTmp) : std::nullopt;
-    setenv("TMPDIR", temporary.path().string().c_str(), 1);
-    setenv("TMP", temporary.path().string().c_str(), 1);
+    const ScopedEnv posix("TMPDIR", temporary.path().string().c_str()), windows("TMP", temporary.path().string().c_str());
     const auto isEmpty = [&] { return std::filesystem::is_empty(temporary.path()); };
     const std::string file = scratch("held.cfb", TempDir::read(dataPath("basic.cfb")));
     platform::failStorageOpens(1);
@@ -202,8 +195,6 @@ TEST_F(Documents, ADocumentThatCannotBeOpenedInPlaceIsReadFromATemporaryCopy) {
     EXPECT_EQ(openStream(scratch("other.cfb", std::string(3000, 'x')), "a"), 0);
     EXPECT_TRUE(isEmpty());
     EXPECT_STREQ(storage::gSlots[openStream(file, "Sub\\top")].copyName, "") << "where it opens in place, no copy";
-    saved ? setenv("TMPDIR", saved->c_str(), 1) : unsetenv("TMPDIR");
-    savedWindows ? setenv("TMP", savedWindows->c_str(), 1) : unsetenv("TMP");
 }
 
 std::vector<std::string> messages;

@@ -145,34 +145,27 @@ TEST_F(Reader, SharingModesAndNames) {
     pf::closeFile(writer);
     // Readers that deny writing, or nothing, share the document; an exclusive one, or one that denies reading,
     // stands alone. Writing is refused, and so are modes that mean nothing.
-    for (const auto &[first, second, together] : std::vector<std::tuple<uint32_t, uint32_t, bool>>{
-             {storage::kDocumentMode, storage::kDocumentMode, true}, {pf::kStgmRead, pf::kStgmShareDenyNone, true},
-             {pf::kStgmShareExclusive, pf::kStgmShareDenyNone, false},
-             {pf::kStgmShareDenyRead, storage::kDocumentMode, false},
-             {storage::kDocumentMode, pf::kStgmShareExclusive, false}}) {
-        pf::Storage *one = root(path, first);
-        ASSERT_NE(one, nullptr) << first;
-        pf::Storage *two = root(path, second);
-        EXPECT_EQ(two != nullptr, together) << first << " " << second;
-        one->release();
-        if (two != nullptr) two->release();
-    }
-    for (const auto &[mode, expected] : std::vector<std::pair<uint32_t, int32_t>>{
-             {pf::kStgmWrite | pf::kStgmShareExclusive, pf::stg::kAccessDenied},
-             {pf::kStgmReadWrite, pf::stg::kAccessDenied}, {0x50, pf::stg::kInvalidFlag}}) {
-        EXPECT_EQ(root(path, mode, &status), nullptr) << mode;
-        EXPECT_EQ(status, expected) << mode;
+    const uint32_t document = storage::kDocumentMode, exclusive = pf::kStgmShareExclusive, any = pf::kStgmShareDenyNone;
+    for (const auto &[first, result, second, together] : std::vector<std::tuple<uint32_t, int32_t, uint32_t, bool>>{
+             {document, pf::stg::kOk, document, true}, {pf::kStgmRead, pf::stg::kOk, any, true}, {exclusive, pf::stg::kOk, any, false},
+             {pf::kStgmShareDenyRead, pf::stg::kOk, document, false}, {document, pf::stg::kOk, exclusive, false},
+             {pf::kStgmWrite | exclusive, pf::stg::kAccessDenied, any, true}, {pf::kStgmReadWrite, pf::stg::kAccessDenied, any, true},
+             {0x50, pf::stg::kInvalidFlag, any, true}}) {
+        pf::Storage *one = root(path, first, &status), *two = root(path, second);
+        EXPECT_TRUE(status == result && (one != nullptr) == (result == pf::stg::kOk) && (two != nullptr) == together) << first << " " << second;
+        for (pf::Storage *opened : {one, two})
+            if (opened != nullptr) opened->release();
     }
     // Elements open to read, exclusively; the name is found exactly, else but for the case of ASCII letters.
     pf::Storage *top = root(path);
     ASSERT_NE(top, nullptr);
     pf::Stream *stream = nullptr;
     pf::Storage *inner = nullptr;
-    EXPECT_EQ(top->openStream(u"b", storage::kDocumentMode, &stream), pf::stg::kInvalidFlag);
-    EXPECT_EQ(top->openStorage(u"Store", pf::kStgmWrite | pf::kStgmShareExclusive, &inner), pf::stg::kAccessDenied);
-    EXPECT_EQ(top->openStream(u"Store", storage::kElementMode, &stream), pf::stg::kFileNotFound);
-    EXPECT_EQ(top->openStorage(u"b", storage::kElementMode, &inner), pf::stg::kFileNotFound);
-    EXPECT_EQ(top->openStream(u"alph", storage::kElementMode, &stream), pf::stg::kFileNotFound);
+    expectFacts({FACT(top->openStream(u"b", document, &stream), pf::stg::kInvalidFlag),
+                 FACT(top->openStorage(u"Store", pf::kStgmWrite | exclusive, &inner), pf::stg::kAccessDenied),
+                 FACT(top->openStream(u"Store", storage::kElementMode, &stream), pf::stg::kFileNotFound),
+                 FACT(top->openStorage(u"b", storage::kElementMode, &inner), pf::stg::kFileNotFound),
+                 FACT(top->openStream(u"alph", storage::kElementMode, &stream), pf::stg::kFileNotFound)});
     ASSERT_EQ(top->openStream(u"ALPHA", storage::kElementMode, &stream), pf::stg::kOk);
     stream->release();
     ASSERT_EQ(top->openStorage(u"sTORE", storage::kElementMode, &inner), pf::stg::kOk);
@@ -252,17 +245,20 @@ TEST_F(Reader, PathsDeeperThanAnyStackAreWalked) {
     EXPECT_EQ(query(file, path + "\\d", 0).first, -4);
 }
 
-// Names at their limits: an empty one, and one that ends in a character of two UTF-16 units with no ANSI form.
+// Names at their limits: an empty one, and ones that end in, or hold, a character of two UTF-16 units with no ANSI
+// form.
 TEST_F(Reader, EmptyNamesAndNamesEndingInASurrogatePairAreListed) {
     using Entry = WrittenEntry;
     std::string bytes = writeCompoundFile({{"Root Entry", cfb::kRootObject, Entry::kNoLink, Entry::kNoLink, 1},
                                            {"S", cfb::kStorageObject, Entry::kNoLink, Entry::kNoLink, 2},
                                            {"", cfb::kStreamObject, Entry::kNoLink, 3, Entry::kNoLink, "e"},
-                                           {"a~~", cfb::kStreamObject, Entry::kNoLink, Entry::kNoLink, Entry::kNoLink, "p"}});
-    bytes.replace(bytes.find(std::string("a\0~\0~\0", 6)) + 2, 4, "\x3D\xD8\x00\xDE", 4);  // U+1F600
+                                           {"a~~", cfb::kStreamObject, Entry::kNoLink, 4, Entry::kNoLink, "p"},
+                                           {"b~~c", cfb::kStreamObject, Entry::kNoLink, Entry::kNoLink, Entry::kNoLink, "q"}});
+    for (const char *name : {"a", "b"}) bytes.replace(bytes.find(std::string(name).append("\0~\0~\0", 5)) + 2, 4, "\x3D\xD8\x00\xDE", 4);  // U+1F600
     const std::string file = scratch("names.cfb", bytes);
     EXPECT_EQ(query(file, "S", 0), (std::pair<int32_t, std::string>{1, ""}));
     EXPECT_EQ(query(file, "S", 1), (std::pair<int32_t, std::string>{1, "a?"}));
+    EXPECT_EQ(query(file, "S", 2), (std::pair<int32_t, std::string>{1, "b?c"}));
 }
 
 }  // namespace

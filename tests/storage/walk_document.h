@@ -14,29 +14,20 @@ namespace vutil::test {
 template <typename Visit> void walkDocument(platform::Storage *root, int limit, Visit visit) {
     namespace pf = platform;
     int elementsSeen = 0;
-    std::vector<pf::Storage *> pending{root};
-    while (!pending.empty()) {
-        pf::Storage *storage = pending.back();
+    for (std::vector<pf::Storage *> pending{root}; !pending.empty();) {
+        pf::Storage *storage = pending.back(), *inner = nullptr;
         pending.pop_back();
         pf::ElementEnumerator *elements = nullptr;
-        if (storage->enumElements(&elements) == pf::stg::kOk) {
-            pf::ElementStatus status;
-            while (elements->next(&status) == pf::stg::kOk && ++elementsSeen <= limit) {
-                if (status.type == pf::kTypeStorage) {
-                    pf::Storage *inner = nullptr;
-                    if (storage->openStorage(status.name, storage::kElementMode, &inner) == pf::stg::kOk) {
-                        pending.push_back(inner);
-                    }
-                    continue;
-                }
-                pf::Stream *stream = nullptr;
-                if (storage->openStream(status.name, storage::kElementMode, &stream) == pf::stg::kOk) {
-                    visit(stream);
-                    stream->release();
-                }
+        const bool listed = storage->enumElements(&elements) == pf::stg::kOk;
+        for (pf::ElementStatus status; listed && elements->next(&status) == pf::stg::kOk && ++elementsSeen <= limit;) {
+            pf::Stream *stream = nullptr;
+            if (status.type == pf::kTypeStorage) {
+                if (storage->openStorage(status.name, storage::kElementMode, &inner) == pf::stg::kOk) pending.push_back(inner);
+            } else if (storage->openStream(status.name, storage::kElementMode, &stream) == pf::stg::kOk) {
+                visit(stream), stream->release();
             }
-            elements->release();
         }
+        if (listed) elements->release();
         storage->release();
     }
 }

@@ -18,9 +18,8 @@ inline void collect(intptr_t context, draw_device *, const double *a, const doub
 
 inline void expectNear(const Segs &got, const Segs &want) {
     ASSERT_EQ(got.size(), want.size());
-    for (std::size_t i = 0; i < got.size(); ++i) {
+    for (std::size_t i = 0; i < got.size(); ++i)
         for (int k = 0; k < 6; ++k) ASSERT_NEAR(got[i][k], want[i][k], 1e-9) << "segment " << i;
-    }
 }
 
 }  // namespace vutil::test

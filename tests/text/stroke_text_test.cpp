@@ -89,9 +89,8 @@ Segs model(const std::vector<Cell> &cells, const Layout &l, double end[3]) {
             return vertical ? place(u - gy * l.width / 12, gx * l.height / 12)
                             : place(u + gx * l.width / 12, gy * l.height / 12);
         };
-        for (const auto &k : strokes(cells[n].code)) {
+        for (const auto &k : strokes(cells[n].code))
             for (std::size_t p = 0; p + 3 < k.size(); p += 2) add(at(k[p], k[p + 1]), at(k[p + 2], k[p + 3]));
-        }
     }
     const double length = static_cast<double>(cells.size()) * step;
     end[0] = l.x + length * c, end[1] = l.y + length * s, end[2] = l.z;
