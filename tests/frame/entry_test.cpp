@@ -34,7 +34,8 @@ TEST(Entry, AttachStoresTheModuleHandleAndRefusesNull) {
 
 TEST(Entry, ThreadReasonsAndUnknownReasonsDoNothing) {
     unloadOrder.clear();
-    for (uint32_t reason : {code(Reason::ThreadAttach), code(Reason::ThreadDetach), 17u}) EXPECT_EQ(entryPoint(nullptr, reason, nullptr), 1) << reason;
+    for (uint32_t reason : {code(Reason::ThreadAttach), code(Reason::ThreadDetach), 17u})
+        EXPECT_EQ(entryPoint(nullptr, reason, nullptr), 1) << reason;
     EXPECT_TRUE(unloadOrder.empty());
 }
 
@@ -55,7 +56,8 @@ TEST(Entry, DetachRunsTheUnloadStepsInTheirFixedOrder) {
 TEST(InertExports, AcceptAnythingAndReportNothing) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    _Error(nullptr), _Info("olelib|No memory to allocate enumerator list"), _InfoBox("%s %d", "x", 3), _InfoError(nullptr, 1, 2);
+    _Error(nullptr), _Info("olelib|No memory to allocate enumerator list"), _InfoBox("%s %d", "x", 3),
+        _InfoError(nullptr, 1, 2);
     print_diag("%s", nullptr), print_diag2(nullptr), KorOleCloseFile(nullptr), KorAssert(1, 2, 3, 4), KorBreak(0);
     KorBeginPrivateProfileCache(7), KorEndPrivateProfileCache(7), std::fflush(nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");

@@ -42,7 +42,9 @@ TEST(Numbers, AgreeWithTheHostConversionsNarrowedToThirtyTwoBits) {
         for (std::size_t i = 0; i < length; ++i) text += alphabet[random() % (sizeof alphabet - 1)];
         if (trial % 10 == 0) text += std::to_string(random()) + std::to_string(random() % 100000);
         if (trial % 10 == 1) text = std::string(random() % 2 ? "-" : "").append(std::to_string(2147483640u + random() % 16));
-        if (trial % 10 == 2) text = std::string(&"-0x"[random() % 4]).append(std::to_string(4294967290u + random() % 12));  // -0x, 0x, x or nothing before about 2^32
+        if (trial % 10 == 2)
+            text = std::string(&"-0x"[random() % 4])
+                       .append(std::to_string(4294967290u + random() % 12));  // -0x, 0x, x or nothing before about 2^32
         const int base = std::vector<int>{0, 2, 8, 10, 16, 36}[random() % 6];
         SCOPED_TRACE(testing::Message() << '"' << text << "\" base " << base);
         char *hostEnd = nullptr, *end = nullptr;

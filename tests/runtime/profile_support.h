@@ -68,7 +68,8 @@ inline std::set<std::string> namesIn(const std::filesystem::path &directory) {
 /// file of a thousand keys whole, and a failed one nothing beside it; the next writer then finds the file and its
 /// lock as they should be, and leaves nothing beside it either.
 template <typename Stop>
-void expectStoppedWritersLeaveTheOldFile(std::initializer_list<std::pair<platform::ProfileStep, std::size_t>> cases, bool kill, Stop stop) {
+void expectStoppedWritersLeaveTheOldFile(std::initializer_list<std::pair<platform::ProfileStep, std::size_t>> cases,
+                                         bool kill, Stop stop) {
     TempDir dir;
     std::string old = "; many keys\n[s]\n";
     for (int i = 0; i < 1000; ++i) old += "key" + std::to_string(i) + "=value " + std::to_string(i * 7) + "\n";
@@ -78,9 +79,11 @@ void expectStoppedWritersLeaveTheOldFile(std::initializer_list<std::pair<platfor
         platform::setProfileStepHook(failingHook);
         EXPECT_TRUE(stop(file)) << at;
         platform::setProfileStepHook(nullptr);
-        EXPECT_TRUE(TempDir::read(file) == old && (kill || namesIn(dir.path()) == std::set<std::string>{"s.ini"})) << "the new file is removed " << at;
+        EXPECT_TRUE(TempDir::read(file) == old && (kill || namesIn(dir.path()) == std::set<std::string>{"s.ini"}))
+            << "the new file is removed " << at;
     }
-    EXPECT_TRUE(KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 1 && read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
+    EXPECT_TRUE(KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 1 &&
+                read("s", "key5", file) == "new" && read("s", "key999", file) == "value 6993");
     EXPECT_EQ(namesIn(dir.path()), std::set<std::string>{"s.ini"}) << "nothing else beside the file";
 }
 

@@ -89,8 +89,9 @@ TEST(ProfileFiles, FilesPast1MiBAndDirectoriesAreRefused) {
 // A writer that fails at any step leaves the old file whole and nothing beside it but what the host keeps.
 TEST(ProfileFiles, AFailedWriterLeavesTheOldFileWhole) {
     using Step = vutil::platform::ProfileStep;
-    expectStoppedWritersLeaveTheOldFile({{Step::Write, 0}, {Step::Write, 8192}, {Step::Sync, 0}, {Step::Rename, 0}}, false,
-                                        [](const std::string &file) { return KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 0; });
+    expectStoppedWritersLeaveTheOldFile(
+        {{Step::Write, 0}, {Step::Write, 8192}, {Step::Sync, 0}, {Step::Rename, 0}}, false,
+        [](const std::string &file) { return KorWritePrivateProfileString("s", "key5", "new", file.c_str()) == 0; });
 }
 
 // Writers in threads of this process set their own keys; none may be lost to another's replacement of the file,

@@ -65,7 +65,8 @@ struct Worker {
     /// Starts the routine and suspends and resumes it over and over until it has done its part.
     void bombard(kor_thread_proc routine) {
         self = KOR_CreateThread(routine, 0, this, 0);
-        for (int round = 0; stage.load() != 2 && round < 1'000'000; ++round) KOR_SuspendThread(self), KOR_ResumeThread(self);
+        for (int round = 0; stage.load() != 2 && round < 1'000'000; ++round)
+            KOR_SuspendThread(self), KOR_ResumeThread(self);
         waitUntil([&] { return KOR_DestroyThread(self) == 1; });
     }
     void exitAt(int depth) {

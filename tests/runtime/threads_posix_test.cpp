@@ -1,7 +1,7 @@
 // Tests of threads and commands on POSIX hosts: nice values, suspension by a signal, pthreads, and commands run by
 // the shell. (glibc's local times before 1970 are tested with the host services.)
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -63,7 +63,9 @@ TEST(Threads, SuspensionCutsHostSleepsShortAndForeignThreadsExit) {
     EXPECT_TRUE(sleeper.result == -1 && sleeper.error == EINTR && sleeper.left.tv_sec <= 10 && sleeper.left.tv_sec + sleeper.left.tv_nsec > 0);
     pthread_t foreign{};
     void *result = &exiting;
-    ASSERT_EQ(pthread_create(&foreign, nullptr, [](void *w) -> void * { return Worker::exitFromDepth(w), w; }, &exiting), 0);
+    ASSERT_EQ(pthread_create(
+                  &foreign, nullptr, [](void *w) -> void * { return Worker::exitFromDepth(w), w; }, &exiting),
+              0);
     ASSERT_EQ(pthread_join(foreign, &result), 0);
     EXPECT_TRUE(result == nullptr && exiting.stage.load() == 1) << "the thread returned instead of exiting";
 }

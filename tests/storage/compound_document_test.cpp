@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "frame/entry.h"
+#include "storage_fixture.h"
 #include "support/host_faults.h"
 #include "support/scoped_env.h"
-#include "storage_fixture.h"
 
 namespace vutil::test {
 namespace {
@@ -175,7 +175,8 @@ TEST_F(Documents, SeeksStayInsideTheStream) {
 TEST_F(Documents, ADocumentThatCannotBeOpenedInPlaceIsReadFromATemporaryCopy) {
     TempDir temporary;
     // TMPDIR names the temporary directory on POSIX hosts, TMP on Windows.
-    const ScopedEnv posix("TMPDIR", temporary.path().string().c_str()), windows("TMP", temporary.path().string().c_str());
+    const ScopedEnv posix("TMPDIR", temporary.path().string().c_str()),
+        windows("TMP", temporary.path().string().c_str());
     const auto isEmpty = [&] { return std::filesystem::is_empty(temporary.path()); };
     const std::string file = scratch("held.cfb", TempDir::read(dataPath("basic.cfb")));
     platform::failStorageOpens(1);

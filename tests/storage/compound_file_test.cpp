@@ -147,12 +147,17 @@ TEST_F(Reader, SharingModesAndNames) {
     // stands alone. Writing is refused, and so are modes that mean nothing.
     const uint32_t document = storage::kDocumentMode, exclusive = pf::kStgmShareExclusive, any = pf::kStgmShareDenyNone;
     for (const auto &[first, result, second, together] : std::vector<std::tuple<uint32_t, int32_t, uint32_t, bool>>{
-             {document, pf::stg::kOk, document, true}, {pf::kStgmRead, pf::stg::kOk, any, true}, {exclusive, pf::stg::kOk, any, false},
-             {pf::kStgmShareDenyRead, pf::stg::kOk, document, false}, {document, pf::stg::kOk, exclusive, false},
-             {pf::kStgmWrite | exclusive, pf::stg::kAccessDenied, any, true}, {pf::kStgmReadWrite, pf::stg::kAccessDenied, any, true},
+             {document, pf::stg::kOk, document, true},
+             {pf::kStgmRead, pf::stg::kOk, any, true},
+             {exclusive, pf::stg::kOk, any, false},
+             {pf::kStgmShareDenyRead, pf::stg::kOk, document, false},
+             {document, pf::stg::kOk, exclusive, false},
+             {pf::kStgmWrite | exclusive, pf::stg::kAccessDenied, any, true},
+             {pf::kStgmReadWrite, pf::stg::kAccessDenied, any, true},
              {0x50, pf::stg::kInvalidFlag, any, true}}) {
         pf::Storage *one = root(path, first, &status), *two = root(path, second);
-        EXPECT_TRUE(status == result && (one != nullptr) == (result == pf::stg::kOk) && (two != nullptr) == together) << first << " " << second;
+        EXPECT_TRUE(status == result && (one != nullptr) == (result == pf::stg::kOk) && (two != nullptr) == together)
+            << first << " " << second;
         for (pf::Storage *opened : {one, two})
             if (opened != nullptr) opened->release();
     }
@@ -249,12 +254,14 @@ TEST_F(Reader, PathsDeeperThanAnyStackAreWalked) {
 // form.
 TEST_F(Reader, EmptyNamesAndNamesEndingInASurrogatePairAreListed) {
     using Entry = WrittenEntry;
-    std::string bytes = writeCompoundFile({{"Root Entry", cfb::kRootObject, Entry::kNoLink, Entry::kNoLink, 1},
-                                           {"S", cfb::kStorageObject, Entry::kNoLink, Entry::kNoLink, 2},
-                                           {"", cfb::kStreamObject, Entry::kNoLink, 3, Entry::kNoLink, "e"},
-                                           {"a~~", cfb::kStreamObject, Entry::kNoLink, 4, Entry::kNoLink, "p"},
-                                           {"b~~c", cfb::kStreamObject, Entry::kNoLink, Entry::kNoLink, Entry::kNoLink, "q"}});
-    for (const char *name : {"a", "b"}) bytes.replace(bytes.find(std::string(name).append("\0~\0~\0", 5)) + 2, 4, "\x3D\xD8\x00\xDE", 4);  // U+1F600
+    std::string bytes =
+        writeCompoundFile({{"Root Entry", cfb::kRootObject, Entry::kNoLink, Entry::kNoLink, 1},
+                           {"S", cfb::kStorageObject, Entry::kNoLink, Entry::kNoLink, 2},
+                           {"", cfb::kStreamObject, Entry::kNoLink, 3, Entry::kNoLink, "e"},
+                           {"a~~", cfb::kStreamObject, Entry::kNoLink, 4, Entry::kNoLink, "p"},
+                           {"b~~c", cfb::kStreamObject, Entry::kNoLink, Entry::kNoLink, Entry::kNoLink, "q"}});
+    for (const char *name : {"a", "b"})
+        bytes.replace(bytes.find(std::string(name).append("\0~\0~\0", 5)) + 2, 4, "\x3D\xD8\x00\xDE", 4);  // U+1F600
     const std::string file = scratch("names.cfb", bytes);
     EXPECT_EQ(query(file, "S", 0), (std::pair<int32_t, std::string>{1, ""}));
     EXPECT_EQ(query(file, "S", 1), (std::pair<int32_t, std::string>{1, "a?"}));

@@ -22,7 +22,8 @@ template <typename Visit> void walkDocument(platform::Storage *root, int limit, 
         for (pf::ElementStatus status; listed && elements->next(&status) == pf::stg::kOk && ++elementsSeen <= limit;) {
             pf::Stream *stream = nullptr;
             if (status.type == pf::kTypeStorage) {
-                if (storage->openStorage(status.name, storage::kElementMode, &inner) == pf::stg::kOk) pending.push_back(inner);
+                if (storage->openStorage(status.name, storage::kElementMode, &inner) == pf::stg::kOk)
+                    pending.push_back(inner);
             } else if (storage->openStream(status.name, storage::kElementMode, &stream) == pf::stg::kOk) {
                 visit(stream), stream->release();
             }

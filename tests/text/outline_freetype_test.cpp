@@ -86,17 +86,24 @@ Segs expected(const vutil::platform::Font &font, const std::u32string &chars, do
     double origin[3] = {0, 0, 0};
     Segs segs;
     for (const char32_t c : chars) {
-        FT_Load_Glyph(direct.face(), c ? FT_Get_Char_Index(direct.face(), c) : 0, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
+        FT_Load_Glyph(direct.face(), c ? FT_Get_Char_Index(direct.face(), c) : 0,
+                      FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP);
         const FT_Outline &o = direct.face()->glyph->outline;
         for (int k = 0, first = 0; k < o.n_contours; first = o.contours[k++] + 1) {
-            struct P { double x, y; bool on; };  // x and y in 1/128 pixel
+            struct P {
+                double x, y;
+                bool on;
+            };  // x and y in 1/128 pixel
             std::vector<P> q;
             for (int i = first; i <= o.contours[k]; ++i)
                 q.push_back({2.0 * o.points[i].x, 2.0 * o.points[i].y, FT_CURVE_TAG(o.tags[i]) == FT_CURVE_TAG_ON});
             P start = q[0];
-            if (!q[0].on && q.back().on) start = q.back(), q.pop_back();
-            else if (!q[0].on) start = {(q[0].x + q.back().x) / 2, (q[0].y + q.back().y) / 2, true};
-            else q.erase(q.begin());
+            if (!q[0].on && q.back().on)
+                start = q.back(), q.pop_back();
+            else if (!q[0].on)
+                start = {(q[0].x + q.back().x) / 2, (q[0].y + q.back().y) / 2, true};
+            else
+                q.erase(q.begin());
             q.push_back(start);  // drawn when the contour ends on a control point
             std::vector<std::array<double, 2>> drawn;
             auto half = [](double v) { return std::floor((v + 64) / 128); };
