@@ -81,7 +81,9 @@ bool prepare(const fs::path &work) {
             std::printf("make_synthetic.py failed\n");
             return false;
         }
-        ezdxfCommand = "/usr/bin/python3 -c 'import ezdxf; ezdxf.readfile(\"" + drawingPath + "\")'";
+        // readfile alone is timed, by Python itself: not the interpreter's start nor the import.
+        ezdxfCommand = "/usr/bin/python3 -c 'import time, ezdxf; t = time.perf_counter(); ezdxf.readfile(\"" +
+                       drawingPath + "\"); print(time.perf_counter() - t)'";
         std::printf("drawing made by ezdxf, 1/%d of the full mix: ", scale);
     } else {
         writeOwnDrawing(drawingPath, scale);
@@ -166,10 +168,13 @@ void vutilView(benchmark::State &state) {
 
 void ezdxfRead(benchmark::State &state) {
     for (auto _ : state) {
-        if (std::system(ezdxfCommand.c_str()) != 0) {
+        std::FILE *python = popen(ezdxfCommand.c_str(), "r");
+        double seconds = -1;
+        if (python == nullptr || std::fscanf(python, "%lf", &seconds) != 1 || pclose(python) != 0 || !(seconds > 0)) {
             state.SkipWithError("ezdxf failed");
             return;
         }
+        state.SetIterationTime(seconds);
     }
     setBytes(state);
 }
@@ -185,23 +190,22 @@ int main(int argc, char **argv) {
         return 1;
     }
     auto add = [](const char *name, auto function) {
-        return benchmark::RegisterBenchmark(name, function)->Iterations(3)->UseRealTime()->Unit(
-            benchmark::kMillisecond);
+        return benchmark::RegisterBenchmark(name, function)->Iterations(3)->Unit(benchmark::kMillisecond);
     };
-    add("Vutil_read", vutilRead);
-    add("Vutil_draw_page", vutilDraw)->Arg(0);
-    add("Vutil_draw_png", vutilDraw)->Arg(1);
-    add("Vutil_draw_svg", vutilDraw)->Arg(2);
-    add("Vutil_view_png", vutilView);
+    add("Vutil_read", vutilRead)->UseRealTime();
+    add("Vutil_draw_page", vutilDraw)->Arg(0)->UseRealTime();
+    add("Vutil_draw_png", vutilDraw)->Arg(1)->UseRealTime();
+    add("Vutil_draw_svg", vutilDraw)->Arg(2)->UseRealTime();
+    add("Vutil_view_png", vutilView)->UseRealTime();
     if (!ezdxfCommand.empty()) {
-        add("Ezdxf_readfile", ezdxfRead);
+        add("Ezdxf_readfile", ezdxfRead)->UseManualTime();
     }
     vutil::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     vutil::bench::printSpeedRatios(reporter, "ezdxf", {
-        {"read vs ezdxf readfile", "Vutil_read/iterations:3/real_time", "Ezdxf_readfile/iterations:3/real_time"},
+        {"read vs ezdxf readfile", "Vutil_read/iterations:3/real_time", "Ezdxf_readfile/iterations:3/manual_time"},
         {"read and draw to PNG vs ezdxf readfile", "Vutil_view_png/iterations:3/real_time",
-         "Ezdxf_readfile/iterations:3/real_time"},
+         "Ezdxf_readfile/iterations:3/manual_time"},
     });
     benchmark::Shutdown();
     fs::remove_all(work);
