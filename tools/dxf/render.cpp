@@ -231,7 +231,8 @@ private:
     /// One pass over the model space by two renderers at once; false, with nothing changed,
     /// when this one is to make the pass alone.
     bool twoWay(const Context &c);
-    /// Where twoWay cuts the model space: at half its estimated cost in this pass, found once.
+    /// Where twoWay cuts the model space: at half its estimated cost in this pass (both passes'
+    /// cuts are found once, together).
     std::size_t splitPoint();
     void entities(std::span<const Entity> list, const Context &c);
     void entity(const Entity &e, const Context &c);
@@ -1666,35 +1667,45 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
 }
 
 std::size_t Renderer::splitPoint() {
-    std::size_t &split = split_[bounds_ ? 1 : 0];
-    if (split != 0) {
-        return split;
+    const int pass = bounds_ ? 1 : 0;
+    if (split_[pass] != 0) {
+        return split_[pass];
     }
-    // What an entity costs, roughly, in units of a few nanoseconds: a little for each of its
-    // groups, more for what is drawn of it. On the page, curves are walked point by point and
-    // a text's glyphs stroke by stroke; for the extents, a curve is found by its extremes and
-    // a text is seldom laid out.
-    auto cost = [&](const Entity &e) -> uint64_t {
+    // What an entity costs, roughly, in units of a few nanoseconds, on the page and for the
+    // extents: a little for each of its groups, more for what is drawn of it. On the page,
+    // curves are walked point by point and a text's glyphs stroke by stroke; for the extents, a
+    // curve is found by its extremes and a text is seldom laid out. Both cuts are found at once.
+    auto costs = [&](const Entity &e) -> std::array<uint64_t, 2> {
         const uint64_t groups = e.count;
         switch (kinds_[e.kind]) {
-            case Kind::Circle: case Kind::Arc: case Kind::Ellipse: return 10 + groups + (bounds_ ? 25 : 75);
-            case Kind::LwPolyline: case Kind::Polyline: case Kind::Spline: return 10 + groups * (bounds_ ? 3 : 5);
-            case Kind::Text: case Kind::Attrib: case Kind::MText:
-                return 10 + groups + (bounds_ ? 6 : 33) * uint64_t{Fields(d_, e).text(1).size()};
-            default: return 10 + groups;
+            case Kind::Circle: case Kind::Arc: case Kind::Ellipse: return {85 + groups, 35 + groups};
+            case Kind::LwPolyline: case Kind::Polyline: case Kind::Spline: return {10 + groups * 5, 10 + groups * 3};
+            case Kind::Text: case Kind::Attrib: case Kind::MText: {
+                const uint64_t characters = Fields(d_, e).text(1).size();
+                return {10 + groups + 33 * characters, 10 + groups + 6 * characters};
+            }
+            default: return {10 + groups, 10 + groups};
         }
     };
-    uint64_t total = 0;
+    std::array<uint64_t, 2> total = {0, 0}, sum = {0, 0};
     for (const Entity &e : d_.entities) {
-        total += cost(e);
+        const std::array<uint64_t, 2> c = costs(e);
+        total[0] += c[0], total[1] += c[1];
     }
-    uint64_t sum = 0;
-    std::size_t k = 0;
-    while (k < d_.entities.size() && 2 * sum < total) {
-        sum += cost(d_.entities[k++]);
+    std::size_t found[2] = {0, 0};
+    for (std::size_t k = 0; k < d_.entities.size() && (2 * sum[0] < total[0] || 2 * sum[1] < total[1]); ++k) {
+        const std::array<uint64_t, 2> c = costs(d_.entities[k]);
+        for (int p = 0; p < 2; ++p) {
+            if (2 * sum[p] < total[p]) {
+                sum[p] += c[p];
+                found[p] = k + 1;
+            }
+        }
     }
-    split = std::clamp<std::size_t>(k, 1, d_.entities.size() - 1);
-    return split;
+    for (int p = 0; p < 2; ++p) {
+        split_[p] = std::clamp<std::size_t>(found[p], 1, d_.entities.size() - 1);
+    }
+    return split_[pass];
 }
 
 bool Renderer::twoWay(const Context &c) {
