@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -28,8 +29,9 @@ constexpr int32_t kMaxCurvePoints = 4096;
 constexpr int64_t kMaxPatternLines = 20000;
 /// A model space of this many entities is drawn onto a page by two renderers at once.
 constexpr std::size_t kTwoWayEntities = 4096;
-/// A pixel of the second renderer's page that it has not drawn.
-constexpr uint32_t kUndrawn = 0xFF000000;
+/// The pieces the two renderers share a model space out in; a page pixel's top byte holds the
+/// number of the piece that drew it, so there must be fewer than 256.
+constexpr std::size_t kPieces = 64;
 
 /// The groups of one entity, looked up by code.
 class Fields {
@@ -231,9 +233,9 @@ private:
     /// One pass over the model space by two renderers at once; false, with nothing changed,
     /// when this one is to make the pass alone.
     bool twoWay(const Context &c);
-    /// Where twoWay cuts the model space: at half its estimated cost in this pass (both passes'
-    /// cuts are found once, together).
-    std::size_t splitPoint();
+    /// Where twoWay cuts the model space in this pass: the starts of kPieces pieces of about
+    /// equal estimated cost, and the end (both passes' cuts are found once, together).
+    const std::vector<std::size_t> &cuts();
     void entities(std::span<const Entity> list, const Context &c);
     void entity(const Entity &e, const Context &c);
     /// Whether the entity shows, and if so its layer and colour.
@@ -312,10 +314,24 @@ private:
     std::vector<double> bulges_;
     std::string codes_;
     std::vector<Kind> kinds_;  ///< of each of the drawing's kind names
-    std::size_t split_[2] = {0, 0};  ///< splitPoint's answers for the page and the extents, once found
+    std::vector<std::size_t> cuts_[2];  ///< cuts()'s answers for the page and the extents, once found
+    // While two renderers share a pass: the piece being drawn, in the top byte of the pixels it
+    // draws, and the notes of the pass with the pieces that gave them.
+    uint32_t stamp_ = 0;
+    bool sharing_ = false;
+    std::vector<std::pair<uint32_t, std::string>> pieceNotes_;
 };
 
 void Renderer::note(const std::string &text) {
+    if (sharing_) {
+        // The first time in this renderer is the first in its pieces' order; twoWay puts the
+        // two renderers' notes in order.
+        const auto same = [&text](const auto &noted) { return noted.second == text; };
+        if (std::find_if(pieceNotes_.begin(), pieceNotes_.end(), same) == pieceNotes_.end()) {
+            pieceNotes_.emplace_back(stamp_, text);
+        }
+        return;
+    }
     if (std::find(result_.notes.begin(), result_.notes.end(), text) == result_.notes.end()) {
         result_.notes.push_back(text);
     }
@@ -356,7 +372,7 @@ void Renderer::emit(const vpoint &a, const vpoint &b, const Style &s) {
     const bool inside = a.x >= windowMin_.x && a.x <= windowMax_.x && a.y >= windowMin_.y && a.y <= windowMax_.y &&
                         b.x >= windowMin_.x && b.x <= windowMax_.x && b.y >= windowMin_.y && b.y <= windowMax_.y;
     if (inside && page_ != nullptr) {
-        page_->line(a.x, a.y, b.x, b.y, s.colour);
+        page_->line(a.x, a.y, b.x, b.y, s.colour | stamp_);
         anything_ = true;
         return;
     }
@@ -366,7 +382,7 @@ void Renderer::emit(const vpoint &a, const vpoint &b, const Style &s) {
         return;
     }
     if (page_ != nullptr) {
-        page_->line(ca.x, ca.y, cb.x, cb.y, s.colour);
+        page_->line(ca.x, ca.y, cb.x, cb.y, s.colour | stamp_);
         anything_ = true;
         return;
     }
@@ -513,7 +529,7 @@ void Renderer::fill(const hmatrix &m, const std::vector<std::vector<vpoint>> &lo
     if (polygon.size() < 4) {
         return;
     }
-    Spans spans{page_ != nullptr ? nullptr : &path(s, true), page_, s.colour, unit};
+    Spans spans{page_ != nullptr ? nullptr : &path(s, true), page_, s.colour | stamp_, unit};
     FillPolygon(0, 0, polygon.data(), static_cast<int32_t>(polygon.size()), static_cast<int32_t>(unit),
                 reinterpret_cast<intptr_t>(&spans), span, polygon.size() == 5 ? rectangle : nullptr);
     continuing_ = false;
@@ -1666,10 +1682,10 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
     }
 }
 
-std::size_t Renderer::splitPoint() {
+const std::vector<std::size_t> &Renderer::cuts() {
     const int pass = bounds_ ? 1 : 0;
-    if (split_[pass] != 0) {
-        return split_[pass];
+    if (!cuts_[pass].empty()) {
+        return cuts_[pass];
     }
     // What an entity costs, roughly, in units of a few nanoseconds, on the page and for the
     // extents: a little for each of its groups, more for what is drawn of it. On the page,
@@ -1687,34 +1703,40 @@ std::size_t Renderer::splitPoint() {
             default: return {10 + groups, 10 + groups};
         }
     };
-    std::array<uint64_t, 2> total = {0, 0}, sum = {0, 0};
+    std::vector<std::array<uint64_t, 2>> cost;
+    cost.reserve(d_.entities.size());
+    std::array<uint64_t, 2> total = {0, 0};
     for (const Entity &e : d_.entities) {
-        const std::array<uint64_t, 2> c = costs(e);
-        total[0] += c[0], total[1] += c[1];
-    }
-    std::size_t found[2] = {0, 0};
-    for (std::size_t k = 0; k < d_.entities.size() && (2 * sum[0] < total[0] || 2 * sum[1] < total[1]); ++k) {
-        const std::array<uint64_t, 2> c = costs(d_.entities[k]);
-        for (int p = 0; p < 2; ++p) {
-            if (2 * sum[p] < total[p]) {
-                sum[p] += c[p];
-                found[p] = k + 1;
-            }
-        }
+        cost.push_back(costs(e));
+        total[0] += cost.back()[0], total[1] += cost.back()[1];
     }
     for (int p = 0; p < 2; ++p) {
-        split_[p] = std::clamp<std::size_t>(found[p], 1, d_.entities.size() - 1);
+        // Piece k ends where the cost so far first reaches k/kPieces of the whole.
+        std::vector<std::size_t> &at = cuts_[p];
+        at.assign(1, 0);
+        uint64_t sum = 0;
+        for (std::size_t k = 0; k < d_.entities.size(); ++k) {
+            sum += cost[k][p];
+            if (sum * kPieces >= total[p] * at.size() && at.size() < kPieces) {
+                at.push_back(k + 1);
+            }
+        }
+        at.push_back(d_.entities.size());
     }
-    return split_[pass];
+    return cuts_[pass];
 }
 
 bool Renderer::twoWay(const Context &c) {
-    // This renderer takes the first part of the model space, and a second one, on a thread of
-    // its own, the rest. The second draws into a page of its own, whose pixels then go over
-    // this one's where it drew: the later entities over the earlier, as one renderer draws
-    // them. Its extents, counts and notes join this one's the same way.
+    // The model space is cut into pieces of about equal cost. The two renderers, this one and a
+    // second on a thread of its own, start on the first and the second piece, then each takes
+    // the next piece not yet taken until none is left: neither waits long for the other. The
+    // second draws into a page of its own. A pixel's top byte holds the number of the piece that
+    // drew it, and the pages join pixel by pixel, the later piece's over the earlier's, as one
+    // renderer drawing them in order would leave them. Notes join in the order of their pieces;
+    // extents and counts add up.
     const std::span<const Entity> all(d_.entities);
-    const std::size_t split = splitPoint();
+    const std::vector<std::size_t> &at = cuts();
+    const std::size_t pieces = at.size() - 1;
     RenderResult theirs;
     tool::PixelPage theirPage;
     tool::Picture unused;
@@ -1725,19 +1747,29 @@ bool Renderer::twoWay(const Context &c) {
     if (!bounds_) {
         theirPage.width = page_->width;
         theirPage.height = page_->height;
-        theirPage.pixels.assign(page_->pixels.size(), kUndrawn);
+        theirPage.pixels.assign(page_->pixels.size(), 0);  // piece 0: under any piece's pixels
     }
     const RenderResult before = result_;
     const bool anythingBefore = anything_;
     double boxBefore[4];
     std::copy(box_, box_ + 4, boxBefore);
+    std::atomic<std::size_t> next{2};
+    auto share = [&](Renderer &r, std::size_t first) {
+        r.sharing_ = true;
+        for (std::size_t k = first; k < pieces && !r.cut_; k = next.fetch_add(1)) {
+            r.stamp_ = static_cast<uint32_t>(k + 1) << 24;
+            r.entities(all.subspan(at[k], at[k + 1] - at[k]), c);
+        }
+        r.sharing_ = false;
+        r.stamp_ = 0;
+    };
     bool theirsDone = false;
     {
         std::jthread helper;
         try {
             helper = std::jthread([&] {
                 try {
-                    other.entities(all.subspan(split), c);
+                    share(other, 1);
                     theirsDone = true;
                 } catch (...) {
                     // out of memory: this renderer makes the pass alone
@@ -1746,17 +1778,22 @@ bool Renderer::twoWay(const Context &c) {
         } catch (...) {
             return false;
         }
-        entities(all.first(split), c);
+        share(*this, 0);
     }
+    std::vector<std::pair<uint32_t, std::string>> notes;
+    notes.swap(pieceNotes_);
     if (!theirsDone || cut_ || other.cut_ || work_ + other.work_ > o_.maxWork) {
         // A pass cut short ends where one renderer would cut it: made again, by this one alone,
-        // from where it started. What it drew already it draws again, in the same order, first.
+        // from where it started, on a fresh page.
         result_ = before;
         anything_ = anythingBefore;
         std::copy(boxBefore, boxBefore + 4, box_);
         work_ = 0;
         cut_ = false;
         open_.clear();
+        if (!bounds_) {
+            page_->start(page_->width, page_->height);
+        }
         return false;
     }
     if (other.anything_) {
@@ -1775,14 +1812,17 @@ bool Renderer::twoWay(const Context &c) {
     for (const auto &[kind, count] : theirs.skipped) {
         result_.skipped[kind] += count;
     }
-    for (const std::string &text : theirs.notes) {
-        note(text);
+    notes.insert(notes.end(), other.pieceNotes_.begin(), other.pieceNotes_.end());
+    std::stable_sort(notes.begin(), notes.end(), [](const auto &x, const auto &y) { return x.first < y.first; });
+    for (const auto &noted : notes) {
+        note(noted.second);
     }
     if (!bounds_) {
-        for (std::size_t i = 0; i < theirPage.pixels.size(); ++i) {
-            if (theirPage.pixels[i] != kUndrawn) {
-                page_->pixels[i] = theirPage.pixels[i];
-            }
+        uint32_t *mine = page_->pixels.data();
+        const uint32_t *their = theirPage.pixels.data();
+        for (std::size_t i = 0, n = page_->pixels.size(); i < n; ++i) {
+            const uint32_t pixel = (their[i] >> 24) > (mine[i] >> 24) ? their[i] : mine[i];
+            mine[i] = pixel & 0xFFFFFF;
         }
     }
     return true;
