@@ -277,6 +277,35 @@ private:
     void drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
                     double height, double widthFactor, double oblique, int32_t flags, int halign, int valign);
     void note(const std::string &text);
+    /// Puts the segments of a string laid out at the origin where the matrix places it. A
+    /// stroke's segments follow each other: each starts where the one before ended, whose end
+    /// is placed already.
+    struct Placer {
+        Renderer &r;
+        const hmatrix full;
+        const Style &s;
+        vpoint ended{}, placed{};
+        bool have = false;
+
+        void place(vpoint a, vpoint b) {
+            if (have && a.x == ended.x && a.y == ended.y && a.z == ended.z) {
+                a = placed;
+            } else {
+                mult_hmatrix_p(&full, &a.x, &a.y, &a.z);
+            }
+            ended = b;
+            mult_hmatrix_p(&full, &b.x, &b.y, &b.z);
+            placed = b;
+            have = true;
+            if (finite(a) && finite(b)) {
+                r.emit(a, b, s);
+            }
+        }
+        /// txt's callback, as lineCollect keeps the segments: z is always 0.
+        static void segment(intptr_t context, draw_device *, const double *first, const double *second, intptr_t) {
+            reinterpret_cast<Placer *>(context)->place({first[0], first[1], 0}, {second[0], second[1], 0});
+        }
+    };
     /// Ends the piece of the page being drawn: its last point, if held back, goes in, and
     /// the room it does not use is given back.
     void finishPiece() {
@@ -1382,34 +1411,29 @@ void Renderer::drawString(const hmatrix &m, const std::string &utf8, const Style
             return;  // wherever its strokes fall, they cannot widen the extents
         }
         double end[3] = {0, 0, 0};
+        if (!bounds_ && halign == 0) {
+            // Left-aligned on the page: placed before it is laid out, so each segment goes to
+            // the page as txt gives it.
+            Placer placer{*this, stringMatrix(m, 0, height, widthFactor, oblique, flags, valign), s};
+            continuing_ = false;
+            txt(reinterpret_cast<intptr_t>(&placer), nullptr, codes.c_str(), 0, 0, 0, 1, 0.85, 0, 0, nullptr, 0, 0,
+                Placer::segment, end);
+            finishPiece();
+            continuing_ = false;
+            return;
+        }
         txt(reinterpret_cast<intptr_t>(&segments), nullptr, codes.c_str(), 0, 0, 0, 1, 0.85, 0, 0, nullptr, 0, 0,
             lineCollect, end);
         advance = end[0] - 0.85 / 3;
     }
     const double dx = halign == 1 ? -advance / 2 : halign == 2 ? -advance : 0;
-    const hmatrix full = stringMatrix(m, dx, height, widthFactor, oblique, flags, valign);
+    Placer placer{*this, stringMatrix(m, dx, height, widthFactor, oblique, flags, valign), s};
     continuing_ = false;
-    if (bounds_ && withinBox(full, segments)) {
+    if (bounds_ && withinBox(placer.full, segments)) {
         return;  // cannot widen the extents
     }
-    // A stroke's segments follow each other: each starts where the one before ended, whose
-    // end is placed already.
-    vpoint ended{}, placed{};
-    bool have = false;
     for (std::size_t i = 0; i + 1 < segments.size(); i += 2) {
-        vpoint a = segments[i], b = segments[i + 1];
-        if (have && a.x == ended.x && a.y == ended.y && a.z == ended.z) {
-            a = placed;
-        } else {
-            mult_hmatrix_p(&full, &a.x, &a.y, &a.z);
-        }
-        ended = b;
-        mult_hmatrix_p(&full, &b.x, &b.y, &b.z);
-        placed = b;
-        have = true;
-        if (finite(a) && finite(b)) {
-            emit(a, b, s);
-        }
+        placer.place(segments[i], segments[i + 1]);
     }
     finishPiece();
     continuing_ = false;
