@@ -199,25 +199,23 @@ int32_t clipList(typename Rules::Point *points, int32_t n, Coord xmin, Coord ymi
     if (work.data() == nullptr) {
         return 0;
     }
-    // The caller's array holds 2n + 4 points; the passes that write into it never go beyond.
+    // The caller's array holds 2n + 4 points; the passes that write into it never go beyond. The first two passes
+    // always fit: after them a point inside both edges stays itself, and a point outside gives at most the
+    // crossings of its two segments and the corner between them, three only where both its neighbours lie inside;
+    // so at most 2n - 1 points, 2n + 2 with the closing ones. The last two passes can run out of room (a star traced
+    // twice, whose every edge crosses the window); the clip is then refused.
     const std::size_t callerRoom = n > 0 ? 2 * static_cast<std::size_t>(n) + 4 : 0;
     PassResult r = edgePass<Rules, Axis::kX, Side::kLower>(points, n, work.data(), work.room(), xmin);
-    if (r.overflow) {
-        return 0;
+    if (!r.overflow) {
+        r = edgePass<Rules, Axis::kY, Side::kLower>(work.data(), r.count, points, callerRoom, ymin);
     }
-    r = edgePass<Rules, Axis::kY, Side::kLower>(work.data(), r.count, points, callerRoom, ymin);
-    if (r.overflow) {
-        return 0;
+    if (!r.overflow) {
+        r = edgePass<Rules, Axis::kY, Side::kUpper>(points, r.count, work.data(), work.room(), ymax);
     }
-    r = edgePass<Rules, Axis::kY, Side::kUpper>(points, r.count, work.data(), work.room(), ymax);
-    if (r.overflow) {
-        return 0;
+    if (!r.overflow) {
+        r = edgePass<Rules, Axis::kX, Side::kUpper>(work.data(), r.count, points, callerRoom, xmax);
     }
-    r = edgePass<Rules, Axis::kX, Side::kUpper>(work.data(), r.count, points, callerRoom, xmax);
-    if (r.overflow) {
-        return 0;
-    }
-    return r.count;
+    return r.overflow ? 0 : r.count;
 }
 
 }  // namespace

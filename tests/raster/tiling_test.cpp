@@ -100,14 +100,18 @@ TEST(Tiling, GridsCoverTheScaledExtents) {
     }
 }
 
-// Exact multiples gain no tile, also where the division is not exact in binary; nothing to tile (an empty area,
-// or an infinite tile size) succeeds without a block; meaningless requests and no memory give 0.
+// Exact multiples gain no tile, also where the division is not exact in binary: 0.1 * 3 is one step of the last
+// bit above 0.3, and divided by 0.1 gives one step above 3, which the count's tolerance takes back; two steps above
+// a whole number are beyond it. Nothing to tile (an empty area, or an infinite tile size) succeeds without a block;
+// meaningless requests and no memory give 0.
 TEST(Tiling, EdgeCasesAndMeaninglessRequests) {
+    const double twoStepsAboveOne = std::nextafter(std::nextafter(1.0, 2.0), 2.0);
     for (const auto &[extent, size, count] :
-         {std::tuple{100.0, 50.0, 2}, std::tuple{0.3, 0.1, 3}, std::tuple{3.0, 1.0, 3}}) {
+         {std::tuple{100.0, 50.0, 2}, std::tuple{0.3, 0.1, 3}, std::tuple{0.1 * 3, 0.1, 3}, std::tuple{3.0, 1.0, 3},
+          std::tuple{twoStepsAboveOne, 1.0, 2}}) {
         const Grid grid = tile(request(extent, size));
-        EXPECT_TRUE(grid.rows == count && grid.columns == count) << extent;
-        EXPECT_NEAR(grid.tiles.back()[4], extent, extent == 0.3 ? 1e-15 : 0);
+        EXPECT_TRUE(grid.rows == count && grid.columns == count) << extent << " " << grid.rows;
+        EXPECT_NEAR(grid.tiles.back()[4], extent, extent == std::round(extent) ? 0 : 1e-15);
     }
     for (const kor_tile_request &r : {request(0, 40), request(100, kInf)}) {
         const Grid grid = tile(r);

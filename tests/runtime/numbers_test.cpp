@@ -68,8 +68,7 @@ TEST(Numbers, BadBasesNullTextAndReals) {
         EXPECT_TRUE(KorStrToL(text, &end, base) == 0 && end == text) << base;
     }
     EXPECT_TRUE(KorStrToL("5", nullptr, 10) == 5 && KorStrToL(nullptr, nullptr, 10) == 0 && KorStrToUL("-2", nullptr, 10) == UINT32_MAX - 1);
-    EXPECT_TRUE(KOR_atoi(nullptr) == 0 && KOR_atof("1.5e3xyz") == 1500.0 && KOR_atof("  -0.25") == -0.25);
-    EXPECT_TRUE(KOR_atof("abc") == 0.0 && KOR_atof(nullptr) == 0.0);
+    EXPECT_TRUE(KOR_atoi(nullptr) == 0 && KOR_atof(nullptr) == 0.0);  // reals' texts: see the next test
 }
 
 // Reals as a drawing file writes them (shortest, 17 and 20 digits, fixed, with exponents, subnormal,

@@ -22,6 +22,10 @@ bool waitUntil(auto done) {
 
 /// The host's number for the calling thread (the kernel's thread id).
 uint64_t currentThreadNumber();
+/// The host's scheduling level of a thread by its number: its nice value, or its priority.
+int levelOf(uint64_t number);
+/// The level that destroying a running thread that started at `start` gives it on this host.
+int levelAfterDestroying(int start);
 
 /// A worker that counts as fast as it can until told to stop.
 struct Counter {

@@ -14,37 +14,34 @@
 #include "vutil/runtime.h"
 
 namespace vutil::test {
-uint64_t currentThreadNumber() { return GetCurrentThreadId(); }
+
+uint64_t currentThreadNumber() {
+    return GetCurrentThreadId();
+}
+
+int levelOf(uint64_t number) {
+    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, static_cast<DWORD>(number));
+    const int priority = thread != nullptr ? GetThreadPriority(thread) : THREAD_PRIORITY_ERROR_RETURN;
+    if (thread != nullptr) CloseHandle(thread);
+    return priority;
+}
+
+// The highest normal priority, from the normal one a thread starts with.
+int levelAfterDestroying(int start) {
+    EXPECT_EQ(start, THREAD_PRIORITY_NORMAL);
+    return THREAD_PRIORITY_HIGHEST;
+}
+
 }  // namespace vutil::test
 
 namespace {
 
 using namespace vutil::test;
 
-int priorityOf(uint64_t id) {
-    HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, static_cast<DWORD>(id));
-    const int priority = thread != nullptr ? GetThreadPriority(thread) : THREAD_PRIORITY_ERROR_RETURN;
-    if (thread != nullptr) CloseHandle(thread);
-    return priority;
-}
-
-// Destroying a running thread sets its priority to the highest normal level (2) at the first call, and leaves
-// it there.
-TEST(Threads, DestroyingSetsTheHighestNormalPriorityAtOnce) {
-    Counter counter;
-    kor_thread *thread = KOR_CreateThread(Counter::run, 0, &counter, 0);
-    ASSERT_TRUE(thread != nullptr && waitUntil([&] { return counter.id.load() != 0; }));
-    EXPECT_EQ(priorityOf(counter.id), THREAD_PRIORITY_NORMAL);
-    for (int call = 0; call < 3; ++call) {
-        EXPECT_EQ(KOR_DestroyThread(thread), 0) << call;
-        EXPECT_EQ(priorityOf(counter.id), THREAD_PRIORITY_HIGHEST) << call;
-    }
-    counter.stop = true;
-    EXPECT_TRUE(waitUntil([&] { return KOR_DestroyThread(thread) == 1; }));
-}
-
 std::atomic<int> stage{0};
-DWORD WINAPI exitAtOnce(LPVOID) { return stage = 1, KOR_ExitThread(), stage = 98, 7; }
+DWORD WINAPI exitAtOnce(LPVOID) {
+    return stage = 1, KOR_ExitThread(), stage = 98, 7;
+}
 
 // A thread the library did not start ends too, with exit code 0, without returning.
 TEST(Threads, ForeignThreadsExitWithCodeZero) {

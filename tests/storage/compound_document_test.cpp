@@ -187,6 +187,7 @@ TEST_F(Documents, ADocumentThatCannotBeOpenedInPlaceIsReadFromATemporaryCopy) {
     platform::failStorageOpens(1);
     EXPECT_EQ(query(file, "Sub", 1), (Listed{2, "Deep"})) << "a query reads from a copy of its own";
     EXPECT_TRUE(std::filesystem::exists(copy));
+    EXPECT_TRUE(documentHeld(copy.string())) << "the open stream holds its copy";
     EXPECT_EQ(KorOleCloseStream(handle), 1);
     EXPECT_TRUE(isEmpty()) << "every copy is deleted";
     // When the copy does not open either, it is deleted at once; a file that is no compound document is copied

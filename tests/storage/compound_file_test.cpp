@@ -68,8 +68,9 @@ pf::Storage *root(const std::string &path, uint32_t mode = storage::kDocumentMod
 }
 
 // For each damaged file: the results of listing S and S\Inner, and whether S\big (5000 bytes, sector chain),
-// S\small (100 bytes, mini stream), top and x open. Every stream that opens must read whole, and no file, however
-// damaged, may make the reader take more memory than its size justifies.
+// S\small (100 bytes, mini stream), top and x open. Every stream that opens must read whole; a call that ends,
+// wherever it failed, keeps nothing of the document; and no file, however damaged, may make the reader take more
+// memory than its size justifies.
 TEST_F(Reader, DamagedDocumentsGiveTheFailureResultsInMemoryBoundedByTheirSize) {
     const std::vector<std::pair<std::vector<int32_t>, std::vector<std::string>>> outcomes = {
         {{1, 1, 0, 1, 1, 1},
@@ -104,6 +105,8 @@ TEST_F(Reader, DamagedDocumentsGiveTheFailureResultsInMemoryBoundedByTheirSize) 
                 KorOleCloseStream(handle);
             }
             EXPECT_EQ(got, results) << name;
+            EXPECT_EQ(query(file, "S\\Inner\\x", 0).first, results[1] == 0 ? 0 : -4) << name;
+            EXPECT_FALSE(documentHeld(file)) << name;
         }
     }
     // A version-4 size is 64 bits wide and is believed only as far as the file reaches.

@@ -120,6 +120,15 @@ inline std::string readStream(int32_t handle, int32_t piece) {
     return bytes;
 }
 
+/// True while something of the library holds the document: a reader that stands alone cannot open it then.
+inline bool documentHeld(const std::string &file) {
+    const std::u16string name(file.begin(), file.end());
+    platform::Storage *alone = nullptr;
+    const int32_t status = platform::stgOpenStorage(name.c_str(), platform::kStgmShareExclusive, &alone);
+    if (alone != nullptr) alone->release();
+    return status == platform::stg::kShareViolation;
+}
+
 /// Leaves the stream table empty, the component services stopped and every test seam as it was.
 class StorageTest : public ::testing::Test {
 protected:
