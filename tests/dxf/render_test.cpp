@@ -375,6 +375,35 @@ TEST(DxfRender, TwoRenderersDrawWhatOneDraws) {
     }
 }
 
+TEST(DxfRender, NotesStopAfterAHundredInTheOrderMet) {
+    // 12,000 references of blocks that are not there, a note for each name: the first 101 name a block each, the rest
+    // only ten of those again, so when two renderers share the drawing, only the one that draws the start meets more
+    // than a hundred names. Drawn as paths by one renderer and onto a page by one and by two, whole and cut short
+    // (whose note is always kept).
+    Pairs entities;
+    for (int i = 0; i < 12000; ++i) {
+        const Pairs reference = insert("U" + std::to_string(i <= 100 ? i : i % 10), i % 100, i / 100);
+        entities.insert(entities.end(), reference.begin(), reference.end());
+    }
+    for (const uint64_t maxWork : {uint64_t{4'000'000}, uint64_t{4000}}) {
+        RenderOptions options;
+        options.maxWork = maxWork;
+        const Drawn paths = draw(drawing(entities), options);
+        ASSERT_TRUE(paths.ok) << paths.reason;
+        for (int threads : {1, 2}) {
+            options.threads = threads;
+            tool::PixelPage page;
+            RenderResult result;
+            render(paths.drawing, options, page, result);
+            EXPECT_EQ(result.notes, paths.result.notes);
+            ASSERT_EQ(result.notes.size(), maxWork == 4000 ? 102u : 101u);
+            EXPECT_NE(result.notes[99].find("\"U99\""), std::string::npos) << result.notes[99];
+            EXPECT_EQ(result.notes[100], "more notes were left out");
+            EXPECT_EQ(result.notes.back().ends_with("the rest was not drawn"), maxWork == 4000);
+        }
+    }
+}
+
 TEST(DxfRender, FacesAndMeshesDrawTheirVisibleEdgesOnly) {
     // The square (10,10)-(50,50) as a 3DFACE and as a polyface mesh, each with one edge hidden: 120 units of ink.
     const Pairs face = {{0, "3DFACE"}, {10, "10"}, {20, "10"}, {11, "50"}, {21, "10"}, {12, "50"}, {22, "50"},

@@ -25,6 +25,9 @@ constexpr double kDegree = kPi / 180;
 constexpr int kMaxDepth = 100;
 /// Points of one curve.
 constexpr int32_t kMaxCurvePoints = 4096;
+/// Notes about entities kept for the user; a drawing may give one for each of its entities.
+constexpr std::size_t kMaxNotes = 100;
+constexpr const char *kMoreNotes = "more notes were left out";
 /// Lines of one hatch pattern line family.
 constexpr int64_t kMaxPatternLines = 20000;
 /// A model space of this many entities is drawn onto a page by two renderers at once.
@@ -276,7 +279,9 @@ private:
     bool withinBox(const hmatrix &m, const std::vector<vpoint> &points) const;
     void drawString(const hmatrix &m, const std::string &utf8, const Style &s, const std::string &styleName,
                     double height, double widthFactor, double oblique, int32_t flags, int halign, int valign);
-    void note(const std::string &text);
+    /// A note about what was drawn, once for each text and no more than kMaxNotes of them;
+    /// `always` for a note about the whole drawing, which is kept past that limit.
+    void note(const std::string &text, bool always = false);
     /// Puts the segments of a string laid out at the origin where the matrix places it. A
     /// stroke's segments follow each other: each starts where the one before ended, whose end
     /// is placed already.
@@ -351,18 +356,34 @@ private:
     std::vector<std::pair<uint32_t, std::string>> pieceNotes_;
 };
 
-void Renderer::note(const std::string &text) {
+void Renderer::note(const std::string &text, bool always) {
     if (sharing_) {
         // The first time in this renderer is the first in its pieces' order; twoWay puts the
-        // two renderers' notes in order.
-        const auto same = [&text](const auto &noted) { return noted.second == text; };
-        if (std::find_if(pieceNotes_.begin(), pieceNotes_.end(), same) == pieceNotes_.end()) {
+        // two renderers' notes in order. Each of the first kMaxNotes of the whole pass is among
+        // the first kMaxNotes of the renderer that met it first, and a renderer's marker comes
+        // after as many notes.
+        const auto has = [this](std::string_view wanted) {
+            return std::any_of(pieceNotes_.begin(), pieceNotes_.end(),
+                               [wanted](const auto &noted) { return noted.second == wanted; });
+        };
+        if (has(text)) {
+            return;
+        }
+        if (pieceNotes_.size() < kMaxNotes) {
             pieceNotes_.emplace_back(stamp_, text);
+        } else if (!has(kMoreNotes)) {
+            pieceNotes_.emplace_back(stamp_, kMoreNotes);
         }
         return;
     }
-    if (std::find(result_.notes.begin(), result_.notes.end(), text) == result_.notes.end()) {
-        result_.notes.push_back(text);
+    std::vector<std::string> &notes = result_.notes;
+    if (std::find(notes.begin(), notes.end(), text) != notes.end()) {
+        return;
+    }
+    if (always || notes.size() < kMaxNotes) {
+        notes.push_back(text);
+    } else if (std::find(notes.begin(), notes.end(), kMoreNotes) == notes.end()) {
+        notes.emplace_back(kMoreNotes);
     }
 }
 
@@ -1702,7 +1723,8 @@ void Renderer::pass(bool bounds, const hmatrix &page) {
         entities(d_.entities, c);
     }
     if (cut_) {
-        note("the drawing references more than " + std::to_string(o_.maxWork) + " entities; the rest was not drawn");
+        note("the drawing references more than " + std::to_string(o_.maxWork) + " entities; the rest was not drawn",
+             true);
     }
 }
 
@@ -1881,7 +1903,7 @@ void Renderer::run() {
     w = e[2] - e[0], h = e[3] - e[1];
     const double scale = std::min(w > 0 ? o_.width / w : 1e300, h > 0 ? o_.height / h : 1e300);
     if (!std::isfinite(scale) || !(scale > 0)) {
-        note("the extents are too small or too large to show");
+        note("the extents are too small or too large to show", true);
         return;
     }
     const double cx = (e[0] + e[2]) / 2, cy = (e[1] + e[3]) / 2;
