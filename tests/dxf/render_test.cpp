@@ -317,7 +317,7 @@ TEST(DxfRender, TwoRenderersDrawWhatOneDraws) {
                 break;
             case 4: add(line(x, y, next(400), next(300), "HIDDEN", colour)); break;
             case 5:
-                add(i % 2 == 0 ? Pairs{{0, "IMAGE"}, {10, n(x)}, {20, n(y)}} : insert("U" + n(next(7)), x, y));
+                add(i % 2 == 0 ? Pairs{{0, "IMAGE"}, {10, n(x)}, {20, n(y)}} : insert(numbered("U", next(7)), x, y));
                 break;
             default: add(line(x, y, x + next(120) - 60, y + next(120) - 60, "0", colour)); break;
         }
@@ -382,7 +382,7 @@ TEST(DxfRender, NotesStopAfterAHundredInTheOrderMet) {
     // (whose note is always kept).
     Pairs entities;
     for (int i = 0; i < 12000; ++i) {
-        const Pairs reference = insert("U" + std::to_string(i <= 100 ? i : i % 10), i % 100, i / 100);
+        const Pairs reference = insert(numbered("U", i <= 100 ? i : i % 10), i % 100, i / 100);
         entities.insert(entities.end(), reference.begin(), reference.end());
     }
     for (const uint64_t maxWork : {uint64_t{4'000'000}, uint64_t{4000}}) {
